@@ -1,0 +1,104 @@
+// POSIX side of the platform layer.
+#include "platform.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
+constexpr mode_t kNewDirMode = 0777;
+
+bool is_directory(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+Handle open_read(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+Handle create_write(const std::string& path)
+{
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+}
+
+bool close_file(Handle h)
+{
+    return ::close(h) == 0;
+}
+
+ReadResult read_full(Handle h, std::span<std::uint8_t> buf)
+{
+    ReadResult r;
+    while (r.count < buf.size()) {
+        ssize_t n = ::read(h, buf.data() + r.count, buf.size() - r.count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            r.error = true;
+            break;
+        }
+        if (n == 0)
+            break;
+        r.count += static_cast<std::size_t>(n);
+    }
+    return r;
+}
+
+bool write_all(Handle h, std::span<const std::uint8_t> data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(h, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool seek_to(Handle h, std::uint64_t offset)
+{
+    static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
+    return ::lseek(h, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+std::optional<std::uint64_t> regular_size(Handle h)
+{
+    struct stat st {};
+    if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool sync_file(Handle h)
+{
+    return ::fsync(h) == 0;
+}
+
+bool remove_file(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+DirResult make_dir(const std::string& path)
+{
+    if (::mkdir(path.c_str(), kNewDirMode) == 0)
+        return DirResult::created;
+    if (errno == EEXIST && is_directory(path))
+        return DirResult::existed;
+    return DirResult::failed;
+}
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+// make_sample -- write a small bundle to split in the demo
+//
+//     make_sample output.BND
+//
+// The pieces are made here, so the demo needs no data from elsewhere.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bundle.hpp"
+
+namespace {
+
+void put_le32(std::string& out, std::uint32_t v)
+{
+    for (int b = 0; b < 4; ++b)
+        out += static_cast<char>(v >> (8 * b));
+}
+
+std::vector<std::string> sample_pieces()
+{
+    std::string table_of_squares;
+    for (int i = 1; i <= 40; ++i)
+        table_of_squares += std::to_string(i) + " squared is " + std::to_string(i * i) + "\n";
+    std::string gradient;
+    for (int i = 0; i < 4096; ++i)
+        gradient += static_cast<char>(i * 7 & 0xFF);
+    return {"Hello from the first piece.\n", table_of_squares, gradient};
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_sample output.BND\n");
+        return 1;
+    }
+    std::vector<std::string> pieces = sample_pieces();
+    std::string bundle;
+    std::uint32_t offset = kTableSize;
+    put_le32(bundle, offset);
+    for (const std::string& p : pieces)
+        put_le32(bundle, offset += static_cast<std::uint32_t>(p.size()));
+    bundle.resize(kTableSize, '\0');
+    for (const std::string& p : pieces)
+        bundle += p;
+
+    std::FILE* f = std::fopen(argv[1], "wb");
+    bool ok = f && std::fwrite(bundle.data(), 1, bundle.size(), f) == bundle.size();
+    ok = f && std::fclose(f) == 0 && ok;
+    if (!ok)
+        std::fprintf(stderr, "make_sample: cannot write %s\n", argv[1]);
+    return ok ? 0 : 1;
+}

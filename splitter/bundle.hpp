@@ -1,0 +1,52 @@
+// The bundle ("BND") format.
+//
+// A bundle is its pieces laid end to end behind a 512-byte table of 128
+// unsigned 32-bit little-endian offsets. Entry k is where piece k starts and
+// entry k+1 where it ends (exclusive), so neighbouring pieces share a
+// boundary. The file has no magic, count, names or sizes: the table is all
+// there is. The list of pieces ends at the first pair whose end is 0, whose
+// size is 0, or whose size exceeds kMaxPieceSize; sizes are computed modulo
+// 2^32, so an end below its start gives a huge size and ends the list too.
+// Offsets are not compared with the file: that is the copier's business.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::size_t kTableEntries = 128;
+inline constexpr std::size_t kEntrySize = 4;
+inline constexpr std::size_t kTableSize = kTableEntries * kEntrySize;  // 512
+inline constexpr std::uint32_t kMaxPieceSize = 0x134000;               // 1,261,568
+inline constexpr std::int32_t kMaxPieces = kTableEntries - 1;          // 127
+inline constexpr std::int32_t kDefaultMaxFiles = kMaxPieces;
+
+struct Piece {
+    int index;
+    std::uint32_t start;
+    std::uint32_t end;  // exclusive
+    std::uint32_t size() const { return end - start; }
+};
+
+using Table = std::span<const std::uint8_t, kTableSize>;
+
+// enumerate_pieces -- the pieces the table describes, at most `limit` of
+// them (none when limit <= 0) and never more than the table can hold
+std::vector<Piece> enumerate_pieces(Table table, std::int32_t limit);
+
+// parse_count -- read the optional piece limit: "0x" followed by a
+// hexadecimal number, else a decimal number, else 0; wraps modulo 2^32
+std::int32_t parse_count(std::string_view text);
+
+// piece_dir_name -- the bundle name cut at its last '.', or with ".d"
+// appended when it has none
+std::string piece_dir_name(std::string_view bundle);
+
+// piece_file_name -- the piece's index as three digits
+std::string piece_file_name(int index);
+
+// progress_line -- the line printed before a piece is written
+std::string progress_line(const Piece& piece);

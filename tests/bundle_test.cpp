@@ -1,0 +1,144 @@
+#include "bundle.hpp"
+
+#include <array>
+#include <initializer_list>
+
+#include <gtest/gtest.h>
+
+#include "le.hpp"
+
+namespace {
+
+using Entries = std::initializer_list<std::uint32_t>;
+
+std::array<std::uint8_t, kTableSize> table_of(Entries entries)
+{
+    std::array<std::uint8_t, kTableSize> t{};
+    std::size_t k = 0;
+    for (std::uint32_t e : entries) {
+        for (std::size_t b = 0; b < kEntrySize; ++b)
+            t[k * kEntrySize + b] = static_cast<std::uint8_t>(e >> (8 * b));
+        ++k;
+    }
+    return t;
+}
+
+// Every entry k set to start + k * step.
+std::array<std::uint8_t, kTableSize> arithmetic_table(std::uint32_t start, std::uint32_t step)
+{
+    std::array<std::uint8_t, kTableSize> t{};
+    for (std::size_t k = 0; k < kTableEntries; ++k) {
+        std::uint32_t e = start + static_cast<std::uint32_t>(k) * step;
+        for (std::size_t b = 0; b < kEntrySize; ++b)
+            t[k * kEntrySize + b] = static_cast<std::uint8_t>(e >> (8 * b));
+    }
+    return t;
+}
+
+std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges(const std::vector<Piece>& pieces)
+{
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> r;
+    for (const Piece& p : pieces)
+        r.emplace_back(p.start, p.end);
+    return r;
+}
+
+}  // namespace
+
+TEST(LittleEndian, AssemblesBytesLeastSignificantFirst)
+{
+    const std::uint8_t b[] = {0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(get_le32(b), 0x12345678u);
+    EXPECT_EQ(get_le32(b + 4), 0xFFFFFFFFu);
+    EXPECT_EQ(get_le16(b), 0x5678u);
+    EXPECT_EQ(get_le16(b + 3), 0xFF12u);
+}
+
+TEST(ParseCount, ReadsHexOnlyAfterALowerCaseLiteralElseDecimal)
+{
+    const struct {
+        const char* text;
+        std::int32_t value;
+    } cases[] = {
+        {"0x20", 32},   {"0x7F", 127},     {"20", 20},        {"12abc", 12},
+        {"-3", -3},     {"0X20", 0},       {"abc", 0},        {" 0x20", 0},
+        {"0x+20", 32},  {"0x0x20", 32},    {"0x0X20", 32},    {"0x-1", -1},
+        {"0xFFFFFFFF", -1}, {"0x", 0},     {"", 0},           {"0x 1f", 31},
+        {"0x\t\n-10", -16}, {" \t+42z", 42}, {"+-3", 0},      {"0xg", 0},
+        {"0x0x", 0},    {"007", 7},        {"-", 0},          {"0x100000001", 1},
+        {"4294967295", -1}, {"2147483648", -2147483647 - 1}, {"4294967424", 128},
+        {"0x80000000", -2147483647 - 1},  {"-0x10", 0},      {"1 2", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parse_count(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(EnumeratePieces, EndsAtTheFirstFailingPair)
+{
+    const struct {
+        const char* what;
+        std::array<std::uint8_t, kTableSize> table;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+    } cases[] = {
+        {"entry 1 is zero", table_of({512, 0, 600}), {}},
+        {"all zero", table_of({}), {}},
+        {"zero-sized pair hides the rest", table_of({512, 1000, 1000, 2000}), {{512, 1000}}},
+        {"largest piece accepted", table_of({512, 512 + kMaxPieceSize}), {{512, 512 + kMaxPieceSize}}},
+        {"one byte over the largest", table_of({512, 513 + kMaxPieceSize}), {}},
+        {"end below start", table_of({0x2000, 0x3000, 0x2000, 0x4000}), {{0x2000, 0x3000}}},
+        {"start inside the table", table_of({0, 4, 8}), {{0, 4}, {4, 8}}},
+        {"end at the top of 32 bits", table_of({0xFFFFFF00u, 0xFFFFFFFFu}), {{0xFFFFFF00u, 0xFFFFFFFFu}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ranges(enumerate_pieces(c.table, kDefaultMaxFiles)), c.expected) << c.what;
+}
+
+TEST(EnumeratePieces, FullTableGives127PiecesEndingAtTheLastEntry)
+{
+    auto table = arithmetic_table(512, 100);
+    std::vector<Piece> pieces = enumerate_pieces(table, kDefaultMaxFiles);
+    ASSERT_EQ(pieces.size(), 127u);
+    EXPECT_EQ(pieces.back().index, 126);
+    EXPECT_EQ(pieces.back().end, 512u + 127u * 100u);
+}
+
+TEST(EnumeratePieces, LimitCutsTheListAndNeverReachesPastTheTable)
+{
+    auto table = arithmetic_table(512, 10);
+    const struct {
+        std::int32_t limit;
+        std::size_t count;
+    } cases[] = {
+        {3, 3}, {0, 0}, {-1, 0}, {-2147483647 - 1, 0}, {1, 1}, {127, 127}, {128, 127}, {2147483647, 127},
+    };
+    for (const auto& c : cases) {
+        std::vector<Piece> pieces = enumerate_pieces(table, c.limit);
+        EXPECT_EQ(pieces.size(), c.count) << "limit " << c.limit;
+        for (std::size_t k = 0; k < pieces.size(); ++k)
+            EXPECT_EQ(pieces[k].index, static_cast<int>(k));
+    }
+}
+
+TEST(PieceNames, DirectoryIsCutAtTheLastDotAnywhere)
+{
+    const struct {
+        const char* bundle;
+        const char* dir;
+    } cases[] = {
+        {"DATA.BND", "DATA"},       {"disk1\\SE.BND", "disk1\\SE"}, {"pack.old/SE", "pack"},
+        {"a.b.c", "a.b"},           {"SE", "SE.d"},                 {"dir/SE", "dir/SE.d"},
+        {"SE.", "SE"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(piece_dir_name(c.bundle), c.dir) << c.bundle;
+    EXPECT_EQ(piece_dir_name(std::string(1000, 'n') + ".BND"), std::string(1000, 'n'));
+}
+
+TEST(PieceNames, FilesAreThreeDigitsAndTheProgressLineIsPadded)
+{
+    EXPECT_EQ(piece_file_name(0), "000");
+    EXPECT_EQ(piece_file_name(126), "126");
+    EXPECT_EQ(progress_line(Piece{0, 0x200, 0x9a0}), "cutting ... 000          [00000200-000009a0]\n");
+    EXPECT_EQ(progress_line(Piece{42, 0xFFFFFF00u, 0xFFFFFFFFu}),
+              "cutting ... 042          [ffffff00-ffffffff]\n");
+}

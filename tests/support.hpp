@@ -1,0 +1,47 @@
+// Helpers for the end-to-end tests: scratch directories, whole-file reads
+// and writes, and running a built program with its output captured.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+// What a program run printed and returned.
+struct RunResult {
+    int status = -1;  // exit status; -1 if it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::uint64_t file_size_limit = 0;  // bytes; 0 for none
+    std::string stdout_path;            // where standard output goes instead of a capture
+};
+
+// run_tool -- run exe with argv[0] set to name and the given arguments, in
+// directory cwd
+RunResult run_tool(const std::string& exe, const std::string& name,
+                   const std::vector<std::string>& args, const fs::path& cwd,
+                   const RunOptions& options = {});
+
+// write_file / append_file / read_file -- whole files as byte strings
+void write_file(const fs::path& path, const std::string& bytes);
+void append_file(const fs::path& path, const std::string& bytes);
+std::optional<std::string> read_file(const fs::path& path);
+
+// file_names -- the names in a directory, sorted
+std::vector<std::string> file_names(const fs::path& dir);
+
+// A test that works in a fresh directory of its own, removed afterwards.
+class ScratchTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    fs::path dir;
+};
