@@ -55,4 +55,14 @@ enum class DirResult { created, existed, failed };
 // non-directory of that name is a failure
 DirResult make_dir(const std::string& path);
 
+// rename_noreplace -- give a file a new name; fails, changing nothing, when
+// the new name is taken
+bool rename_noreplace(const std::string& from, const std::string& to);
+
+using RenameFn = bool (*)(const std::string& from, const std::string& to);
+
+// rename_by_link -- the same through a second link and removal of the first,
+// for filesystems whose rename cannot refuse to replace
+bool rename_by_link(const std::string& from, const std::string& to);
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include "platform.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,6 +100,26 @@ DirResult make_dir(const std::string& path)
     if (errno == EEXIST && is_directory(path))
         return DirResult::existed;
     return DirResult::failed;
+}
+
+bool rename_noreplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    // EINVAL: the filesystem does not support the flag; ENOSYS: nor the kernel.
+    if (errno == EINVAL || errno == ENOSYS)
+        return rename_by_link(from, to);
+    return false;
+}
+
+bool rename_by_link(const std::string& from, const std::string& to)
+{
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;  // EEXIST among others: the new name stays as it was
+    if (::unlink(from.c_str()) == 0)
+        return true;
+    ::unlink(to.c_str());  // back to the one name it had
+    return false;
 }
 
 }  // namespace platform

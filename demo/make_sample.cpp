@@ -2,12 +2,14 @@
 //
 //     make_sample output.BND
 //
-// The pieces are made here, so the demo needs no data from elsewhere.
+// The pieces are made here, so the demo needs no data from elsewhere. The
+// first two are FLZ0 files, as in real bundles; the third is stored plain.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "bundle.hpp"
+#include "flz0_encoder.hpp"
 
 namespace {
 
@@ -25,7 +27,10 @@ std::vector<std::string> sample_pieces()
     std::string gradient;
     for (int i = 0; i < 4096; ++i)
         gradient += static_cast<char>(i * 7 & 0xFF);
-    return {"Hello from the first piece.\n", table_of_squares, gradient};
+    std::string greeting;
+    for (int i = 0; i < 3; ++i)
+        greeting += "Hello from the first piece, which was compressed.\n";
+    return {flz0_encode(greeting), flz0_encode(table_of_squares), gradient};
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+#include "flz0_encoder.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "flz0.hpp"
+
+namespace {
+
+// The decoder is LZ77 in disguise: a reference at ring position p, made when
+// the write position is w, repeats the output from distance (w - p) mod 4096
+// back (4096 when p == w), and anything before the start of the output reads
+// as zero. So the encoder searches a history of kRingSize zeros followed by
+// the data, and turns each distance back into a ring position.
+constexpr std::size_t kHashSize = 1 << 12;
+constexpr int kMaxChain = 256;
+constexpr std::size_t kNone = SIZE_MAX;
+
+struct Matcher {
+    std::vector<std::uint8_t> hist;   // kRingSize zeros, then the data
+    std::vector<std::size_t> head = std::vector<std::size_t>(kHashSize, kNone);
+    std::vector<std::size_t> prev;    // previous position with the same hash
+};
+
+std::size_t hash3(const std::vector<std::uint8_t>& h, std::size_t i)
+{
+    return ((h[i] << 8) ^ (h[i + 1] << 4) ^ h[i + 2]) % kHashSize;
+}
+
+void insert(Matcher& m, std::size_t i)
+{
+    if (i + kMinMatch > m.hist.size())
+        return;
+    std::size_t k = hash3(m.hist, i);
+    m.prev[i] = m.head[k];
+    m.head[k] = i;
+}
+
+// longest -- best match for hist[i..], as (length, distance)
+std::pair<std::size_t, std::size_t> longest(const Matcher& m, std::size_t i)
+{
+    std::size_t limit = std::min<std::size_t>(kMaxMatch, m.hist.size() - i);
+    std::pair<std::size_t, std::size_t> best{0, 0};
+    if (limit < kMinMatch)
+        return best;
+    std::size_t c = m.head[hash3(m.hist, i)];
+    for (int chain = 0; c != kNone && chain < kMaxChain; c = m.prev[c], ++chain) {
+        if (i - c > kRingSize)
+            break;
+        std::size_t n = 0;
+        while (n < limit && m.hist[c + n] == m.hist[i + n])
+            ++n;
+        if (n > best.first)
+            best = {n, i - c};
+    }
+    return best;
+}
+
+void put_le16(std::vector<std::uint8_t>& out, std::size_t at, std::size_t v)
+{
+    out[at] = static_cast<std::uint8_t>(v);
+    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+std::vector<std::uint8_t> header_for(std::size_t original)
+{
+    std::vector<std::uint8_t> out(kFlz0HeaderSize);
+    std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
+    put_le16(out, kOriginalSizeOffset, original);
+    return out;
+}
+
+void finish(std::vector<std::uint8_t>& file)
+{
+    put_le16(file, kCompressedSizeOffset, (file.size() - kFlz0HeaderSize) & 0xFFFF);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> flz0_encode(std::span<const std::uint8_t> data)
+{
+    Matcher m;
+    m.hist.assign(kRingSize, 0);
+    m.hist.insert(m.hist.end(), data.begin(), data.end());
+    m.prev.assign(m.hist.size(), kNone);
+    for (std::size_t i = 0; i < kRingSize; ++i)
+        insert(m, i);
+
+    std::vector<std::uint8_t> out = header_for(data.size());
+    std::size_t flag_at = 0;
+    unsigned item = kItemsPerGroup;
+    for (std::size_t i = kRingSize; i < m.hist.size();) {
+        if (item == kItemsPerGroup) {
+            flag_at = out.size();
+            out.push_back(0);
+            item = 0;
+        }
+        auto [len, dist] = longest(m, i);
+        if (len >= kMinMatch) {
+            std::size_t w = (kRingStart + (i - kRingSize)) % kRingSize;
+            std::size_t p = (w + kRingSize - dist) % kRingSize;
+            out.push_back(static_cast<std::uint8_t>(p & 0xFF));
+            out.push_back(static_cast<std::uint8_t>(((p >> 4) & 0xF0) | (len - kMinMatch)));
+        } else {
+            len = 1;
+            out[flag_at] |= static_cast<std::uint8_t>(1u << item);
+            out.push_back(m.hist[i]);
+        }
+        for (std::size_t j = 0; j < len; ++j)
+            insert(m, i + j);
+        i += len;
+        ++item;
+    }
+    finish(out);
+    return out;
+}
+
+std::string flz0_encode(const std::string& data)
+{
+    std::vector<std::uint8_t> file =
+        flz0_encode(std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+    return std::string(file.begin(), file.end());
+}
+
+std::string flz0_literals(const std::string& data)
+{
+    std::vector<std::uint8_t> out = header_for(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (i % kItemsPerGroup == 0)
+            out.push_back(0xFF);
+        out.push_back(static_cast<std::uint8_t>(data[i]));
+    }
+    finish(out);
+    return std::string(out.begin(), out.end());
+}

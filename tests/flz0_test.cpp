@@ -1,0 +1,235 @@
+#include "flz0.hpp"
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "flz0_encoder.hpp"
+
+namespace {
+
+// Builds a stream item by item, setting the flag bits as it goes.
+class Stream {
+public:
+    Stream& literal(std::uint8_t b)
+    {
+        item(true);
+        bytes_.push_back(static_cast<char>(b));
+        return *this;
+    }
+    Stream& literals(const std::string& s)
+    {
+        for (char c : s)
+            literal(static_cast<std::uint8_t>(c));
+        return *this;
+    }
+    Stream& ref(std::size_t pos, unsigned len)
+    {
+        item(false);
+        bytes_.push_back(static_cast<char>(pos & 0xFF));
+        bytes_.push_back(static_cast<char>(((pos >> 4) & 0xF0) | (len - kMinMatch)));
+        return *this;
+    }
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    void item(bool is_literal)
+    {
+        if (count_ % kItemsPerGroup == 0) {
+            flag_at_ = bytes_.size();
+            bytes_.push_back(0);
+        }
+        if (is_literal)
+            bytes_[flag_at_] = static_cast<char>(bytes_[flag_at_] | (1 << (count_ % kItemsPerGroup)));
+        ++count_;
+    }
+    std::string bytes_;
+    std::size_t flag_at_ = 0;
+    std::size_t count_ = 0;
+};
+
+struct Decoded {
+    DecodeStatus status;
+    std::string data;
+};
+
+std::span<const std::uint8_t> as_bytes(const std::string& s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+Decoded decode(const std::string& stream, std::size_t original)
+{
+    // Exactly the stream's bytes, so a read past them is out of bounds.
+    std::vector<std::uint8_t> in(stream.begin(), stream.end());
+    std::vector<std::uint8_t> out(original);
+    DecodeStatus s = flz0_decode(in, out);
+    return {s, std::string(out.begin(), out.end())};
+}
+
+Decoded decode_file(const std::string& file)
+{
+    return decode(std::string(flz0_stream(as_bytes(file)).begin(), flz0_stream(as_bytes(file)).end()),
+                  read_flz0_header(as_bytes(file)).original_size);
+}
+
+std::string zeros(std::size_t n)
+{
+    return std::string(n, '\0');
+}
+
+// n literals whose values are their indices, filling the ring from 4078 on.
+std::string counting(std::size_t n)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i)
+        s += static_cast<char>(i * 37 + 11);
+    return s;
+}
+
+std::string random_bytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
+
+std::string text(std::size_t n)
+{
+    static const char* words[] = {"the ", "ring ", "buffer ", "holds ", "four ", "thousand ", "bytes", ".\n"};
+    std::string s;
+    std::mt19937 rng(7);
+    while (s.size() < n)
+        s += words[rng() % 8];
+    s.resize(n);
+    return s;
+}
+
+}  // namespace
+
+TEST(Flz0Header, MagicAndSizesWithShortHeadersReadingAsZero)
+{
+    EXPECT_TRUE(has_flz0_magic(as_bytes("FLZ0")));
+    for (const char* bad : {"", "F", "FLZ", "flz0", "FLZ1", " FLZ0"})
+        EXPECT_FALSE(has_flz0_magic(as_bytes(bad))) << bad;
+
+    Flz0Header h = read_flz0_header(as_bytes(std::string("FLZ0\x34\x12\xCD\xAB", 8)));
+    EXPECT_EQ(h.original_size, 0x1234);
+    EXPECT_EQ(h.compressed_size, 0xABCD);
+    h = read_flz0_header(as_bytes("FLZ0"));
+    EXPECT_EQ(h.original_size, 0);
+    EXPECT_EQ(h.compressed_size, 0);
+    h = read_flz0_header(as_bytes("FLZ0\x05"));
+    EXPECT_EQ(h.original_size, 5);
+    EXPECT_TRUE(flz0_stream(as_bytes("FLZ0\x05")).empty());
+}
+
+TEST(Flz0Decode, RingSemantics)
+{
+    const std::string x = "X";
+    const struct {
+        const char* what;
+        std::string stream;
+        std::size_t original;
+        std::string expected;
+    } cases[] = {
+        {"nothing to produce", "", 0, ""},
+        {"eight literals", "\xFF" "abcdefgh", 8, "abcdefgh"},
+        {"references before any literal read zeros", Stream().ref(0x123, 7).bytes(), 7, zeros(7)},
+        {"reference to the write position copies onto itself", Stream().ref(kRingStart, 3).bytes(), 3, zeros(3)},
+        {"reference just behind the write position repeats", Stream().literal('X').ref(kRingStart, 3).bytes(), 4,
+         "XXXX"},
+        {"longest overlapping reference", Stream().literal('A').ref(kRingStart, kMaxMatch).bytes(), 19,
+         std::string(19, 'A')},
+        {"two-byte period", Stream().literals("ab").ref(kRingStart, 6).bytes(), 8, "abababab"},
+        {"reference wraps from 4095 to 0",
+         Stream().literals(counting(20)).ref(kRingSize - 1, 3).bytes(), 23, counting(20) + counting(20).substr(17, 3)},
+        {"write position wraps after 18 bytes",
+         Stream().literals(counting(21)).ref(0, 3).bytes(), 24, counting(21) + counting(21).substr(18, 3)},
+        {"absolute position 0x134, length 5",
+         Stream().literals(counting(340)).ref(0x134, 5).bytes(), 345, counting(340) + counting(340).substr(0x134 + 18, 5)},
+    };
+    for (const auto& c : cases) {
+        Decoded d = decode(c.stream, c.original);
+        EXPECT_EQ(d.status, DecodeStatus::ok) << c.what;
+        EXPECT_EQ(d.data, c.expected) << c.what;
+    }
+    EXPECT_EQ(Stream().ref(0x134, 5).bytes().substr(1), "\x34\x12");
+    EXPECT_EQ(Stream().ref(kRingStart, 3).bytes(), std::string("\0\xEE\xF0", 3));
+}
+
+TEST(Flz0Decode, StopsAtExactlyTheOriginalSize)
+{
+    // The rest of the group, and the rest of a reference, are never produced
+    // and their bytes are not needed.
+    EXPECT_EQ(decode("\xFF" "abcdefgh", 5).data, "abcde");
+    EXPECT_EQ(decode("\xFF" "abc", 3).status, DecodeStatus::ok);
+    EXPECT_EQ(decode(Stream().literal('X').ref(kRingStart, kMaxMatch).bytes(), 4).data, "XXXX");
+    EXPECT_EQ(decode(std::string("\0\x10\x0F", 3), 1).data, zeros(1));
+}
+
+TEST(Flz0Decode, EveryCutOfAStreamIsReportedAsTruncated)
+{
+    const std::string file = flz0_encode(text(300) + zeros(40) + random_bytes(50, 1));
+    const std::string stream = file.substr(kFlz0HeaderSize);
+    const std::size_t original = read_flz0_header(as_bytes(file)).original_size;
+    for (std::size_t len = 0; len < stream.size(); ++len)
+        EXPECT_EQ(decode(stream.substr(0, len), original).status, DecodeStatus::truncated) << "length " << len;
+    EXPECT_EQ(decode(stream, original).status, DecodeStatus::ok);
+}
+
+TEST(Flz0Decode, TruncatedInsideAReference)
+{
+    EXPECT_EQ(decode(std::string("\0\x10", 2), 3).status, DecodeStatus::truncated);
+    EXPECT_EQ(decode(std::string("\x01" "a", 2), 2).status, DecodeStatus::truncated);
+}
+
+TEST(Flz0RoundTrip, EncoderOutputDecodesToTheSameBytes)
+{
+    std::string all_values;
+    for (int i = 0; i < 256; ++i)
+        all_values += static_cast<char>(i);
+    const struct {
+        const char* what;
+        std::string data;
+    } cases[] = {
+        {"empty", ""},
+        {"one byte", "x"},
+        {"text", text(20000)},
+        {"random", random_bytes(5000, 2)},
+        {"one byte repeated", std::string(10000, 'q')},
+        {"zeros, from the ring's initial bytes", zeros(9000)},
+        {"every byte value", all_values + all_values},
+        {"largest text", text(kMaxOriginalSize)},
+        {"largest random", random_bytes(kMaxOriginalSize, 3)},
+        {"largest run", std::string(kMaxOriginalSize, '\x1a')},
+    };
+    for (const auto& c : cases) {
+        const std::string file = flz0_encode(c.data);
+        Decoded d = decode_file(file);
+        EXPECT_EQ(d.status, DecodeStatus::ok) << c.what;
+        EXPECT_TRUE(d.data == c.data) << c.what;
+    }
+}
+
+TEST(Flz0RoundTrip, LargestStreamsFitTheImage)
+{
+    // 65,535 literals with their flag bytes: longer than 65,536 bytes.
+    const std::string data = random_bytes(kMaxOriginalSize, 4);
+    const std::string literals = flz0_literals(data);
+    EXPECT_EQ(literals.size(), kFlz0HeaderSize + kMaxOriginalSize + 8192);
+    EXPECT_TRUE(decode_file(literals).data == data);
+
+    // 65,534 literals and a reference of which one byte is still due: the
+    // largest input any stream can need.
+    const std::string longest =
+        "FLZ0\xFF\xFF" + std::string(2, '\0') + Stream().literals(data.substr(1)).ref(0, 3).bytes();
+    EXPECT_EQ(longest.size(), kMaxImageSize);
+    Decoded d = decode_file(longest);
+    EXPECT_EQ(d.status, DecodeStatus::ok);
+    EXPECT_TRUE(d.data.substr(0, kMaxOriginalSize - 1) == data.substr(1));
+}

@@ -1,0 +1,239 @@
+// End-to-end tests of the built varnix: exact output bytes, exit status and
+// the files afterwards.
+#include <random>
+
+#include "flz0.hpp"
+#include "flz0_encoder.hpp"
+#include "messages.hpp"
+#include "support.hpp"
+
+namespace {
+
+const std::string kUsage(msg::kVarnixUsage);
+const std::string kData = std::string("Line one.\nLine two.\r\n\x1a binary \0\xff tail ", 40) +
+                          std::string(300, 'z') + "Line one.\nLine two.\n";
+
+std::string sizes_line(const std::string& file)
+{
+    std::string header = file.substr(0, kFlz0HeaderSize);
+    header.resize(kFlz0HeaderSize, '\0');
+    auto le16 = [&](std::size_t at) {
+        return static_cast<unsigned char>(header[at]) | static_cast<unsigned char>(header[at + 1]) << 8;
+    };
+    return "compressed = " + std::to_string(le16(kCompressedSizeOffset)) +
+           " -> original = " + std::to_string(le16(kOriginalSizeOffset)) + "\n";
+}
+
+class Varnix : public ScratchTest {
+protected:
+    RunResult varnix(const std::vector<std::string>& args, const RunOptions& options = {})
+    {
+        return run_tool(VARNIX_EXE, "varnix", args, dir, options);
+    }
+    // After a failure: the input exactly as it was, and no .$$$ or .BAK made.
+    void expect_untouched(const std::string& name, const std::string& original)
+    {
+        EXPECT_EQ(read_file(dir / name), original) << name;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir / (name + ".$$$")))) << name;
+        EXPECT_FALSE(fs::exists(dir / (name + ".BAK"))) << name;
+    }
+};
+
+}  // namespace
+
+TEST_F(Varnix, DecodesInPlaceAndKeepsTheCompressedFileAsBak)
+{
+    const std::string file = flz0_encode(kData);
+    write_file(dir / "000", file);
+    RunResult r = varnix({"000"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, sizes_line(file));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(dir / "000"), kData);
+    EXPECT_EQ(read_file(dir / "000.BAK"), file);
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"000", "000.BAK"}));
+}
+
+TEST_F(Varnix, SizeLineShowsCompressedFirst)
+{
+    write_file(dir / "F.BIN", std::string("FLZ0\x03\x00\x34\x12\xFF" "abc", 12));
+    RunResult r = varnix({"F.BIN"});
+    EXPECT_EQ(r.out, "compressed = 4660 -> original = 3\n");
+    EXPECT_EQ(read_file(dir / "F.BIN"), "abc");
+    EXPECT_TRUE(fs::exists(dir / "F.BIN.BAK"));
+}
+
+TEST_F(Varnix, WrongArgumentCountPrintsTheFixedUsage)
+{
+    write_file(dir / "000", flz0_encode(kData));
+    for (const auto& args : {std::vector<std::string>{}, {"000", "000"}}) {
+        RunResult r = run_tool(VARNIX_EXE, "/some/other/name", args, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, kUsage);
+        expect_untouched("000", flz0_encode(kData));
+    }
+}
+
+TEST_F(Varnix, InputThatIsNotFlz0IsLeftAlone)
+{
+    for (const std::string& bytes : {std::string(), std::string("FLZ"), std::string("flz0\0\0\0\0", 8),
+                                     std::string("XLZ0 plain text")}) {
+        write_file(dir / "PLAIN", bytes);
+        RunResult r = varnix({"PLAIN"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, msg::kNotFlz0);
+        expect_untouched("PLAIN", bytes);
+    }
+}
+
+TEST_F(Varnix, MagicAloneBecomesAnEmptyFile)
+{
+    write_file(dir / "M", "FLZ0");
+    RunResult r = varnix({"M"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "compressed = 0 -> original = 0\n");
+    EXPECT_EQ(read_file(dir / "M"), "");
+    EXPECT_EQ(read_file(dir / "M.BAK"), "FLZ0");
+}
+
+TEST_F(Varnix, MissingOrUnreadableInputCreatesNothing)
+{
+    fs::create_directory(dir / "D");
+    for (const char* name : {"MISSING", "D"}) {
+        RunResult r = varnix({name});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, msg::kCannotOpen);
+    }
+    EXPECT_EQ(file_names(dir), std::vector<std::string>{"D"});
+}
+
+TEST_F(Varnix, StreamCutShortIsCorruptAndChangesNothing)
+{
+    const std::string file = flz0_encode(kData);
+    const std::string cut = file.substr(0, file.size() - 1);
+    write_file(dir / "C", cut);
+    RunResult r = varnix({"C"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, sizes_line(file));
+    EXPECT_EQ(r.err, msg::kCorrupt);
+    expect_untouched("C", cut);
+}
+
+TEST_F(Varnix, FileCutAtEveryOffsetIsEitherDecodedWholeOrLeftAsItWas)
+{
+    const std::string file = flz0_encode(kData);
+    for (std::size_t len = 0; len <= file.size(); ++len) {
+        const std::string cut = file.substr(0, len);
+        for (const std::string& name : file_names(dir))
+            fs::remove(dir / name);
+        write_file(dir / "T", cut);
+        RunResult r = varnix({"T"});
+        if (len == file.size() || len == 4) {  // "FLZ0" alone has sizes 0 and 0
+            EXPECT_EQ(r.status, 0) << "length " << len;
+            EXPECT_EQ(read_file(dir / "T"), len == 4 ? "" : kData);
+            EXPECT_EQ(read_file(dir / "T.BAK"), cut);
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << "length " << len;
+        EXPECT_EQ(r.err, len < 4 ? msg::kNotFlz0 : msg::kCorrupt) << "length " << len;
+        expect_untouched("T", cut);
+    }
+}
+
+TEST_F(Varnix, ExistingBackupIsNeverReplaced)
+{
+    const std::string file = flz0_encode(kData);
+    write_file(dir / "N", file);
+    write_file(dir / "N.BAK", "precious");
+    RunResult r = varnix({"N"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, sizes_line(file));
+    EXPECT_EQ(r.err, msg::kCannotRename);
+    EXPECT_EQ(read_file(dir / "N"), file);
+    EXPECT_EQ(read_file(dir / "N.BAK"), "precious");
+    EXPECT_EQ(read_file(dir / "N.$$$"), kData);
+}
+
+TEST_F(Varnix, StaleTemporaryFileIsOverwritten)
+{
+    write_file(dir / "N", flz0_encode(kData));
+    write_file(dir / "N.$$$", std::string(5000, 's'));
+    RunResult r = varnix({"N"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(dir / "N"), kData);
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"N", "N.BAK"}));
+}
+
+TEST_F(Varnix, DirectoryInPlaceOfTheTemporaryFileIsAWriteFailure)
+{
+    const std::string file = flz0_encode(kData);
+    write_file(dir / "N", file);
+    fs::create_directory(dir / "N.$$$");
+    RunResult r = varnix({"N"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, msg::kWriteFailed);
+    EXPECT_EQ(read_file(dir / "N"), file);
+    EXPECT_TRUE(fs::is_directory(dir / "N.$$$"));
+    EXPECT_FALSE(fs::exists(dir / "N.BAK"));
+}
+
+TEST_F(Varnix, FullDiskLeavesTheInputAndNoTemporaryFile)
+{
+    const std::string file = flz0_encode(kData);
+    write_file(dir / "N", file);
+    fs::create_symlink("/dev/full", dir / "N.$$$");
+    RunResult r = varnix({"N"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, msg::kWriteFailed);
+    expect_untouched("N", file);
+
+    RunOptions limited;
+    limited.file_size_limit = 200;
+    r = varnix({"N"}, limited);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, msg::kWriteFailed);
+    expect_untouched("N", file);
+}
+
+TEST_F(Varnix, LostStandardOutputStopsBeforeAnyFileIsTouched)
+{
+    const std::string file = flz0_encode(kData);
+    write_file(dir / "N", file);
+    RunOptions lost;
+    lost.stdout_path = "/dev/full";
+    RunResult r = varnix({"N"}, lost);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, msg::kWriteFailed);
+    expect_untouched("N", file);
+}
+
+TEST_F(Varnix, StreamLongerThan64KiBDecodesAndTheTailMovesToTheBackup)
+{
+    std::string data(kMaxOriginalSize, '\0');
+    std::mt19937 rng(5);
+    for (char& c : data)
+        c = static_cast<char>(rng());
+    const std::string file = flz0_literals(data) + "trailing bytes after the stream";
+    ASSERT_GT(file.size(), 65536u);
+    write_file(dir / "BIG", file);
+    RunResult r = varnix({"BIG"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(read_file(dir / "BIG") == data);
+    EXPECT_TRUE(read_file(dir / "BIG.BAK") == file);
+}
+
+TEST_F(Varnix, NamesAppendToTheWholeArgumentOfAnyLength)
+{
+    const std::string file = flz0_encode(kData);
+    const std::string sub(150, 's');
+    const std::string name = sub + "/" + std::string(200, 'n') + ".BIN";
+    fs::create_directory(dir / sub);
+    write_file(dir / name, file);
+    RunResult r = varnix({name});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(dir / name), kData);
+    EXPECT_EQ(read_file(dir / (name + ".BAK")), file);
+}
