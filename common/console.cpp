@@ -12,6 +12,12 @@ void complain(std::string_view text)
     std::fflush(stderr);
 }
 
+int fail(std::string_view text, int status)
+{
+    complain(text);
+    return status;
+}
+
 bool finish_stdout()
 {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);

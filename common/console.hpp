@@ -18,6 +18,9 @@ void say(std::string_view text);
 // standard output still holds, so the two read in order when merged
 void complain(std::string_view text);
 
+// fail -- complain with a failure's text and give its exit status
+int fail(std::string_view text, int status);
+
 // finish_stdout -- flush standard output; false if any of it was lost
 bool finish_stdout();
 

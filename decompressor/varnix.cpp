@@ -10,31 +10,23 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        complain(msg::kVarnixUsage);
-        return kExitInput;
-    }
+    if (argc != 2)
+        return fail(msg::kVarnixUsage, kExitInput);
     switch (decompress_in_place(argv[1])) {
     case InPlaceStatus::done:
         return kExitOk;
     case InPlaceStatus::no_memory:
-        complain(msg::kNoMemory);
-        return kExitInput;
+        return fail(msg::kNoMemory, kExitInput);
     case InPlaceStatus::cannot_open:
-        complain(msg::kCannotOpen);
-        return kExitInput;
+        return fail(msg::kCannotOpen, kExitInput);
     case InPlaceStatus::not_flz0:
-        complain(msg::kNotFlz0);
-        return kExitInput;
+        return fail(msg::kNotFlz0, kExitInput);
     case InPlaceStatus::corrupt:
-        complain(msg::kCorrupt);
-        return kExitInput;
+        return fail(msg::kCorrupt, kExitInput);
     case InPlaceStatus::write_failed:
-        complain(msg::kWriteFailed);
-        return kExitOutput;
+        return fail(msg::kWriteFailed, kExitOutput);
     case InPlaceStatus::rename_failed:
-        complain(msg::kCannotRename);
-        return kExitOutput;
+        return fail(msg::kCannotRename, kExitOutput);
     }
     return kExitOutput;
 }

@@ -16,8 +16,7 @@ namespace {
 
 int usage(const char* invoked)
 {
-    complain(format_text(msg::kSplitUsageFormat, invoked ? invoked : "bndsplit"));
-    return kExitInput;
+    return fail(format_text(msg::kSplitUsageFormat, invoked ? invoked : "bndsplit"), kExitInput);
 }
 
 }  // namespace
@@ -30,21 +29,14 @@ int main(int argc, char** argv)
 
     switch (split_bundle(argv[1], maxfiles)) {
     case SplitStatus::cannot_open:
-        complain(msg::kCannotOpen);
-        return kExitInput;
+        return fail(msg::kCannotOpen, kExitInput);
     case SplitStatus::read_failed:
-        complain(msg::kReadFailed);
-        return kExitInput;
+        return fail(msg::kReadFailed, kExitInput);
     case SplitStatus::write_failed:
-        complain(msg::kWriteFailed);
-        return kExitOutput;
+        return fail(msg::kWriteFailed, kExitOutput);
     case SplitStatus::completed:
         break;
     }
     say(msg::kCompleted);
-    if (!finish_stdout()) {
-        complain(msg::kWriteFailed);
-        return kExitOutput;
-    }
-    return kExitOk;
+    return finish_stdout() ? kExitOk : fail(msg::kWriteFailed, kExitOutput);
 }
