@@ -6,11 +6,26 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
+// A device on which every write fails as on a full disk. Under wine the
+// Linux root is drive Z:.
+inline const std::string kFullDevice = kWindows ? "Z:\\dev\\full" : "/dev/full";
+
+// console -- text as a console stream writes it: standard output and error
+// are text streams, so on Windows each line feed goes out as CR LF
+std::string console(std::string_view text);
 
 // What a program run printed and returned.
 struct RunResult {
@@ -20,7 +35,7 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::uint64_t file_size_limit = 0;  // bytes; 0 for none
+    std::uint64_t file_size_limit = 0;  // bytes; 0 for none; POSIX only
     std::string stdout_path;            // where standard output goes instead of a capture
 };
 

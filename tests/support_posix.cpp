@@ -1,11 +1,7 @@
 #include "support.hpp"
 
-#include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,49 +62,4 @@ RunResult run_tool(const std::string& exe, const std::string& name,
     fs::remove(base.string() + ".out");
     fs::remove(base.string() + ".err");
     return r;
-}
-
-void write_file(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(f.good()) << path;
-}
-
-void append_file(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream f(path, std::ios::binary | std::ios::app);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(f.good()) << path;
-}
-
-std::optional<std::string> read_file(const fs::path& path)
-{
-    if (!fs::is_regular_file(path))
-        return std::nullopt;
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> file_names(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const fs::directory_entry& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void ScratchTest::SetUp()
-{
-    std::string tmpl = (fs::temp_directory_path() / "bndtools-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir = fs::path(tmpl) / "work";
-    fs::create_directory(dir);
-}
-
-void ScratchTest::TearDown()
-{
-    std::error_code ec;
-    fs::remove_all(dir.parent_path(), ec);
 }

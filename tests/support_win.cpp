@@ -1,0 +1,86 @@
+#include "support.hpp"
+
+#include <windows.h>
+
+namespace {
+
+// quote -- one argument as the C runtime splits a command line: quotes
+// around it when needed, backslashes doubled only before a quote
+std::string quote(const std::string& arg)
+{
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
+        return arg;
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
+}
+
+// windows_path -- the build gives Linux paths; under wine the Linux root is Z:
+std::string windows_path(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string out = "Z:" + path;
+    for (char& c : out)
+        if (c == '/')
+            c = '\\';
+    return out;
+}
+
+HANDLE inheritable_file(const std::string& path)
+{
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+RunResult run_tool(const std::string& exe, const std::string& name,
+                   const std::vector<std::string>& args, const fs::path& cwd,
+                   const RunOptions& options)
+{
+    fs::path base = cwd.parent_path() / (cwd.filename().string() + ".run");
+    std::string out_path = options.stdout_path.empty() ? base.string() + ".out" : options.stdout_path;
+    std::string err_path = base.string() + ".err";
+    std::string command = quote(name);
+    for (const std::string& a : args)
+        command += " " + quote(a);
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = inheritable_file(out_path);
+    si.hStdError = inheritable_file(err_path);
+    PROCESS_INFORMATION pi{};
+    RunResult r;
+    std::string app = windows_path(exe);
+    std::string cwd_text = cwd.string();
+    if (CreateProcessA(app.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd_text.c_str(), &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 0;
+        if (GetExitCodeProcess(pi.hProcess, &code))
+            r.status = static_cast<int>(code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(si.hStdOutput);
+    CloseHandle(si.hStdError);
+    if (options.stdout_path.empty())
+        r.out = read_file(out_path).value_or("");
+    r.err = read_file(err_path).value_or("");
+    fs::remove(base.string() + ".out");
+    fs::remove(err_path);
+    return r;
+}
