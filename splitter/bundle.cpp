@@ -62,7 +62,10 @@ std::vector<Piece> enumerate_pieces(Table table, std::int32_t limit)
     std::vector<Piece> pieces;
     for (std::int32_t k = 0; k < limit && k < kMaxPieces; ++k) {
         Piece p{k, entry(table, k), entry(table, k + 1)};
-        if (p.end == 0 || p.size() == 0 || p.size() > kMaxPieceSize)
+        // An end below its start always ends the list, also where the
+        // size, taken modulo 2^32, would come out small (starts within
+        // kMaxPieceSize of 2^32): such a pair describes no range of the file.
+        if (p.end == 0 || p.size() == 0 || p.end < p.start || p.size() > kMaxPieceSize)
             break;
         pieces.push_back(p);
     }

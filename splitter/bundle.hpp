@@ -5,8 +5,8 @@
 // entry k+1 where it ends (exclusive), so neighbouring pieces share a
 // boundary. The file has no magic, count, names or sizes: the table is all
 // there is. The list of pieces ends at the first pair whose end is 0, whose
-// size is 0, or whose size exceeds kMaxPieceSize; sizes are computed modulo
-// 2^32, so an end below its start gives a huge size and ends the list too.
+// size is 0, whose end is below its start, or whose size exceeds
+// kMaxPieceSize.
 // Offsets are not compared with the file: that is the copier's business.
 #pragma once
 

@@ -86,6 +86,7 @@ TEST(EnumeratePieces, EndsAtTheFirstFailingPair)
         {"largest piece accepted", table_of({512, 512 + kMaxPieceSize}), {{512, 512 + kMaxPieceSize}}},
         {"one byte over the largest", table_of({512, 513 + kMaxPieceSize}), {}},
         {"end below start", table_of({0x2000, 0x3000, 0x2000, 0x4000}), {{0x2000, 0x3000}}},
+        {"end below a start near 2^32, small size modulo 2^32", table_of({0xFFFFFFFFu, 0xFFFF}), {}},
         {"start inside the table", table_of({0, 4, 8}), {{0, 4}, {4, 8}}},
         {"end at the top of 32 bits", table_of({0xFFFFFF00u, 0xFFFFFFFFu}), {{0xFFFFFF00u, 0xFFFFFFFFu}}},
     };

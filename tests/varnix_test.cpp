@@ -10,7 +10,7 @@
 namespace {
 
 const std::string kUsage(msg::kVarnixUsage);
-const std::string kData = std::string("Line one.\nLine two.\r\n\x1a binary \0\xff tail ", 40) +
+const std::string kData = std::string("Line one.\nLine two.\r\n\x1a binary \0\xff tail ", 38) +
                           std::string(300, 'z') + "Line one.\nLine two.\n";
 
 std::string sizes_line(const std::string& file)

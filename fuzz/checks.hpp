@@ -1,0 +1,26 @@
+// What must hold for any input, one check per fuzz target. Each returns an
+// empty string when all holds, otherwise what did not. The fuzz targets and
+// the corpus replay test both run them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+using Bytes = std::span<const std::uint8_t>;
+
+// check_flz0_decode -- any bytes as an FLZ0 image: the decoder gives exactly
+// the original size or reports truncation, and agrees with the plain reading
+std::string check_flz0_decode(Bytes data);
+
+// check_round_trip -- any data (up to 65,535 bytes) through the test
+// encoder, and through a literals-only stream, decodes to itself
+std::string check_round_trip(Bytes data);
+
+// check_bundle_table -- any 512-byte table and limit (the four bytes after
+// the table, little-endian; 127 when absent) enumerate by the rules
+std::string check_bundle_table(Bytes data);
+
+// check_parse_count -- any text reads as an independent reading of the
+// same rules does
+std::string check_parse_count(Bytes data);

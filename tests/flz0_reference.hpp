@@ -1,0 +1,12 @@
+// The plain reading of the FLZ0 format, a byte at a time through the ring,
+// written apart from the shipped decoder so the two can be compared.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+// flz0_reference_decode -- the original-size output of a whole FLZ0 image,
+// or none when its stream ends too soon
+std::optional<std::vector<std::uint8_t>> flz0_reference_decode(std::span<const std::uint8_t> image);
