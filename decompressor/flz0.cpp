@@ -1,72 +1,51 @@
 #include "flz0.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "le.hpp"
 
+// The decoder writes straight into the output instead of through a ring.
+// The ring holds exactly the last 4096 bytes produced, so a reference at
+// ring position p, read when the write position is w, copies the output
+// from distance d = (w - p) mod 4096 back (4096 when p == w); a source
+// before the start of the output is a ring byte never written, a zero.
+// Copies go byte by byte in effect: a distance shorter than the length
+// repeats the bytes being written.
+
 namespace {
 
-// All the decoder's state. Input and output positions only ever move
-// forward and are checked against their spans' ends before each access.
-struct Decoder {
-    std::span<const std::uint8_t> in;
-    std::size_t in_pos = 0;
-    std::span<std::uint8_t> out;
-    std::size_t out_pos = 0;
-    std::array<std::uint8_t, kRingSize> ring{};  // zero bytes at the start
-    std::size_t w = kRingStart;                  // ring write position
-};
+// The longest copy done as one fixed-size block, when the output has room
+// for it: any reference fits, and a block load before its store keeps a
+// copy whose source ends inside its own target correct.
+constexpr std::size_t kBlock = kMaxMatch;
 
-// next -- the next stream byte; false when the stream has ended
-bool next(Decoder& d, std::uint8_t& byte)
+// distance_back -- how far behind the output position a ring position is
+std::size_t distance_back(std::size_t produced, std::size_t ring_pos)
 {
-    if (d.in_pos >= d.in.size())
-        return false;
-    byte = d.in[d.in_pos++];
-    return true;
+    std::size_t w = (kRingStart + produced) % kRingSize;
+    return (w - ring_pos - 1) % kRingSize + 1;  // 1 .. 4096
 }
 
-void emit(Decoder& d, std::uint8_t byte)
+// copy_match -- len bytes from d back; the caller guarantees len bytes of room
+[[gnu::always_inline]] inline void copy_match(std::uint8_t* op, const std::uint8_t* begin, const std::uint8_t* end, std::size_t d,
+                std::size_t len)
 {
-    d.ring[d.w] = byte;
-    d.w = (d.w + 1) % kRingSize;
-    d.out[d.out_pos++] = byte;
-}
-
-bool done(const Decoder& d)
-{
-    return d.out_pos == d.out.size();
-}
-
-// copy_reference -- the bytes of a reference, or of its start when the
-// original size is reached first
-void copy_reference(Decoder& d, std::uint8_t b0, std::uint8_t b1)
-{
-    std::size_t p = b0 | static_cast<std::size_t>(b1 & 0xF0) << 4;
-    unsigned n = (b1 & 0x0F) + kMinMatch;
-    for (unsigned i = 0; i < n && !done(d); ++i, p = (p + 1) % kRingSize)
-        emit(d, d.ring[p]);
-}
-
-// decode_group -- one flag byte and up to eight items
-bool decode_group(Decoder& d)
-{
-    std::uint8_t flags = 0;
-    if (!next(d, flags))
-        return false;
-    for (unsigned item = 0; item < kItemsPerGroup && !done(d); ++item, flags >>= 1) {
-        std::uint8_t b0 = 0, b1 = 0;
-        if (flags & 1) {
-            if (!next(d, b0))
-                return false;
-            emit(d, b0);
-        } else {
-            if (!next(d, b0) || !next(d, b1))
-                return false;
-            copy_reference(d, b0, b1);
-        }
+    std::size_t produced = static_cast<std::size_t>(op - begin);
+    if (d > produced) {  // reaches back before the start: zeros there
+        for (std::size_t j = 0; j < len; ++j)
+            op[j] = produced + j >= d ? begin[produced + j - d] : 0;
+        return;
     }
-    return true;
+    const std::uint8_t* src = op - d;
+    if (d >= len && static_cast<std::size_t>(end - op) >= kBlock) {
+        std::uint8_t block[kBlock];
+        std::memcpy(block, src, kBlock);  // the source is all written: d >= len
+        std::memcpy(op, block, kBlock);   // bytes past len are written again later
+    } else {
+        for (std::size_t j = 0; j < len; ++j)
+            op[j] = src[j];
+    }
 }
 
 }  // namespace
@@ -88,13 +67,83 @@ std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image)
     return image.size() > kFlz0HeaderSize ? image.subspan(kFlz0HeaderSize) : std::span<const std::uint8_t>{};
 }
 
+namespace {
+
+// The most a group can use: eight two-byte references, producing 18 bytes each.
+constexpr std::size_t kGroupInput = 2 * kItemsPerGroup;
+constexpr std::size_t kGroupOutput = kMaxMatch * kItemsPerGroup;
+constexpr unsigned kAllLiterals = 0xFF;
+
+// Input and output positions of a decode; they only ever move forward.
+struct Cursor {
+    const std::uint8_t* ip;
+    const std::uint8_t* iend;
+    std::uint8_t* op;
+    std::uint8_t* obegin;
+    std::uint8_t* oend;
+};
+
+// reference -- decode the two bytes at ip and copy, at most `room` bytes.
+// Inlined, as it runs for most output bytes.
+[[gnu::always_inline]] inline void reference(Cursor& c, std::size_t room)
+{
+    std::size_t pos = c.ip[0] | static_cast<std::size_t>(c.ip[1] & 0xF0) << 4;
+    std::size_t len = std::min<std::size_t>((c.ip[1] & 0x0Fu) + kMinMatch, room);
+    c.ip += 2;
+    copy_match(c.op, c.obegin, c.oend, distance_back(static_cast<std::size_t>(c.op - c.obegin), pos), len);
+    c.op += len;
+}
+
+// whole_group -- a group whose every item fits in both input and output,
+// so no item needs a bounds check of its own
+void whole_group(Cursor& c, unsigned flags)
+{
+    if (flags == kAllLiterals) {
+        std::memcpy(c.op, c.ip, kItemsPerGroup);
+        c.ip += kItemsPerGroup;
+        c.op += kItemsPerGroup;
+        return;
+    }
+    for (unsigned item = 0; item < kItemsPerGroup; ++item, flags >>= 1) {
+        if (flags & 1)
+            *c.op++ = *c.ip++;
+        else
+            reference(c, kMaxMatch);
+    }
+}
+
+// last_group -- a group near either end, each item checked; false when the
+// stream ends first
+bool last_group(Cursor& c, unsigned flags)
+{
+    for (unsigned item = 0; item < kItemsPerGroup && c.op < c.oend; ++item, flags >>= 1) {
+        if (flags & 1) {
+            if (c.ip == c.iend)
+                return false;
+            *c.op++ = *c.ip++;
+        } else {
+            if (c.iend - c.ip < 2)
+                return false;
+            reference(c, static_cast<std::size_t>(c.oend - c.op));
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 DecodeStatus flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
 {
-    Decoder d;
-    d.in = stream;
-    d.out = out;
-    while (!done(d))
-        if (!decode_group(d))
+    Cursor c{stream.data(), stream.data() + stream.size(), out.data(), out.data(), out.data() + out.size()};
+    while (c.op < c.oend) {
+        if (c.ip == c.iend)
             return DecodeStatus::truncated;
+        unsigned flags = *c.ip++;
+        if (static_cast<std::size_t>(c.iend - c.ip) >= kGroupInput &&
+            static_cast<std::size_t>(c.oend - c.op) >= kGroupOutput)
+            whole_group(c, flags);
+        else if (!last_group(c, flags))
+            return DecodeStatus::truncated;
+    }
     return DecodeStatus::ok;
 }

@@ -15,7 +15,8 @@
 //
 // This decoder stops at exactly the original size, in the middle of a group
 // or of a reference if need be, and it reads only the bytes it is given: a
-// stream that ends early is reported, never padded.
+// stream that ends early is reported, never padded. Input and output
+// positions are checked against their ends before every access.
 #pragma once
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "inplace.hpp"
 
+#include <memory>
 #include <new>
-#include <vector>
 
 #include "console.hpp"
 #include "flz0.hpp"
@@ -10,31 +10,36 @@
 
 namespace {
 
-// try_allocate -- size a buffer, reporting exhaustion as a value
-bool try_allocate(std::vector<std::uint8_t>& buf, std::size_t size)
+// A buffer whose bytes are left as they are, since every one that is used
+// is written first: the image by the read, the output by the decoder.
+struct Buffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    std::span<std::uint8_t> span() const { return {bytes.get(), size}; }
+};
+
+// try_allocate -- a buffer of the given size, reporting exhaustion as a value
+bool try_allocate(Buffer& buf, std::size_t size)
 {
-    try {
-        buf.resize(size);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    buf.bytes.reset(new (std::nothrow) std::uint8_t[size]);
+    buf.size = buf.bytes ? size : 0;
+    return buf.bytes != nullptr;
 }
 
 // load_image -- as much of the file as any stream can need; the rest of a
 // longer file is never decoded
-InPlaceStatus load_image(const std::string& path, std::vector<std::uint8_t>& image)
+InPlaceStatus load_image(const std::string& path, Buffer& image)
 {
     if (!try_allocate(image, kMaxImageSize))
         return InPlaceStatus::no_memory;
     platform::Handle in = platform::open_read(path);
     if (in == platform::kNoHandle)
         return InPlaceStatus::cannot_open;
-    platform::ReadResult r = platform::read_full(in, image);
+    platform::ReadResult r = platform::read_full(in, image.span());
     platform::close_file(in);  // read only: nothing can be lost on close
     if (r.error)
         return InPlaceStatus::cannot_open;
-    image.resize(r.count);
+    image.size = r.count;
     return InPlaceStatus::done;
 }
 
@@ -67,25 +72,25 @@ bool swap_in(const std::string& path, const std::string& temp, const std::string
 
 InPlaceStatus decompress_in_place(const std::string& path)
 {
-    std::vector<std::uint8_t> image;
+    Buffer image;
     if (InPlaceStatus s = load_image(path, image); s != InPlaceStatus::done)
         return s;
-    if (!has_flz0_magic(image))
+    if (!has_flz0_magic(image.span()))
         return InPlaceStatus::not_flz0;
 
-    Flz0Header header = read_flz0_header(image);
+    Flz0Header header = read_flz0_header(image.span());
     say(format_text(msg::kSizesFormat, header.compressed_size, header.original_size));
     if (!finish_stdout())  // nothing has been touched yet
         return InPlaceStatus::write_failed;
 
-    std::vector<std::uint8_t> decoded;
+    Buffer decoded;
     if (!try_allocate(decoded, header.original_size))
         return InPlaceStatus::no_memory;
-    if (flz0_decode(flz0_stream(image), decoded) != DecodeStatus::ok)
+    if (flz0_decode(flz0_stream(image.span()), decoded.span()) != DecodeStatus::ok)
         return InPlaceStatus::corrupt;
 
     const std::string temp = path + kTempSuffix;
-    if (!write_decoded(temp, decoded))
+    if (!write_decoded(temp, decoded.span()))
         return InPlaceStatus::write_failed;
     if (!swap_in(path, temp, path + kBackupSuffix, platform::rename_noreplace))
         return InPlaceStatus::rename_failed;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "flz0_encoder.hpp"
+#include "flz0_reference.hpp"
 
 namespace {
 
@@ -55,17 +56,28 @@ struct Decoded {
     std::string data;
 };
 
+
 std::span<const std::uint8_t> as_bytes(const std::string& s)
 {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+// decode -- the shipped decoder, checked against the plain reading of the
+// format on the same bytes
 Decoded decode(const std::string& stream, std::size_t original)
 {
     // Exactly the stream's bytes, so a read past them is out of bounds.
     std::vector<std::uint8_t> in(stream.begin(), stream.end());
     std::vector<std::uint8_t> out(original);
     DecodeStatus s = flz0_decode(in, out);
+
+    std::string image = "FLZ0" + std::string{static_cast<char>(original), static_cast<char>(original >> 8)} +
+                        std::string(2, '\0') + stream;
+    auto plain = flz0_reference_decode(as_bytes(image));
+    EXPECT_EQ(plain.has_value(), s == DecodeStatus::ok);
+    if (plain && s == DecodeStatus::ok) {
+        EXPECT_TRUE(*plain == out) << "decoder and plain reading disagree";
+    }
     return {s, std::string(out.begin(), out.end())};
 }
 

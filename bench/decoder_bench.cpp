@@ -1,0 +1,93 @@
+// decoder_bench -- output bytes per second of the FLZ0 decoder
+//
+//     decoder_bench [benchmark flags] [file.flz0 ...]
+//
+// Built-in corpora, made with the test encoder: text-like, incompressible
+// (all literals) and long overlapping runs; each FLZ0 file named on the
+// command line is measured as well.
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "flz0.hpp"
+#include "flz0_encoder.hpp"
+
+namespace {
+
+std::string text_like()
+{
+    static const char* words[] = {"the", "of", "and", "a", "to", "in", "is", "you", "that", "it", "he",
+                                  "was", "for", "on", "are", "as", "with", "his", "they", "at", "be",
+                                  "this", "have", "from", "or", "one", "had", "by", "word", "but", "not",
+                                  "what", "all", "were", "we", "when", "your", "can", "said", "there",
+                                  "use", "an", "each", "which", "she", "do", "how", "their", "if", "will",
+                                  "program", "file", "bundle", "piece", "offset", "decoder", "ring"};
+    std::mt19937 rng(1);
+    std::string s;
+    while (s.size() < kMaxOriginalSize) {
+        s += words[rng() % std::size(words)];
+        s += rng() % 12 == 0 ? ".\n" : " ";
+    }
+    s.resize(kMaxOriginalSize);
+    return s;
+}
+
+std::string incompressible()
+{
+    std::mt19937 rng(2);
+    std::string s(kMaxOriginalSize, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return flz0_literals(s);
+}
+
+std::string runs()
+{
+    std::mt19937 rng(3);
+    std::string s;
+    while (s.size() < kMaxOriginalSize) {
+        std::string unit(1 + rng() % 4, static_cast<char>('a' + rng() % 26));
+        for (std::size_t n = 20 + rng() % 200; n > 0; --n)
+            s += unit;
+    }
+    s.resize(kMaxOriginalSize);
+    return s;
+}
+
+void decode(benchmark::State& state, const std::string& file)
+{
+    auto image = std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+    std::vector<std::uint8_t> out(read_flz0_header(image).original_size);
+    for (auto _ : state) {
+        if (flz0_decode(flz0_stream(image), out) != DecodeStatus::ok)
+            state.SkipWithError("stream is truncated");
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * out.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    static const std::string text = flz0_encode(text_like()), literal = incompressible(), run = flz0_encode(runs());
+    benchmark::RegisterBenchmark("decode/text", decode, text);
+    benchmark::RegisterBenchmark("decode/incompressible", decode, literal);
+    benchmark::RegisterBenchmark("decode/runs", decode, run);
+    static std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(argc));
+    for (int i = 1; i < argc; ++i) {
+        std::ifstream f(argv[i], std::ios::binary);
+        files.emplace_back(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        benchmark::RegisterBenchmark(("decode/" + std::string(argv[i])).c_str(), decode, files.back());
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
