@@ -36,6 +36,12 @@ ReadResult read_full(Handle h, std::span<std::uint8_t> buf);
 // write_all -- write every byte of the span; false on any failure
 bool write_all(Handle h, std::span<const std::uint8_t> data);
 
+// read_some / write_some -- one read or write: the bytes moved, 0 at the
+// end of the file when reading, -1 on an error. Each system provides these;
+// read_full and write_all loop over them.
+std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n);
+std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n);
+
 // seek_to -- position at an absolute 64-bit offset
 bool seek_to(Handle h, std::uint64_t offset);
 

@@ -37,36 +37,22 @@ bool close_file(Handle h)
     return ::close(h) == 0;
 }
 
-ReadResult read_full(Handle h, std::span<std::uint8_t> buf)
+std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n)
 {
-    ReadResult r;
-    while (r.count < buf.size()) {
-        ssize_t n = ::read(h, buf.data() + r.count, buf.size() - r.count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            r.error = true;
-            break;
-        }
-        if (n == 0)
-            break;
-        r.count += static_cast<std::size_t>(n);
-    }
-    return r;
+    ssize_t got;
+    do
+        got = ::read(h, buf, n);
+    while (got < 0 && errno == EINTR);
+    return got;
 }
 
-bool write_all(Handle h, std::span<const std::uint8_t> data)
+std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n)
 {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(h, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    ssize_t put;
+    do
+        put = ::write(h, data, n);
+    while (put < 0 && errno == EINTR);
+    return put;
 }
 
 bool seek_to(Handle h, std::uint64_t offset)

@@ -38,32 +38,14 @@ bool close_file(Handle h)
     return _close(h) == 0;
 }
 
-ReadResult read_full(Handle h, std::span<std::uint8_t> buf)
+std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n)
 {
-    ReadResult r;
-    while (r.count < buf.size()) {
-        int n = _read(h, buf.data() + r.count, static_cast<unsigned>(std::min(buf.size() - r.count, kMaxChunk)));
-        if (n < 0) {
-            r.error = true;
-            break;
-        }
-        if (n == 0)
-            break;
-        r.count += static_cast<std::size_t>(n);
-    }
-    return r;
+    return _read(h, buf, static_cast<unsigned>(std::min(n, kMaxChunk)));
 }
 
-bool write_all(Handle h, std::span<const std::uint8_t> data)
+std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n)
 {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        int n = _write(h, data.data() + done, static_cast<unsigned>(std::min(data.size() - done, kMaxChunk)));
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return _write(h, data, static_cast<unsigned>(std::min(n, kMaxChunk)));
 }
 
 bool seek_to(Handle h, std::uint64_t offset)

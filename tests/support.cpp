@@ -16,6 +16,24 @@ std::string console(std::string_view text)
     return out;
 }
 
+RunResult run_tool(const std::string& exe, const std::string& name,
+                   const std::vector<std::string>& args, const fs::path& cwd,
+                   const RunOptions& options)
+{
+    // The captures live outside cwd, so they never show up among the outputs.
+    const std::string base = (cwd.parent_path() / (cwd.filename().string() + ".run")).string();
+    const std::string out_path = options.stdout_path.empty() ? base + ".out" : options.stdout_path;
+    const std::string err_path = base + ".err";
+    RunResult r;
+    r.status = spawn_and_wait(exe, name, args, cwd, out_path, err_path, options);
+    if (options.stdout_path.empty())
+        r.out = read_file(out_path).value_or("");
+    r.err = read_file(err_path).value_or("");
+    fs::remove(base + ".out");
+    fs::remove(err_path);
+    return r;
+}
+
 void write_file(const fs::path& path, const std::string& bytes)
 {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -45,6 +45,13 @@ RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options = {});
 
+// spawn_and_wait -- each system's part of run_tool: run exe with argv[0]
+// set to name, in cwd, with standard output and error going to the given
+// files; the exit status, or -1 if it did not exit normally
+int spawn_and_wait(const std::string& exe, const std::string& name, const std::vector<std::string>& args,
+                   const fs::path& cwd, const std::string& out_path, const std::string& err_path,
+                   const RunOptions& options);
+
 // write_file / append_file / read_file -- whole files as byte strings
 void write_file(const fs::path& path, const std::string& bytes);
 void append_file(const fs::path& path, const std::string& bytes);

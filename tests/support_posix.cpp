@@ -28,26 +28,21 @@ namespace {
     ::_exit(127);
 }
 
-int open_capture(const fs::path& path)
+int open_capture(const std::string& path)
 {
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 }
 
 }  // namespace
 
-RunResult run_tool(const std::string& exe, const std::string& name,
-                   const std::vector<std::string>& args, const fs::path& cwd,
+int spawn_and_wait(const std::string& exe, const std::string& name, const std::vector<std::string>& args,
+                   const fs::path& cwd, const std::string& out_path, const std::string& err_path,
                    const RunOptions& options)
 {
-    // The captures live outside cwd, so they never show up among the outputs.
-    fs::path base = cwd.parent_path() / (cwd.filename().string() + ".run");
-    std::string out_path = options.stdout_path.empty() ? base.string() + ".out" : options.stdout_path;
-    int out_fd = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    int err_fd = open_capture(base.string() + ".err");
+    int out_fd = open_capture(out_path);
+    int err_fd = open_capture(err_path);
     std::vector<std::string> argv{name};
     argv.insert(argv.end(), args.begin(), args.end());
-
-    RunResult r;
     pid_t pid = ::fork();
     if (pid == 0)
         exec_child(exe, argv, cwd, out_fd, err_fd, options);
@@ -55,11 +50,6 @@ RunResult run_tool(const std::string& exe, const std::string& name,
     ::close(err_fd);
     int wstatus = 0;
     if (pid > 0 && ::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-        r.status = WEXITSTATUS(wstatus);
-    if (options.stdout_path.empty())
-        r.out = read_file(out_path).value_or("");
-    r.err = read_file(base.string() + ".err").value_or("");
-    fs::remove(base.string() + ".out");
-    fs::remove(base.string() + ".err");
-    return r;
+        return WEXITSTATUS(wstatus);
+    return -1;
 }

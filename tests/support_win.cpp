@@ -46,13 +46,10 @@ HANDLE inheritable_file(const std::string& path)
 
 }  // namespace
 
-RunResult run_tool(const std::string& exe, const std::string& name,
-                   const std::vector<std::string>& args, const fs::path& cwd,
-                   const RunOptions& options)
+int spawn_and_wait(const std::string& exe, const std::string& name, const std::vector<std::string>& args,
+                   const fs::path& cwd, const std::string& out_path, const std::string& err_path,
+                   const RunOptions&)
 {
-    fs::path base = cwd.parent_path() / (cwd.filename().string() + ".run");
-    std::string out_path = options.stdout_path.empty() ? base.string() + ".out" : options.stdout_path;
-    std::string err_path = base.string() + ".err";
     std::string command = quote(name);
     for (const std::string& a : args)
         command += " " + quote(a);
@@ -64,23 +61,18 @@ RunResult run_tool(const std::string& exe, const std::string& name,
     si.hStdOutput = inheritable_file(out_path);
     si.hStdError = inheritable_file(err_path);
     PROCESS_INFORMATION pi{};
-    RunResult r;
+    int status = -1;
     std::string app = windows_path(exe);
     std::string cwd_text = cwd.string();
     if (CreateProcessA(app.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd_text.c_str(), &si, &pi)) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
         if (GetExitCodeProcess(pi.hProcess, &code))
-            r.status = static_cast<int>(code);
+            status = static_cast<int>(code);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     CloseHandle(si.hStdOutput);
     CloseHandle(si.hStdError);
-    if (options.stdout_path.empty())
-        r.out = read_file(out_path).value_or("");
-    r.err = read_file(err_path).value_or("");
-    fs::remove(base.string() + ".out");
-    fs::remove(err_path);
-    return r;
+    return status;
 }
