@@ -28,8 +28,8 @@ std::size_t distance_back(std::size_t produced, std::size_t ring_pos)
 }
 
 // copy_match -- len bytes from d back; the caller guarantees len bytes of room
-[[gnu::always_inline]] inline void copy_match(std::uint8_t* op, const std::uint8_t* begin, const std::uint8_t* end, std::size_t d,
-                std::size_t len)
+[[gnu::always_inline]] inline void copy_match(std::uint8_t* op, const std::uint8_t* begin, const std::uint8_t* end,
+                                              std::size_t d, std::size_t len)
 {
     std::size_t produced = static_cast<std::size_t>(op - begin);
     if (d > produced) {  // reaches back before the start: zeros there
@@ -47,27 +47,6 @@ std::size_t distance_back(std::size_t produced, std::size_t ring_pos)
             op[j] = src[j];
     }
 }
-
-}  // namespace
-
-bool has_flz0_magic(std::span<const std::uint8_t> image)
-{
-    return image.size() >= kFlz0Magic.size() && std::equal(kFlz0Magic.begin(), kFlz0Magic.end(), image.begin());
-}
-
-Flz0Header read_flz0_header(std::span<const std::uint8_t> image)
-{
-    std::array<std::uint8_t, kFlz0HeaderSize> header{};
-    std::copy_n(image.begin(), std::min(image.size(), header.size()), header.begin());
-    return {get_le16(header.data() + kOriginalSizeOffset), get_le16(header.data() + kCompressedSizeOffset)};
-}
-
-std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image)
-{
-    return image.size() > kFlz0HeaderSize ? image.subspan(kFlz0HeaderSize) : std::span<const std::uint8_t>{};
-}
-
-namespace {
 
 // The most a group can use: eight two-byte references, producing 18 bytes each.
 constexpr std::size_t kGroupInput = 2 * kItemsPerGroup;
@@ -131,6 +110,23 @@ bool last_group(Cursor& c, unsigned flags)
 }
 
 }  // namespace
+
+bool has_flz0_magic(std::span<const std::uint8_t> image)
+{
+    return image.size() >= kFlz0Magic.size() && std::equal(kFlz0Magic.begin(), kFlz0Magic.end(), image.begin());
+}
+
+Flz0Header read_flz0_header(std::span<const std::uint8_t> image)
+{
+    std::array<std::uint8_t, kFlz0HeaderSize> header{};
+    std::copy_n(image.begin(), std::min(image.size(), header.size()), header.begin());
+    return {get_le16(header.data() + kOriginalSizeOffset), get_le16(header.data() + kCompressedSizeOffset)};
+}
+
+std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image)
+{
+    return image.size() > kFlz0HeaderSize ? image.subspan(kFlz0HeaderSize) : std::span<const std::uint8_t>{};
+}
 
 DecodeStatus flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
 {

@@ -22,6 +22,7 @@ std::optional<std::vector<std::uint8_t>> decode_image(Bytes image)
     return out;
 }
 
+// le32_at -- entry `entry` of a table, read apart from the shipped reader
 std::uint32_t le32_at(Bytes table, std::size_t entry)
 {
     std::uint32_t v = 0;

@@ -15,13 +15,9 @@ const std::string kData = std::string("Line one.\nLine two.\r\n\x1a binary \0\xf
 
 std::string sizes_line(const std::string& file)
 {
-    std::string header = file.substr(0, kFlz0HeaderSize);
-    header.resize(kFlz0HeaderSize, '\0');
-    auto le16 = [&](std::size_t at) {
-        return static_cast<unsigned char>(header[at]) | static_cast<unsigned char>(header[at + 1]) << 8;
-    };
-    return "compressed = " + std::to_string(le16(kCompressedSizeOffset)) +
-           " -> original = " + std::to_string(le16(kOriginalSizeOffset)) + "\n";
+    Flz0Header h = read_flz0_header({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()});
+    return "compressed = " + std::to_string(h.compressed_size) + " -> original = " + std::to_string(h.original_size) +
+           "\n";
 }
 
 class Varnix : public ScratchTest {
