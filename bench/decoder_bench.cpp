@@ -63,7 +63,7 @@ void decode(benchmark::State& state, const std::string& file)
     auto image = std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
     std::vector<std::uint8_t> out(read_flz0_header(image).original_size);
     for (auto _ : state) {
-        if (flz0_decode(flz0_stream(image), out) != DecodeStatus::ok)
+        if (flz0_decode(flz0_stream(image), out).status != DecodeStatus::ok)
             state.SkipWithError("stream is truncated");
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();

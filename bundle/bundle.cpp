@@ -5,6 +5,7 @@
 #include "console.hpp"
 #include "le.hpp"
 #include "messages.hpp"
+#include "platform.hpp"
 
 namespace {
 
@@ -84,8 +85,11 @@ std::int32_t parse_count(std::string_view text)
 
 std::string piece_dir_name(std::string_view bundle)
 {
+    std::size_t sep = bundle.find_last_of(platform::kPathSeparators);
+    std::size_t name = sep == std::string_view::npos ? 0 : sep + 1;
     std::size_t dot = bundle.rfind('.');
-    if (dot == std::string_view::npos)
+    // A '.' in a directory part, or one that begins the name, is no extension.
+    if (dot == std::string_view::npos || dot <= name)
         return std::string(bundle) + std::string(kNoDotSuffix);
     return std::string(bundle.substr(0, dot));
 }
@@ -95,8 +99,8 @@ std::string piece_file_name(int index)
     return format_text("%03d", index);
 }
 
-std::string progress_line(const Piece& piece)
+std::string piece_line(const char* format, const Piece& piece)
 {
-    return format_text(msg::kProgressFormat, piece_file_name(piece.index).c_str(),
-                       static_cast<unsigned>(piece.start), static_cast<unsigned>(piece.end));
+    return format_text(format, piece_file_name(piece.index).c_str(), static_cast<unsigned>(piece.start),
+                       static_cast<unsigned>(piece.end));
 }

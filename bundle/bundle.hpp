@@ -41,12 +41,15 @@ std::vector<Piece> enumerate_pieces(Table table, std::int32_t limit);
 // hexadecimal number, else a decimal number, else 0; wraps modulo 2^32
 std::int32_t parse_count(std::string_view text);
 
-// piece_dir_name -- the bundle name cut at its last '.', or with ".d"
-// appended when it has none
+// piece_dir_name -- the directory for a bundle's pieces: the bundle's path
+// with the extension of its file name removed (DATA.BND gives DATA), or
+// with ".d" appended when the file name has none (SE gives SE.d). A '.'
+// in a directory part, or at the start of the file name, is not one.
 std::string piece_dir_name(std::string_view bundle);
 
 // piece_file_name -- the piece's index as three digits
 std::string piece_file_name(int index);
 
-// progress_line -- the line printed before a piece is written
-std::string progress_line(const Piece& piece);
+// piece_line -- the line printed before a piece is copied, from a format
+// with the piece's file name, start and end offsets
+std::string piece_line(const char* format, const Piece& piece);

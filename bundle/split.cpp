@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "bundle.hpp"
-#include "console.hpp"
+#include "messages.hpp"
 #include "platform.hpp"
+#include "replace.hpp"
 
 namespace {
 
@@ -17,74 +18,126 @@ namespace {
 // copies a split page at a time.
 constexpr std::size_t kCopyBlock = 1024 * 1024;
 
-enum class CopyResult { ok, read_failed, write_failed };
+// The bundle being split, as the copy needs it.
+struct Source {
+    const std::string& name;
+    platform::Handle handle;
+    std::optional<platform::FileId> id;      // to tell it from any piece path
+    std::optional<std::uint64_t> size;       // known in advance for a regular file
+};
 
-// copy_range -- copy size bytes from offset `start` of in to out
-CopyResult copy_range(platform::Handle in, platform::Handle out, std::uint64_t start,
-                      std::uint64_t size, std::vector<std::uint8_t>& buf)
+SplitResult failure(SplitStatus status, Detail detail)
 {
-    if (!platform::seek_to(in, start))
-        return CopyResult::read_failed;
-    while (size > 0) {
-        std::span<std::uint8_t> block(buf.data(), std::min<std::uint64_t>(size, buf.size()));
-        platform::ReadResult r = platform::read_full(in, block);
-        if (r.error || r.count != block.size())
-            return CopyResult::read_failed;
-        if (!platform::write_all(out, block))
-            return CopyResult::write_failed;
-        size -= block.size();
-    }
-    return CopyResult::ok;
+    return {status, std::move(detail)};
 }
 
-// write_piece -- create one piece file and fill it; a piece that fails
-// part-way is removed, so no file holds less than its piece
-SplitStatus write_piece(platform::Handle in, const Piece& piece, const std::string& path,
-                        std::vector<std::uint8_t>& buf)
+SplitResult past_the_end(const Source& src, const Piece& piece)
 {
-    platform::Handle out = platform::create_write(path);
+    std::string where = src.size ? format_text("the %llu-byte bundle", static_cast<unsigned long long>(*src.size))
+                                 : std::string("the bundle");
+    return failure(SplitStatus::read_failed,
+                   tool_detail(src.name, format_text("piece %d ends at 0x%08x, past the end of %s", piece.index,
+                                                     static_cast<unsigned>(piece.end), where.c_str())));
+}
+
+// is_the_bundle -- whether a path reaches the bundle itself, as it can
+// through a piece directory that is a link back to the bundle's own
+bool is_the_bundle(const Source& src, const std::string& path)
+{
+    return src.id && platform::identity_of(path) == src.id;
+}
+
+// copy_piece -- the piece's bytes from the bundle into out
+SplitResult copy_piece(const Source& src, const Piece& piece, platform::Handle out, const std::string& temp,
+                       std::vector<std::uint8_t>& buf)
+{
+    if (!platform::seek_to(src.handle, piece.start))
+        return failure(SplitStatus::read_failed, system_detail(src.name));
+    for (std::uint64_t left = piece.size(); left > 0;) {
+        std::span<std::uint8_t> block(buf.data(), std::min<std::uint64_t>(left, buf.size()));
+        platform::ReadResult r = platform::read_full(src.handle, block);
+        if (r.error)
+            return failure(SplitStatus::read_failed, system_detail(src.name));
+        if (r.count != block.size())
+            return past_the_end(src, piece);
+        if (!platform::write_all(out, block))
+            return failure(SplitStatus::write_failed, system_detail(temp));
+        left -= block.size();
+    }
+    return {SplitStatus::completed, {}};
+}
+
+// write_piece -- one piece, written under a temporary name and renamed
+// once it is complete, so that its final name holds either an earlier
+// run's piece or this one, never a part
+SplitResult write_piece(const Source& src, const Piece& piece, const std::string& dir, std::vector<std::uint8_t>& buf)
+{
+    const std::string path = dir + "/" + piece_file_name(piece.index);
+    const std::string temp = path + kTempSuffix;
+    for (const std::string& name : {temp, path})
+        if (is_the_bundle(src, name))
+            return failure(SplitStatus::write_failed, tool_detail(name, "is the bundle being split"));
+
+    platform::Handle out = platform::create_temp(temp);
     if (out == platform::kNoHandle)
-        return SplitStatus::write_failed;
-    CopyResult copied = copy_range(in, out, piece.start, piece.size(), buf);
-    bool closed = platform::close_file(out);
-    if (copied == CopyResult::ok && closed)
-        return SplitStatus::completed;
-    platform::remove_file(path);
-    return copied == CopyResult::read_failed ? SplitStatus::read_failed : SplitStatus::write_failed;
+        return failure(SplitStatus::write_failed, system_detail(temp));
+    SplitResult copied = copy_piece(src, piece, out, temp, buf);
+    if (copied.status != SplitStatus::completed) {
+        platform::close_file(out);
+        platform::remove_file(temp);
+        return copied;
+    }
+    // Not synced: a piece is as durable as any copied file, and syncing
+    // each would cost several times the copy.
+    Detail why;
+    if (!finish_temp(out, temp, false, why))
+        return failure(SplitStatus::write_failed, why);
+    SwapResult s = swap_in(path, temp, OldFile::replace, Durable::no);
+    if (s.status != SwapStatus::done) {
+        platform::remove_file(temp);
+        return failure(SplitStatus::write_failed, s.detail);
+    }
+    return copied;
 }
 
 // split_open_bundle -- the part of the run that needs the bundle open
-SplitStatus split_open_bundle(platform::Handle in, const std::string& dir, std::int32_t maxfiles)
+SplitResult split_open_bundle(const Source& src, const std::string& dir, std::int32_t maxfiles)
 {
     std::array<std::uint8_t, kTableSize> table{};  // a short bundle reads as zeros
-    if (platform::read_full(in, table).error)
-        return SplitStatus::cannot_open;
-    if (platform::make_dir(dir) == platform::DirResult::failed)
-        return SplitStatus::write_failed;
+    if (platform::read_full(src.handle, table).error)
+        return failure(SplitStatus::cannot_open, system_detail(src.name));
 
-    std::optional<std::uint64_t> bundle_size = platform::regular_size(in);
-    std::vector<std::uint8_t> buf(kCopyBlock);
+    bool have_dir = false;
+    std::vector<std::uint8_t> buf;
     for (const Piece& piece : enumerate_pieces(table, maxfiles)) {
-        say(progress_line(piece));
+        if (!say_now(piece_line(msg::kCuttingFormat, piece)))
+            return failure(SplitStatus::write_failed, stdout_detail());
         // Known in advance for a regular file: fail before touching any
         // piece file of an earlier run.
-        if (bundle_size && piece.end > *bundle_size)
-            return SplitStatus::read_failed;
-        SplitStatus s = write_piece(in, piece, dir + "/" + piece_file_name(piece.index), buf);
-        if (s != SplitStatus::completed)
-            return s;
+        if (src.size && piece.end > *src.size)
+            return past_the_end(src, piece);
+        // Made only for a piece, so that a file that describes none
+        // leaves nothing behind.
+        if (!have_dir) {
+            if (platform::make_dir(dir) == platform::DirResult::failed)
+                return failure(SplitStatus::write_failed, system_detail(dir));
+            have_dir = true;
+            buf.resize(kCopyBlock);
+        }
+        SplitResult r = write_piece(src, piece, dir, buf);
+        if (r.status != SplitStatus::completed)
+            return r;
     }
-    return SplitStatus::completed;
+    return {SplitStatus::completed, {}};
 }
 
 }  // namespace
 
-SplitStatus split_bundle(const std::string& bundle, std::int32_t maxfiles)
+SplitResult split_bundle(const std::string& bundle, std::int32_t maxfiles)
 {
-    platform::Handle in = platform::open_read(bundle);
-    if (in == platform::kNoHandle)
-        return SplitStatus::cannot_open;
-    SplitStatus s = split_open_bundle(in, piece_dir_name(bundle), maxfiles);
-    platform::close_file(in);  // read only: nothing can be lost on close
-    return s;
+    platform::InputFile in(platform::open_read(bundle));
+    if (!in.is_open())
+        return failure(SplitStatus::cannot_open, system_detail(bundle));
+    const Source src{bundle, in.handle(), platform::identity(in.handle()), platform::regular_size(in.handle())};
+    return split_open_bundle(src, piece_dir_name(bundle), maxfiles);
 }

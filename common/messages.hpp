@@ -1,55 +1,146 @@
-// Every text the two programs print, as the exact bytes that reach the
-// console. The Japanese texts are Shift-JIS (code page 932) byte strings; a
-// literal is split where a hexadecimal escape would otherwise swallow the
-// letter after it. The English meaning of each is given beside it.
+// Every text the programs print. The Japanese texts are given in each
+// encoding they are written in: Shift-JIS (code page 932, the tools' first
+// home, and the bytes of a redirected stream on Windows), EUC-JP and UTF-8
+// (for a locale of that encoding; UTF-8 also feeds the Windows console).
+// The English meaning of each is given beside it. A literal is split where
+// a hexadecimal escape would otherwise swallow the letter after it.
 #pragma once
 
 #include <string_view>
 
 namespace msg {
 
-// "The file cannot be opened." Both programs: the input cannot be opened or read.
-inline constexpr std::string_view kCannotOpen =
-    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1.\n";
+// One Japanese text in each encoding.
+struct Text {
+    std::string_view sjis;
+    std::string_view euc_jp;
+    std::string_view utf8;
+};
 
-// "Writing failed." Both programs: an output cannot be created, written or closed.
-inline constexpr std::string_view kWriteFailed =
-    "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n";
+// "The file cannot be opened." An input cannot be opened or read.
+inline constexpr Text kCannotOpen = {
+    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1.\n",
+    "\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB\xA4\xAC\xB3\xAB\xA4\xB1\xA4\xDE\xA4\xBB\xA4\xF3.\n",
+    "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE9\x96\x8B\xE3\x81\x91\xE3\x81\xBE\xE3\x81\x9B"
+    "\xE3\x82\x93.\n",
+};
 
-// "Reading failed." bndsplit: a piece runs past the end of the bundle, or
-// reading it failed.
-inline constexpr std::string_view kReadFailed =
-    "\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n";
+// "Writing failed." An output cannot be created, written, synced or closed.
+inline constexpr Text kWriteFailed = {
+    "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n",
+    "\xBD\xF1\xA4\xAD\xB9\xFE\xA4\xDF\xA4\xCB\xBC\xBA\xC7\xD4\xA4\xB7\xA4\xDE\xA4\xB7\xA4\xBF.\n",
+    "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE"
+    "\xE3\x81\x97\xE3\x81\x9F.\n",
+};
 
-// "Memory cannot be allocated." varnix: no memory for the file image.
-inline constexpr std::string_view kNoMemory =
-    "\x83\x81\x83\x82\x83\x8A\x82\xCC\x8A\x84\x82\xE8\x93\x96\x82\xC4\x82\xAA\x82\xC5"
-    "\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
+// "Reading failed." A piece runs past the end of the bundle, or reading
+// an input failed part-way.
+inline constexpr Text kReadFailed = {
+    "\x93\xC7\x82\xDD\x8D\x9E\x82\xDD\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD.\n",
+    "\xC6\xC9\xA4\xDF\xB9\xFE\xA4\xDF\xA4\xCB\xBC\xBA\xC7\xD4\xA4\xB7\xA4\xDE\xA4\xB7\xA4\xBF.\n",
+    "\xE8\xAA\xAD\xE3\x81\xBF\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE"
+    "\xE3\x81\x97\xE3\x81\x9F.\n",
+};
+
+// "Memory cannot be allocated."
+inline constexpr Text kNoMemory = {
+    "\x83\x81\x83\x82\x83\x8A\x82\xCC\x8A\x84\x82\xE8\x93\x96\x82\xC4\x82\xAA\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82"
+    "\xF1.\n",
+    "\xA5\xE1\xA5\xE2\xA5\xEA\xA4\xCE\xB3\xE4\xA4\xEA\xC5\xF6\xA4\xC6\xA4\xAC\xA4\xC7\xA4\xAD\xA4\xDE\xA4\xBB\xA4"
+    "\xF3.\n",
+    "\xE3\x83\xA1\xE3\x83\xA2\xE3\x83\xAA\xE3\x81\xAE\xE5\x89\xB2\xE3\x82\x8A\xE5\xBD\x93\xE3\x81\xA6\xE3\x81\x8C"
+    "\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93.\n",
+};
 
 // "This does not seem to be compressed in FLZ0 form." varnix: wrong magic.
-inline constexpr std::string_view kNotFlz0 =
-    "FLZ0\x8C`\x8E\xAE\x82\xC5\x82\xCD\x88\xB3\x8Fk\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xC8"
-    "\x82\xA2\x82\xE6\x82\xA4\x82\xC5\x82\xB7.\n";
+inline constexpr Text kNotFlz0 = {
+    "FLZ0\x8C`\x8E\xAE\x82\xC5\x82\xCD\x88\xB3\x8Fk\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x82\xE6\x82\xA4"
+    "\x82\xC5\x82\xB7.\n",
+    "FLZ0\xB7\xC1\xBC\xB0\xA4\xC7\xA4\xCF\xB0\xB5\xBD\xCC\xA4\xB5\xA4\xEC\xA4\xC6\xA4\xA4\xA4\xCA\xA4\xA4\xA4\xE8"
+    "\xA4\xA6\xA4\xC7\xA4\xB9.\n",
+    "FLZ0\xE5\xBD\xA2\xE5\xBC\x8F\xE3\x81\xA7\xE3\x81\xAF\xE5\x9C\xA7\xE7\xB8\xAE\xE3\x81\x95\xE3\x82\x8C\xE3\x81"
+    "\xA6\xE3\x81\x84\xE3\x81\xAA\xE3\x81\x84\xE3\x82\x88\xE3\x81\x86\xE3\x81\xA7\xE3\x81\x99.\n",
+};
 
 // "The compressed data is corrupt." varnix: the stream ends before the
 // original size is reached.
-inline constexpr std::string_view kCorrupt =
-    "\x88\xB3\x8Fk\x83" "f\x81[\x83^\x82\xAA\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7.\n";
+inline constexpr Text kCorrupt = {
+    "\x88\xB3\x8Fk\x83" "f\x81[\x83^\x82\xAA\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7.\n",
+    "\xB0\xB5\xBD\xCC\xA5\xC7\xA1\xBC\xA5\xBF\xA4\xAC\xB2\xF5\xA4\xEC\xA4\xC6\xA4\xA4\xA4\xDE\xA4\xB9.\n",
+    "\xE5\x9C\xA7\xE7\xB8\xAE\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8C\xE5\xA3\x8A\xE3\x82\x8C\xE3\x81\xA6"
+    "\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x99.\n",
+};
 
-// "The file cannot be renamed." varnix: the decoded file cannot be swapped in.
-inline constexpr std::string_view kCannotRename =
-    "\x83t\x83@\x83" "C\x83\x8B\x96\xBC\x82\xF0\x95\xCF\x8DX\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
+// "The file cannot be renamed." A new file cannot be swapped in, or its
+// backup name is taken.
+inline constexpr Text kCannotRename = {
+    "\x83t\x83@\x83" "C\x83\x8B\x96\xBC\x82\xF0\x95\xCF\x8DX\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n",
+    "\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB\xCC\xBE\xA4\xF2\xCA\xD1\xB9\xB9\xA4\xC7\xA4\xAD\xA4\xDE\xA4\xBB\xA4\xF3.\n",
+    "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE5\x90\x8D\xE3\x82\x92\xE5\xA4\x89\xE6\x9B\xB4\xE3\x81\xA7"
+    "\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93.\n",
+};
+
+// "The file is too large." flz0pack: more than an FLZ0 file can hold.
+inline constexpr Text kTooLarge = {
+    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x91\xE5\x82\xAB\x82\xB7\x82\xAC\x82\xDC\x82\xB7.\n",
+    "\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB\xA4\xAC\xC2\xE7\xA4\xAD\xA4\xB9\xA4\xAE\xA4\xDE\xA4\xB9.\n",
+    "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x99\xE3\x81\x8E"
+    "\xE3\x81\xBE\xE3\x81\x99.\n",
+};
+
+// "It is already compressed in FLZ0 form." flz0pack: the file starts with "FLZ0".
+inline constexpr Text kAlreadyFlz0 = {
+    "\x8A\xF9\x82\xC9" "FLZ0\x8C`\x8E\xAE\x82\xC5\x88\xB3\x8Fk\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7.\n",
+    "\xB4\xFB\xA4\xCB" "FLZ0\xB7\xC1\xBC\xB0\xA4\xC7\xB0\xB5\xBD\xCC\xA4\xB5\xA4\xEC\xA4\xC6\xA4\xA4\xA4\xDE\xA4\xB9.\n",
+    "\xE6\x97\xA2\xE3\x81\xAB" "FLZ0\xE5\xBD\xA2\xE5\xBC\x8F\xE3\x81\xA7\xE5\x9C\xA7\xE7\xB8\xAE\xE3\x81\x95\xE3\x82"
+    "\x8C\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x99.\n",
+};
+
+// "A piece is invalid." bndjoin: a piece that a bundle cannot hold.
+inline constexpr Text kBadPiece = {
+    "\x83s\x81[\x83X\x82\xAA\x95s\x90\xB3\x82\xC5\x82\xB7.\n",
+    "\xA5\xD4\xA1\xBC\xA5\xB9\xA4\xAC\xC9\xD4\xC0\xB5\xA4\xC7\xA4\xB9.\n",
+    "\xE3\x83\x94\xE3\x83\xBC\xE3\x82\xB9\xE3\x81\x8C\xE4\xB8\x8D\xE6\xAD\xA3\xE3\x81\xA7\xE3\x81\x99.\n",
+};
+
+// Every Japanese text, for the tests that check each encoding.
+inline constexpr const Text* kAllTexts[] = {
+    &kCannotOpen, &kWriteFailed, &kReadFailed, &kNoMemory, &kNotFlz0,
+    &kCorrupt,    &kCannotRename, &kTooLarge,  &kAlreadyFlz0, &kBadPiece,
+};
+
+// The English texts are ASCII, the same in every encoding.
 
 // bndsplit: wrong number of arguments; %s is the invocation name.
 inline constexpr char kSplitUsageFormat[] = "Usage: %s [.BND type file] [maxfiles]\n";
 // bndsplit: before each piece; its file name, start and end (exclusive) offsets.
-inline constexpr char kProgressFormat[] = "cutting ... %-12s [%08x-%08x]\n";
-// bndsplit: after the last piece.
+inline constexpr char kCuttingFormat[] = "cutting ... %-12s [%08x-%08x]\n";
+// bndsplit and bndjoin: after the last piece.
 inline constexpr std::string_view kCompleted = "Completed.\n";
 
 // varnix: wrong number of arguments. The program name is fixed here.
 inline constexpr std::string_view kVarnixUsage = "Usage: varnix (FLZ0 File)\n";
 // varnix: the sizes from the header, compressed size first.
 inline constexpr char kSizesFormat[] = "compressed = %d -> original = %d\n";
+
+// What --help prints after the usage line, for each program.
+inline constexpr std::string_view kSplitHelp =
+    "\n"
+    "Cut a bundle (a BND file: pieces behind a 512-byte table of offsets) into\n"
+    "numbered piece files 000, 001, ... in a directory named after it: DATA.BND\n"
+    "gives DATA/, a name with no extension gets .d (SE gives SE.d/). maxfiles,\n"
+    "when it is the only extra argument, limits the number of pieces (default\n"
+    "127; 0x prefix for hexadecimal). Each piece appears whole or not at all.\n";
+inline constexpr std::string_view kVarnixHelp =
+    "\n"
+    "Decompress each FLZ0 file in place, in the order given. The compressed file\n"
+    "is kept as FILE.BAK, and an existing FILE.BAK is never replaced; the file\n"
+    "keeps its permissions. Each file is handled on its own: a failure does not\n"
+    "stop the files after it, and the exit status is the highest of any file.\n";
+
+// Each program's name, as --version and the detail lines give it.
+inline constexpr char kVersionFormat[] = "%s (bndtools) %s\n";
+// The detail line after a failure message: program, file, reason.
+inline constexpr char kDetailFormat[] = "%s: %s: %s\n";
 
 }  // namespace msg

@@ -2,8 +2,12 @@
 #include "platform.hpp"
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +17,23 @@ namespace {
 
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
 constexpr mode_t kNewDirMode = 0777;
+constexpr mode_t kPermissionBits = 07777;
+
+SysError g_last;
+
+// failed -- record errno (or one of this layer's own codes) as the reason
+// for the failure being returned
+bool failed(int code = errno)
+{
+    g_last = SysError{code, false};
+    return false;
+}
+
+Handle failed_handle(int code = errno)
+{
+    failed(code);
+    return kNoHandle;
+}
 
 bool is_directory(const std::string& path)
 {
@@ -20,21 +41,66 @@ bool is_directory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// not_regular -- the reason to give for a name that is not a regular file
+int not_regular(mode_t mode)
+{
+    return S_ISDIR(mode) ? EISDIR : kNotRegular;
+}
+
 }  // namespace
+
+SysError last_error()
+{
+    return g_last;
+}
+
+std::string error_text(SysError e)
+{
+    if (e.code == kNotRegular)
+        return "not a regular file";
+    return std::strerror(e.code);
+}
 
 Handle open_read(const std::string& path)
 {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    Handle h = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return h >= 0 ? h : failed_handle();
 }
 
-Handle create_write(const std::string& path)
+Handle open_regular(const std::string& path, Links links)
 {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+    // Looked at before it is opened: opening a FIFO waits for a writer, and
+    // opening some devices acts on them.
+    struct stat st {};
+    int looked = links == Links::follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    if (looked != 0)
+        return failed_handle();
+    if (!S_ISREG(st.st_mode))
+        return failed_handle(not_regular(st.st_mode));
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+    Handle h = ::open(path.c_str(), flags);
+    if (h < 0)
+        return failed_handle(errno == ELOOP ? kNotRegular : errno);
+    // The name may have been given to something else in between.
+    if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int code = errno;
+        ::close(h);
+        return failed_handle(S_ISREG(st.st_mode) ? code : not_regular(st.st_mode));
+    }
+    return h;
+}
+
+Handle create_temp(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return failed_handle();
+    Handle h = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    return h >= 0 ? h : failed_handle();
 }
 
 bool close_file(Handle h)
 {
-    return ::close(h) == 0;
+    return ::close(h) == 0 || failed();
 }
 
 std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n)
@@ -43,6 +109,8 @@ std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n)
     do
         got = ::read(h, buf, n);
     while (got < 0 && errno == EINTR);
+    if (got < 0)
+        failed();
     return got;
 }
 
@@ -52,13 +120,17 @@ std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n)
     do
         put = ::write(h, data, n);
     while (put < 0 && errno == EINTR);
+    if (put < 0)
+        failed();
+    else if (put == 0)
+        failed(EIO);
     return put;
 }
 
 bool seek_to(Handle h, std::uint64_t offset)
 {
     static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
-    return ::lseek(h, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+    return ::lseek(h, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) || failed();
 }
 
 std::optional<std::uint64_t> regular_size(Handle h)
@@ -71,21 +143,116 @@ std::optional<std::uint64_t> regular_size(Handle h)
 
 bool sync_file(Handle h)
 {
-    return ::fsync(h) == 0;
+    return ::fsync(h) == 0 || failed();
+}
+
+bool copy_attributes(Handle from, Handle to)
+{
+    struct stat st {};
+    if (::fstat(from, &st) != 0)
+        return failed();
+    // Owner first: a change of owner clears the set-user-ID and
+    // set-group-ID bits. Only a privileged process may give a file away;
+    // for others this fails, and the file stays theirs.
+    if (::fchown(to, st.st_uid, st.st_gid) != 0) {
+    }
+    return ::fchmod(to, st.st_mode & kPermissionBits) == 0 || failed();
 }
 
 bool remove_file(const std::string& path)
 {
-    return ::unlink(path.c_str()) == 0;
+    return ::unlink(path.c_str()) == 0 || failed();
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::optional<FileId> identity(Handle h)
+{
+    struct stat st {};
+    if (::fstat(h, &st) != 0)
+        return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FileId> identity_of(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 DirResult make_dir(const std::string& path)
 {
     if (::mkdir(path.c_str(), kNewDirMode) == 0)
         return DirResult::created;
-    if (errno == EEXIST && is_directory(path))
+    int code = errno;
+    if (code == EEXIST && is_directory(path))
         return DirResult::existed;
+    failed(code == EEXIST ? ENOTDIR : code);
     return DirResult::failed;
+}
+
+std::optional<std::vector<std::string>> list_dir(const std::string& path)
+{
+    DIR* d = ::opendir(path.c_str());
+    if (!d) {
+        failed();
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    int code = errno;
+    ::closedir(d);
+    if (code != 0) {
+        failed(code);
+        return std::nullopt;
+    }
+    return names;
+}
+
+std::string parent_dir(const std::string& path)
+{
+    std::size_t slash = path.find_last_of(kPathSeparators);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool sync_dir(const std::string& path)
+{
+    int d = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d < 0)
+        return failed();
+    int synced = ::fsync(d);
+    int code = errno;
+    ::close(d);
+    // Some filesystems keep no directory data to sync and say so.
+    return synced == 0 || code == EINVAL || code == ENOTSUP || failed(code);
+}
+
+LinkResult link_file(const std::string& from, const std::string& to)
+{
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return LinkResult::linked;
+    int code = errno;
+    failed(code);
+    bool unsupported = code == EPERM || code == EXDEV || code == EMLINK || code == ENOTSUP || code == EOPNOTSUPP;
+    return unsupported ? LinkResult::unsupported : LinkResult::failed;
+}
+
+bool rename_over(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0 || failed();
 }
 
 bool rename_noreplace(const std::string& from, const std::string& to)
@@ -95,17 +262,31 @@ bool rename_noreplace(const std::string& from, const std::string& to)
     // EINVAL: the filesystem does not support the flag; ENOSYS: nor the kernel.
     if (errno == EINVAL || errno == ENOSYS)
         return rename_by_link(from, to);
-    return false;
+    return failed();
 }
 
 bool rename_by_link(const std::string& from, const std::string& to)
 {
     if (::link(from.c_str(), to.c_str()) != 0)
-        return false;  // EEXIST among others: the new name stays as it was
+        return failed();  // EEXIST among others: the new name stays as it was
     if (::unlink(from.c_str()) == 0)
         return true;
+    int code = errno;
     ::unlink(to.c_str());  // back to the one name it had
-    return false;
+    return failed(code);
+}
+
+bool write_console(Stream, std::string_view, TextEncoding)
+{
+    return false;  // a terminal here takes bytes in the locale's encoding
+}
+
+std::string locale_codeset()
+{
+    // Only the character type is taken from the environment: the system's
+    // error texts stay English, as the detail lines promise.
+    std::setlocale(LC_CTYPE, "");
+    return ::nl_langinfo(CODESET);
 }
 
 }  // namespace platform

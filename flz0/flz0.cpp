@@ -128,18 +128,19 @@ std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image)
     return image.size() > kFlz0HeaderSize ? image.subspan(kFlz0HeaderSize) : std::span<const std::uint8_t>{};
 }
 
-DecodeStatus flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
+Decoded flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out)
 {
     Cursor c{stream.data(), stream.data() + stream.size(), out.data(), out.data(), out.data() + out.size()};
+    auto truncated = [&c] { return Decoded{DecodeStatus::truncated, static_cast<std::size_t>(c.op - c.obegin)}; };
     while (c.op < c.oend) {
         if (c.ip == c.iend)
-            return DecodeStatus::truncated;
+            return truncated();
         unsigned flags = *c.ip++;
         if (static_cast<std::size_t>(c.iend - c.ip) >= kGroupInput &&
             static_cast<std::size_t>(c.oend - c.op) >= kGroupOutput)
             whole_group(c, flags);
         else if (!last_group(c, flags))
-            return DecodeStatus::truncated;
+            return truncated();
     }
-    return DecodeStatus::ok;
+    return Decoded{DecodeStatus::ok, out.size()};
 }

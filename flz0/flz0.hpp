@@ -50,6 +50,12 @@ struct Flz0Header {
 
 enum class DecodeStatus { ok, truncated };
 
+// What a decode gave: ok, or truncated after `produced` bytes.
+struct Decoded {
+    DecodeStatus status;
+    std::size_t produced;
+};
+
 // has_flz0_magic -- whether the image starts with "FLZ0"
 bool has_flz0_magic(std::span<const std::uint8_t> image);
 
@@ -63,4 +69,4 @@ std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image);
 
 // flz0_decode -- decode exactly out.size() bytes from the stream; truncated
 // when the stream ends first
-DecodeStatus flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);
+Decoded flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);

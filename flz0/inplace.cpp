@@ -3,10 +3,10 @@
 #include <memory>
 #include <new>
 
-#include "console.hpp"
 #include "flz0.hpp"
 #include "messages.hpp"
 #include "platform.hpp"
+#include "replace.hpp"
 
 namespace {
 
@@ -26,73 +26,65 @@ bool try_allocate(Buffer& buf, std::size_t size)
     return buf.bytes != nullptr;
 }
 
-// load_image -- as much of the file as any stream can need; the rest of a
-// longer file is never decoded
-InPlaceStatus load_image(const std::string& path, Buffer& image)
+InPlaceResult failure(InPlaceStatus status, Detail detail)
 {
-    if (!try_allocate(image, kMaxImageSize))
-        return InPlaceStatus::no_memory;
-    platform::Handle in = platform::open_read(path);
-    if (in == platform::kNoHandle)
-        return InPlaceStatus::cannot_open;
-    platform::ReadResult r = platform::read_full(in, image.span());
-    platform::close_file(in);  // read only: nothing can be lost on close
-    if (r.error)
-        return InPlaceStatus::cannot_open;
-    image.size = r.count;
-    return InPlaceStatus::done;
+    return {status, std::move(detail)};
 }
 
-// write_decoded -- the decoded bytes into a new temporary file, on stable
-// storage before anything is renamed; nothing is left behind on failure
-bool write_decoded(const std::string& temp, std::span<const std::uint8_t> data)
+// decode_into_temp -- the part of the run that needs the input open
+InPlaceResult decode_into_temp(const std::string& path, const platform::InputFile& in, const std::string& temp)
 {
-    platform::Handle out = platform::create_write(temp);
-    if (out == platform::kNoHandle)
-        return false;
-    bool ok = platform::write_all(out, data) && platform::sync_file(out);
-    ok = platform::close_file(out) && ok;
-    if (!ok)
-        platform::remove_file(temp);
-    return ok;
+    Buffer image;
+    if (!try_allocate(image, kMaxImageSize))
+        return failure(InPlaceStatus::no_memory, tool_detail(path, "no memory for the file's image"));
+    // As much of the file as any stream can need; the rest of a longer
+    // file is never decoded.
+    platform::ReadResult r = platform::read_full(in.handle(), image.span());
+    if (r.error)
+        return failure(InPlaceStatus::cannot_open, system_detail(path));
+    image.size = r.count;
+    if (!has_flz0_magic(image.span()))
+        return failure(InPlaceStatus::not_flz0, tool_detail(path, "does not start with \"FLZ0\""));
+
+    Flz0Header header = read_flz0_header(image.span());
+    if (!say_now(format_text(msg::kSizesFormat, header.compressed_size, header.original_size)))
+        return failure(InPlaceStatus::write_failed, stdout_detail());  // nothing has been touched yet
+    Detail why;
+    if (!backup_is_free(path, why))
+        return failure(InPlaceStatus::rename_failed, why);
+
+    Buffer decoded;
+    if (!try_allocate(decoded, header.original_size))
+        return failure(InPlaceStatus::no_memory, tool_detail(path, "no memory for the decoded data"));
+    Decoded d = flz0_decode(flz0_stream(image.span()), decoded.span());
+    if (d.status != DecodeStatus::ok)
+        return failure(InPlaceStatus::corrupt, tool_detail(path, format_text("stream ends after %zu of %u bytes",
+                                                                             d.produced, header.original_size)));
+    if (!write_temp(temp, decoded.span(), in.handle(), why))
+        return failure(InPlaceStatus::write_failed, why);
+    return {InPlaceStatus::done, {}};
 }
 
 }  // namespace
 
-bool swap_in(const std::string& path, const std::string& temp, const std::string& backup,
-             platform::RenameFn rename)
+InPlaceResult decompress_in_place(const std::string& path)
 {
-    if (!rename(path, backup))
-        return false;
-    if (rename(temp, path))
-        return true;
-    rename(backup, path);
-    return false;
-}
-
-InPlaceStatus decompress_in_place(const std::string& path)
-{
-    Buffer image;
-    if (InPlaceStatus s = load_image(path, image); s != InPlaceStatus::done)
-        return s;
-    if (!has_flz0_magic(image.span()))
-        return InPlaceStatus::not_flz0;
-
-    Flz0Header header = read_flz0_header(image.span());
-    say(format_text(msg::kSizesFormat, header.compressed_size, header.original_size));
-    if (!finish_stdout())  // nothing has been touched yet
-        return InPlaceStatus::write_failed;
-
-    Buffer decoded;
-    if (!try_allocate(decoded, header.original_size))
-        return InPlaceStatus::no_memory;
-    if (flz0_decode(flz0_stream(image.span()), decoded.span()) != DecodeStatus::ok)
-        return InPlaceStatus::corrupt;
-
     const std::string temp = path + kTempSuffix;
-    if (!write_decoded(temp, decoded.span()))
-        return InPlaceStatus::write_failed;
-    if (!swap_in(path, temp, path + kBackupSuffix, platform::rename_noreplace))
-        return InPlaceStatus::rename_failed;
-    return InPlaceStatus::done;
+    InPlaceResult r{InPlaceStatus::done, {}};
+    {
+        platform::InputFile in(platform::open_regular(path, platform::Links::refuse));
+        if (!in.is_open())
+            return failure(InPlaceStatus::cannot_open, system_detail(path));
+        r = decode_into_temp(path, in, temp);
+    }  // closed before the swap: an open file cannot be renamed on every system
+    if (r.status != InPlaceStatus::done)
+        return r;
+    SwapResult s = swap_in(path, temp, OldFile::keep_as_backup);
+    if (s.status == SwapStatus::rename_failed) {
+        platform::remove_file(temp);
+        return failure(InPlaceStatus::rename_failed, s.detail);
+    }
+    if (s.status == SwapStatus::sync_failed)
+        return failure(InPlaceStatus::write_failed, s.detail);
+    return r;
 }

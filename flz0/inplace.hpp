@@ -3,27 +3,24 @@
 
 #include <string>
 
-#include "platform.hpp"
+#include "console.hpp"
 
 enum class InPlaceStatus {
     done,
     no_memory,
-    cannot_open,    // the input cannot be opened or read
+    cannot_open,    // the input is missing, unreadable, or not a regular file
     not_flz0,
     corrupt,        // the stream ends before the original size is reached
-    write_failed,   // the temporary file cannot be created, written, synced or closed
+    write_failed,   // the temporary file cannot be written, or the directory synced
     rename_failed,  // the decoded file cannot be swapped in; the input keeps its name
 };
 
-inline constexpr char kTempSuffix[] = ".$$$";
-inline constexpr char kBackupSuffix[] = ".BAK";
+struct InPlaceResult {
+    InPlaceStatus status;
+    Detail detail;
+};
 
-// decompress_in_place -- decode path into path.$$$, then move path to
-// path.BAK and path.$$$ to path, never replacing an existing file. Prints
-// the size line once the header has been read.
-InPlaceStatus decompress_in_place(const std::string& path);
-
-// swap_in -- move path to backup and temp to path; when the second move
-// fails, the first is undone
-bool swap_in(const std::string& path, const std::string& temp, const std::string& backup,
-             platform::RenameFn rename);
+// decompress_in_place -- decode path into path.$$$, then swap it in,
+// keeping the compressed file as path.BAK, never replacing an existing
+// file. Prints the size line once the header has been read.
+InPlaceResult decompress_in_place(const std::string& path);

@@ -16,32 +16,9 @@ const std::vector<std::string> kPieces = {
     "third piece, plain text",
 };
 
-std::string le32(std::uint32_t v)
-{
-    std::string s(4, '\0');
-    for (int b = 0; b < 4; ++b)
-        s[b] = static_cast<char>(v >> (8 * b));
-    return s;
-}
-
-// make_bundle -- the table for the pieces, then the pieces, end to end
-std::string make_bundle(const std::vector<std::string>& pieces)
-{
-    std::string table;
-    std::uint32_t offset = kTableSize;
-    table += le32(offset);
-    for (const std::string& p : pieces)
-        table += le32(offset += static_cast<std::uint32_t>(p.size()));
-    table.resize(kTableSize, '\0');
-    std::string bundle = table;
-    for (const std::string& p : pieces)
-        bundle += p;
-    return bundle;
-}
-
 std::string progress(int k, std::uint32_t start, std::uint32_t end)
 {
-    return progress_line(Piece{k, start, end});
+    return piece_line(msg::kCuttingFormat, Piece{k, start, end});
 }
 
 // The lines printed for the first n of the given pieces.
@@ -61,6 +38,10 @@ protected:
     RunResult split(const std::vector<std::string>& args, const RunOptions& options = {})
     {
         return run_tool(BNDSPLIT_EXE, "bndsplit", args, dir, options);
+    }
+    RunResult split_in(const fs::path& cwd, const std::vector<std::string>& args)
+    {
+        return run_tool(BNDSPLIT_EXE, "bndsplit", args, cwd);
     }
     void expect_pieces(const fs::path& piece_dir, std::size_t n)
     {
@@ -84,6 +65,15 @@ TEST_F(Bndsplit, CutsEveryPieceIntoTheDirectoryNamedAfterTheBundle)
     EXPECT_EQ(r.err, "");
     expect_pieces(dir / "DATA", 3);
     EXPECT_EQ(read_file(dir / "DATA.BND"), make_bundle(kPieces));
+}
+
+TEST_F(Bndsplit, PiecesLargerThanTheCopyBlockAreCopiedWhole)
+{
+    const std::vector<std::string> big = {random_bytes(kMaxPieceSize, 1), "x", random_bytes(1024 * 1024 + 1, 2)};
+    write_file(dir / "BIG.BND", make_bundle(big));
+    ASSERT_EQ(split({"BIG.BND"}).status, 0);
+    for (std::size_t k = 0; k < big.size(); ++k)
+        EXPECT_TRUE(read_file(dir / "BIG" / piece_file_name(static_cast<int>(k))) == big[k]) << k;
 }
 
 TEST_F(Bndsplit, WrongArgumentCountPrintsUsageAndTouchesNothing)
@@ -116,45 +106,120 @@ TEST_F(Bndsplit, LimitIsReadOnlyWhenItIsTheSoleExtraArgument)
         RunResult r = split(c.args);
         EXPECT_EQ(r.status, 0) << c.args[1];
         EXPECT_EQ(r.out, console(progress_for(kPieces, c.pieces) + kCompleted)) << c.args[1];
-        expect_pieces(dir / "DATA", c.pieces);
+        if (c.pieces > 0) {
+            expect_pieces(dir / "DATA", c.pieces);
+        } else {
+            EXPECT_FALSE(fs::exists(dir / "DATA")) << c.args[1];
+        }
     }
 }
 
-TEST_F(Bndsplit, EmptyTableStillMakesTheDirectory)
+TEST_F(Bndsplit, FileDescribingNoPieceLeavesNothingBehind)
 {
     write_file(dir / "EMPTY.BND", std::string(kTableSize, '\0'));
-    RunResult r = split({"EMPTY.BND"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, console(kCompleted));
-    EXPECT_TRUE(fs::is_directory(dir / "EMPTY"));
-    EXPECT_TRUE(file_names(dir / "EMPTY").empty());
+    write_file(dir / "NOTHING", "");
+    for (const char* bundle : {"EMPTY.BND", "NOTHING"}) {
+        RunResult r = split({bundle});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, console(kCompleted));
+    }
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"EMPTY.BND", "NOTHING"}));
 }
 
-TEST_F(Bndsplit, SecondRunReusesTheDirectoryAndOverwritesPieces)
+TEST_F(Bndsplit, SecondRunReplacesEachPieceWhole)
 {
     write_file(dir / "DATA.BND", make_bundle(kPieces));
     fs::create_directory(dir / "DATA");
     write_file(dir / "DATA" / "000", std::string(5000, 'x'));
+    write_file(dir / "DATA" / "001.$$$", "stale temporary file");
     ASSERT_EQ(split({"DATA.BND"}).status, 0);
     RunResult r = split({"DATA.BND"});
     EXPECT_EQ(r.status, 0);
     expect_pieces(dir / "DATA", 3);
 }
 
-TEST_F(Bndsplit, DirectoryNameComesFromTheLastDotOrGetsDotD)
+TEST_F(Bndsplit, DirectoryIsNamedFromTheFileNameAlone)
 {
-    fs::create_directories(dir / "sub");
-    fs::create_directories(dir / "pack.old");
+    // Each bundle is written at `bundle` (relative to `cwd`); its pieces must
+    // land in `piece_dir` and nowhere else.
     const struct {
+        const char* cwd;
         const char* bundle;
         const char* piece_dir;
-    } cases[] = {{"SE", "SE.d"}, {"sub/SE", "sub/SE.d"}, {"pack.old/SE", "pack"}, {"sub/A.B.BND", "sub/A.B"}};
+    } cases[] = {
+        {".", "SE", "SE.d"},           {".", "sub/SE", "sub/SE.d"},         {".", "pack.old/SE", "pack.old/SE.d"},
+        {".", "sub/A.B.BND", "sub/A.B"}, {".", ".BND", ".BND.d"},          {".", "sub/.hidden", "sub/.hidden.d"},
+        {"sub", "../SE", "SE.d"},      {"sub", "./SE", "sub/SE.d"},
+    };
     for (const auto& c : cases) {
-        write_file(dir / c.bundle, make_bundle(kPieces));
-        RunResult r = split({c.bundle});
+        for (const char* d : {"sub", "pack.old"})
+            fs::create_directories(dir / d);
+        const fs::path bundle = dir / c.cwd / c.bundle;
+        write_file(bundle, make_bundle(kPieces));
+        RunResult r = split_in(dir / c.cwd, {c.bundle});
         EXPECT_EQ(r.status, 0) << c.bundle;
         expect_pieces(dir / c.piece_dir, 3);
+        EXPECT_EQ(read_file(bundle), make_bundle(kPieces)) << c.bundle;
+        fs::remove_all(dir / c.piece_dir);
+        fs::remove(bundle);
+        EXPECT_EQ(file_names(dir), (std::vector<std::string>{"pack.old", "sub"})) << c.bundle;
+        EXPECT_TRUE(file_names(dir / "sub").empty()) << c.bundle;
     }
+}
+
+TEST_F(Bndsplit, PieceThatIsItselfABundleSplitsBesideItWithoutHarm)
+{
+    // DATA/001 is a bundle too. Split from inside DATA, it once gave the
+    // piece directory "..", and piece 001 was written over the bundle.
+    const std::string inner = make_bundle(kPieces);
+    write_file(dir / "DATA.BND", make_bundle({"zero", inner}));
+    ASSERT_EQ(split({"DATA.BND"}).status, 0);
+    RunResult r = split_in(dir / "DATA", {"../DATA/001"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(dir / "DATA" / "001"), inner);
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), "zero");
+    expect_pieces(dir / "DATA" / "001.d", 3);
+    EXPECT_EQ(file_names(dir / "DATA"), (std::vector<std::string>{"000", "001", "001.d"}));
+}
+
+TEST_F(Bndsplit, BundleReachedThroughALinkedPieceDirectoryIsNeverTouched)
+{
+    if (kWindows)
+        GTEST_SKIP() << "a Windows program cannot make the symbolic link to a directory";
+    // Piece 0 of bundle "000" would go to 000.d/000, which the link makes the
+    // bundle itself; and the temporary name of piece 0 of "000.$$$" is 000/000.$$$.
+    const struct {
+        const char* bundle;
+        const char* link;
+        const char* named;
+    } cases[] = {{"000", "000.d", "000.d/000"}, {"000.$$$", "000", "000/000.$$$"}};
+    for (const auto& c : cases) {
+        write_file(dir / c.bundle, make_bundle(kPieces));
+        fs::create_directory_symlink(".", dir / c.link);
+        RunResult r = split({c.bundle});
+        EXPECT_EQ(r.status, 2) << c.bundle;
+        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", c.named, "is the bundle being split"));
+        EXPECT_EQ(read_file(dir / c.bundle), make_bundle(kPieces)) << c.bundle;
+        EXPECT_EQ(file_names(dir).size(), 2u) << c.bundle;
+        fs::remove(dir / c.link);
+        fs::remove(dir / c.bundle);
+    }
+}
+
+TEST_F(Bndsplit, SymbolicLinkAtAPieceNameIsReplacedNotWrittenThrough)
+{
+    if (kWindows)
+        GTEST_SKIP() << "a Windows program cannot make the symbolic link";
+    write_file(dir / "DATA.BND", make_bundle(kPieces));
+    write_file(dir / "target", "must stay");
+    fs::create_directory(dir / "DATA");
+    fs::create_symlink("../target", dir / "DATA" / "001");
+    fs::create_symlink("../target", dir / "DATA" / "002.$$$");
+    RunResult r = split({"DATA.BND"});
+    EXPECT_EQ(r.status, 0);
+    expect_pieces(dir / "DATA", 3);
+    EXPECT_FALSE(fs::is_symlink(dir / "DATA" / "001"));
+    EXPECT_EQ(read_file(dir / "target"), "must stay");
 }
 
 TEST_F(Bndsplit, LongArgumentsHaveNoFixedLimit)
@@ -185,7 +250,10 @@ TEST_F(Bndsplit, PieceOffsetsBeyond2GiBAreReachable)
     const std::uint32_t start = 0x80000000u;
     const std::string payload = "far away\n\x1a!";
     const std::uint32_t end = start + static_cast<std::uint32_t>(payload.size());
-    std::string table = le32(start) + le32(end);
+    std::string table;
+    for (std::uint32_t v : {start, end})
+        for (int b = 0; b < 4; ++b)
+            table += static_cast<char>(v >> (8 * b));
     table.resize(kTableSize, '\0');
     write_file(dir / "FAR.BND", table);
     fs::resize_file(dir / "FAR.BND", start);  // sparse: no blocks behind the hole
@@ -203,64 +271,74 @@ TEST_F(Bndsplit, UnopenableOrUnreadableBundleCreatesNothing)
         RunResult r = split({bundle});
         EXPECT_EQ(r.status, 1) << bundle;
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, console(msg::kCannotOpen));
+        EXPECT_TRUE(is_failure(r.err, msg::kCannotOpen, "bndsplit", bundle));
     }
     EXPECT_EQ(file_names(dir), std::vector<std::string>{"DIR.BND"});
 }
 
-TEST_F(Bndsplit, FileInPlaceOfThePieceDirectoryStopsBeforeAnyPiece)
+TEST_F(Bndsplit, OutputThatCannotBeMadeStopsAtThatPiece)
 {
-    write_file(dir / "DATA.BND", make_bundle(kPieces));
-    write_file(dir / "DATA", "not a directory");
-    RunResult r = split({"DATA.BND"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
-    EXPECT_EQ(read_file(dir / "DATA"), "not a directory");
-    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"DATA", "DATA.BND"}));
+    // What stands in the way, and the file the detail line names.
+    const struct {
+        const char* what;
+        const char* blocker;
+        bool is_dir;
+        std::size_t written;
+        const char* named;
+    } cases[] = {
+        {"a file in place of the piece directory", "DATA", false, 0, "DATA"},
+        {"a directory in place of piece 1", "DATA/001", true, 1, "DATA/001"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        write_file(dir / "DATA.BND", make_bundle(kPieces));
+        if (c.is_dir)
+            fs::create_directories(dir / c.blocker);
+        else
+            write_file(dir / c.blocker, "in the way");
+        RunResult r = split({"DATA.BND"});
+        EXPECT_EQ(r.status, 2) << c.what;
+        EXPECT_EQ(r.out, console(progress_for(kPieces, c.written + 1))) << c.what;
+        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", c.named)) << c.what;
+        EXPECT_EQ(c.is_dir, fs::is_directory(dir / c.blocker)) << c.what;
+        if (c.written > 0) {
+            EXPECT_EQ(file_names(dir / "DATA"), (std::vector<std::string>{"000", "001"})) << c.what;
+        }
+    }
 }
 
-TEST_F(Bndsplit, DirectoryInPlaceOfAPieceFileStopsThere)
-{
-    write_file(dir / "DATA.BND", make_bundle(kPieces));
-    fs::create_directories(dir / "DATA" / "001");
-    RunResult r = split({"DATA.BND"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, console(progress_for(kPieces, 2)));
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
-    EXPECT_EQ(read_file(dir / "DATA" / "000"), kPieces[0]);
-    EXPECT_TRUE(fs::is_directory(dir / "DATA" / "001"));
-    EXPECT_EQ(file_names(dir / "DATA"), (std::vector<std::string>{"000", "001"}));
-}
-
-TEST_F(Bndsplit, FullDiskRemovesThePieceItFailedOn)
-{
-    if (kWindows)
-        GTEST_SKIP() << "a piece name cannot be made a link to the full device from a Windows program; "
-                        "standard output on that device is tested instead";
-    write_file(dir / "DATA.BND", make_bundle(kPieces));
-    fs::create_directory(dir / "DATA");
-    fs::create_symlink("/dev/full", dir / "DATA" / "001");
-    RunResult r = split({"DATA.BND"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, console(progress_for(kPieces, 2)));
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
-    expect_pieces(dir / "DATA", 1);
-}
-
-TEST_F(Bndsplit, FileSizeLimitFailsTheWriteThatCrossesIt)
+TEST_F(Bndsplit, FailurePartWayThroughAPieceKeepsTheEarlierRunsPiece)
 {
     if (kWindows)
         GTEST_SKIP() << "Windows has no per-process file size limit";
     std::vector<std::string> big = {std::string(3000, 'a'), std::string(9000, 'b')};
     write_file(dir / "BIG.BND", make_bundle(big));
+    fs::create_directory(dir / "BIG");
+    write_file(dir / "BIG" / "001", "the earlier run's piece");
     RunOptions limited;
     limited.file_size_limit = 8192;
     RunResult r = split({"BIG.BND"}, limited);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
+    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", "BIG/001.$$$", "File too large"));
     EXPECT_EQ(read_file(dir / "BIG" / "000"), big[0]);
-    EXPECT_EQ(file_names(dir / "BIG"), std::vector<std::string>{"000"});
+    EXPECT_EQ(read_file(dir / "BIG" / "001"), "the earlier run's piece");
+    EXPECT_EQ(file_names(dir / "BIG"), (std::vector<std::string>{"000", "001"}));
+}
+
+TEST_F(Bndsplit, KilledRunHasShownHowFarItGot)
+{
+    if (kWindows)
+        GTEST_SKIP() << "Windows has no per-process file size limit";
+    std::vector<std::string> big = {std::string(3000, 'a'), std::string(9000, 'b')};
+    write_file(dir / "BIG.BND", make_bundle(big));
+    RunOptions killed;
+    killed.file_size_limit = 8192;
+    killed.die_at_limit = true;
+    RunResult r = split({"BIG.BND"}, killed);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out, progress_for(big, 2));
+    EXPECT_EQ(file_names(dir / "BIG"), (std::vector<std::string>{"000", "001.$$$"}));
 }
 
 TEST_F(Bndsplit, LostStandardOutputIsAFailure)
@@ -270,29 +348,24 @@ TEST_F(Bndsplit, LostStandardOutputIsAFailure)
     lost.stdout_path = kFullDevice;
     RunResult r = split({"DATA.BND"}, lost);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
+    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", "standard output"));
 }
 
 TEST_F(Bndsplit, BackslashSeparatesDirectoriesOnWindows)
 {
     if (!kWindows)
         GTEST_SKIP() << "a backslash is an ordinary file name character here";
-    fs::create_directory(dir / "disk1");
+    fs::create_directories(dir / "disk1");
+    fs::create_directories(dir / "pack.old");
     write_file(dir / "disk1" / "SE.BND", make_bundle(kPieces));
-    RunResult r = split({"disk1\\SE.BND"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, console(progress_for(kPieces, 3) + kCompleted));
+    write_file(dir / "pack.old" / "SE", make_bundle(kPieces));
+    for (const char* bundle : {"disk1\\SE.BND", "pack.old\\SE"}) {
+        RunResult r = split({bundle});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, console(progress_for(kPieces, 3) + kCompleted));
+    }
     expect_pieces(dir / "disk1" / "SE", 3);
-}
-
-TEST_F(Bndsplit, MessagesAreShiftJisBytesWithTheConsoleLineEnd)
-{
-    const std::string eol = kWindows ? "\r\n" : "\n";
-    RunResult r = split({"MISSING.BND"});
-    EXPECT_EQ(r.err, "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1." + eol);
-    write_file(dir / "DATA.BND", make_bundle(kPieces));
-    r = split({"DATA.BND", "1"});
-    EXPECT_EQ(r.out, "cutting ... 000          [00000200-00000215]" + eol + "Completed." + eol);
+    expect_pieces(dir / "pack.old" / "SE.d", 3);
 }
 
 TEST_F(Bndsplit, PiecePastTheEndIsNeverWrittenAndEarlierPiecesStay)
@@ -305,7 +378,8 @@ TEST_F(Bndsplit, PiecePastTheEndIsNeverWrittenAndEarlierPiecesStay)
     RunResult r = split({"CUT.BND"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, console(progress_for(kPieces, 3)));
-    EXPECT_EQ(r.err, console(msg::kReadFailed));
+    EXPECT_TRUE(is_failure(r.err, msg::kReadFailed, "bndsplit", "CUT.BND",
+                           "piece 2 ends at 0x00000233, past the end of the 562-byte bundle"));
     EXPECT_EQ(read_file(dir / "CUT" / "000"), kPieces[0]);
     EXPECT_EQ(read_file(dir / "CUT" / "001"), kPieces[1]);
     EXPECT_EQ(read_file(dir / "CUT" / "002"), "from an earlier run");
@@ -333,8 +407,16 @@ TEST_F(Bndsplit, BundleCutAtEveryOffsetNeverYieldsAnInventedByte)
             expected_names.push_back(name);
             EXPECT_EQ(read_file(dir / "T" / name), cut.substr(p.start, p.size())) << "length " << len;
         }
-        EXPECT_EQ(file_names(dir / "T"), expected_names) << "length " << len;
+        if (fs::exists(dir / "T")) {
+            EXPECT_EQ(file_names(dir / "T"), expected_names) << "length " << len;
+        } else {
+            EXPECT_TRUE(expected_names.empty()) << "length " << len;
+        }
         EXPECT_EQ(r.status, fits ? 0 : 1) << "length " << len;
-        EXPECT_EQ(r.err, console(fits ? "" : std::string(msg::kReadFailed))) << "length " << len;
+        if (fits) {
+            EXPECT_EQ(r.err, "") << "length " << len;
+        } else {
+            EXPECT_TRUE(is_failure(r.err, msg::kReadFailed, "bndsplit", "T.BND")) << "length " << len;
+        }
     }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "le.hpp"
+#include "messages.hpp"
 
 namespace {
 
@@ -120,18 +121,29 @@ TEST(EnumeratePieces, LimitCutsTheListAndNeverReachesPastTheTable)
     }
 }
 
-TEST(PieceNames, DirectoryIsCutAtTheLastDotAnywhere)
+TEST(PieceNames, DirectoryIsCutAtTheLastDotOfTheFileNameOnly)
 {
+#ifdef _WIN32
+    const bool windows = true;
+#else
+    const bool windows = false;
+#endif
     const struct {
         const char* bundle;
         const char* dir;
+        bool on_windows_only;
     } cases[] = {
-        {"DATA.BND", "DATA"},       {"disk1\\SE.BND", "disk1\\SE"}, {"pack.old/SE", "pack"},
-        {"a.b.c", "a.b"},           {"SE", "SE.d"},                 {"dir/SE", "dir/SE.d"},
-        {"SE.", "SE"},
+        {"DATA.BND", "DATA", false},         {"disk1/SE.BND", "disk1/SE", false}, {"a.b.c", "a.b", false},
+        {"pack.old/SE", "pack.old/SE.d", false}, {"../SE", "../SE.d", false},    {"./SE", "./SE.d", false},
+        {".BND", ".BND.d", false},           {"dir/.hidden", "dir/.hidden.d", false}, {"SE", "SE.d", false},
+        {"SE.", "SE", false},                {"../DATA/001", "../DATA/001.d", false},
+        {"pack.old\\SE", "pack.old\\SE.d", true}, {"C:x.BND", "C:x", true}, {"disk1\\SE.BND", "disk1\\SE", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(piece_dir_name(c.bundle), c.dir) << c.bundle;
+    for (const auto& c : cases) {
+        if (windows || !c.on_windows_only) {
+            EXPECT_EQ(piece_dir_name(c.bundle), c.dir) << c.bundle;
+        }
+    }
     EXPECT_EQ(piece_dir_name(std::string(1000, 'n') + ".BND"), std::string(1000, 'n'));
 }
 
@@ -139,7 +151,7 @@ TEST(PieceNames, FilesAreThreeDigitsAndTheProgressLineIsPadded)
 {
     EXPECT_EQ(piece_file_name(0), "000");
     EXPECT_EQ(piece_file_name(126), "126");
-    EXPECT_EQ(progress_line(Piece{0, 0x200, 0x9a0}), "cutting ... 000          [00000200-000009a0]\n");
-    EXPECT_EQ(progress_line(Piece{42, 0xFFFFFF00u, 0xFFFFFFFFu}),
+    EXPECT_EQ(piece_line(msg::kCuttingFormat, Piece{0, 0x200, 0x9a0}), "cutting ... 000          [00000200-000009a0]\n");
+    EXPECT_EQ(piece_line(msg::kCuttingFormat, Piece{42, 0xFFFFFF00u, 0xFFFFFFFFu}),
               "cutting ... 042          [ffffff00-ffffffff]\n");
 }

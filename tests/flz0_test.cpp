@@ -51,7 +51,7 @@ private:
     std::size_t count_ = 0;
 };
 
-struct Decoded {
+struct Result {
     DecodeStatus status;
     std::string data;
 };
@@ -64,12 +64,13 @@ std::span<const std::uint8_t> as_bytes(const std::string& s)
 
 // decode -- the shipped decoder, checked against the plain reading of the
 // format on the same bytes
-Decoded decode(const std::string& stream, std::size_t original)
+Result decode(const std::string& stream, std::size_t original)
 {
-    // Exactly the stream's bytes, so a read past them is out of bounds.
+    // Exactly the stream's bytes, so a read past them is out of bounds, and
+    // an output that does not start as zeros, so a byte left unwritten shows.
     std::vector<std::uint8_t> in(stream.begin(), stream.end());
-    std::vector<std::uint8_t> out(original);
-    DecodeStatus s = flz0_decode(in, out);
+    std::vector<std::uint8_t> out(original, 0xA5);
+    DecodeStatus s = flz0_decode(in, out).status;
 
     std::string image = "FLZ0" + std::string{static_cast<char>(original), static_cast<char>(original >> 8)} +
                         std::string(2, '\0') + stream;
@@ -81,7 +82,7 @@ Decoded decode(const std::string& stream, std::size_t original)
     return {s, std::string(out.begin(), out.end())};
 }
 
-Decoded decode_file(const std::string& file)
+Result decode_file(const std::string& file)
 {
     return decode(std::string(flz0_stream(as_bytes(file)).begin(), flz0_stream(as_bytes(file)).end()),
                   read_flz0_header(as_bytes(file)).original_size);
@@ -162,11 +163,16 @@ TEST(Flz0Decode, RingSemantics)
          Stream().literals(counting(20)).ref(kRingSize - 1, 3).bytes(), 23, counting(20) + counting(20).substr(17, 3)},
         {"write position wraps after 18 bytes",
          Stream().literals(counting(21)).ref(0, 3).bytes(), 24, counting(21) + counting(21).substr(18, 3)},
+        {"reference to the write position after 4096 bytes repeats the byte 4096 back",
+         Stream().literals(counting(kRingSize)).ref(kRingStart, 3).bytes(), kRingSize + 3,
+         counting(kRingSize) + counting(3)},
+        {"reference from never-written ring bytes into its own output",
+         Stream().literals("AB").ref(kRingStart - 2, 5).bytes(), 7, std::string("AB\0\0AB\0", 7)},
         {"absolute position 0x134, length 5",
          Stream().literals(counting(340)).ref(0x134, 5).bytes(), 345, counting(340) + counting(340).substr(0x134 + 18, 5)},
     };
     for (const auto& c : cases) {
-        Decoded d = decode(c.stream, c.original);
+        Result d = decode(c.stream, c.original);
         EXPECT_EQ(d.status, DecodeStatus::ok) << c.what;
         EXPECT_EQ(d.data, c.expected) << c.what;
     }
@@ -222,7 +228,7 @@ TEST(Flz0RoundTrip, EncoderOutputDecodesToTheSameBytes)
     };
     for (const auto& c : cases) {
         const std::string file = flz0_encode(c.data);
-        Decoded d = decode_file(file);
+        Result d = decode_file(file);
         EXPECT_EQ(d.status, DecodeStatus::ok) << c.what;
         EXPECT_TRUE(d.data == c.data) << c.what;
     }
@@ -241,7 +247,7 @@ TEST(Flz0RoundTrip, LargestStreamsFitTheImage)
     const std::string longest =
         "FLZ0\xFF\xFF" + std::string(2, '\0') + Stream().literals(data.substr(1)).ref(0, 3).bytes();
     EXPECT_EQ(longest.size(), kMaxImageSize);
-    Decoded d = decode_file(longest);
+    Result d = decode_file(longest);
     EXPECT_EQ(d.status, DecodeStatus::ok);
     EXPECT_TRUE(d.data.substr(0, kMaxOriginalSize - 1) == data.substr(1));
 }

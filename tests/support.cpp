@@ -16,6 +16,26 @@ std::string console(std::string_view text)
     return out;
 }
 
+std::string message(const msg::Text& text)
+{
+    return console(kWindows ? text.sjis : text.utf8);
+}
+
+testing::AssertionResult is_failure(const std::string& err, const msg::Text& text, const std::string& program,
+                                    const std::string& file, const std::string& reason)
+{
+    const std::string head = message(text) + program + ": " + file + ": ";
+    const std::string eol = console("\n");
+    bool ok = err.starts_with(head) && err.ends_with(eol) && err.size() > head.size() + eol.size();
+    std::string got = ok ? err.substr(head.size(), err.size() - head.size() - eol.size()) : "";
+    if (ok && (got.find('\n') != std::string::npos || (!reason.empty() && got != reason)))
+        ok = false;
+    if (ok)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "standard error is \"" << err << "\"; expected the message, then \""
+                                       << program << ": " << file << ": " << (reason.empty() ? "..." : reason) << "\"";
+}
+
 RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options)
@@ -23,12 +43,13 @@ RunResult run_tool(const std::string& exe, const std::string& name,
     // The captures live outside cwd, so they never show up among the outputs.
     const std::string base = (cwd.parent_path() / (cwd.filename().string() + ".run")).string();
     const std::string out_path = options.stdout_path.empty() ? base + ".out" : options.stdout_path;
-    const std::string err_path = base + ".err";
+    const std::string err_path = options.merged ? out_path : base + ".err";
     RunResult r;
     r.status = spawn_and_wait(exe, name, args, cwd, out_path, err_path, options);
     if (options.stdout_path.empty())
         r.out = read_file(out_path).value_or("");
-    r.err = read_file(err_path).value_or("");
+    if (!options.merged)
+        r.err = read_file(err_path).value_or("");
     fs::remove(base + ".out");
     fs::remove(err_path);
     return r;
@@ -54,6 +75,33 @@ std::optional<std::string> read_file(const fs::path& path)
         return std::nullopt;
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::string make_bundle(const std::vector<std::string>& pieces)
+{
+    constexpr std::size_t kTable = 512;
+    std::string bundle;
+    auto put_le32 = [&bundle](std::size_t v) {
+        for (int b = 0; b < 4; ++b)
+            bundle += static_cast<char>(v >> (8 * b));
+    };
+    std::size_t offset = kTable;
+    put_le32(offset);
+    for (const std::string& p : pieces)
+        put_le32(offset += p.size());
+    bundle.resize(kTable, '\0');
+    for (const std::string& p : pieces)
+        bundle += p;
+    return bundle;
+}
+
+std::string random_bytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
 }
 
 std::vector<std::string> file_names(const fs::path& dir)

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "messages.hpp"
+
 namespace fs = std::filesystem;
 
 #ifdef _WIN32
@@ -37,7 +39,20 @@ struct RunResult {
 struct RunOptions {
     std::uint64_t file_size_limit = 0;  // bytes; 0 for none; POSIX only
     std::string stdout_path;            // where standard output goes instead of a capture
+    bool merged = false;                // standard error goes where standard output goes
+    bool die_at_limit = false;          // crossing file_size_limit kills the program (SIGXFSZ)
+    std::string locale = "C";           // LC_ALL for the program; POSIX only
 };
+
+// message -- a failure message as the programs write it in the tests' C
+// locale (UTF-8) or, on Windows, redirected (Shift-JIS), line end included
+std::string message(const msg::Text& text);
+
+// is_failure -- whether standard error holds exactly the message and its
+// detail line "program: file: reason"; any one-line reason matches an
+// empty `reason`
+testing::AssertionResult is_failure(const std::string& err, const msg::Text& text, const std::string& program,
+                                    const std::string& file, const std::string& reason = "");
 
 // run_tool -- run exe with argv[0] set to name and the given arguments, in
 // directory cwd
@@ -56,6 +71,13 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
 void write_file(const fs::path& path, const std::string& bytes);
 void append_file(const fs::path& path, const std::string& bytes);
 std::optional<std::string> read_file(const fs::path& path);
+
+// make_bundle -- a bundle of the given pieces: the table, then the pieces
+// end to end from offset 512
+std::string make_bundle(const std::vector<std::string>& pieces);
+
+// random_bytes -- n bytes from a seeded generator
+std::string random_bytes(std::size_t n, unsigned seed);
 
 // file_names -- the names in a directory, sorted
 std::vector<std::string> file_names(const fs::path& dir);

@@ -14,9 +14,11 @@ namespace {
 {
     if (::chdir(cwd.c_str()) != 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0)
         ::_exit(127);
+    ::setenv("LC_ALL", options.locale.c_str(), 1);
     if (options.file_size_limit) {
-        // A write past the limit then fails with EFBIG instead of killing the process.
-        std::signal(SIGXFSZ, SIG_IGN);
+        // Ignored, a write past the limit fails with EFBIG instead of
+        // killing the process.
+        std::signal(SIGXFSZ, options.die_at_limit ? SIG_DFL : SIG_IGN);
         rlimit lim{options.file_size_limit, options.file_size_limit};
         ::setrlimit(RLIMIT_FSIZE, &lim);
     }
@@ -39,8 +41,9 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
                    const fs::path& cwd, const std::string& out_path, const std::string& err_path,
                    const RunOptions& options)
 {
+    // Merged streams share one open file, and so one position in it.
     int out_fd = open_capture(out_path);
-    int err_fd = open_capture(err_path);
+    int err_fd = err_path == out_path ? ::dup(out_fd) : open_capture(err_path);
     std::vector<std::string> argv{name};
     argv.insert(argv.end(), args.begin(), args.end());
     pid_t pid = ::fork();

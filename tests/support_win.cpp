@@ -59,7 +59,7 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = inheritable_file(out_path);
-    si.hStdError = inheritable_file(err_path);
+    si.hStdError = err_path == out_path ? si.hStdOutput : inheritable_file(err_path);
     PROCESS_INFORMATION pi{};
     int status = -1;
     std::string app = windows_path(exe);
@@ -73,6 +73,7 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
         CloseHandle(pi.hThread);
     }
     CloseHandle(si.hStdOutput);
-    CloseHandle(si.hStdError);
+    if (si.hStdError != si.hStdOutput)
+        CloseHandle(si.hStdError);
     return status;
 }

@@ -2,6 +2,10 @@
 // the files afterwards.
 #include <random>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "flz0.hpp"
 #include "flz0_encoder.hpp"
 #include "messages.hpp"
@@ -59,16 +63,34 @@ TEST_F(Varnix, SizeLineShowsCompressedFirst)
     EXPECT_TRUE(fs::exists(dir / "F.BIN.BAK"));
 }
 
-TEST_F(Varnix, WrongArgumentCountPrintsTheFixedUsage)
+TEST_F(Varnix, NoArgumentPrintsTheFixedUsage)
 {
-    write_file(dir / "000", flz0_encode(kData));
-    for (const auto& args : {std::vector<std::string>{}, {"000", "000"}}) {
-        RunResult r = run_tool(VARNIX_EXE, "/some/other/name", args, dir);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, console(kUsage));
-        expect_untouched("000", flz0_encode(kData));
-    }
+    RunResult r = run_tool(VARNIX_EXE, "/some/other/name", {}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, console(kUsage));
+}
+
+TEST_F(Varnix, EachFileIsHandledOnItsOwnAndTheHighestStatusWins)
+{
+    const std::string a = flz0_encode(kData), c = flz0_encode("third file");
+    write_file(dir / "A", a);
+    write_file(dir / "B", "not FLZ0");
+    write_file(dir / "C", c);
+    write_file(dir / "D", flz0_encode("fourth"));
+    write_file(dir / "D.BAK", "precious");
+    RunResult r = varnix({"A", "B", "C", "D", "A"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, console(sizes_line(a) + sizes_line(c) + sizes_line(flz0_encode("fourth"))));
+    EXPECT_EQ(read_file(dir / "A"), kData);
+    EXPECT_EQ(read_file(dir / "C"), "third file");
+    EXPECT_EQ(read_file(dir / "C.BAK"), c);
+    EXPECT_EQ(read_file(dir / "B"), "not FLZ0");
+    EXPECT_EQ(read_file(dir / "D.BAK"), "precious");
+    // A, done once, is no longer FLZ0 the second time.
+    EXPECT_EQ(r.err, message(msg::kNotFlz0) + console("varnix: B: does not start with \"FLZ0\"\n") +
+                         message(msg::kCannotRename) + console("varnix: D.BAK: already exists\n") +
+                         message(msg::kNotFlz0) + console("varnix: A: does not start with \"FLZ0\"\n"));
 }
 
 TEST_F(Varnix, InputThatIsNotFlz0IsLeftAlone)
@@ -79,7 +101,7 @@ TEST_F(Varnix, InputThatIsNotFlz0IsLeftAlone)
         RunResult r = varnix({"PLAIN"});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, console(msg::kNotFlz0));
+        EXPECT_TRUE(is_failure(r.err, msg::kNotFlz0, "varnix", "PLAIN", "does not start with \"FLZ0\""));
         expect_untouched("PLAIN", bytes);
     }
 }
@@ -94,16 +116,43 @@ TEST_F(Varnix, MagicAloneBecomesAnEmptyFile)
     EXPECT_EQ(read_file(dir / "M.BAK"), "FLZ0");
 }
 
-TEST_F(Varnix, MissingOrUnreadableInputCreatesNothing)
+TEST_F(Varnix, OnlyARegularFileIsTakenAndNothingElseIsTouched)
 {
+    const std::string file = flz0_encode(kData);
+    write_file(dir / "REAL", file);
     fs::create_directory(dir / "D");
-    for (const char* name : {"MISSING", "D"}) {
+    std::vector<std::string> names = {"MISSING", "D"};
+    if (!kWindows) {
+        fs::create_symlink("REAL", dir / "LINK");
+#ifndef _WIN32
+        ASSERT_EQ(::mkfifo((dir / "FIFO").c_str(), 0600), 0);  // no writer: opening it would wait forever
+#endif
+        names.insert(names.end(), {"LINK", "FIFO", "/dev/null"});
+    }
+    for (const std::string& name : names) {
         RunResult r = varnix({name});
         EXPECT_EQ(r.status, 1) << name;
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, console(msg::kCannotOpen));
+        EXPECT_TRUE(is_failure(r.err, msg::kCannotOpen, "varnix", name)) << name;
     }
-    EXPECT_EQ(file_names(dir), std::vector<std::string>{"D"});
+    EXPECT_EQ(read_file(dir / "REAL"), file);
+    EXPECT_TRUE(fs::is_symlink(dir / "LINK") || kWindows);
+    EXPECT_EQ(file_names(dir).size(), kWindows ? 2u : 4u);
+}
+
+TEST_F(Varnix, DecodedFileKeepsThePermissionBits)
+{
+    if (kWindows)
+        GTEST_SKIP() << "Windows files have no POSIX permission bits";
+    for (fs::perms mode : {fs::perms(0600), fs::perms(0755), fs::perms(0640)}) {
+        for (const std::string& name : file_names(dir))
+            fs::remove(dir / name);
+        write_file(dir / "P", flz0_encode(kData));
+        fs::permissions(dir / "P", mode);
+        ASSERT_EQ(varnix({"P"}).status, 0);
+        EXPECT_EQ(fs::status(dir / "P").permissions(), mode);
+        EXPECT_EQ(fs::status(dir / "P.BAK").permissions(), mode);
+    }
 }
 
 TEST_F(Varnix, StreamCutShortIsCorruptAndChangesNothing)
@@ -114,7 +163,7 @@ TEST_F(Varnix, StreamCutShortIsCorruptAndChangesNothing)
     RunResult r = varnix({"C"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, console(sizes_line(file)));
-    EXPECT_EQ(r.err, console(msg::kCorrupt));
+    EXPECT_TRUE(is_failure(r.err, msg::kCorrupt, "varnix", "C", "stream ends after 357 of 358 bytes"));
     expect_untouched("C", cut);
 }
 
@@ -134,12 +183,12 @@ TEST_F(Varnix, FileCutAtEveryOffsetIsEitherDecodedWholeOrLeftAsItWas)
             continue;
         }
         EXPECT_EQ(r.status, 1) << "length " << len;
-        EXPECT_EQ(r.err, console(len < 4 ? msg::kNotFlz0 : msg::kCorrupt)) << "length " << len;
+        EXPECT_TRUE(is_failure(r.err, len < 4 ? msg::kNotFlz0 : msg::kCorrupt, "varnix", "T")) << "length " << len;
         expect_untouched("T", cut);
     }
 }
 
-TEST_F(Varnix, ExistingBackupIsNeverReplaced)
+TEST_F(Varnix, ExistingBackupIsFoundBeforeAnythingIsWritten)
 {
     const std::string file = flz0_encode(kData);
     write_file(dir / "N", file);
@@ -147,20 +196,32 @@ TEST_F(Varnix, ExistingBackupIsNeverReplaced)
     RunResult r = varnix({"N"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, console(sizes_line(file)));
-    EXPECT_EQ(r.err, console(msg::kCannotRename));
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "varnix", "N.BAK", "already exists"));
     EXPECT_EQ(read_file(dir / "N"), file);
     EXPECT_EQ(read_file(dir / "N.BAK"), "precious");
-    EXPECT_EQ(read_file(dir / "N.$$$"), kData);
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"N", "N.BAK"}));
 }
 
-TEST_F(Varnix, StaleTemporaryFileIsOverwritten)
+TEST_F(Varnix, WhateverHasTheTemporaryNameIsReplacedNotWrittenThrough)
 {
-    write_file(dir / "N", flz0_encode(kData));
-    write_file(dir / "N.$$$", std::string(5000, 's'));
-    RunResult r = varnix({"N"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(read_file(dir / "N"), kData);
-    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"N", "N.BAK"}));
+    std::vector<std::string> stale = {"file"};
+    if (!kWindows)
+        stale.push_back("link");
+    for (const std::string& kind : stale) {
+        for (const std::string& name : file_names(dir))
+            fs::remove(dir / name);
+        write_file(dir / "N", flz0_encode(kData));
+        write_file(dir / "target", "must stay");
+        if (kind == "file")
+            write_file(dir / "N.$$$", std::string(5000, 's'));
+        else
+            fs::create_symlink("target", dir / "N.$$$");
+        RunResult r = varnix({"N"});
+        EXPECT_EQ(r.status, 0) << kind;
+        EXPECT_EQ(read_file(dir / "N"), kData) << kind;
+        EXPECT_EQ(read_file(dir / "target"), "must stay") << kind;
+        EXPECT_EQ(file_names(dir), (std::vector<std::string>{"N", "N.BAK", "target"})) << kind;
+    }
 }
 
 TEST_F(Varnix, DirectoryInPlaceOfTheTemporaryFileIsAWriteFailure)
@@ -170,7 +231,7 @@ TEST_F(Varnix, DirectoryInPlaceOfTheTemporaryFileIsAWriteFailure)
     fs::create_directory(dir / "N.$$$");
     RunResult r = varnix({"N"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
+    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "varnix", "N.$$$"));
     EXPECT_EQ(read_file(dir / "N"), file);
     EXPECT_TRUE(fs::is_directory(dir / "N.$$$"));
     EXPECT_FALSE(fs::exists(dir / "N.BAK"));
@@ -179,21 +240,14 @@ TEST_F(Varnix, DirectoryInPlaceOfTheTemporaryFileIsAWriteFailure)
 TEST_F(Varnix, FullDiskLeavesTheInputAndNoTemporaryFile)
 {
     if (kWindows)
-        GTEST_SKIP() << "the temporary name cannot be made a link to the full device from a Windows program, "
-                        "and Windows has no file size limit; standard output on that device is tested instead";
+        GTEST_SKIP() << "Windows has no file size limit; standard output on the full device is tested instead";
     const std::string file = flz0_encode(kData);
     write_file(dir / "N", file);
-    fs::create_symlink("/dev/full", dir / "N.$$$");
-    RunResult r = varnix({"N"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
-    expect_untouched("N", file);
-
     RunOptions limited;
     limited.file_size_limit = 200;
-    r = varnix({"N"}, limited);
+    RunResult r = varnix({"N"}, limited);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
+    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "varnix", "N.$$$", "File too large"));
     expect_untouched("N", file);
 }
 
@@ -205,24 +259,18 @@ TEST_F(Varnix, LostStandardOutputStopsBeforeAnyFileIsTouched)
     lost.stdout_path = kFullDevice;
     RunResult r = varnix({"N"}, lost);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, console(msg::kWriteFailed));
+    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "varnix", "standard output"));
     expect_untouched("N", file);
 }
 
-TEST_F(Varnix, BackslashPathsAndShiftJisMessagesOnWindows)
+TEST_F(Varnix, BackslashPathsOnWindows)
 {
     if (!kWindows)
         GTEST_SKIP() << "a backslash is an ordinary file name character here";
     const std::string file = flz0_encode(kData);
     fs::create_directory(dir / "sub");
     write_file(dir / "sub" / "N", file);
-    write_file(dir / "sub" / "N.BAK", "precious");
     RunResult r = varnix({"sub\\N"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "\x83t\x83@\x83" "C\x83\x8B\x96\xBC\x82\xF0\x95\xCF\x8DX\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\r\n");
-    EXPECT_EQ(read_file(dir / "sub" / "N.BAK"), "precious");
-    fs::remove(dir / "sub" / "N.BAK");
-    r = varnix({"sub\\N"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dir / "sub" / "N"), kData);
     EXPECT_EQ(read_file(dir / "sub" / "N.BAK"), file);
