@@ -123,6 +123,12 @@ inline constexpr std::string_view kVarnixUsage = "Usage: varnix (FLZ0 File)\n";
 // varnix: the sizes from the header, compressed size first.
 inline constexpr char kSizesFormat[] = "compressed = %d -> original = %d\n";
 
+// flz0pack: wrong number of arguments.
+inline constexpr std::string_view kPackUsage = "Usage: flz0pack (File)\n";
+// flz0pack: after a file is replaced, its original size and the new file's
+// compressed (stream) size.
+inline constexpr char kPackedFormat[] = "original = %d -> compressed = %d\n";
+
 // What --help prints after the usage line, for each program.
 inline constexpr std::string_view kSplitHelp =
     "\n"
@@ -137,6 +143,14 @@ inline constexpr std::string_view kVarnixHelp =
     "is kept as FILE.BAK, and an existing FILE.BAK is never replaced; the file\n"
     "keeps its permissions. Each file is handled on its own: a failure does not\n"
     "stop the files after it, and the exit status is the highest of any file.\n";
+
+inline constexpr std::string_view kPackHelp =
+    "\n"
+    "Compress each file in place into an FLZ0 file, the smallest stream of that\n"
+    "form whose last group every decoder reads right, checked by decoding it\n"
+    "before it replaces the file. A file of at most 65535 bytes that does not\n"
+    "start with FLZ0 is taken; the file keeps its permissions, and no backup is\n"
+    "kept. Each file is handled on its own, as by varnix.\n";
 
 // Each program's name, as --version and the detail lines give it.
 inline constexpr char kVersionFormat[] = "%s (bndtools) %s\n";

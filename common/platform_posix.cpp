@@ -252,6 +252,16 @@ LinkResult link_file(const std::string& from, const std::string& to)
 
 bool rename_over(const std::string& from, const std::string& to)
 {
+    // Over a regular file, the two names are exchanged in one step and the
+    // old file is then removed: a rename that replaces a file makes ext4
+    // write the new file's data out at once (its guard for programs that
+    // never sync), which made replacing 127 pieces take several times as
+    // long as writing them. A crash in between leaves the old file under
+    // the temporary name, which the next run removes.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0)
+        return ::unlink(from.c_str()) == 0 || failed();
     return ::rename(from.c_str(), to.c_str()) == 0 || failed();
 }
 

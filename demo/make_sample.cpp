@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bundle.hpp"
-#include "flz0_encoder.hpp"
+#include "flz0_files.hpp"
 
 namespace {
 

@@ -36,6 +36,9 @@ inline constexpr std::size_t kRingStart = kRingSize - kMaxMatch;  // 4078
 inline constexpr unsigned kItemsPerGroup = 8;
 
 inline constexpr std::size_t kMaxOriginalSize = 0xFFFF;
+// The largest file readers of the format take: they load it whole into an
+// image of this size, and the compressor writes no larger file.
+inline constexpr std::size_t kMaxFlz0FileSize = 0x10000;
 // The most input any stream can need: a flag byte per eight items, and one
 // byte per item but the last, which may be a two-byte reference of which
 // only one byte is still due.

@@ -1,9 +1,11 @@
 #include "inplace.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 #include "flz0.hpp"
+#include "pack.hpp"
 #include "messages.hpp"
 #include "platform.hpp"
 #include "replace.hpp"
@@ -65,9 +67,49 @@ InPlaceResult decode_into_temp(const std::string& path, const platform::InputFil
     return {InPlaceStatus::done, {}};
 }
 
-}  // namespace
+// pack_into_temp -- compress the open file into temp, checked by decoding
+InPlaceResult pack_into_temp(const std::string& path, const platform::InputFile& in, const std::string& temp)
+{
+    Buffer data;
+    if (!try_allocate(data, kMaxOriginalSize + 1))
+        return failure(InPlaceStatus::no_memory, tool_detail(path, "no memory for the file"));
+    platform::ReadResult r = platform::read_full(in.handle(), data.span());
+    if (r.error)
+        return failure(InPlaceStatus::cannot_open, system_detail(path));
+    if (r.count > kMaxOriginalSize)
+        return failure(InPlaceStatus::too_large,
+                       tool_detail(path, format_text("longer than the %zu bytes an FLZ0 file holds", kMaxOriginalSize)));
+    data.size = r.count;
+    if (has_flz0_magic(data.span()))
+        return failure(InPlaceStatus::already_flz0, tool_detail(path, "starts with \"FLZ0\""));
 
-InPlaceResult decompress_in_place(const std::string& path)
+    std::optional<std::vector<std::uint8_t>> file = flz0_pack(data.span());
+    if (!file)
+        return failure(InPlaceStatus::too_large,
+                       tool_detail(path, format_text("compressed, longer than the %zu bytes readers take", kMaxFlz0FileSize)));
+    // Checked with the decoder that reads it back, before anything is replaced.
+    Buffer decoded;
+    if (!try_allocate(decoded, data.size))
+        return failure(InPlaceStatus::no_memory, tool_detail(path, "no memory to check the compressed data"));
+    if (flz0_decode(flz0_stream(*file), decoded.span()).status != DecodeStatus::ok ||
+        !std::equal(data.bytes.get(), data.bytes.get() + data.size, decoded.bytes.get()))
+        return failure(InPlaceStatus::write_failed, tool_detail(path, "the compressed data does not decode to the file"));
+    Detail why;
+    if (!write_temp(temp, *file, in.handle(), why))
+        return failure(InPlaceStatus::write_failed, why);
+    if (!say_now(format_text(msg::kPackedFormat, static_cast<int>(data.size),
+                             static_cast<int>(file->size() - kFlz0HeaderSize)))) {
+        platform::remove_file(temp);
+        return failure(InPlaceStatus::write_failed, stdout_detail());
+    }
+    return {InPlaceStatus::done, {}};
+}
+
+using Produce = InPlaceResult (*)(const std::string& path, const platform::InputFile& in, const std::string& temp);
+
+// in_place -- the new content of path made into path.$$$ while path is
+// open, then swapped in
+InPlaceResult in_place(const std::string& path, Produce produce, OldFile old)
 {
     const std::string temp = path + kTempSuffix;
     InPlaceResult r{InPlaceStatus::done, {}};
@@ -75,11 +117,11 @@ InPlaceResult decompress_in_place(const std::string& path)
         platform::InputFile in(platform::open_regular(path, platform::Links::refuse));
         if (!in.is_open())
             return failure(InPlaceStatus::cannot_open, system_detail(path));
-        r = decode_into_temp(path, in, temp);
+        r = produce(path, in, temp);
     }  // closed before the swap: an open file cannot be renamed on every system
     if (r.status != InPlaceStatus::done)
         return r;
-    SwapResult s = swap_in(path, temp, OldFile::keep_as_backup);
+    SwapResult s = swap_in(path, temp, old);
     if (s.status == SwapStatus::rename_failed) {
         platform::remove_file(temp);
         return failure(InPlaceStatus::rename_failed, s.detail);
@@ -87,4 +129,41 @@ InPlaceResult decompress_in_place(const std::string& path)
     if (s.status == SwapStatus::sync_failed)
         return failure(InPlaceStatus::write_failed, s.detail);
     return r;
+}
+
+}  // namespace
+
+InPlaceResult decompress_in_place(const std::string& path)
+{
+    return in_place(path, decode_into_temp, OldFile::keep_as_backup);
+}
+
+InPlaceResult compress_in_place(const std::string& path)
+{
+    return in_place(path, pack_into_temp, OldFile::replace);
+}
+
+int report(const InPlaceResult& r)
+{
+    switch (r.status) {
+    case InPlaceStatus::done:
+        return kExitOk;
+    case InPlaceStatus::no_memory:
+        return fail(msg::kNoMemory, kExitInput, r.detail);
+    case InPlaceStatus::cannot_open:
+        return fail(msg::kCannotOpen, kExitInput, r.detail);
+    case InPlaceStatus::not_flz0:
+        return fail(msg::kNotFlz0, kExitInput, r.detail);
+    case InPlaceStatus::corrupt:
+        return fail(msg::kCorrupt, kExitInput, r.detail);
+    case InPlaceStatus::too_large:
+        return fail(msg::kTooLarge, kExitInput, r.detail);
+    case InPlaceStatus::already_flz0:
+        return fail(msg::kAlreadyFlz0, kExitInput, r.detail);
+    case InPlaceStatus::write_failed:
+        return fail(msg::kWriteFailed, kExitOutput, r.detail);
+    case InPlaceStatus::rename_failed:
+        return fail(msg::kCannotRename, kExitOutput, r.detail);
+    }
+    return kExitOutput;
 }

@@ -13,24 +13,7 @@ namespace {
 
 int varnix_one(const std::string& path)
 {
-    InPlaceResult r = decompress_in_place(path);
-    switch (r.status) {
-    case InPlaceStatus::done:
-        return kExitOk;
-    case InPlaceStatus::no_memory:
-        return fail(msg::kNoMemory, kExitInput, r.detail);
-    case InPlaceStatus::cannot_open:
-        return fail(msg::kCannotOpen, kExitInput, r.detail);
-    case InPlaceStatus::not_flz0:
-        return fail(msg::kNotFlz0, kExitInput, r.detail);
-    case InPlaceStatus::corrupt:
-        return fail(msg::kCorrupt, kExitInput, r.detail);
-    case InPlaceStatus::write_failed:
-        return fail(msg::kWriteFailed, kExitOutput, r.detail);
-    case InPlaceStatus::rename_failed:
-        return fail(msg::kCannotRename, kExitOutput, r.detail);
-    }
-    return kExitOutput;
+    return report(decompress_in_place(path));
 }
 
 }  // namespace

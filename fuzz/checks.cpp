@@ -3,20 +3,23 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "bundle.hpp"
 #include "flz0.hpp"
-#include "flz0_encoder.hpp"
+#include "flz0_files.hpp"
 #include "flz0_reference.hpp"
+#include "pack.hpp"
 
 namespace {
 
-// decode_image -- the shipped decoder over a whole image
+// decode_image -- the shipped decoder over a whole image, into an output
+// that does not start as zeros, so that a byte it fails to write shows
 std::optional<std::vector<std::uint8_t>> decode_image(Bytes image)
 {
-    std::vector<std::uint8_t> out(read_flz0_header(image).original_size);
+    std::vector<std::uint8_t> out(read_flz0_header(image).original_size, 0xA5);
     if (flz0_decode(flz0_stream(image), out).status != DecodeStatus::ok)
         return std::nullopt;
     return out;
@@ -62,6 +65,52 @@ std::optional<std::uint32_t> scan(const std::string& s, int base)
     return static_cast<std::uint32_t>(negative ? (1ull << 32) - value : value);
 }
 
+// The smallest stream sizes over every parse, found the plain way: every
+// distance tried at every position, every length at every position tried.
+constexpr std::size_t kPlainSearchLimit = 40;
+constexpr std::size_t kNoParse = SIZE_MAX;
+
+struct PlainBest {
+    std::size_t whole;  // the item count a multiple of eight
+    std::size_t any;
+};
+
+// plain_search -- over every parse of data: the items from position i on,
+// with `items` already written modulo eight; memoised, as the parses
+// from a position do not depend on how it was reached
+PlainBest plain_search(Bytes data)
+{
+    const std::size_t n = data.size(), ring = 4096;
+    std::vector<std::uint8_t> h(ring, 0);
+    h.insert(h.end(), data.begin(), data.end());
+    std::vector<std::size_t> longest(n, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t d = 1; d <= ring; ++d) {
+            std::size_t len = 0;
+            while (len < 18 && i + len < n && h[ring + i + len] == h[ring + i + len - d])
+                ++len;
+            longest[i] = std::max(longest[i], len);
+        }
+    std::vector<PlainBest> memo((n + 1) * 8);
+    auto add = [](std::size_t cost, std::size_t rest) { return rest == kNoParse ? kNoParse : cost + rest; };
+    for (std::size_t i = n + 1; i-- > 0;)
+        for (std::size_t items = 0; items < 8; ++items) {
+            PlainBest& b = memo[i * 8 + items];
+            if (i == n) {
+                b = {items == 0 ? 0 : kNoParse, 0};
+                continue;
+            }
+            const std::size_t flag = items == 0 ? 1 : 0, next = (items + 1) % 8;
+            b = {add(flag + 1, memo[(i + 1) * 8 + next].whole), add(flag + 1, memo[(i + 1) * 8 + next].any)};
+            for (std::size_t len = 3; len <= longest[i]; ++len) {
+                const PlainBest& r = memo[(i + len) * 8 + next];
+                b.whole = std::min(b.whole, add(flag + 2, r.whole));
+                b.any = std::min(b.any, add(flag + 2, r.any));
+            }
+        }
+    return memo[0];
+}
+
 }  // namespace
 
 std::string check_flz0_decode(Bytes data)
@@ -78,11 +127,31 @@ std::string check_round_trip(Bytes data)
 {
     Bytes input = data.first(std::min(data.size(), kMaxOriginalSize));
     std::vector<std::uint8_t> expected(input.begin(), input.end());
-    if (decode_image(flz0_encode(input)) != expected)
-        return "encoded data does not decode to itself";
-    std::string literals = flz0_literals(std::string(input.begin(), input.end()));
-    if (decode_image(Bytes(reinterpret_cast<const std::uint8_t*>(literals.data()), literals.size())) != expected)
-        return "literal stream does not decode to itself";
+    const std::string literals = flz0_literals(std::string(input.begin(), input.end()));
+    std::optional<std::vector<std::uint8_t>> file = flz0_pack(input);
+    if (!file)
+        return literals.size() <= kMaxFlz0FileSize ? "refused data that a literal stream holds" : "";
+    if (file->size() > literals.size() || file->size() > kMaxFlz0FileSize)
+        return "larger than the literal stream, or than a file may be";
+    if (read_flz0_header(*file).compressed_size != file->size() - kFlz0HeaderSize)
+        return "compressed size is not the stream's length";
+    if (decode_image(*file) != expected)
+        return "packed data does not decode to itself";
+
+    std::vector<std::uint8_t> to_group_end = flz0_group_end_decode(*file);
+    if (!std::equal(expected.begin(), expected.end(), to_group_end.begin()))
+        return "a decoder that runs the last group to its end gets other bytes";
+    const std::size_t overrun = to_group_end.size() - expected.size();
+    if (overrun >= kItemsPerGroup)
+        return "a decoder that runs the last group to its end overruns by a whole group";
+    if (input.size() <= kPlainSearchLimit) {
+        const PlainBest best = plain_search(input);
+        const bool whole = best.whole != kNoParse;
+        if (file->size() - kFlz0HeaderSize != (whole ? best.whole : best.any))
+            return "not the smallest stream";
+        if (whole && overrun != 0)
+            return "last group does not end at the original size though a parse allows it";
+    }
     return "";
 }
 

@@ -44,3 +44,33 @@ std::optional<std::vector<std::uint8_t>> flz0_reference_decode(std::span<const s
     }
     return out;
 }
+
+std::vector<std::uint8_t> flz0_group_end_decode(std::span<const std::uint8_t> image)
+{
+    auto at = [&](std::size_t i) -> unsigned { return i < image.size() ? image[i] : 0u; };
+    long remaining = static_cast<long>(at(4) | at(5) << 8);
+    std::array<std::uint8_t, 4096> ring{};
+    unsigned w = 4078;
+    std::size_t in = 8;
+    std::vector<std::uint8_t> out;
+    auto emit = [&](std::uint8_t x) {
+        ring[w] = x;
+        out.push_back(x);
+        w = (w + 1) % 4096;
+        --remaining;
+    };
+    while (remaining > 0) {
+        unsigned flags = at(in++);
+        for (int bit = 0; bit < 8; ++bit) {
+            if (flags >> bit & 1) {
+                emit(static_cast<std::uint8_t>(at(in++)));
+                continue;
+            }
+            unsigned b0 = at(in), b1 = at(in + 1);
+            in += 2;
+            for (unsigned p = b0 | (b1 & 0xF0) << 4, n = (b1 & 0x0F) + 3; n > 0; --n, p = (p + 1) % 4096)
+                emit(ring[p]);
+        }
+    }
+    return out;
+}

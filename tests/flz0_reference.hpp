@@ -10,3 +10,9 @@
 // flz0_reference_decode -- the original-size output of a whole FLZ0 image,
 // or none when its stream ends too soon
 std::optional<std::vector<std::uint8_t>> flz0_reference_decode(std::span<const std::uint8_t> image);
+
+// flz0_group_end_decode -- what a decoder that tests the remaining count
+// only before each flag byte produces: every item of the last group is
+// decoded, bytes beyond the image reading as zero, so the output can run
+// past the original size
+std::vector<std::uint8_t> flz0_group_end_decode(std::span<const std::uint8_t> image);

@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "flz0_encoder.hpp"
+#include "flz0_files.hpp"
 #include "flz0_reference.hpp"
+#include "pack.hpp"
 
 namespace {
 
@@ -206,35 +207,52 @@ TEST(Flz0Decode, TruncatedInsideAReference)
     EXPECT_EQ(decode(std::string("\x01" "a", 2), 2).status, DecodeStatus::truncated);
 }
 
-TEST(Flz0RoundTrip, EncoderOutputDecodesToTheSameBytes)
+TEST(Flz0Pack, RoundTripsAndEndsWithAWholeGroupWhereAnyParseDoes)
 {
     std::string all_values;
     for (int i = 0; i < 256; ++i)
         all_values += static_cast<char>(i);
+    // overrun: what a decoder that runs the last group to its end writes
+    // past the original size; only where no parse ends with a whole group
     const struct {
         const char* what;
         std::string data;
+        std::size_t overrun;
     } cases[] = {
-        {"empty", ""},
-        {"one byte", "x"},
-        {"text", text(20000)},
-        {"random", random_bytes(5000, 2)},
-        {"one byte repeated", std::string(10000, 'q')},
-        {"zeros, from the ring's initial bytes", zeros(9000)},
-        {"every byte value", all_values + all_values},
-        {"largest text", text(kMaxOriginalSize)},
-        {"largest random", random_bytes(kMaxOriginalSize, 3)},
-        {"largest run", std::string(kMaxOriginalSize, '\x1a')},
+        {"empty", "", 0},
+        {"one byte: seven items missing, read as literals", "x", 7},
+        {"text", text(20000), 0},
+        {"random", random_bytes(5000, 2), 0},
+        {"random, one literal over whole groups", random_bytes(5001, 2), 7},
+        {"one byte repeated", std::string(10000, 'q'), 0},
+        {"zeros, from the ring's initial bytes", zeros(9000), 0},
+        {"every byte value", all_values + all_values, 0},
+        {"largest text", text(kMaxOriginalSize), 0},
+        {"largest run", std::string(kMaxOriginalSize, '\x1a'), 0},
     };
     for (const auto& c : cases) {
         const std::string file = flz0_encode(c.data);
+        EXPECT_EQ(read_flz0_header(as_bytes(file)).compressed_size, file.size() - kFlz0HeaderSize) << c.what;
         Result d = decode_file(file);
         EXPECT_EQ(d.status, DecodeStatus::ok) << c.what;
         EXPECT_TRUE(d.data == c.data) << c.what;
+        std::vector<std::uint8_t> to_end = flz0_group_end_decode(as_bytes(file));
+        EXPECT_EQ(to_end.size(), c.data.size() + c.overrun) << c.what;
+        EXPECT_TRUE(std::string(to_end.begin(), to_end.begin() + c.data.size()) == c.data) << c.what;
     }
 }
 
-TEST(Flz0RoundTrip, LargestStreamsFitTheImage)
+TEST(Flz0Pack, RefusesWhatNoFileOfTheLargestSizeHolds)
+{
+    const std::string fits = random_bytes(58000, 3), too_big = random_bytes(58300, 3);
+    EXPECT_TRUE(flz0_pack(as_bytes(fits)).has_value());
+    EXPECT_LE(flz0_encode(fits).size(), kMaxFlz0FileSize);
+    EXPECT_FALSE(flz0_pack(as_bytes(too_big)).has_value());
+    EXPECT_FALSE(flz0_pack(as_bytes(zeros(kMaxOriginalSize + 1))).has_value());
+    EXPECT_TRUE(flz0_pack(as_bytes(zeros(kMaxOriginalSize))).has_value());
+}
+
+TEST(Flz0Decode, LargestStreamsFitTheImage)
 {
     // 65,535 literals with their flag bytes: longer than 65,536 bytes.
     const std::string data = random_bytes(kMaxOriginalSize, 4);

@@ -51,7 +51,8 @@ RunResult run_tool(const std::string& exe, const std::string& name,
     if (!options.merged)
         r.err = read_file(err_path).value_or("");
     fs::remove(base + ".out");
-    fs::remove(err_path);
+    if (!options.merged)
+        fs::remove(err_path);
     return r;
 }
 

@@ -7,7 +7,7 @@
 #endif
 
 #include "flz0.hpp"
-#include "flz0_encoder.hpp"
+#include "flz0_files.hpp"
 #include "messages.hpp"
 #include "support.hpp"
 

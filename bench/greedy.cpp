@@ -1,4 +1,4 @@
-#include "flz0_encoder.hpp"
+#include "greedy.hpp"
 
 #include <algorithm>
 #include <array>
@@ -77,7 +77,7 @@ void finish(std::vector<std::uint8_t>& file)
 
 }  // namespace
 
-std::vector<std::uint8_t> flz0_encode(std::span<const std::uint8_t> data)
+std::vector<std::uint8_t> greedy_encode(std::span<const std::uint8_t> data)
 {
     Matcher m;
     m.hist.assign(kRingSize, 0);
@@ -113,23 +113,4 @@ std::vector<std::uint8_t> flz0_encode(std::span<const std::uint8_t> data)
     }
     finish(out);
     return out;
-}
-
-std::string flz0_encode(const std::string& data)
-{
-    std::vector<std::uint8_t> file =
-        flz0_encode(std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
-    return std::string(file.begin(), file.end());
-}
-
-std::string flz0_literals(const std::string& data)
-{
-    std::vector<std::uint8_t> out = header_for(data.size());
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        if (i % kItemsPerGroup == 0)
-            out.push_back(0xFF);
-        out.push_back(static_cast<std::uint8_t>(data[i]));
-    }
-    finish(out);
-    return std::string(out.begin(), out.end());
 }

@@ -1,0 +1,38 @@
+#include "flz0_files.hpp"
+
+#include <cstdlib>
+#include <optional>
+
+#include "flz0.hpp"
+#include "pack.hpp"
+
+namespace {
+
+std::string header(std::size_t original, std::size_t stream)
+{
+    const char h[] = {'F', 'L', 'Z', '0', static_cast<char>(original), static_cast<char>(original >> 8),
+                      static_cast<char>(stream), static_cast<char>(stream >> 8)};
+    return std::string(h, sizeof h);
+}
+
+}  // namespace
+
+std::string flz0_encode(const std::string& data)
+{
+    std::optional<std::vector<std::uint8_t>> file =
+        flz0_pack(std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+    if (!file)
+        std::abort();  // a test asked for data no FLZ0 file holds
+    return std::string(file->begin(), file->end());
+}
+
+std::string flz0_literals(const std::string& data)
+{
+    std::string stream;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (i % kItemsPerGroup == 0)
+            stream += '\xFF';
+        stream += data[i];
+    }
+    return header(data.size(), stream.size()) + stream;
+}

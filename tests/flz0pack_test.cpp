@@ -1,0 +1,156 @@
+// End-to-end tests of the built flz0pack: the files it writes, read back by
+// varnix and by a decoder that runs the last group to its end, and what it
+// refuses.
+#include "console.hpp"
+#include "flz0.hpp"
+#include "flz0_files.hpp"
+#include "flz0_reference.hpp"
+#include "messages.hpp"
+#include "support.hpp"
+
+namespace {
+
+std::string text_of(std::size_t n)
+{
+    std::string s;
+    for (int line = 0; s.size() < n; ++line)
+        s += "Line " + std::to_string(line) + " of the file, with words that repeat: " +
+             std::to_string(line * line % 97) + "\r\n";
+    return s.substr(0, n);
+}
+
+std::span<const std::uint8_t> bytes(const std::string& s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+class Flz0pack : public ScratchTest {
+protected:
+    RunResult pack(const std::vector<std::string>& args, const RunOptions& options = {})
+    {
+        return run_tool(FLZ0PACK_EXE, "flz0pack", args, dir, options);
+    }
+};
+
+}  // namespace
+
+TEST_F(Flz0pack, PacksInPlaceAndVarnixGivesTheFileBack)
+{
+    const struct {
+        const char* what;
+        std::string data;
+    } cases[] = {
+        {"text", text_of(30000)},
+        {"largest text", text_of(kMaxOriginalSize)},
+        {"bytes a text stream would alter", std::string("\r\n\x1a\0\xff", 5)},
+        {"empty", ""},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& name : file_names(dir))
+            fs::remove(dir / name);
+        write_file(dir / "F", c.data);
+        RunResult r = pack({"F"});
+        EXPECT_EQ(r.status, 0) << c.what;
+        EXPECT_EQ(r.err, "") << c.what;
+        const std::string file = read_file(dir / "F").value_or("");
+        EXPECT_EQ(file, flz0_encode(c.data)) << c.what;
+        EXPECT_EQ(r.out, console(format_text(msg::kPackedFormat, static_cast<int>(c.data.size()),
+                                             static_cast<int>(file.size() - kFlz0HeaderSize))))
+            << c.what;
+        EXPECT_EQ(file_names(dir), std::vector<std::string>{"F"}) << c.what;
+        ASSERT_EQ(run_tool(VARNIX_EXE, "varnix", {"F"}, dir).status, 0) << c.what;
+        EXPECT_TRUE(read_file(dir / "F") == c.data) << c.what;
+    }
+    EXPECT_EQ(flz0_encode(""), std::string("FLZ0\0\0\0\0", 8));
+}
+
+TEST_F(Flz0pack, ADecoderThatRunsTheLastGroupToItsEndReadsExactlyTheText)
+{
+    const std::string text = text_of(40001);
+    write_file(dir / "T", text);
+    ASSERT_EQ(pack({"T"}).status, 0);
+    std::vector<std::uint8_t> to_end = flz0_group_end_decode(bytes(read_file(dir / "T").value_or("")));
+    EXPECT_TRUE(std::string(to_end.begin(), to_end.end()) == text);
+}
+
+TEST_F(Flz0pack, RefusalsLeaveTheFileAsItWas)
+{
+    const std::string flz0 = flz0_encode("already packed");
+    fs::create_directory(dir / "D");
+    std::vector<std::string> gone = {"D", "MISSING"};
+    const struct {
+        const char* name;
+        std::string data;
+        const msg::Text* text;
+        int status;
+        const char* reason;
+    } cases[] = {
+        {"BIG", text_of(kMaxOriginalSize + 1), &msg::kTooLarge, 1, "longer than the 65535 bytes an FLZ0 file holds"},
+        {"NOISE", random_bytes(60000, 9), &msg::kTooLarge, 1, "compressed, longer than the 65536 bytes readers take"},
+        {"PACKED", flz0, &msg::kAlreadyFlz0, 1, "starts with \"FLZ0\""},
+        {"MAGIC", "FLZ0", &msg::kAlreadyFlz0, 1, "starts with \"FLZ0\""},
+    };
+    for (const auto& c : cases) {
+        write_file(dir / c.name, c.data);
+        RunResult r = pack({c.name});
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.out, "") << c.name;
+        EXPECT_TRUE(is_failure(r.err, *c.text, "flz0pack", c.name, c.reason)) << c.name;
+        EXPECT_TRUE(read_file(dir / c.name) == c.data) << c.name;
+    }
+    for (const std::string& name : gone) {
+        RunResult r = pack({name});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_TRUE(is_failure(r.err, msg::kCannotOpen, "flz0pack", name)) << name;
+    }
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"BIG", "D", "MAGIC", "NOISE", "PACKED"}));
+}
+
+TEST_F(Flz0pack, OutputThatCannotBeWrittenLeavesTheFileAndNoTemporary)
+{
+    const std::string text = text_of(5000);
+    write_file(dir / "F", text);
+    fs::create_directory(dir / "F.$$$");
+    RunResult r = pack({"F"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "flz0pack", "F.$$$"));
+    EXPECT_EQ(read_file(dir / "F"), text);
+    fs::remove(dir / "F.$$$");
+    if (!kWindows) {
+        RunOptions limited;
+        limited.file_size_limit = 200;
+        r = pack({"F"}, limited);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "flz0pack", "F.$$$", "File too large"));
+        EXPECT_EQ(read_file(dir / "F"), text);
+    }
+    EXPECT_EQ(file_names(dir), std::vector<std::string>{"F"});
+}
+
+TEST_F(Flz0pack, PackedFileKeepsThePermissionBits)
+{
+    if (kWindows)
+        GTEST_SKIP() << "Windows files have no POSIX permission bits";
+    for (fs::perms mode : {fs::perms(0600), fs::perms(0755)}) {
+        write_file(dir / "P", text_of(3000));
+        fs::permissions(dir / "P", mode);
+        ASSERT_EQ(pack({"P"}).status, 0);
+        EXPECT_EQ(fs::status(dir / "P").permissions(), mode);
+        fs::remove(dir / "P");
+    }
+}
+
+TEST_F(Flz0pack, EachFileOnItsOwnAndTheHighestStatusWins)
+{
+    write_file(dir / "A", text_of(2000));
+    write_file(dir / "B", flz0_encode("x"));
+    write_file(dir / "C", text_of(3000));
+    RunResult r = pack({"A", "B", "C"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_file(dir / "A"), flz0_encode(text_of(2000)));
+    EXPECT_EQ(read_file(dir / "C"), flz0_encode(text_of(3000)));
+    EXPECT_TRUE(is_failure(r.err, msg::kAlreadyFlz0, "flz0pack", "B"));
+    r = run_tool(FLZ0PACK_EXE, "flz0pack", {}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, console(msg::kPackUsage));
+}
