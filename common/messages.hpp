@@ -115,6 +115,10 @@ inline constexpr const Text* kAllTexts[] = {
 inline constexpr char kSplitUsageFormat[] = "Usage: %s [.BND type file] [maxfiles]\n";
 // bndsplit: before each piece; its file name, start and end (exclusive) offsets.
 inline constexpr char kCuttingFormat[] = "cutting ... %-12s [%08x-%08x]\n";
+// bndjoin: wrong number of arguments.
+inline constexpr std::string_view kJoinUsage = "Usage: bndjoin [.BND type file]...\n";
+// bndjoin: before each piece; its file name, start and end (exclusive) offsets.
+inline constexpr char kJoiningFormat[] = "joining ... %-12s [%08x-%08x]\n";
 // bndsplit and bndjoin: after the last piece.
 inline constexpr std::string_view kCompleted = "Completed.\n";
 
@@ -137,6 +141,13 @@ inline constexpr std::string_view kSplitHelp =
     "gives DATA/, a name with no extension gets .d (SE gives SE.d/). maxfiles,\n"
     "when it is the only extra argument, limits the number of pieces (default\n"
     "127; 0x prefix for hexadecimal). Each piece appears whole or not at all.\n";
+inline constexpr std::string_view kJoinHelp =
+    "\n"
+    "Build each bundle from the piece files 000, 001, ... in the directory that\n"
+    "bndsplit writes for it (DATA.BND from DATA/, SE from SE.d/), up to the first\n"
+    "number missing; other names there are ignored. The old bundle is kept as\n"
+    "BUNDLE.BAK, and an existing BUNDLE.BAK is never replaced. Nothing is written\n"
+    "unless every piece fits a bundle: 1 to 1261568 bytes, at most 127 of them.\n";
 inline constexpr std::string_view kVarnixHelp =
     "\n"
     "Decompress each FLZ0 file in place, in the order given. The compressed file\n"

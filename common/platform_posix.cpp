@@ -41,12 +41,6 @@ bool is_directory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// not_regular -- the reason to give for a name that is not a regular file
-int not_regular(mode_t mode)
-{
-    return S_ISDIR(mode) ? EISDIR : kNotRegular;
-}
-
 }  // namespace
 
 SysError last_error()
@@ -76,7 +70,7 @@ Handle open_regular(const std::string& path, Links links)
     if (looked != 0)
         return failed_handle();
     if (!S_ISREG(st.st_mode))
-        return failed_handle(not_regular(st.st_mode));
+        return failed_handle(kNotRegular);
     int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
     Handle h = ::open(path.c_str(), flags);
     if (h < 0)
@@ -85,7 +79,7 @@ Handle open_regular(const std::string& path, Links links)
     if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode)) {
         int code = errno;
         ::close(h);
-        return failed_handle(S_ISREG(st.st_mode) ? code : not_regular(st.st_mode));
+        return failed_handle(S_ISREG(st.st_mode) ? code : kNotRegular);
     }
     return h;
 }

@@ -1,0 +1,183 @@
+// End-to-end tests of the built bndjoin: bundles built from pieces, split
+// back by bndsplit, and what it refuses.
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "bundle.hpp"
+#include "messages.hpp"
+#include "support.hpp"
+
+namespace {
+
+// random_pieces -- n pieces of sizes from 1 to most, seeded
+std::vector<std::string> random_pieces(std::size_t n, std::size_t most, unsigned seed)
+{
+    std::vector<std::string> pieces;
+    for (std::size_t k = 0; k < n; ++k)
+        pieces.push_back(random_bytes(1 + (seed * 7919 + k * 104729) % most, seed + static_cast<unsigned>(k)));
+    return pieces;
+}
+
+std::string joining(const std::vector<std::string>& pieces)
+{
+    std::string out;
+    std::uint32_t offset = kTableSize;
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        const auto end = offset + static_cast<std::uint32_t>(pieces[k].size());
+        out += piece_line(msg::kJoiningFormat, Piece{static_cast<int>(k), offset, end});
+        offset = end;
+    }
+    return out + std::string(msg::kCompleted);
+}
+
+class Bndjoin : public ScratchTest {
+protected:
+    RunResult join(const std::vector<std::string>& args)
+    {
+        return run_tool(BNDJOIN_EXE, "bndjoin", args, dir);
+    }
+    void write_pieces(const fs::path& piece_dir, const std::vector<std::string>& pieces)
+    {
+        fs::create_directories(piece_dir);
+        for (std::size_t k = 0; k < pieces.size(); ++k)
+            write_file(piece_dir / piece_file_name(static_cast<int>(k)), pieces[k]);
+    }
+};
+
+}  // namespace
+
+TEST_F(Bndjoin, PiecesMakeTheBundleAndBndsplitGivesThemBack)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"one byte", {"x"}},
+        {"a few", random_pieces(5, 3000, 1)},
+        {"the most pieces a table holds", random_pieces(kMaxPieces, 40, 2)},
+        {"the largest pieces", {random_bytes(kMaxPieceSize, 3), "y", random_bytes(kMaxPieceSize, 4)}},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "back");
+        write_pieces(dir / "DATA", c.pieces);
+        RunResult r = join({"DATA.BND"});
+        EXPECT_EQ(r.status, 0) << c.what;
+        EXPECT_EQ(r.out, console(joining(c.pieces))) << c.what;
+        EXPECT_EQ(r.err, "") << c.what;
+        EXPECT_TRUE(read_file(dir / "DATA.BND") == make_bundle(c.pieces)) << c.what;
+        EXPECT_EQ(file_names(dir), (std::vector<std::string>{"DATA", "DATA.BND", "back"})) << c.what;
+
+        fs::copy_file(dir / "DATA.BND", dir / "back" / "DATA.BND");
+        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir / "back").status, 0) << c.what;
+        EXPECT_EQ(file_names(dir / "back" / "DATA"), file_names(dir / "DATA")) << c.what;
+        for (std::size_t k = 0; k < c.pieces.size(); ++k)
+            EXPECT_TRUE(read_file(dir / "back" / "DATA" / piece_file_name(static_cast<int>(k))) == c.pieces[k]);
+    }
+}
+
+TEST_F(Bndjoin, SplitThenJoinGivesBackTheBundleAndKeepsTheOldOne)
+{
+    const std::string bundle = make_bundle(random_pieces(9, 5000, 5));
+    write_file(dir / "SE", bundle);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"SE"}, dir).status, 0);
+    // What bndsplit and varnix leave beside the pieces, and notes, are no pieces.
+    for (const char* other : {"003.BAK", "004.$$$", "notes.txt", "0001", "12", "1000"})
+        write_file(dir / "SE.d" / other, "not a piece");
+    RunResult r = join({"SE"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(read_file(dir / "SE") == bundle);
+    EXPECT_TRUE(read_file(dir / "SE.BAK") == bundle);
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"SE", "SE.BAK", "SE.d"}));
+}
+
+TEST_F(Bndjoin, RefusalsWriteNothingAndLeaveTheBundleAsItWas)
+{
+    const std::string old = make_bundle({"old bundle"});
+    const std::string too_big(kMaxPieceSize + 1, 'b');
+    // A piece directory of DATA.BND as it is set up, what is said, and of which file.
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // name, content; "/" makes a directory
+        const msg::Text* text;
+        int status;
+        const char* named;
+    } cases[] = {
+        {"a gap before a piece", {{"000", "a"}, {"001", "b"}, {"003", "d"}}, &msg::kBadPiece, 1, "DATA/003"},
+        {"an empty piece", {{"000", "a"}, {"001", ""}}, &msg::kBadPiece, 1, "DATA/001"},
+        {"a piece over the largest", {{"000", "a"}, {"001", too_big}}, &msg::kBadPiece, 1, "DATA/001"},
+        {"a directory as a piece", {{"000", "a"}, {"001", "/"}}, &msg::kBadPiece, 1, "DATA/001"},
+        {"no piece 000", {{"001", "b"}}, &msg::kCannotOpen, 1, "DATA"},
+        {"no piece at all", {{"notes", "n"}}, &msg::kCannotOpen, 1, "DATA"},
+        {"a backup in the way", {{"000", "a"}, {"../DATA.BND.BAK", "precious"}}, &msg::kCannotRename, 2, "DATA.BND.BAK"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "DATA");
+        write_file(dir / "DATA.BND", old);
+        for (const auto& [name, content] : c.files) {
+            if (content == "/")
+                fs::create_directory(dir / "DATA" / name);
+            else
+                write_file(dir / "DATA" / name, content);
+        }
+        const std::vector<std::string> before = file_names(dir);
+        RunResult r = join({"DATA.BND"});
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_EQ(r.out, "") << c.what;
+        EXPECT_TRUE(is_failure(r.err, *c.text, "bndjoin", c.named)) << c.what;
+        EXPECT_EQ(read_file(dir / "DATA.BND"), old) << c.what;
+        EXPECT_EQ(file_names(dir), before) << c.what;
+    }
+}
+
+TEST_F(Bndjoin, MoreThan127PiecesAreRefused)
+{
+    write_pieces(dir / "DATA", std::vector<std::string>(kMaxPieces + 1, "p"));
+    RunResult r = join({"DATA.BND"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "DATA/127", "a bundle holds at most 127 pieces"));
+    EXPECT_FALSE(fs::exists(dir / "DATA.BND"));
+}
+
+TEST_F(Bndjoin, WhatIsNoRegularFileIsRefused)
+{
+    fs::create_directories(dir / "D");
+    write_pieces(dir / "DIR", {"piece"});
+    fs::create_directory(dir / "DIR.BND");  // a bundle that is a directory cannot be kept as a backup
+    std::vector<std::pair<std::string, const msg::Text*>> cases = {{"MISSING.BND", &msg::kCannotOpen},
+                                                                   {"DIR.BND", &msg::kCannotOpen}};
+#ifndef _WIN32
+    write_pieces(dir / "FIFO", {"a"});
+    ASSERT_EQ(::mkfifo((dir / "FIFO" / "001").c_str(), 0600), 0);  // no writer: opening it would wait forever
+    cases.push_back({"FIFO.BND", &msg::kBadPiece});
+    write_pieces(dir / "LINKED", {"a", "b"});
+    fs::create_symlink("../DIR/000", dir / "LINKED" / "002");  // a link to a piece is read
+#endif
+    for (const auto& [bundle, text] : cases) {
+        RunResult r = join({bundle});
+        EXPECT_EQ(r.status, 1) << bundle;
+        EXPECT_EQ(r.out, "") << bundle;
+        EXPECT_TRUE(r.err.starts_with(message(*text))) << bundle << ": " << r.err;
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "DIR.BND"));
+    if (!kWindows) {
+        EXPECT_EQ(join({"LINKED.BND"}).status, 0);
+        EXPECT_EQ(read_file(dir / "LINKED.BND"), make_bundle({"a", "b", "piece"}));
+    }
+}
+
+TEST_F(Bndjoin, EachBundleOnItsOwnAndTheHighestStatusWins)
+{
+    write_pieces(dir / "A", {"first"});
+    write_pieces(dir / "C", {"third"});
+    RunResult r = join({"A.BND", "B.BND", "C.BND"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_file(dir / "A.BND"), make_bundle({"first"}));
+    EXPECT_EQ(read_file(dir / "C.BND"), make_bundle({"third"}));
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotOpen, "bndjoin", "B"));
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, console(msg::kJoinUsage));
+}
