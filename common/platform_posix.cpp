@@ -244,6 +244,21 @@ LinkResult link_file(const std::string& from, const std::string& to)
     return unsupported ? LinkResult::unsupported : LinkResult::failed;
 }
 
+// exchange -- swap the files two names give, in one step, where the system
+// can; false, with nothing changed, where it cannot
+bool exchange(const std::string& a, const std::string& b)
+{
+#if defined(BNDTOOLS_HAVE_RENAMEAT2)
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+#elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
+    return ::renamex_np(a.c_str(), b.c_str(), RENAME_SWAP) == 0;
+#else
+    (void)a;
+    (void)b;
+    return false;
+#endif
+}
+
 bool rename_over(const std::string& from, const std::string& to)
 {
     // Over a regular file, the two names are exchanged in one step and the
@@ -253,20 +268,27 @@ bool rename_over(const std::string& from, const std::string& to)
     // long as writing them. A crash in between leaves the old file under
     // the temporary name, which the next run removes.
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0)
+    if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && exchange(from, to))
         return ::unlink(from.c_str()) == 0 || failed();
     return ::rename(from.c_str(), to.c_str()) == 0 || failed();
 }
 
 bool rename_noreplace(const std::string& from, const std::string& to)
 {
+#if defined(BNDTOOLS_HAVE_RENAMEAT2)
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return true;
     // EINVAL: the filesystem does not support the flag; ENOSYS: nor the kernel.
-    if (errno == EINVAL || errno == ENOSYS)
-        return rename_by_link(from, to);
-    return failed();
+    if (errno != EINVAL && errno != ENOSYS)
+        return failed();
+#elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
+    if (::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) == 0)
+        return true;
+    // ENOTSUP: the filesystem does not support the flag.
+    if (errno != ENOTSUP && errno != EINVAL)
+        return failed();
+#endif
+    return rename_by_link(from, to);
 }
 
 bool rename_by_link(const std::string& from, const std::string& to)

@@ -1,0 +1,37 @@
+# What the system offers beyond POSIX, found when the build is configured.
+# Each check defines BNDTOOLS_HAVE_<NAME> on the library when it passes;
+# without any of them the platform layer uses plain POSIX calls.
+# BNDTOOLS_FORCE_PORTABLE takes every one of them as absent, so that a
+# build on Linux runs the fallbacks for real.
+include(CheckCXXSourceCompiles)
+
+option(BNDTOOLS_FORCE_PORTABLE "Take every system-specific call as absent and use the POSIX fallbacks" OFF)
+
+set(bndtools_system_definitions)
+
+# bndtools_check -- compile a small program; on success, define the name
+function(bndtools_check name source)
+  if(BNDTOOLS_FORCE_PORTABLE)
+    message(STATUS "System check ${name}: taken as absent (BNDTOOLS_FORCE_PORTABLE)")
+    return()
+  endif()
+  check_cxx_source_compiles("${source}" BNDTOOLS_HAVE_${name})
+  if(BNDTOOLS_HAVE_${name})
+    list(APPEND bndtools_system_definitions BNDTOOLS_HAVE_${name})
+    set(bndtools_system_definitions "${bndtools_system_definitions}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+if(NOT WIN32)
+  # Linux: a rename that refuses to replace, and one that exchanges two names.
+  bndtools_check(RENAMEAT2 [=[
+    #include <cstdio>
+    #include <fcntl.h>
+    int main() { return renameat2(AT_FDCWD, "a", AT_FDCWD, "b", RENAME_NOREPLACE | RENAME_EXCHANGE); }
+  ]=])
+  # macOS: the same, under other names.
+  bndtools_check(RENAMEX_NP [=[
+    #include <cstdio>
+    int main() { return renamex_np("a", "b", RENAME_EXCL | RENAME_SWAP); }
+  ]=])
+endif()
