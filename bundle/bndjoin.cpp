@@ -36,11 +36,5 @@ int bndjoin_one(const std::string& bundle)
 
 int main(int argc, char** argv)
 {
-    start_console("bndjoin");
-    const ToolInfo tool{"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp};
-    if (std::optional<int> answered = standard_option(argc, argv, tool))
-        return *answered;
-    if (argc < 2)
-        return fail_usage(msg::kJoinUsage);
-    return finish_output(each_file(argc, argv, bndjoin_one));
+    return run_files(argc, argv, {"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp}, bndjoin_one);
 }

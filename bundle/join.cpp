@@ -105,18 +105,18 @@ std::array<std::uint8_t, kTableSize> table_for(const std::vector<PieceFile>& pie
 // copy_piece -- the piece's bytes, exactly as many as it had when measured
 JoinResult copy_piece(const PieceFile& p, platform::Handle out, const std::string& temp, std::vector<std::uint8_t>& buf)
 {
-    for (std::uint64_t left = p.piece.size(); left > 0;) {
-        std::span<std::uint8_t> block(buf.data(), std::min<std::uint64_t>(left, buf.size()));
-        platform::ReadResult r = platform::read_full(p.file->handle(), block);
-        if (r.error)
-            return failure(JoinStatus::read_failed, system_detail(p.path));
-        if (r.count != block.size())
-            return failure(JoinStatus::read_failed, tool_detail(p.path, format_text("ended after %llu of %u bytes",
-                                                                                    static_cast<unsigned long long>(p.piece.size() - left + r.count),
-                                                                                    p.piece.size())));
-        if (!platform::write_all(out, block))
-            return failure(JoinStatus::write_failed, system_detail(temp));
-        left -= block.size();
+    platform::CopyResult r = platform::copy_exactly(p.file->handle(), out, p.piece.size(), buf);
+    switch (r.status) {
+    case platform::CopyStatus::done:
+        break;
+    case platform::CopyStatus::read_error:
+        return failure(JoinStatus::read_failed, system_detail(p.path));
+    case platform::CopyStatus::ended:
+        return failure(JoinStatus::read_failed,
+                       tool_detail(p.path, format_text("ended after %llu of %u bytes",
+                                                       static_cast<unsigned long long>(r.copied), p.piece.size())));
+    case platform::CopyStatus::write_error:
+        return failure(JoinStatus::write_failed, system_detail(temp));
     }
     return {JoinStatus::completed, {}};
 }

@@ -53,16 +53,15 @@ SplitResult copy_piece(const Source& src, const Piece& piece, platform::Handle o
 {
     if (!platform::seek_to(src.handle, piece.start))
         return failure(SplitStatus::read_failed, system_detail(src.name));
-    for (std::uint64_t left = piece.size(); left > 0;) {
-        std::span<std::uint8_t> block(buf.data(), std::min<std::uint64_t>(left, buf.size()));
-        platform::ReadResult r = platform::read_full(src.handle, block);
-        if (r.error)
-            return failure(SplitStatus::read_failed, system_detail(src.name));
-        if (r.count != block.size())
-            return past_the_end(src, piece);
-        if (!platform::write_all(out, block))
-            return failure(SplitStatus::write_failed, system_detail(temp));
-        left -= block.size();
+    switch (platform::copy_exactly(src.handle, out, piece.size(), buf).status) {
+    case platform::CopyStatus::done:
+        break;
+    case platform::CopyStatus::read_error:
+        return failure(SplitStatus::read_failed, system_detail(src.name));
+    case platform::CopyStatus::ended:
+        return past_the_end(src, piece);
+    case platform::CopyStatus::write_error:
+        return failure(SplitStatus::write_failed, system_detail(temp));
     }
     return {SplitStatus::completed, {}};
 }

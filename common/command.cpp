@@ -23,10 +23,15 @@ std::optional<int> standard_option(int argc, char** argv, const ToolInfo& tool)
     return finish_output(kExitOk);
 }
 
-int each_file(int argc, char** argv, int (*one)(const std::string& path))
+int run_files(int argc, char** argv, const ToolInfo& tool, int (*one)(const std::string& path))
 {
+    start_console(tool.name);
+    if (std::optional<int> answered = standard_option(argc, argv, tool))
+        return *answered;
+    if (argc < 2)
+        return fail_usage(tool.usage);
     int status = kExitOk;
     for (int i = 1; i < argc; ++i)
         status = std::max(status, one(argv[i]));
-    return status;
+    return finish_output(status);
 }

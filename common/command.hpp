@@ -18,6 +18,7 @@ struct ToolInfo {
 // A file of such a name is reached as ./--help.
 std::optional<int> standard_option(int argc, char** argv, const ToolInfo& tool);
 
-// each_file -- run `one` on every argument after the program's name, in
+// run_files -- the whole run of a tool that takes FILE...: --help and
+// --version, the usage when no file is given, then `one` on each file in
 // order, whatever the earlier ones gave; the highest exit status of any
-int each_file(int argc, char** argv, int (*one)(const std::string& path));
+int run_files(int argc, char** argv, const ToolInfo& tool, int (*one)(const std::string& path));

@@ -1,6 +1,8 @@
 // The parts of the platform layer that are the same on every system.
 #include "platform.hpp"
 
+#include <algorithm>
+
 namespace platform {
 
 ReadResult read_full(Handle h, std::span<std::uint8_t> buf)
@@ -27,6 +29,23 @@ bool write_all(Handle h, std::span<const std::uint8_t> data)
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+CopyResult copy_exactly(Handle in, Handle out, std::uint64_t size, std::span<std::uint8_t> buf)
+{
+    std::uint64_t copied = 0;
+    while (copied < size) {
+        std::span<std::uint8_t> block = buf.first(static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, buf.size())));
+        ReadResult r = read_full(in, block);
+        if (r.error)
+            return {CopyStatus::read_error, copied};
+        if (r.count != block.size())
+            return {CopyStatus::ended, copied + r.count};
+        if (!write_all(out, block))
+            return {CopyStatus::write_error, copied};
+        copied += block.size();
+    }
+    return {CopyStatus::done, copied};
 }
 
 }  // namespace platform

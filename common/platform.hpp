@@ -69,6 +69,18 @@ ReadResult read_full(Handle h, std::span<std::uint8_t> buf);
 // write_all -- write every byte of the span; false on any failure
 bool write_all(Handle h, std::span<const std::uint8_t> data);
 
+enum class CopyStatus { done, read_error, ended, write_error };
+
+// What a copy did: how it ended, and how many bytes it moved.
+struct CopyResult {
+    CopyStatus status;
+    std::uint64_t copied;
+};
+
+// copy_exactly -- size bytes from in's position to out, a buffer at a time;
+// `ended` when in has fewer
+CopyResult copy_exactly(Handle in, Handle out, std::uint64_t size, std::span<std::uint8_t> buf);
+
 // read_some / write_some -- one read or write: the bytes moved, 0 at the
 // end of the file when reading, -1 on an error. Each system provides these;
 // read_full and write_all loop over them.

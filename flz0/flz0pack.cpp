@@ -21,11 +21,5 @@ int flz0pack_one(const std::string& path)
 
 int main(int argc, char** argv)
 {
-    start_console("flz0pack");
-    const ToolInfo tool{"flz0pack", std::string(msg::kPackUsage), msg::kPackHelp};
-    if (std::optional<int> answered = standard_option(argc, argv, tool))
-        return *answered;
-    if (argc < 2)
-        return fail_usage(msg::kPackUsage);
-    return finish_output(each_file(argc, argv, flz0pack_one));
+    return run_files(argc, argv, {"flz0pack", std::string(msg::kPackUsage), msg::kPackHelp}, flz0pack_one);
 }

@@ -20,11 +20,5 @@ int varnix_one(const std::string& path)
 
 int main(int argc, char** argv)
 {
-    start_console("varnix");
-    const ToolInfo tool{"varnix", std::string(msg::kVarnixUsage), msg::kVarnixHelp};
-    if (std::optional<int> answered = standard_option(argc, argv, tool))
-        return *answered;
-    if (argc < 2)
-        return fail_usage(msg::kVarnixUsage);
-    return finish_output(each_file(argc, argv, varnix_one));
+    return run_files(argc, argv, {"varnix", std::string(msg::kVarnixUsage), msg::kVarnixHelp}, varnix_one);
 }

@@ -9,6 +9,7 @@
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
 #include "pack.hpp"
+#include "support.hpp"
 
 namespace {
 
@@ -103,14 +104,6 @@ std::string counting(std::size_t n)
     return s;
 }
 
-std::string random_bytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
 
 std::string text(std::size_t n)
 {
