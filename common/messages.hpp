@@ -129,7 +129,7 @@ inline constexpr char kSizesFormat[] = "compressed = %d -> original = %d\n";
 
 // flz0pack: wrong number of arguments.
 inline constexpr std::string_view kPackUsage = "Usage: flz0pack (File)\n";
-// flz0pack: after a file is replaced, its original size and the new file's
+// flz0pack: before the new file takes the name, the original size and its
 // compressed (stream) size.
 inline constexpr char kPackedFormat[] = "original = %d -> compressed = %d\n";
 

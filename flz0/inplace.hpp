@@ -33,5 +33,5 @@ int report(const InPlaceResult& r);
 
 // compress_in_place -- compress path into path.$$$, check that it decodes
 // to the same bytes, then swap it in; no backup is kept. Prints the size
-// line once the file is replaced.
+// line once the new file is written, before it takes the name.
 InPlaceResult compress_in_place(const std::string& path);
