@@ -5,8 +5,8 @@
 #include <new>
 
 #include "flz0.hpp"
-#include "pack.hpp"
 #include "messages.hpp"
+#include "pack.hpp"
 #include "platform.hpp"
 #include "replace.hpp"
 
