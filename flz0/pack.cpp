@@ -163,6 +163,13 @@ Matches find_matches(const std::uint8_t* h, std::size_t n)
     return m;
 }
 
+// The vector type below passes between this file's own functions only, so
+// the calling convention GCC warns about on targets without SSE (32-bit
+// x86) does not matter.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 // Costs of the rest of the stream from one position, one lane for each
 // count of items already written, modulo eight. A lane holds the cost less
 // 32768, so that the signed minimum every vector unit has compares them;
