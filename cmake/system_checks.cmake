@@ -1,4 +1,5 @@
-# What the system offers beyond POSIX, found when the build is configured.
+# What the system and the processor offer beyond POSIX and plain C++, found
+# when the build is configured.
 # Each check defines BNDTOOLS_HAVE_<NAME> on the library when it passes;
 # without any of them the platform layer uses plain POSIX calls.
 # BNDTOOLS_FORCE_PORTABLE takes every one of them as absent, so that a
@@ -35,3 +36,13 @@ if(NOT WIN32)
     int main() { return renamex_np("a", "b", RENAME_EXCL | RENAME_SWAP); }
   ]=])
 endif()
+
+# x86 vector instructions, for a two-instruction rotation of the compressor's
+# cost vectors; without them the compiler's generic shuffle does the same.
+bndtools_check(SSE2 [=[
+  #include <emmintrin.h>
+  #ifndef __SSE2__
+  #error no SSE2
+  #endif
+  int main() { return _mm_cvtsi128_si32(_mm_srli_si128(_mm_set1_epi32(1), 4)); }
+]=])

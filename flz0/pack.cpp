@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#ifdef __SSE2__
+#ifdef BNDTOOLS_HAVE_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -199,7 +199,7 @@ constexpr Costs kReferenceCost = {2, 3, 2, 2, 2, 2, 2, 2};
 // next_item -- lane m takes lane m + 1: an item moves the count on by one
 Costs next_item(Costs c)
 {
-#ifdef __SSE2__
+#ifdef BNDTOOLS_HAVE_SSE2
     // Two byte shifts; compilers make a lane-by-lane shuffle of the generic form.
     const __m128i v = reinterpret_cast<__m128i>(c);
     return reinterpret_cast<Costs>(_mm_or_si128(_mm_srli_si128(v, 2), _mm_slli_si128(v, 14)));
