@@ -4,6 +4,7 @@
 #include <array>
 
 #include "flz0.hpp"
+#include "le.hpp"
 
 namespace {
 
@@ -56,23 +57,17 @@ std::pair<std::size_t, std::size_t> longest(const Matcher& m, std::size_t i)
     return best;
 }
 
-void put_le16(std::vector<std::uint8_t>& out, std::size_t at, std::size_t v)
-{
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
 std::vector<std::uint8_t> header_for(std::size_t original)
 {
     std::vector<std::uint8_t> out(kFlz0HeaderSize);
     std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
-    put_le16(out, kOriginalSizeOffset, original);
+    put_le16(out.data() + kOriginalSizeOffset, static_cast<std::uint32_t>(original));
     return out;
 }
 
 void finish(std::vector<std::uint8_t>& file)
 {
-    put_le16(file, kCompressedSizeOffset, (file.size() - kFlz0HeaderSize) & 0xFFFF);
+    put_le16(file.data() + kCompressedSizeOffset, static_cast<std::uint32_t>(file.size() - kFlz0HeaderSize));
 }
 
 }  // namespace

@@ -24,6 +24,13 @@ inline constexpr std::uint32_t kMaxPieceSize = 0x134000;               // 1,261,
 inline constexpr std::int32_t kMaxPieces = kTableEntries - 1;          // 127
 inline constexpr std::int32_t kDefaultMaxFiles = kMaxPieces;
 
+// The block pieces are copied in, both ways: large enough that copying
+// costs few system calls, smaller than the largest piece, so no piece is
+// ever held whole. Plain reads and writes of this size beat the kernel's
+// in-place copy (copy_file_range) on bundles: pieces start 512 bytes past
+// a page boundary, which the kernel copies a split page at a time.
+inline constexpr std::size_t kCopyBlock = 1024 * 1024;
+
 struct Piece {
     int index;
     std::uint32_t start;

@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "bundle.hpp"
+#include "le.hpp"
 #include "messages.hpp"
 #include "platform.hpp"
 #include "replace.hpp"
 
 namespace {
 
-// As for splitting: large blocks, and never a whole piece in memory.
-constexpr std::size_t kCopyBlock = 1024 * 1024;
 constexpr std::size_t kPieceNameLength = 3;
 
 // A piece found fit, open for reading.
@@ -92,13 +91,9 @@ JoinResult open_pieces(const std::string& dir, int count, std::vector<PieceFile>
 std::array<std::uint8_t, kTableSize> table_for(const std::vector<PieceFile>& pieces)
 {
     std::array<std::uint8_t, kTableSize> table{};
-    auto put = [&table](std::size_t k, std::uint32_t v) {
-        for (std::size_t b = 0; b < kEntrySize; ++b)
-            table[k * kEntrySize + b] = static_cast<std::uint8_t>(v >> (8 * b));
-    };
     for (std::size_t k = 0; k < pieces.size(); ++k)
-        put(k, pieces[k].piece.start);
-    put(pieces.size(), pieces.back().piece.end);
+        put_le32(table.data() + k * kEntrySize, pieces[k].piece.start);
+    put_le32(table.data() + pieces.size() * kEntrySize, pieces.back().piece.end);
     return table;
 }
 
@@ -142,8 +137,7 @@ JoinResult write_bundle(const std::vector<PieceFile>& pieces, const std::string&
             r = copy_piece(p, out, temp, buf);
     }
     if (r.status != JoinStatus::completed) {
-        platform::close_file(out);
-        platform::remove_file(temp);
+        discard_temp(out, temp);
         return r;
     }
     Detail why;
@@ -179,11 +173,9 @@ JoinResult join_bundle(const std::string& bundle)
         return r;
     old.reset();  // closed before the swap: an open file cannot be renamed on every system
     pieces.clear();
-    SwapResult s = swap_in(bundle, temp, replacing ? OldFile::keep_as_backup : OldFile::must_not_exist);
-    if (s.status == SwapStatus::rename_failed) {
-        platform::remove_file(temp);
+    SwapResult s = swap_in_or_discard(bundle, temp, replacing ? OldFile::keep_as_backup : OldFile::must_not_exist);
+    if (s.status == SwapStatus::rename_failed)
         return failure(JoinStatus::rename_failed, s.detail);
-    }
     if (s.status == SwapStatus::sync_failed)
         return failure(JoinStatus::write_failed, s.detail);
     return {JoinStatus::completed, {}};

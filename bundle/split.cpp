@@ -11,13 +11,6 @@
 
 namespace {
 
-// Large enough that copying costs few system calls, smaller than the largest
-// piece (1,261,568 bytes), so no piece is ever held whole. Plain reads and
-// writes of this size beat the kernel's in-place copy (copy_file_range) on
-// bundles: pieces start 512 bytes past a page boundary, which the kernel
-// copies a split page at a time.
-constexpr std::size_t kCopyBlock = 1024 * 1024;
-
 // The bundle being split, as the copy needs it.
 struct Source {
     const std::string& name;
@@ -82,8 +75,7 @@ SplitResult write_piece(const Source& src, const Piece& piece, const std::string
         return failure(SplitStatus::write_failed, system_detail(temp));
     SplitResult copied = copy_piece(src, piece, out, temp, buf);
     if (copied.status != SplitStatus::completed) {
-        platform::close_file(out);
-        platform::remove_file(temp);
+        discard_temp(out, temp);
         return copied;
     }
     // Not synced: a piece is as durable as any copied file, and syncing
@@ -91,11 +83,9 @@ SplitResult write_piece(const Source& src, const Piece& piece, const std::string
     Detail why;
     if (!finish_temp(out, temp, false, why))
         return failure(SplitStatus::write_failed, why);
-    SwapResult s = swap_in(path, temp, OldFile::replace, Durable::no);
-    if (s.status != SwapStatus::done) {
-        platform::remove_file(temp);
+    SwapResult s = swap_in_or_discard(path, temp, OldFile::replace, Durable::no);
+    if (s.status != SwapStatus::done)
         return failure(SplitStatus::write_failed, s.detail);
-    }
     return copied;
 }
 

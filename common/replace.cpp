@@ -64,6 +64,14 @@ SwapResult swap_in(const std::string& path, const std::string& temp, OldFile old
     return r;
 }
 
+SwapResult swap_in_or_discard(const std::string& path, const std::string& temp, OldFile old, Durable durable)
+{
+    SwapResult r = swap_in(path, temp, old, durable);
+    if (r.status == SwapStatus::rename_failed)
+        platform::remove_file(temp);
+    return r;
+}
+
 bool backup_is_free(const std::string& path, Detail& why)
 {
     const std::string backup = path + kBackupSuffix;
@@ -87,6 +95,12 @@ bool finish_temp(platform::Handle h, const std::string& temp, bool sync, Detail&
     return ok;
 }
 
+void discard_temp(platform::Handle h, const std::string& temp)
+{
+    platform::close_file(h);
+    platform::remove_file(temp);
+}
+
 bool write_temp(const std::string& temp, std::span<const std::uint8_t> data, platform::Handle like, Detail& why)
 {
     platform::Handle out = platform::create_temp(temp);
@@ -96,8 +110,7 @@ bool write_temp(const std::string& temp, std::span<const std::uint8_t> data, pla
     }
     if (!platform::write_all(out, data) || !platform::copy_attributes(like, out)) {
         why = system_detail(temp);
-        platform::close_file(out);
-        platform::remove_file(temp);
+        discard_temp(out, temp);
         return false;
     }
     return finish_temp(out, temp, true, why);

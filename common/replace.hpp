@@ -57,6 +57,12 @@ enum class Durable { yes, no };
 SwapResult swap_in(const std::string& path, const std::string& temp, OldFile old, Durable durable = Durable::yes,
                    const SwapCalls& calls = kSystemCalls);
 
+// swap_in_or_discard -- swap_in with the system's calls; when the new file
+// cannot take the name, the temporary is removed as well, so that
+// everything is as it was before it was written
+SwapResult swap_in_or_discard(const std::string& path, const std::string& temp, OldFile old,
+                              Durable durable = Durable::yes);
+
 // backup_is_free -- whether FILE.BAK is free, checked before anything is
 // written; the link made in swap_in still refuses one that appears later
 bool backup_is_free(const std::string& path, Detail& why);
@@ -64,6 +70,10 @@ bool backup_is_free(const std::string& path, Detail& why);
 // finish_temp -- sync (when asked) and close a temporary file; on any
 // failure it is removed and why says what failed
 bool finish_temp(platform::Handle h, const std::string& temp, bool sync, Detail& why);
+
+// discard_temp -- close a temporary file that will not be finished, and
+// remove it
+void discard_temp(platform::Handle h, const std::string& temp);
 
 // write_temp -- a complete, synced file at temp holding data, with the
 // permission bits (and owner, where allowed) of the open file `like`;

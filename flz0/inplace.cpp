@@ -121,11 +121,9 @@ InPlaceResult in_place(const std::string& path, Produce produce, OldFile old)
     }  // closed before the swap: an open file cannot be renamed on every system
     if (r.status != InPlaceStatus::done)
         return r;
-    SwapResult s = swap_in(path, temp, old);
-    if (s.status == SwapStatus::rename_failed) {
-        platform::remove_file(temp);
+    SwapResult s = swap_in_or_discard(path, temp, old);
+    if (s.status == SwapStatus::rename_failed)
         return failure(InPlaceStatus::rename_failed, s.detail);
-    }
     if (s.status == SwapStatus::sync_failed)
         return failure(InPlaceStatus::write_failed, s.detail);
     return r;

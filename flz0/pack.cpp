@@ -10,6 +10,7 @@
 #endif
 
 #include "flz0.hpp"
+#include "le.hpp"
 
 // The decoder is LZ77 in disguise: a reference at ring position p, made when
 // the write position is w, repeats the output from distance (w - p) mod 4096
@@ -268,19 +269,13 @@ std::vector<Item> best_items(const Matches& m, const Costs* cost, std::size_t n)
     return items;
 }
 
-void put_le16(std::vector<std::uint8_t>& out, std::size_t at, std::size_t v)
-{
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
 // write_file -- the header and the stream of the items; flag bits of items
 // missing from the last group are 1
 std::vector<std::uint8_t> write_file(std::span<const std::uint8_t> data, const std::vector<Item>& items)
 {
     std::vector<std::uint8_t> out(kFlz0HeaderSize);
     std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
-    put_le16(out, kOriginalSizeOffset, data.size());
+    put_le16(out.data() + kOriginalSizeOffset, static_cast<std::uint32_t>(data.size()));
     std::size_t flags_at = 0, i = 0;
     for (std::size_t k = 0; k < items.size(); ++k) {
         const unsigned bit = k % kItemsPerGroup;
@@ -300,7 +295,7 @@ std::vector<std::uint8_t> write_file(std::span<const std::uint8_t> data, const s
         out.push_back(static_cast<std::uint8_t>(((pos >> 4) & 0xF0) | (it.length - kMinMatch)));
         i += it.length;
     }
-    put_le16(out, kCompressedSizeOffset, out.size() - kFlz0HeaderSize);
+    put_le16(out.data() + kCompressedSizeOffset, static_cast<std::uint32_t>(out.size() - kFlz0HeaderSize));
     return out;
 }
 
