@@ -35,6 +35,11 @@ Handle failed_handle(int code = errno)
     return kNoHandle;
 }
 
+FileId id_of(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 bool is_directory(const std::string& path)
 {
     struct stat st {};
@@ -167,17 +172,13 @@ bool exists(const std::string& path)
 std::optional<FileId> identity(Handle h)
 {
     struct stat st {};
-    if (::fstat(h, &st) != 0)
-        return std::nullopt;
-    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return ::fstat(h, &st) == 0 ? std::optional<FileId>(id_of(st)) : std::nullopt;
 }
 
 std::optional<FileId> identity_of(const std::string& path)
 {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return ::stat(path.c_str(), &st) == 0 ? std::optional<FileId>(id_of(st)) : std::nullopt;
 }
 
 DirResult make_dir(const std::string& path)
@@ -265,11 +266,16 @@ bool rename_over(const std::string& from, const std::string& to)
     // old file is then removed: a rename that replaces a file makes ext4
     // write the new file's data out at once (its guard for programs that
     // never sync), which made replacing 127 pieces take several times as
-    // long as writing them. A crash in between leaves the old file under
-    // the temporary name, which the next run removes.
+    // long as writing them. A crash in between, or a failed unlink, leaves
+    // the old file under the temporary name, which the next run removes.
+    // Once exchanged, the new file has the name: that is a success, and
+    // never a failure after which a caller would drop the temporary name
+    // as if it still held the new file.
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && exchange(from, to))
-        return ::unlink(from.c_str()) == 0 || failed();
+    if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && exchange(from, to)) {
+        ::unlink(from.c_str());
+        return true;
+    }
     return ::rename(from.c_str(), to.c_str()) == 0 || failed();
 }
 
