@@ -6,16 +6,12 @@
 #include "flz0.hpp"
 #include "pack.hpp"
 
-namespace {
-
-std::string header(std::size_t original, std::size_t stream)
+std::string flz0_header(std::size_t original, std::size_t stream)
 {
     const char h[] = {'F', 'L', 'Z', '0', static_cast<char>(original), static_cast<char>(original >> 8),
                       static_cast<char>(stream), static_cast<char>(stream >> 8)};
     return std::string(h, sizeof h);
 }
-
-}  // namespace
 
 std::string flz0_encode(const std::string& data)
 {
@@ -34,5 +30,5 @@ std::string flz0_literals(const std::string& data)
             stream += '\xFF';
         stream += data[i];
     }
-    return header(data.size(), stream.size()) + stream;
+    return flz0_header(data.size(), stream.size()) + stream;
 }

@@ -74,8 +74,7 @@ Result decode(const std::string& stream, std::size_t original)
     std::vector<std::uint8_t> out(original, 0xA5);
     DecodeStatus s = flz0_decode(in, out).status;
 
-    std::string image = "FLZ0" + std::string{static_cast<char>(original), static_cast<char>(original >> 8)} +
-                        std::string(2, '\0') + stream;
+    std::string image = flz0_header(original, 0) + stream;
     auto plain = flz0_reference_decode(as_bytes(image));
     EXPECT_EQ(plain.has_value(), s == DecodeStatus::ok);
     if (plain && s == DecodeStatus::ok) {
