@@ -116,26 +116,31 @@ JoinResult copy_piece(const PieceFile& p, platform::Handle out, const std::strin
     return {JoinStatus::completed, {}};
 }
 
-// write_bundle -- the table and the pieces into a new file at temp, with
-// the old bundle's permissions where there is one, synced
+// fill_bundle -- the table, the old bundle's permissions where there is
+// one, and the pieces, into out
+JoinResult fill_bundle(const std::vector<PieceFile>& pieces, platform::Handle out, const std::string& temp,
+                       const platform::InputFile* old)
+{
+    if (!platform::write_all(out, table_for(pieces)) || (old && !platform::copy_attributes(old->handle(), out)))
+        return failure(JoinStatus::write_failed, system_detail(temp));
+    std::vector<std::uint8_t> buf(kCopyBlock);
+    for (const PieceFile& p : pieces) {
+        if (!say_now(piece_line(msg::kJoiningFormat, p.piece)))
+            return failure(JoinStatus::write_failed, stdout_detail());
+        if (JoinResult r = copy_piece(p, out, temp, buf); r.status != JoinStatus::completed)
+            return r;
+    }
+    return {JoinStatus::completed, {}};
+}
+
+// write_bundle -- the new bundle, complete and synced, at temp; nothing
+// there on failure
 JoinResult write_bundle(const std::vector<PieceFile>& pieces, const std::string& temp, const platform::InputFile* old)
 {
     platform::Handle out = platform::create_temp(temp);
     if (out == platform::kNoHandle)
         return failure(JoinStatus::write_failed, system_detail(temp));
-    const std::array<std::uint8_t, kTableSize> table = table_for(pieces);
-    JoinResult r{JoinStatus::completed, {}};
-    if (!platform::write_all(out, table) || (old && !platform::copy_attributes(old->handle(), out)))
-        r = failure(JoinStatus::write_failed, system_detail(temp));
-    std::vector<std::uint8_t> buf(kCopyBlock);
-    for (const PieceFile& p : pieces) {
-        if (r.status != JoinStatus::completed)
-            break;
-        if (!say_now(piece_line(msg::kJoiningFormat, p.piece)))
-            r = failure(JoinStatus::write_failed, stdout_detail());
-        else
-            r = copy_piece(p, out, temp, buf);
-    }
+    JoinResult r = fill_bundle(pieces, out, temp, old);
     if (r.status != JoinStatus::completed) {
         discard_temp(out, temp);
         return r;
