@@ -14,12 +14,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_max_bundle output.BND\n");
         return 1;
     }
-    std::vector<std::uint8_t> table(kTableSize);
-    for (std::size_t k = 0; k < kTableEntries; ++k) {
-        std::uint32_t offset = static_cast<std::uint32_t>(kTableSize + k * kMaxPieceSize);
-        for (std::size_t b = 0; b < kEntrySize; ++b)
-            table[k * kEntrySize + b] = static_cast<std::uint8_t>(offset >> (8 * b));
-    }
+    std::vector<std::uint32_t> offsets;
+    for (std::size_t k = 0; k < kTableEntries; ++k)
+        offsets.push_back(static_cast<std::uint32_t>(kTableSize + k * kMaxPieceSize));
+    const TableBytes table = make_table(offsets);
     std::vector<std::uint8_t> piece(kMaxPieceSize);
     std::uint32_t x = 12345;
     std::FILE* f = std::fopen(argv[1], "wb");

@@ -8,33 +8,25 @@
 #include "console.hpp"
 #include "join.hpp"
 #include "messages.hpp"
+#include "naming.hpp"
 
 namespace {
 
-int bndjoin_one(const std::string& bundle)
+Outcome say_joining(const Piece& piece)
 {
-    JoinResult r = join_bundle(bundle);
-    switch (r.status) {
-    case JoinStatus::completed:
-        break;
-    case JoinStatus::cannot_open:
-        return fail(msg::kCannotOpen, kExitInput, r.detail);
-    case JoinStatus::bad_piece:
-        return fail(msg::kBadPiece, kExitInput, r.detail);
-    case JoinStatus::read_failed:
-        return fail(msg::kReadFailed, kExitInput, r.detail);
-    case JoinStatus::write_failed:
-        return fail(msg::kWriteFailed, kExitOutput, r.detail);
-    case JoinStatus::rename_failed:
-        return fail(msg::kCannotRename, kExitOutput, r.detail);
-    }
-    say(msg::kCompleted);
-    return kExitOk;
+    return say(piece_line(msg::kJoiningFormat, piece));
+}
+
+Outcome bndjoin_one(const std::string& bundle)
+{
+    if (Outcome f = join_bundle(platform::system_files(), bundle, say_joining))
+        return f;
+    return say(msg::kCompleted);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int tool_main(const Args& args)
 {
-    return run_files(argc, argv, {"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp}, bndjoin_one);
+    return run_files(args, {"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp}, bndjoin_one);
 }

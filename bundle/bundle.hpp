@@ -1,4 +1,4 @@
-// The bundle ("BND") format.
+// The bundle ("BND") table.
 //
 // A bundle is its pieces laid end to end behind a 512-byte table of 128
 // unsigned 32-bit little-endian offsets. Entry k is where piece k starts and
@@ -10,11 +10,10 @@
 // Offsets are not compared with the file: that is the copier's business.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 inline constexpr std::size_t kTableEntries = 128;
@@ -24,13 +23,6 @@ inline constexpr std::uint32_t kMaxPieceSize = 0x134000;               // 1,261,
 inline constexpr std::int32_t kMaxPieces = kTableEntries - 1;          // 127
 inline constexpr std::int32_t kDefaultMaxFiles = kMaxPieces;
 
-// The block pieces are copied in, both ways: large enough that copying
-// costs few system calls, smaller than the largest piece, so no piece is
-// ever held whole. Plain reads and writes of this size beat the kernel's
-// in-place copy (copy_file_range) on bundles: pieces start 512 bytes past
-// a page boundary, which the kernel copies a split page at a time.
-inline constexpr std::size_t kCopyBlock = 1024 * 1024;
-
 struct Piece {
     int index;
     std::uint32_t start;
@@ -39,24 +31,15 @@ struct Piece {
 };
 
 using Table = std::span<const std::uint8_t, kTableSize>;
+using TableBytes = std::array<std::uint8_t, kTableSize>;
+
+// table_entry -- entry k of the table
+std::uint32_t table_entry(Table table, std::size_t k);
 
 // enumerate_pieces -- the pieces the table describes, at most `limit` of
 // them (none when limit <= 0) and never more than the table can hold
 std::vector<Piece> enumerate_pieces(Table table, std::int32_t limit);
 
-// parse_count -- read the optional piece limit: "0x" followed by a
-// hexadecimal number, else a decimal number, else 0; wraps modulo 2^32
-std::int32_t parse_count(std::string_view text);
-
-// piece_dir_name -- the directory for a bundle's pieces: the bundle's path
-// with the extension of its file name removed (DATA.BND gives DATA), or
-// with ".d" appended when the file name has none (SE gives SE.d). A '.'
-// in a directory part, or at the start of the file name, is not one.
-std::string piece_dir_name(std::string_view bundle);
-
-// piece_file_name -- the piece's index as three digits
-std::string piece_file_name(int index);
-
-// piece_line -- the line printed before a piece is copied, from a format
-// with the piece's file name, start and end offsets
-std::string piece_line(const char* format, const Piece& piece);
+// make_table -- the table with the given entries first (at most 128) and
+// zeros after them
+TableBytes make_table(std::span<const std::uint32_t> entries);

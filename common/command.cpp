@@ -1,37 +1,49 @@
 #include "command.hpp"
 
 #include <algorithm>
+#include <new>
 
 #include "console.hpp"
 #include "messages.hpp"
+#include "text.hpp"
 
 #ifndef BNDTOOLS_VERSION
 #error "the build defines BNDTOOLS_VERSION"
 #endif
 
-std::optional<int> standard_option(int argc, char** argv, const ToolInfo& tool)
+std::optional<int> standard_option(const Args& args, const ToolInfo& tool)
 {
-    if (argc != 2)
+    if (args.size() != 2)
         return std::nullopt;
-    const std::string_view arg = argv[1];
-    if (arg == "--help")
-        say(tool.usage + std::string(tool.help));
-    else if (arg == "--version")
-        say(format_text(msg::kVersionFormat, tool.name, BNDTOOLS_VERSION));
+    Outcome said;
+    if (args[1] == "--help")
+        said = say(tool.usage + std::string(tool.help));
+    else if (args[1] == "--version")
+        said = say(format_text(msg::kVersionFormat, tool.name, BNDTOOLS_VERSION));
     else
         return std::nullopt;
-    return finish_output(kExitOk);
+    return report(said);
 }
 
-int run_files(int argc, char** argv, const ToolInfo& tool, int (*one)(const std::string& path))
+Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
+{
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        // Whatever the step had made is undone as it unwinds.
+        return tool_failure(Fault::no_memory, file, "out of memory");
+    }
+}
+
+int run_files(const Args& args, const ToolInfo& tool, Outcome (*one)(const std::string& path))
 {
     start_console(tool.name);
-    if (std::optional<int> answered = standard_option(argc, argv, tool))
+    if (std::optional<int> answered = standard_option(args, tool))
         return *answered;
-    if (argc < 2)
+    if (args.size() < 2)
         return fail_usage(tool.usage);
     int status = kExitOk;
-    for (int i = 1; i < argc; ++i)
-        status = std::max(status, one(argv[i]));
-    return finish_output(status);
+    for (std::size_t i = 1; i < args.size(); ++i)
+        status = std::max(status, report(guarded(args[i], [&] { return one(args[i]); })));
+    return status;
 }

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
+
+#include "text.hpp"
 
 namespace {
 
+// Set once, when the program starts.
 const char* g_program = "";
 Encoding g_encoding = Encoding::utf8;
-bool g_stdout_lost_told = false;  // a failure has already named standard output
+
+constexpr char kStandardOutput[] = "standard output";
 
 // canonical -- a codeset name in upper case without '-' and '_', so that
 // "Shift_JIS", "SHIFT-JIS" and "shift_jis" compare equal
@@ -21,26 +24,16 @@ std::string canonical(std::string_view codeset)
     return out;
 }
 
-// write_stderr -- bytes to standard error, or as UTF-16 to a Windows console
-void write_stderr(std::string_view bytes, std::string_view utf8, platform::TextEncoding encoding)
+// write_text -- text made here (ASCII, and file names as given) to a stream:
+// a console takes it as Unicode, a file or pipe in the system's bytes
+platform::SysError write_text(platform::Stream s, std::string_view utf8)
 {
-    std::fflush(stdout);
-    if (!platform::write_console(platform::Stream::err, utf8, encoding))
-        std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-    std::fflush(stderr);
+    if (platform::is_console(s))
+        return platform::write_console(s, utf8);
+    return platform::write_stream(s, platform::native_text(utf8));
 }
 
 }  // namespace
-
-Detail system_detail(std::string file)
-{
-    return Detail{std::move(file), platform::last_error(), {}};
-}
-
-Detail tool_detail(std::string file, std::string reason)
-{
-    return Detail{std::move(file), {}, std::move(reason)};
-}
 
 Encoding encoding_for(std::string_view codeset)
 {
@@ -72,52 +65,36 @@ void start_console(const char* program)
     g_encoding = encoding_for(platform::locale_codeset());
 }
 
-void say(std::string_view text)
+Outcome say(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-bool say_now(std::string_view text)
-{
-    say(text);
-    return finish_stdout();
+    if (platform::SysError e = write_text(platform::Stream::out, text))
+        return system_failure(Fault::output_lost, kStandardOutput, e);
+    return {};
 }
 
 void complain(std::string_view text)
 {
-    write_stderr(text, text, platform::TextEncoding::native);
+    write_text(platform::Stream::err, text);  // a lost standard error has nowhere to be reported
 }
 
-int fail(const msg::Text& text, int status, const Detail& detail)
+int report(const Outcome& outcome)
 {
-    write_stderr(in_encoding(text, g_encoding), text.utf8, platform::TextEncoding::utf8);
-    std::string reason = detail.error.code != 0 ? platform::error_text(detail.error) : detail.reason;
-    complain(format_text(msg::kDetailFormat, g_program, detail.file.c_str(), reason.c_str()));
-    return status;
+    if (!outcome)
+        return kExitOk;
+    const FaultReport r = report_of(outcome->fault);
+    const platform::Stream err = platform::Stream::err;
+    if (platform::is_console(err))
+        platform::write_console(err, r.text->utf8);
+    else
+        platform::write_stream(err, in_encoding(*r.text, g_encoding));
+    const Detail& d = outcome->detail;
+    const std::string reason = d.error ? platform::error_text(d.error) : d.reason;
+    complain(format_text(msg::kDetailFormat, g_program, d.file.c_str(), reason.c_str()));
+    return r.status;
 }
 
 int fail_usage(std::string_view usage)
 {
     complain(usage);
     return kExitInput;
-}
-
-bool finish_stdout()
-{
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
-}
-
-Detail stdout_detail()
-{
-    g_stdout_lost_told = true;
-    return Detail{"standard output", platform::SysError{errno ? errno : EIO, false}, {}};
-}
-
-int finish_output(int status)
-{
-    if (finish_stdout())
-        return status;
-    if (g_stdout_lost_told)
-        return std::max(status, kExitOutput);
-    return std::max(status, fail(msg::kWriteFailed, kExitOutput, stdout_detail()));
 }

@@ -1,12 +1,15 @@
-// The thin layer over the operating system: files by handle, directories,
-// links and renaming. Everything above it works on byte spans and these few
-// calls. A call that fails records why; last_error() gives it back until the
-// next call of this layer that fails.
+// The thin layer over the operating system. Everything above it works on
+// byte spans and the calls of FileSystem, each one system call (or the few
+// that make one safe step), named for what it does. Every call hands back
+// its error with its result; there is no last error to ask for.
+//
+// The tools reach files only through a FileSystem, so that tests can put
+// one in its place that fails any call, or stops the run there as a crash
+// would. The console and the process (signals) are reached directly.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,8 +17,8 @@
 
 namespace platform {
 
-// An open file; -1 when none is open.
-using Handle = int;
+// An open file: a descriptor on POSIX, a HANDLE on Windows.
+using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
 // The characters that end a directory part of a path.
@@ -25,167 +28,152 @@ inline constexpr char kPathSeparators[] = "/\\:";
 inline constexpr char kPathSeparators[] = "/";
 #endif
 
-// Why a call failed: a C runtime error number (errno), or on Windows a
-// system error code when win32 is set. Negative codes are this layer's own.
+// Why a call failed: an errno value, or on Windows a system error code;
+// 0 when it did not. Negative codes are this layer's own.
 struct SysError {
     int code = 0;
-    bool win32 = false;
+    explicit operator bool() const { return code != 0; }
+    bool operator==(const SysError&) const = default;
 };
-inline constexpr int kNotRegular = -1;  // the name is not a regular file (a directory, link, FIFO, device)
-
-// last_error -- why the most recent failing call of this layer failed
-SysError last_error();
+inline constexpr int kNotRegular = -1;   // the name is not a regular file (a directory, link, FIFO, device)
+inline constexpr int kUnsupported = -2;  // the system has no such call
 
 // error_text -- the system's own text for an error, in English
 std::string error_text(SysError e);
 
-// What a read into a buffer returned: the bytes that arrived, and whether it
-// stopped on an error rather than the end of the file.
-struct ReadResult {
-    std::size_t count = 0;
-    bool error = false;
+// not_found -- whether an error says that nothing has the name
+bool not_found(SysError e);
+
+// out_of_memory -- whether an error says memory ran out
+bool out_of_memory(SysError e);
+
+// link_refused -- whether a failed link says the filesystem cannot link
+// at all (FAT, or EPERM, EXDEV, EMLINK, ENOTSUP, EOPNOTSUPP), as opposed
+// to this link failing
+bool link_refused(SysError e);
+
+// noreplace_refused -- whether a failed rename_noreplace says the system
+// or filesystem has no such rename, as opposed to this rename failing
+bool noreplace_refused(SysError e);
+
+// A result and the error that stands for it when the call failed.
+template <typename T>
+struct Result {
+    T value{};
+    SysError error{};
 };
 
-// open_read -- open an existing file of any kind for binary reading
-Handle open_read(const std::string& path);
-
-enum class Links { follow, refuse };
-
-// open_regular -- open a regular file for binary reading without waiting
-// on it; anything else, and with Links::refuse a symbolic link, fails with
-// kNotRegular before it is opened
-Handle open_regular(const std::string& path, Links links);
-
-// create_temp -- a new, empty file for binary writing: whatever file had
-// the name before (a stale one, or a link) is removed, never written through
-Handle create_temp(const std::string& path);
-
-// close_file -- close a handle; false when the system reports a failure
-bool close_file(Handle h);
-
-// read_full -- read until the buffer is full, the file ends, or an error
-ReadResult read_full(Handle h, std::span<std::uint8_t> buf);
-
-// write_all -- write every byte of the span; false on any failure
-bool write_all(Handle h, std::span<const std::uint8_t> data);
-
-enum class CopyStatus { done, read_error, ended, write_error };
-
-// What a copy did: how it ended, and how many bytes it moved.
-struct CopyResult {
-    CopyStatus status;
-    std::uint64_t copied;
-};
-
-// copy_exactly -- size bytes from in's position to out, a buffer at a time;
-// `ended` when in has fewer
-CopyResult copy_exactly(Handle in, Handle out, std::uint64_t size, std::span<std::uint8_t> buf);
-
-// read_some / write_some -- one read or write: the bytes moved, 0 at the
-// end of the file when reading, -1 on an error. Each system provides these;
-// read_full and write_all loop over them.
-std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n);
-std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n);
-
-// seek_to -- position at an absolute 64-bit offset
-bool seek_to(Handle h, std::uint64_t offset);
-
-// regular_size -- the size of a regular file; none for pipes and devices,
-// whose length cannot be known in advance
-std::optional<std::uint64_t> regular_size(Handle h);
-
-// sync_file -- push the file's data to stable storage
-bool sync_file(Handle h);
-
-// copy_attributes -- give `to` the permission bits of `from`, and its owner
-// and group where the process may
-bool copy_attributes(Handle from, Handle to);
-
-// remove_file -- delete a file (never a directory)
-bool remove_file(const std::string& path);
-
-// exists -- whether anything has this name; a link is not followed
-bool exists(const std::string& path);
-
-// Which file a name or handle reaches: device and file number.
+// Which file a name or handle reaches: device and file number (volume
+// serial and file index on Windows).
 struct FileId {
     std::uint64_t device = 0;
     std::uint64_t file = 0;
     bool operator==(const FileId&) const = default;
 };
 
-// identity / identity_of -- the file behind a handle, or behind a name
-// (links followed); none when it cannot be told
-std::optional<FileId> identity(Handle h);
-std::optional<FileId> identity_of(const std::string& path);
+enum class Kind { none, regular, directory, other };
 
-enum class DirResult { created, existed, failed };
+// What a name or a handle holds.
+struct FileInfo {
+    Kind kind = Kind::none;
+    std::uint64_t size = 0;  // of a regular file
+    FileId id;
+};
 
-// make_dir -- create a directory, or accept one that already exists; a
-// non-directory of that name is a failure
-DirResult make_dir(const std::string& path);
+enum class Links { follow, refuse };
 
-// list_dir -- the names in a directory, "." and ".." left out
-std::optional<std::vector<std::string>> list_dir(const std::string& path);
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // open_regular -- open an existing regular file for binary reading
+    // without waiting on it; anything else (and with Links::refuse a
+    // symbolic link) fails with kNotRegular before it is opened
+    virtual Result<Handle> open_regular(const std::string& path, Links links) = 0;
+    // create_new -- a new, empty file for binary writing; fails when the
+    // name is taken, by anything
+    virtual Result<Handle> create_new(const std::string& path) = 0;
+    // read -- one read: the bytes that arrived, 0 at the end of the file
+    virtual Result<std::size_t> read(Handle h, std::span<std::uint8_t> buf) = 0;
+    // write -- one write: the bytes taken, at least one
+    virtual Result<std::size_t> write(Handle h, std::span<const std::uint8_t> data) = 0;
+    // seek -- position at an absolute 64-bit offset
+    virtual SysError seek(Handle h, std::uint64_t offset) = 0;
+    // info -- what an open file is
+    virtual Result<FileInfo> info(Handle h) = 0;
+    // sync -- push the file's data to stable storage
+    virtual SysError sync(Handle h) = 0;
+    // close -- close a handle; the error is what the system reports, the
+    // handle is gone either way
+    virtual SysError close(Handle h) = 0;
+    // copy_attributes -- give `to` the permission bits of `from`, and its
+    // owner and group where the process may
+    virtual SysError copy_attributes(Handle from, Handle to) = 0;
+    // look -- what a name holds; Kind::none, and no error, when nothing has it
+    virtual Result<FileInfo> look(const std::string& path, Links links) = 0;
+    // remove -- delete a file (never a directory)
+    virtual SysError remove(const std::string& path) = 0;
+    // make_dir -- create a directory, or accept one that is there already
+    virtual SysError make_dir(const std::string& path) = 0;
+    // list_dir -- the names in a directory, "." and ".." left out
+    virtual Result<std::vector<std::string>> list_dir(const std::string& path) = 0;
+    // sync_dir -- make the names in a directory durable, where the system
+    // needs that done apart from the files
+    virtual SysError sync_dir(const std::string& path) = 0;
+    // link -- give a file a second name; fails when that name is taken
+    virtual SysError link(const std::string& from, const std::string& to) = 0;
+    // rename_replace -- give a file a new name in one step, replacing the
+    // file that had it
+    virtual SysError rename_replace(const std::string& from, const std::string& to) = 0;
+    // rename_noreplace -- give a file a new name in one step; fails,
+    // changing nothing, when the name is taken. Some systems and
+    // filesystems refuse the call itself (noreplace_refused).
+    virtual SysError rename_noreplace(const std::string& from, const std::string& to) = 0;
+    // exchange -- swap the files two names reach, in one step;
+    // kUnsupported where the system cannot
+    virtual SysError exchange(const std::string& a, const std::string& b) = 0;
+};
+
+// system_files -- the system's own file calls
+FileSystem& system_files();
 
 // parent_dir -- the directory a path names its file in ("." for a bare name)
 std::string parent_dir(const std::string& path);
 
-// sync_dir -- make the names in a directory durable, where the system
-// needs that done apart from the files
-bool sync_dir(const std::string& path);
-
-enum class LinkResult { linked, failed, unsupported };
-
-// link_file -- give a file a second name; fails when that name is taken.
-// unsupported when the filesystem cannot link at all (FAT, or a link
-// refused with EPERM, EXDEV, EMLINK, ENOTSUP or EOPNOTSUPP)
-LinkResult link_file(const std::string& from, const std::string& to);
-
-// rename_over -- give a file a new name in one step, replacing a file that
-// had it
-bool rename_over(const std::string& from, const std::string& to);
-
-// rename_noreplace -- give a file a new name; fails, changing nothing, when
-// the new name is taken
-bool rename_noreplace(const std::string& from, const std::string& to);
-
-// rename_by_link -- the same through a second link and removal of the first,
-// for filesystems whose rename cannot refuse to replace
-bool rename_by_link(const std::string& from, const std::string& to);
-
-// An input file that closes itself when it goes out of scope. Closing a
-// file that was only read loses nothing, so its result is not needed.
-class InputFile {
-public:
-    explicit InputFile(Handle h) : h_(h) {}
-    ~InputFile()
-    {
-        if (h_ != kNoHandle)
-            close_file(h_);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    bool is_open() const { return h_ != kNoHandle; }
-    Handle handle() const { return h_; }
-
-private:
-    Handle h_;
-};
-
-// The standard streams, for the console calls below.
+// The standard streams.
 enum class Stream { out, err };
 
-// Which encoding a text is in, for write_console.
-enum class TextEncoding { utf8, native };
+// write_stream -- bytes to a standard stream, as they are; on Windows each
+// line feed goes out as CR LF
+SysError write_stream(Stream s, std::string_view bytes);
 
-// write_console -- when the stream is a console that takes UTF-16 text
-// (Windows), write the text there and return true; otherwise, and on
-// every other system, false, and the caller writes the bytes as they are
-bool write_console(Stream s, std::string_view text, TextEncoding encoding);
+// is_console -- whether the stream is a console that takes Unicode text
+// (Windows); never on other systems, whose terminals take bytes
+bool is_console(Stream s);
+
+// write_console -- UTF-8 text to a console stream, as Unicode
+SysError write_console(Stream s, std::string_view utf8);
+
+// native_text -- UTF-8 text (a file name) in the bytes a redirected stream
+// carries: on Windows Shift-JIS, a character it lacks written as '?'; on
+// other systems the bytes as given
+std::string native_text(std::string_view utf8);
 
 // locale_codeset -- the character encoding the user's locale names for
 // text written to a file or pipe ("UTF-8", "SHIFT_JIS", "EUC-JP", ...)
 std::string locale_codeset();
+
+// prepare_process -- a write to a full file or a lost pipe fails and is
+// reported instead of killing the process (SIGXFSZ, SIGPIPE ignored), and
+// an interrupt, hang-up or termination removes the temporary in flight
+// before the process ends by it as it would have
+void prepare_process();
+
+// hold_temp / release_temp -- the temporary to remove if the process is
+// interrupted: its name is made ready here, before the file exists, so
+// that the signal handler only has to remove it. One at a time; the text
+// must stay as it is until it is released.
+void hold_temp(const std::string& path);
+void release_temp();
 
 }  // namespace platform

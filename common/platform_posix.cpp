@@ -1,13 +1,16 @@
 // POSIX side of the platform layer.
 #include "platform.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,298 +22,301 @@ constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new 
 constexpr mode_t kNewDirMode = 0777;
 constexpr mode_t kPermissionBits = 07777;
 
-SysError g_last;
-
-// failed -- record errno (or one of this layer's own codes) as the reason
-// for the failure being returned
-bool failed(int code = errno)
+SysError last_errno()
 {
-    g_last = SysError{code, false};
-    return false;
+    return SysError{errno};
 }
 
-Handle failed_handle(int code = errno)
+int fd(Handle h)
 {
-    failed(code);
-    return kNoHandle;
+    return static_cast<int>(h);
 }
 
-FileId id_of(const struct stat& st)
+FileInfo info_of(const struct stat& st)
 {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const Kind kind = S_ISREG(st.st_mode) ? Kind::regular : S_ISDIR(st.st_mode) ? Kind::directory : Kind::other;
+    return {kind, static_cast<std::uint64_t>(st.st_size),
+            FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}};
 }
 
-bool is_directory(const std::string& path)
+class PosixFiles final : public FileSystem {
+public:
+    Result<Handle> open_regular(const std::string& path, Links links) override
+    {
+        // Looked at before it is opened: opening a FIFO waits for a writer,
+        // and opening some devices acts on them.
+        struct stat st {};
+        int looked = links == Links::follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+        if (looked != 0)
+            return {kNoHandle, last_errno()};
+        if (!S_ISREG(st.st_mode))
+            return {kNoHandle, SysError{kNotRegular}};
+        int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+        int h = ::open(path.c_str(), flags);
+        if (h < 0)
+            return {kNoHandle, SysError{errno == ELOOP ? kNotRegular : errno}};
+        // The name may have been given to something else in between.
+        if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode)) {
+            SysError e{S_ISREG(st.st_mode) ? errno : kNotRegular};
+            ::close(h);
+            return {kNoHandle, e};
+        }
+        return {h, {}};
+    }
+
+    Result<Handle> create_new(const std::string& path) override
+    {
+        int h = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        return h >= 0 ? Result<Handle>{h, {}} : Result<Handle>{kNoHandle, last_errno()};
+    }
+
+    Result<std::size_t> read(Handle h, std::span<std::uint8_t> buf) override
+    {
+        ssize_t got;
+        do
+            got = ::read(fd(h), buf.data(), buf.size());
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            return {0, last_errno()};
+        return {static_cast<std::size_t>(got), {}};
+    }
+
+    Result<std::size_t> write(Handle h, std::span<const std::uint8_t> data) override
+    {
+        ssize_t put;
+        do
+            put = ::write(fd(h), data.data(), data.size());
+        while (put < 0 && errno == EINTR);
+        if (put < 0)
+            return {0, last_errno()};
+        if (put == 0)
+            return {0, SysError{EIO}};
+        return {static_cast<std::size_t>(put), {}};
+    }
+
+    SysError seek(Handle h, std::uint64_t offset) override
+    {
+        static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
+        if (::lseek(fd(h), static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(offset))
+            return last_errno();
+        return {};
+    }
+
+    Result<FileInfo> info(Handle h) override
+    {
+        struct stat st {};
+        if (::fstat(fd(h), &st) != 0)
+            return {{}, last_errno()};
+        return {info_of(st), {}};
+    }
+
+    SysError sync(Handle h) override
+    {
+        return ::fsync(fd(h)) == 0 ? SysError{} : last_errno();
+    }
+
+    SysError close(Handle h) override
+    {
+        return ::close(fd(h)) == 0 ? SysError{} : last_errno();
+    }
+
+    SysError copy_attributes(Handle from, Handle to) override
+    {
+        struct stat st {};
+        if (::fstat(fd(from), &st) != 0)
+            return last_errno();
+        // Owner first: a change of owner clears the set-user-ID and
+        // set-group-ID bits. Only a privileged process may give a file
+        // away; for others this fails, and the file stays theirs.
+        if (::fchown(fd(to), st.st_uid, st.st_gid) != 0) {
+        }
+        return ::fchmod(fd(to), st.st_mode & kPermissionBits) == 0 ? SysError{} : last_errno();
+    }
+
+    Result<FileInfo> look(const std::string& path, Links links) override
+    {
+        struct stat st {};
+        int looked = links == Links::follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+        if (looked == 0)
+            return {info_of(st), {}};
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {{}, {}};
+        return {{}, last_errno()};
+    }
+
+    SysError remove(const std::string& path) override
+    {
+        return ::unlink(path.c_str()) == 0 ? SysError{} : last_errno();
+    }
+
+    SysError make_dir(const std::string& path) override
+    {
+        if (::mkdir(path.c_str(), kNewDirMode) == 0)
+            return {};
+        const int code = errno;
+        struct stat st {};
+        if (code == EEXIST)
+            return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? SysError{} : SysError{ENOTDIR};
+        return SysError{code};
+    }
+
+    Result<std::vector<std::string>> list_dir(const std::string& path) override
+    {
+        DIR* d = ::opendir(path.c_str());
+        if (!d)
+            return {{}, last_errno()};
+        Result<std::vector<std::string>> r;
+        try {
+            errno = 0;
+            while (const dirent* e = ::readdir(d)) {
+                std::string name = e->d_name;
+                if (name != "." && name != "..")
+                    r.value.push_back(std::move(name));
+            }
+            if (errno != 0)
+                r = {{}, last_errno()};
+        } catch (const std::bad_alloc&) {
+            r = {{}, SysError{ENOMEM}};
+        }
+        ::closedir(d);
+        return r;
+    }
+
+    SysError sync_dir(const std::string& path) override
+    {
+        int d = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (d < 0)
+            return last_errno();
+        const int synced = ::fsync(d);
+        const int code = errno;
+        ::close(d);
+        // Some filesystems keep no directory data to sync and say so.
+        if (synced == 0 || code == EINVAL || code == ENOTSUP)
+            return {};
+        return SysError{code};
+    }
+
+    SysError link(const std::string& from, const std::string& to) override
+    {
+        return ::link(from.c_str(), to.c_str()) == 0 ? SysError{} : last_errno();
+    }
+
+    SysError rename_replace(const std::string& from, const std::string& to) override
+    {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? SysError{} : last_errno();
+    }
+
+    SysError rename_noreplace(const std::string& from, const std::string& to) override
+    {
+#if defined(BNDTOOLS_HAVE_RENAMEAT2)
+        return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? SysError{}
+                                                                                                  : last_errno();
+#elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
+        return ::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) == 0 ? SysError{} : last_errno();
+#else
+        (void)from;
+        (void)to;
+        return SysError{kUnsupported};
+#endif
+    }
+
+    SysError exchange(const std::string& a, const std::string& b) override
+    {
+#if defined(BNDTOOLS_HAVE_RENAMEAT2)
+        return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? SysError{}
+                                                                                          : last_errno();
+#elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
+        return ::renamex_np(a.c_str(), b.c_str(), RENAME_SWAP) == 0 ? SysError{} : last_errno();
+#else
+        (void)a;
+        (void)b;
+        return SysError{kUnsupported};
+#endif
+    }
+};
+
+// The temporary to remove when a signal ends the process. A pointer is
+// stored and loaded in one step, so the handler sees a whole name or none.
+std::atomic<const char*> g_temp{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void remove_temp_and_end(int sig)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (const char* temp = g_temp.load())
+        ::unlink(temp);
+    // SA_RESETHAND has put back the default action: once this handler
+    // returns, the signal ends the process with the usual status.
+    ::raise(sig);
 }
 
 }  // namespace
-
-SysError last_error()
-{
-    return g_last;
-}
 
 std::string error_text(SysError e)
 {
     if (e.code == kNotRegular)
         return "not a regular file";
+    if (e.code == kUnsupported)
+        return "not supported by this system";
     return std::strerror(e.code);
 }
 
-Handle open_read(const std::string& path)
+bool not_found(SysError e)
 {
-    Handle h = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return h >= 0 ? h : failed_handle();
+    return e.code == ENOENT;
 }
 
-Handle open_regular(const std::string& path, Links links)
+bool out_of_memory(SysError e)
 {
-    // Looked at before it is opened: opening a FIFO waits for a writer, and
-    // opening some devices acts on them.
-    struct stat st {};
-    int looked = links == Links::follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
-    if (looked != 0)
-        return failed_handle();
-    if (!S_ISREG(st.st_mode))
-        return failed_handle(kNotRegular);
-    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
-    Handle h = ::open(path.c_str(), flags);
-    if (h < 0)
-        return failed_handle(errno == ELOOP ? kNotRegular : errno);
-    // The name may have been given to something else in between.
-    if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int code = errno;
-        ::close(h);
-        return failed_handle(S_ISREG(st.st_mode) ? code : kNotRegular);
+    return e.code == ENOMEM;
+}
+
+bool link_refused(SysError e)
+{
+    return e.code == EPERM || e.code == EXDEV || e.code == EMLINK || e.code == ENOTSUP || e.code == EOPNOTSUPP;
+}
+
+bool noreplace_refused(SysError e)
+{
+    // EINVAL: the filesystem does not take the flag; ENOSYS: nor the
+    // kernel; ENOTSUP: the macOS filesystem does not.
+    return e.code == kUnsupported || e.code == EINVAL || e.code == ENOSYS || e.code == ENOTSUP;
+}
+
+FileSystem& system_files()
+{
+    static PosixFiles files;
+    return files;
+}
+
+SysError write_stream(Stream s, std::string_view bytes)
+{
+    const int out = s == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
+    while (!bytes.empty()) {
+        ssize_t put = ::write(out, bytes.data(), bytes.size());
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return SysError{put < 0 ? errno : EIO};
+        bytes.remove_prefix(static_cast<std::size_t>(put));
     }
-    return h;
+    return {};
 }
 
-Handle create_temp(const std::string& path)
-{
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        return failed_handle();
-    Handle h = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
-    return h >= 0 ? h : failed_handle();
-}
-
-bool close_file(Handle h)
-{
-    return ::close(h) == 0 || failed();
-}
-
-std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n)
-{
-    ssize_t got;
-    do
-        got = ::read(h, buf, n);
-    while (got < 0 && errno == EINTR);
-    if (got < 0)
-        failed();
-    return got;
-}
-
-std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n)
-{
-    ssize_t put;
-    do
-        put = ::write(h, data, n);
-    while (put < 0 && errno == EINTR);
-    if (put < 0)
-        failed();
-    else if (put == 0)
-        failed(EIO);
-    return put;
-}
-
-bool seek_to(Handle h, std::uint64_t offset)
-{
-    static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
-    return ::lseek(h, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) || failed();
-}
-
-std::optional<std::uint64_t> regular_size(Handle h)
-{
-    struct stat st {};
-    if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-bool sync_file(Handle h)
-{
-    return ::fsync(h) == 0 || failed();
-}
-
-bool copy_attributes(Handle from, Handle to)
-{
-    struct stat st {};
-    if (::fstat(from, &st) != 0)
-        return failed();
-    // Owner first: a change of owner clears the set-user-ID and
-    // set-group-ID bits. Only a privileged process may give a file away;
-    // for others this fails, and the file stays theirs.
-    if (::fchown(to, st.st_uid, st.st_gid) != 0) {
-    }
-    return ::fchmod(to, st.st_mode & kPermissionBits) == 0 || failed();
-}
-
-bool remove_file(const std::string& path)
-{
-    return ::unlink(path.c_str()) == 0 || failed();
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::optional<FileId> identity(Handle h)
-{
-    struct stat st {};
-    return ::fstat(h, &st) == 0 ? std::optional<FileId>(id_of(st)) : std::nullopt;
-}
-
-std::optional<FileId> identity_of(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? std::optional<FileId>(id_of(st)) : std::nullopt;
-}
-
-DirResult make_dir(const std::string& path)
-{
-    if (::mkdir(path.c_str(), kNewDirMode) == 0)
-        return DirResult::created;
-    int code = errno;
-    if (code == EEXIST && is_directory(path))
-        return DirResult::existed;
-    failed(code == EEXIST ? ENOTDIR : code);
-    return DirResult::failed;
-}
-
-std::optional<std::vector<std::string>> list_dir(const std::string& path)
-{
-    DIR* d = ::opendir(path.c_str());
-    if (!d) {
-        failed();
-        return std::nullopt;
-    }
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(std::move(name));
-    }
-    int code = errno;
-    ::closedir(d);
-    if (code != 0) {
-        failed(code);
-        return std::nullopt;
-    }
-    return names;
-}
-
-std::string parent_dir(const std::string& path)
-{
-    std::size_t slash = path.find_last_of(kPathSeparators);
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool sync_dir(const std::string& path)
-{
-    int d = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d < 0)
-        return failed();
-    int synced = ::fsync(d);
-    int code = errno;
-    ::close(d);
-    // Some filesystems keep no directory data to sync and say so.
-    return synced == 0 || code == EINVAL || code == ENOTSUP || failed(code);
-}
-
-LinkResult link_file(const std::string& from, const std::string& to)
-{
-    if (::link(from.c_str(), to.c_str()) == 0)
-        return LinkResult::linked;
-    int code = errno;
-    failed(code);
-    bool unsupported = code == EPERM || code == EXDEV || code == EMLINK || code == ENOTSUP || code == EOPNOTSUPP;
-    return unsupported ? LinkResult::unsupported : LinkResult::failed;
-}
-
-// exchange -- swap the files two names give, in one step, where the system
-// can; false, with nothing changed, where it cannot
-bool exchange(const std::string& a, const std::string& b)
-{
-#if defined(BNDTOOLS_HAVE_RENAMEAT2)
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
-#elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
-    return ::renamex_np(a.c_str(), b.c_str(), RENAME_SWAP) == 0;
-#else
-    (void)a;
-    (void)b;
-    return false;
-#endif
-}
-
-bool rename_over(const std::string& from, const std::string& to)
-{
-    // Over a regular file, the two names are exchanged in one step and the
-    // old file is then removed: a rename that replaces a file makes ext4
-    // write the new file's data out at once (its guard for programs that
-    // never sync), which made replacing 127 pieces take several times as
-    // long as writing them. A crash in between, or a failed unlink, leaves
-    // the old file under the temporary name, which the next run removes.
-    // Once exchanged, the new file has the name: that is a success, and
-    // never a failure after which a caller would drop the temporary name
-    // as if it still held the new file.
-    struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && exchange(from, to)) {
-        ::unlink(from.c_str());
-        return true;
-    }
-    return ::rename(from.c_str(), to.c_str()) == 0 || failed();
-}
-
-bool rename_noreplace(const std::string& from, const std::string& to)
-{
-#if defined(BNDTOOLS_HAVE_RENAMEAT2)
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    // EINVAL: the filesystem does not support the flag; ENOSYS: nor the kernel.
-    if (errno != EINVAL && errno != ENOSYS)
-        return failed();
-#elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
-    if (::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) == 0)
-        return true;
-    // ENOTSUP: the filesystem does not support the flag.
-    if (errno != ENOTSUP && errno != EINVAL)
-        return failed();
-#endif
-    return rename_by_link(from, to);
-}
-
-bool rename_by_link(const std::string& from, const std::string& to)
-{
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return failed();  // EEXIST among others: the new name stays as it was
-    if (::unlink(from.c_str()) == 0)
-        return true;
-    int code = errno;
-    ::unlink(to.c_str());  // back to the one name it had
-    return failed(code);
-}
-
-bool write_console(Stream, std::string_view, TextEncoding)
+bool is_console(Stream)
 {
     return false;  // a terminal here takes bytes in the locale's encoding
+}
+
+SysError write_console(Stream, std::string_view)
+{
+    return SysError{kUnsupported};
+}
+
+std::string native_text(std::string_view utf8)
+{
+    return std::string(utf8);
 }
 
 std::string locale_codeset()
@@ -319,6 +325,33 @@ std::string locale_codeset()
     // error texts stay English, as the detail lines promise.
     std::setlocale(LC_CTYPE, "");
     return ::nl_langinfo(CODESET);
+}
+
+void prepare_process()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (int sig : kEndingSignals) {
+        struct sigaction was {};
+        ::sigaction(sig, nullptr, &was);
+        if (was.sa_handler == SIG_IGN)
+            continue;  // ignored by whoever started us (nohup): so it stays
+        struct sigaction now {};
+        now.sa_handler = remove_temp_and_end;
+        now.sa_flags = SA_RESETHAND;
+        sigemptyset(&now.sa_mask);
+        ::sigaction(sig, &now, nullptr);
+    }
+}
+
+void hold_temp(const std::string& path)
+{
+    g_temp.store(path.c_str());
+}
+
+void release_temp()
+{
+    g_temp.store(nullptr);
 }
 
 }  // namespace platform

@@ -1,78 +1,327 @@
-// Windows side of the platform layer, over the C runtime's file handles and
-// the ANSI (code page) file API, so names pass through as the bytes given.
+// Windows side of the platform layer, over the wide (UTF-16) system calls
+// only: every name is UTF-8 inside the tools and becomes UTF-16 here, at
+// the call.
 #include "platform.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
+#include <atomic>
+#include <new>
 #include <windows.h>
+
+#include "unicode.hpp"
 
 namespace platform {
 
 namespace {
 
-// _read and _write take an unsigned int count.
+// ReadFile and WriteFile take a 32-bit count.
 constexpr std::size_t kMaxChunk = 1u << 30;
 
-SysError g_last;
-
-// failed / failed_win32 -- record the C runtime's or the system's error
-// as the reason for the failure being returned
-bool failed(int code = errno)
+SysError last_error()
 {
-    g_last = SysError{code, false};
-    return false;
+    return SysError{static_cast<int>(GetLastError())};
 }
 
-bool failed_win32(DWORD code = GetLastError())
+HANDLE win(Handle h)
 {
-    g_last = SysError{static_cast<int>(code), true};
-    return false;
+    return reinterpret_cast<HANDLE>(h);
 }
 
-Handle failed_handle(int code = errno)
+Handle ours(HANDLE h)
 {
-    failed(code);
-    return kNoHandle;
+    return reinterpret_cast<Handle>(h);
+}
+
+std::wstring as_wide(const std::u16string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// system_path -- a name as the wide calls take it; none when it is not
+// well-formed UTF-8, which no file can have
+std::optional<std::wstring> system_path(const std::string& path)
+{
+    std::optional<std::u16string> wide = utf8_to_utf16(path);
+    if (!wide)
+        return std::nullopt;
+    return as_wide(*wide);
+}
+
+// A name made ready for a call, or the error that stands for it.
+struct SystemPath {
+    std::wstring text;
+    SysError error;
+};
+
+// path_for -- the name for a call. Like every call of this layer it hands
+// back its failure: one thrown in the middle of a rename's steps would skip
+// their undoing.
+SystemPath path_for(const std::string& path)
+{
+    try {
+        std::optional<std::wstring> p = system_path(path);
+        if (!p)
+            return {{}, SysError{ERROR_INVALID_NAME}};
+        return {std::move(*p), {}};
+    } catch (const std::bad_alloc&) {
+        return {{}, SysError{ERROR_NOT_ENOUGH_MEMORY}};
+    }
+}
+
+std::string utf8_of(const wchar_t* s)
+{
+    std::u16string u(s, s + wcslen(s));
+    return utf16_to_utf8(u, LoneSurrogates::encode).value_or("");
 }
 
 constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
 
-bool is_directory(DWORD attributes)
+FileInfo info_of(HANDLE h, bool refuse_links, SysError& error)
 {
-    return attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    BY_HANDLE_FILE_INFORMATION i{};
+    if (!GetFileInformationByHandle(h, &i)) {
+        error = last_error();
+        return {};
+    }
+    Kind kind = Kind::regular;
+    if (i.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        kind = Kind::directory;
+    else if ((refuse_links && (i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) || GetFileType(h) != FILE_TYPE_DISK)
+        kind = Kind::other;
+    return {kind, (static_cast<std::uint64_t>(i.nFileSizeHigh) << 32) | i.nFileSizeLow,
+            FileId{i.dwVolumeSerialNumber, (static_cast<std::uint64_t>(i.nFileIndexHigh) << 32) | i.nFileIndexLow}};
 }
 
-std::optional<FileId> identity_of_handle(HANDLE h)
+SysError ok_or_last(BOOL done)
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(h, &info))
-        return std::nullopt;
-    return FileId{info.dwVolumeSerialNumber,
-                  (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return done ? SysError{} : last_error();
+}
+
+class WindowsFiles final : public FileSystem {
+public:
+    Result<Handle> open_regular(const std::string& path, Links links) override
+    {
+        SystemPath p = path_for(path);
+        if (p.error)
+            return {kNoHandle, p.error};
+        DWORD attributes = GetFileAttributesW(p.text.c_str());
+        if (attributes == kNoAttributes)
+            return {kNoHandle, last_error()};
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (links == Links::refuse && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+            return {kNoHandle, SysError{kNotRegular}};
+        HANDLE h = CreateFileW(p.text.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return {kNoHandle, last_error()};
+        if (GetFileType(h) != FILE_TYPE_DISK) {  // devices such as NUL or CON
+            CloseHandle(h);
+            return {kNoHandle, SysError{kNotRegular}};
+        }
+        return {ours(h), {}};
+    }
+
+    Result<Handle> create_new(const std::string& path) override
+    {
+        SystemPath p = path_for(path);
+        if (p.error)
+            return {kNoHandle, p.error};
+        // Shared for deletion, so that an interrupt can remove it while it
+        // is open.
+        HANDLE h = CreateFileW(p.text.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return {kNoHandle, last_error()};
+        return {ours(h), {}};
+    }
+
+    Result<std::size_t> read(Handle h, std::span<std::uint8_t> buf) override
+    {
+        DWORD got = 0;
+        if (!ReadFile(win(h), buf.data(), static_cast<DWORD>(std::min(buf.size(), kMaxChunk)), &got, nullptr))
+            return {0, last_error()};
+        return {got, {}};
+    }
+
+    Result<std::size_t> write(Handle h, std::span<const std::uint8_t> data) override
+    {
+        DWORD put = 0;
+        if (!WriteFile(win(h), data.data(), static_cast<DWORD>(std::min(data.size(), kMaxChunk)), &put, nullptr))
+            return {0, last_error()};
+        if (put == 0)
+            return {0, SysError{ERROR_DISK_FULL}};
+        return {put, {}};
+    }
+
+    SysError seek(Handle h, std::uint64_t offset) override
+    {
+        LARGE_INTEGER to{};
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        return ok_or_last(SetFilePointerEx(win(h), to, nullptr, FILE_BEGIN));
+    }
+
+    Result<FileInfo> info(Handle h) override
+    {
+        SysError e;
+        FileInfo i = info_of(win(h), false, e);
+        return {i, e};
+    }
+
+    SysError sync(Handle h) override
+    {
+        return ok_or_last(FlushFileBuffers(win(h)));
+    }
+
+    SysError close(Handle h) override
+    {
+        return ok_or_last(CloseHandle(win(h)));
+    }
+
+    SysError copy_attributes(Handle, Handle) override
+    {
+        // A new file has the default security of its directory, as the old
+        // one had; the read-only attribute is not carried over, since a
+        // read-only file could not be replaced.
+        return {};
+    }
+
+    Result<FileInfo> look(const std::string& path, Links links) override
+    {
+        SystemPath p = path_for(path);
+        if (p.error)
+            return {{}, p.error};
+        // Opened for no access at all: only to be looked at. Directories
+        // open only with backup semantics.
+        DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (links == Links::refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+        HANDLE h = CreateFileW(p.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, flags, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            SysError e = last_error();
+            return {{}, not_found(e) ? SysError{} : e};
+        }
+        SysError e;
+        FileInfo i = info_of(h, links == Links::refuse, e);
+        CloseHandle(h);
+        return {i, e};
+    }
+
+    SysError remove(const std::string& path) override
+    {
+        SystemPath p = path_for(path);
+        return p.error ? p.error : ok_or_last(DeleteFileW(p.text.c_str()));
+    }
+
+    SysError make_dir(const std::string& path) override
+    {
+        SystemPath p = path_for(path);
+        if (p.error)
+            return p.error;
+        if (CreateDirectoryW(p.text.c_str(), nullptr))
+            return {};
+        SysError e = last_error();
+        if (e.code != ERROR_ALREADY_EXISTS)
+            return e;
+        DWORD attributes = GetFileAttributesW(p.text.c_str());
+        bool directory = attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return directory ? SysError{} : SysError{ERROR_DIRECTORY};
+    }
+
+    Result<std::vector<std::string>> list_dir(const std::string& path) override
+    {
+        SystemPath p = path_for(path + "\\*");
+        if (p.error)
+            return {{}, p.error};
+        WIN32_FIND_DATAW entry{};
+        HANDLE find = FindFirstFileW(p.text.c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return {{}, last_error()};
+        Result<std::vector<std::string>> r;
+        try {
+            do {
+                std::string name = utf8_of(entry.cFileName);
+                if (name != "." && name != "..")
+                    r.value.push_back(std::move(name));
+            } while (FindNextFileW(find, &entry));
+            if (SysError e = last_error(); e.code != ERROR_NO_MORE_FILES)
+                r = {{}, e};
+        } catch (const std::bad_alloc&) {
+            r = {{}, SysError{ERROR_NOT_ENOUGH_MEMORY}};
+        }
+        FindClose(find);
+        return r;
+    }
+
+    SysError sync_dir(const std::string&) override
+    {
+        // Renames are made with MOVEFILE_WRITE_THROUGH: they are on disk
+        // when the call returns, and a directory cannot be synced apart.
+        return {};
+    }
+
+    SysError link(const std::string& from, const std::string& to) override
+    {
+        SystemPath f = path_for(from), t = path_for(to);
+        if (f.error || t.error)
+            return f.error ? f.error : t.error;
+        return ok_or_last(CreateHardLinkW(t.text.c_str(), f.text.c_str(), nullptr));
+    }
+
+    SysError rename_replace(const std::string& from, const std::string& to) override
+    {
+        return move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+
+    SysError rename_noreplace(const std::string& from, const std::string& to) override
+    {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists.
+        return move(from, to, MOVEFILE_WRITE_THROUGH);
+    }
+
+    SysError exchange(const std::string&, const std::string&) override
+    {
+        return SysError{kUnsupported};
+    }
+
+private:
+    static SysError move(const std::string& from, const std::string& to, DWORD flags)
+    {
+        SystemPath f = path_for(from), t = path_for(to);
+        if (f.error || t.error)
+            return f.error ? f.error : t.error;
+        return ok_or_last(MoveFileExW(f.text.c_str(), t.text.c_str(), flags));
+    }
+};
+
+HANDLE stream_handle(Stream s)
+{
+    return GetStdHandle(s == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+// The temporary to remove on an interrupt, as the wide call takes it. The
+// handler runs on a thread of its own, so each name made ready is kept to
+// the end of the process: one that the handler may be reading is never freed.
+std::atomic<const wchar_t*> g_temp{nullptr};
+
+BOOL WINAPI remove_temp_and_end(DWORD)
+{
+    if (const wchar_t* temp = g_temp.load())
+        DeleteFileW(temp);
+    return FALSE;  // the default handler then ends the process
 }
 
 }  // namespace
-
-SysError last_error()
-{
-    return g_last;
-}
 
 std::string error_text(SysError e)
 {
     if (e.code == kNotRegular)
         return "not a regular file";
-    if (!e.win32)
-        return std::strerror(e.code);
-    char* text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    if (e.code == kUnsupported)
+        return "not supported by this system";
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(e.code), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                             reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string out = n && text ? std::string(text, n) : "system error " + std::to_string(e.code);
+                             reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string out = n && text ? utf8_of(text) : "system error " + std::to_string(e.code);
     LocalFree(text);
     // The system's texts are sentences ending in ". \r\n"; a detail line wants the bare reason.
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
@@ -80,225 +329,114 @@ std::string error_text(SysError e)
     return out;
 }
 
-Handle open_read(const std::string& path)
+bool not_found(SysError e)
 {
-    Handle h = _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    return h >= 0 ? h : failed_handle();
+    return e.code == ERROR_FILE_NOT_FOUND || e.code == ERROR_PATH_NOT_FOUND;
 }
 
-Handle open_regular(const std::string& path, Links links)
+bool out_of_memory(SysError e)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == kNoAttributes) {
-        failed_win32();
-        return kNoHandle;
-    }
-    if (is_directory(attributes) || (links == Links::refuse && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
-        return failed_handle(kNotRegular);
-    Handle h = _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    if (h < 0)
-        return failed_handle();
-    struct _stati64 st {};
-    if (_fstati64(h, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {  // devices such as NUL
-        _close(h);
-        return failed_handle(kNotRegular);
-    }
-    return h;
+    return e.code == ERROR_NOT_ENOUGH_MEMORY || e.code == ERROR_OUTOFMEMORY;
 }
 
-Handle create_temp(const std::string& path)
+bool link_refused(SysError e)
 {
-    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        failed_win32();
-        return kNoHandle;
-    }
-    Handle h = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-    return h >= 0 ? h : failed_handle();
+    return e.code == ERROR_INVALID_FUNCTION || e.code == ERROR_NOT_SUPPORTED || e.code == ERROR_NOT_SAME_DEVICE ||
+           e.code == ERROR_TOO_MANY_LINKS || e.code == ERROR_ACCESS_DENIED;
 }
 
-bool close_file(Handle h)
+bool noreplace_refused(SysError e)
 {
-    return _close(h) == 0 || failed();
+    return e.code == kUnsupported;  // MoveFileExW always refuses to replace
 }
 
-std::ptrdiff_t read_some(Handle h, std::uint8_t* buf, std::size_t n)
+FileSystem& system_files()
 {
-    int got = _read(h, buf, static_cast<unsigned>(std::min(n, kMaxChunk)));
-    if (got < 0)
-        failed();
-    return got;
+    static WindowsFiles files;
+    return files;
 }
 
-std::ptrdiff_t write_some(Handle h, const std::uint8_t* data, std::size_t n)
+SysError write_stream(Stream s, std::string_view bytes)
 {
-    int put = _write(h, data, static_cast<unsigned>(std::min(n, kMaxChunk)));
-    if (put < 0)
-        failed();
-    else if (put == 0)
-        failed(ENOSPC);
-    return put;
-}
-
-bool seek_to(Handle h, std::uint64_t offset)
-{
-    return _lseeki64(h, static_cast<__int64>(offset), SEEK_SET) == static_cast<__int64>(offset) || failed();
-}
-
-std::optional<std::uint64_t> regular_size(Handle h)
-{
-    struct _stati64 st {};
-    if (_fstati64(h, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
-        return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-bool sync_file(Handle h)
-{
-    return _commit(h) == 0 || failed();
-}
-
-bool copy_attributes(Handle, Handle)
-{
-    // A new file has the default security of its directory, as the old
-    // one had; the read-only attribute is not carried over, since a
-    // read-only file could not be replaced.
-    return true;
-}
-
-bool remove_file(const std::string& path)
-{
-    return DeleteFileA(path.c_str()) != 0 || failed_win32();
-}
-
-bool exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != kNoAttributes;
-}
-
-std::optional<FileId> identity(Handle h)
-{
-    return identity_of_handle(reinterpret_cast<HANDLE>(_get_osfhandle(h)));
-}
-
-std::optional<FileId> identity_of(const std::string& path)
-{
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::optional<FileId> id = identity_of_handle(h);
-    CloseHandle(h);
-    return id;
-}
-
-DirResult make_dir(const std::string& path)
-{
-    if (CreateDirectoryA(path.c_str(), nullptr))
-        return DirResult::created;
-    DWORD code = GetLastError();
-    if (code == ERROR_ALREADY_EXISTS && is_directory(GetFileAttributesA(path.c_str())))
-        return DirResult::existed;
-    failed_win32(code == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : code);
-    return DirResult::failed;
-}
-
-std::optional<std::vector<std::string>> list_dir(const std::string& path)
-{
-    WIN32_FIND_DATAA entry{};
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        failed_win32();
-        return std::nullopt;
-    }
-    std::vector<std::string> names;
-    do {
-        std::string name = entry.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(std::move(name));
-    } while (FindNextFileA(find, &entry));
-    DWORD code = GetLastError();
-    FindClose(find);
-    if (code != ERROR_NO_MORE_FILES) {
-        failed_win32(code);
-        return std::nullopt;
-    }
-    return names;
-}
-
-std::string parent_dir(const std::string& path)
-{
-    std::size_t sep = path.find_last_of(kPathSeparators);
-    if (sep == std::string::npos)
-        return ".";
-    return path.substr(0, sep + 1);
-}
-
-bool sync_dir(const std::string&)
-{
-    // Renames are made with MOVEFILE_WRITE_THROUGH: they are on disk when
-    // the call returns, and a directory cannot be synced apart from them.
-    return true;
-}
-
-LinkResult link_file(const std::string& from, const std::string& to)
-{
-    if (CreateHardLinkA(to.c_str(), from.c_str(), nullptr))
-        return LinkResult::linked;
-    DWORD code = GetLastError();
-    failed_win32(code);
-    bool unsupported = code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED ||
-                       code == ERROR_NOT_SAME_DEVICE || code == ERROR_TOO_MANY_LINKS ||
-                       code == ERROR_ACCESS_DENIED;
-    return unsupported ? LinkResult::unsupported : LinkResult::failed;
-}
-
-bool rename_over(const std::string& from, const std::string& to)
-{
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
-           failed_win32();
-}
-
-bool rename_noreplace(const std::string& from, const std::string& to)
-{
-    // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0 || failed_win32();
-}
-
-bool rename_by_link(const std::string& from, const std::string& to)
-{
-    if (!CreateHardLinkA(to.c_str(), from.c_str(), nullptr))
-        return failed_win32();
-    if (DeleteFileA(from.c_str()))
-        return true;
-    DWORD code = GetLastError();
-    DeleteFileA(to.c_str());
-    return failed_win32(code);
-}
-
-bool write_console(Stream s, std::string_view text, TextEncoding encoding)
-{
-    HANDLE h = GetStdHandle(s == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (h == INVALID_HANDLE_VALUE || !GetConsoleMode(h, &mode))
-        return false;  // a file or a pipe: it gets the bytes
-    UINT from = encoding == TextEncoding::utf8 ? CP_UTF8 : CP_ACP;
-    int n = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    std::wstring lines;
-    for (wchar_t c : wide) {
-        if (c == L'\n')
-            lines += L'\r';
+    // A redirected stream is a text stream: each line feed goes out as CR LF.
+    std::string lines;
+    for (char c : bytes) {
+        if (c == '\n')
+            lines += '\r';
         lines += c;
     }
+    HANDLE h = stream_handle(s);
+    std::string_view rest = lines;
+    while (!rest.empty()) {
+        DWORD put = 0;
+        if (!WriteFile(h, rest.data(), static_cast<DWORD>(std::min(rest.size(), kMaxChunk)), &put, nullptr))
+            return last_error();
+        if (put == 0)
+            return SysError{ERROR_DISK_FULL};
+        rest.remove_prefix(put);
+    }
+    return {};
+}
+
+bool is_console(Stream s)
+{
+    DWORD mode = 0;
+    HANDLE h = stream_handle(s);
+    return h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode);
+}
+
+SysError write_console(Stream s, std::string_view utf8)
+{
+    std::wstring lines;
+    for (char16_t c : utf8_to_utf16_shown(utf8)) {
+        if (c == u'\n')
+            lines += L'\r';
+        lines += static_cast<wchar_t>(c);
+    }
     DWORD written = 0;
-    return WriteConsoleW(h, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) != 0;
+    return ok_or_last(WriteConsoleW(stream_handle(s), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr));
+}
+
+std::string native_text(std::string_view utf8)
+{
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(utf8);
+    const std::wstring wide = as_wide(utf8_to_utf16_shown(utf8));
+    // No best fit: a look-alike of a character Shift-JIS lacks would name
+    // another file; '?' names none.
+    constexpr UINT kShiftJis = 932;
+    int n = WideCharToMultiByte(kShiftJis, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                "?", nullptr);
+    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    WideCharToMultiByte(kShiftJis, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n, "?",
+                        nullptr);
+    return out;
 }
 
 std::string locale_codeset()
 {
     // Redirected output keeps the tools' original bytes: Shift-JIS.
     return "CP932";
+}
+
+void prepare_process()
+{
+    SetConsoleCtrlHandler(remove_temp_and_end, TRUE);
+}
+
+void hold_temp(const std::string& path)
+{
+    std::optional<std::wstring> p = system_path(path);
+    if (!p)
+        return;
+    wchar_t* kept = new wchar_t[p->size() + 1];
+    std::copy(p->c_str(), p->c_str() + p->size() + 1, kept);
+    g_temp.store(kept);
+}
+
+void release_temp()
+{
+    g_temp.store(nullptr);
 }
 
 }  // namespace platform

@@ -13,12 +13,6 @@
 
 namespace {
 
-void put_le32(std::string& out, std::uint32_t v)
-{
-    for (int b = 0; b < 4; ++b)
-        out += static_cast<char>(v >> (8 * b));
-}
-
 std::vector<std::string> sample_pieces()
 {
     std::string table_of_squares;
@@ -42,12 +36,11 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<std::string> pieces = sample_pieces();
-    std::string bundle;
-    std::uint32_t offset = kTableSize;
-    put_le32(bundle, offset);
+    std::vector<std::uint32_t> offsets = {kTableSize};
     for (const std::string& p : pieces)
-        put_le32(bundle, offset += static_cast<std::uint32_t>(p.size()));
-    bundle.resize(kTableSize, '\0');
+        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(p.size()));
+    const TableBytes table = make_table(offsets);
+    std::string bundle(table.begin(), table.end());
     for (const std::string& p : pieces)
         bundle += p;
 

@@ -9,17 +9,23 @@
 #include "console.hpp"
 #include "inplace.hpp"
 #include "messages.hpp"
+#include "text.hpp"
 
 namespace {
 
-int flz0pack_one(const std::string& path)
+Outcome say_packed(std::size_t original, std::size_t stream)
 {
-    return report(compress_in_place(path));
+    return say(format_text(msg::kPackedFormat, static_cast<int>(original), static_cast<int>(stream)));
+}
+
+Outcome flz0pack_one(const std::string& path)
+{
+    return compress_in_place(platform::system_files(), path, say_packed);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int tool_main(const Args& args)
 {
-    return run_files(argc, argv, {"flz0pack", std::string(msg::kPackUsage), msg::kPackHelp}, flz0pack_one);
+    return run_files(args, {"flz0pack", std::string(msg::kPackUsage), msg::kPackHelp}, flz0pack_one);
 }

@@ -5,10 +5,7 @@
 #include <memory>
 #include <optional>
 
-#ifdef BNDTOOLS_HAVE_SSE2
-#include <emmintrin.h>
-#endif
-
+#include "cost_vector.hpp"
 #include "flz0.hpp"
 #include "le.hpp"
 
@@ -164,18 +161,13 @@ Matches find_matches(const std::uint8_t* h, std::size_t n)
     return m;
 }
 
-// The vector type below passes between this file's own functions only, so
-// the calling convention GCC warns about on targets without SSE (32-bit
-// x86) does not matter.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+using flz0_costs::Costs;
+using flz0_costs::lesser;
+using flz0_costs::next_item;
 
-// Costs of the rest of the stream from one position, one lane for each
-// count of items already written, modulo eight. A lane holds the cost less
-// 32768, so that the signed minimum every vector unit has compares them;
-// costs from kCap on are more than any file holds, and stay there.
-using Costs = std::int16_t __attribute__((vector_size(16)));
+// A lane holds the cost less 32768, so that the signed minimum every vector
+// unit has compares them; costs from kCap on are more than any file
+// holds, and stay there.
 constexpr int kCostBias = 32768;
 constexpr std::int16_t kCap = 32764;  // stored cost: 65532, more than a file holds, less than overflow
 constexpr Costs kCaps = {kCap, kCap, kCap, kCap, kCap, kCap, kCap, kCap};
@@ -185,29 +177,12 @@ int cost_in(Costs c, unsigned lane)
     return c[lane] + kCostBias;
 }
 
-Costs lesser(Costs a, Costs b)
-{
-    return a < b ? a : b;
-}
-
 // What an item costs, by the count of items before it, one lane on: the
 // first item of a group also pays for the group's flag byte. Adding these
 // to a successor's costs and then moving each lane down one (next_item)
 // gives the costs of the items that lead to it.
 constexpr Costs kLiteralCost = {1, 2, 1, 1, 1, 1, 1, 1};
 constexpr Costs kReferenceCost = {2, 3, 2, 2, 2, 2, 2, 2};
-
-// next_item -- lane m takes lane m + 1: an item moves the count on by one
-Costs next_item(Costs c)
-{
-#ifdef BNDTOOLS_HAVE_SSE2
-    // Two byte shifts; compilers make a lane-by-lane shuffle of the generic form.
-    const __m128i v = reinterpret_cast<__m128i>(c);
-    return reinterpret_cast<Costs>(_mm_or_si128(_mm_srli_si128(v, 2), _mm_slli_si128(v, 14)));
-#else
-    return __builtin_shufflevector(c, c, 1, 2, 3, 4, 5, 6, 7, 0);
-#endif
-}
 
 // item_cost -- what an item started at a lane costs
 int item_cost(const Costs& cost, unsigned lane)

@@ -8,17 +8,23 @@
 #include "console.hpp"
 #include "inplace.hpp"
 #include "messages.hpp"
+#include "text.hpp"
 
 namespace {
 
-int varnix_one(const std::string& path)
+Outcome say_sizes(const Flz0Header& header)
 {
-    return report(decompress_in_place(path));
+    return say(format_text(msg::kSizesFormat, header.compressed_size, header.original_size));
+}
+
+Outcome varnix_one(const std::string& path)
+{
+    return decompress_in_place(platform::system_files(), path, say_sizes);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int tool_main(const Args& args)
 {
-    return run_files(argc, argv, {"varnix", std::string(msg::kVarnixUsage), msg::kVarnixHelp}, varnix_one);
+    return run_files(args, {"varnix", std::string(msg::kVarnixUsage), msg::kVarnixHelp}, varnix_one);
 }

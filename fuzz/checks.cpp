@@ -11,6 +11,7 @@
 #include "flz0.hpp"
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
+#include "naming.hpp"
 #include "pack.hpp"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "bundle.hpp"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 
@@ -7,6 +8,7 @@
 
 #include "le.hpp"
 #include "messages.hpp"
+#include "naming.hpp"
 
 namespace {
 
@@ -84,21 +86,21 @@ TEST(EnumeratePieces, EndsAtTheFirstFailingPair)
         {"entry 1 is zero", table_of({512, 0, 600}), {}},
         {"all zero", table_of({}), {}},
         {"zero-sized pair hides the rest", table_of({512, 1000, 1000, 2000}), {{512, 1000}}},
-        {"largest piece accepted", table_of({512, 512 + kMaxPieceSize}), {{512, 512 + kMaxPieceSize}}},
-        {"one byte over the largest", table_of({512, 513 + kMaxPieceSize}), {}},
+        {"largest piece accepted", table_of({512, 512 + 1261568u}), {{512, 512 + 1261568u}}},
+        {"one byte over the largest", table_of({512, 513 + 1261568u}), {}},
         {"end below start", table_of({0x2000, 0x3000, 0x2000, 0x4000}), {{0x2000, 0x3000}}},
         {"end below a start near 2^32, small size modulo 2^32", table_of({0xFFFFFFFFu, 0xFFFF}), {}},
         {"start inside the table", table_of({0, 4, 8}), {{0, 4}, {4, 8}}},
         {"end at the top of 32 bits", table_of({0xFFFFFF00u, 0xFFFFFFFFu}), {{0xFFFFFF00u, 0xFFFFFFFFu}}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ranges(enumerate_pieces(c.table, kDefaultMaxFiles)), c.expected) << c.what;
+        EXPECT_EQ(ranges(enumerate_pieces(c.table, 127)), c.expected) << c.what;
 }
 
 TEST(EnumeratePieces, FullTableGives127PiecesEndingAtTheLastEntry)
 {
     auto table = arithmetic_table(512, 100);
-    std::vector<Piece> pieces = enumerate_pieces(table, kDefaultMaxFiles);
+    std::vector<Piece> pieces = enumerate_pieces(table, 127);
     ASSERT_EQ(pieces.size(), 127u);
     EXPECT_EQ(pieces.back().index, 126);
     EXPECT_EQ(pieces.back().end, 512u + 127u * 100u);
@@ -154,4 +156,18 @@ TEST(PieceNames, FilesAreThreeDigitsAndTheProgressLineIsPadded)
     EXPECT_EQ(piece_line(msg::kCuttingFormat, Piece{0, 0x200, 0x9a0}), "cutting ... 000          [00000200-000009a0]\n");
     EXPECT_EQ(piece_line(msg::kCuttingFormat, Piece{42, 0xFFFFFF00u, 0xFFFFFFFFu}),
               "cutting ... 042          [ffffff00-ffffffff]\n");
+}
+
+TEST(MakeTable, EntriesLeastSignificantByteFirstAndZerosAfter)
+{
+    const std::uint32_t entries[] = {0x200, 0x12345678, 0xFFFFFFFFu};
+    const TableBytes t = make_table(entries);
+    const std::uint8_t head[] = {0x00, 0x02, 0, 0, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_TRUE(std::equal(std::begin(head), std::end(head), t.begin()));
+    EXPECT_TRUE(std::all_of(t.begin() + sizeof head, t.end(), [](std::uint8_t b) { return b == 0; }));
+
+    std::vector<std::uint32_t> all(kTableEntries + 1, 0x01020304);  // one more than the table holds
+    const TableBytes full = make_table(all);
+    EXPECT_EQ(full[kTableSize - 4], 0x04);
+    EXPECT_EQ(full[kTableSize - 1], 0x01);
 }

@@ -8,7 +8,6 @@
 #include <locale.h>
 #endif
 
-#include "bundle.hpp"
 #include "console.hpp"
 #include "messages.hpp"
 #include "support.hpp"
@@ -93,15 +92,17 @@ TEST_F(Messages, EachProgramWritesTheLocalesEncoding)
     if (kWindows)
         GTEST_SKIP() << "redirected, the Windows programs always write Shift-JIS; the other tests check those bytes";
 #ifndef _WIN32
+    // Which of a text's encodings each locale reads.
+    using Bytes = std::string_view msg::Text::*;
     const struct {
         const char* locale;
-        Encoding encoding;
+        Bytes encoding;
     } cases[] = {
-        {"C", Encoding::utf8},
-        {"POSIX", Encoding::utf8},
-        {"C.UTF-8", Encoding::utf8},
-        {"ja_JP.SJIS", Encoding::sjis},
-        {"ja_JP.EUC-JP", Encoding::euc_jp},
+        {"C", &msg::Text::utf8},
+        {"POSIX", &msg::Text::utf8},
+        {"C.UTF-8", &msg::Text::utf8},
+        {"ja_JP.SJIS", &msg::Text::sjis},
+        {"ja_JP.EUC-JP", &msg::Text::euc_jp},
     };
     for (const auto& c : cases) {
         if (!has_locale(c.locale)) {
@@ -112,7 +113,7 @@ TEST_F(Messages, EachProgramWritesTheLocalesEncoding)
             RunOptions options;
             options.locale = c.locale;
             RunResult r = run_tool(program.exe, program.name, {"MISSING"}, dir, options);
-            EXPECT_EQ(r.err, std::string(in_encoding(msg::kCannotOpen, c.encoding)) + program.name + ": " +
+            EXPECT_EQ(r.err, std::string(msg::kCannotOpen.*c.encoding) + program.name + ": " +
                                  program.missing + ": No such file or directory\n")
                 << program.name << " in " << c.locale;
         }
@@ -130,8 +131,7 @@ TEST_F(Messages, MergedStreamsReadInTheOrderWritten)
     merged.stdout_path = (dir.parent_path() / "merged").string();
     RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir, merged);
     EXPECT_EQ(r.status, 2);
-    const std::string head = console(piece_line(msg::kCuttingFormat, Piece{0, 512, 517}) +
-                                     piece_line(msg::kCuttingFormat, Piece{1, 517, 523}));
+    const std::string head = console(cutting(0, 512, 517) + cutting(1, 517, 523));
     std::string all = read_file(merged.stdout_path).value_or("");
     ASSERT_TRUE(all.starts_with(head)) << all;
     EXPECT_TRUE(is_failure(all.substr(head.size()), msg::kWriteFailed, "bndsplit", "DATA/001"));

@@ -1,9 +1,13 @@
 #include "support.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
+
+#include "bundle.hpp"
 
 std::string console(std::string_view text)
 {
@@ -80,20 +84,35 @@ std::optional<std::string> read_file(const fs::path& path)
 
 std::string make_bundle(const std::vector<std::string>& pieces)
 {
-    constexpr std::size_t kTable = 512;
-    std::string bundle;
-    auto put_le32 = [&bundle](std::size_t v) {
-        for (int b = 0; b < 4; ++b)
-            bundle += static_cast<char>(v >> (8 * b));
-    };
-    std::size_t offset = kTable;
-    put_le32(offset);
+    std::vector<std::uint32_t> offsets = {kTableSize};
     for (const std::string& p : pieces)
-        put_le32(offset += p.size());
-    bundle.resize(kTable, '\0');
+        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(p.size()));
+    const TableBytes table = make_table(offsets);
+    std::string bundle(table.begin(), table.end());
     for (const std::string& p : pieces)
         bundle += p;
     return bundle;
+}
+
+std::string cutting(int k, std::uint32_t start, std::uint32_t end)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, "cutting ... %03d          [%08x-%08x]\n", k, start, end);
+    return line;
+}
+
+std::string progress_for(const std::vector<std::string>& pieces, std::size_t n, const char* verb)
+{
+    std::string out;
+    std::uint32_t offset = 512;
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto end = offset + static_cast<std::uint32_t>(pieces[k].size());
+        char line[64];
+        std::snprintf(line, sizeof line, "%s ... %03zu          [%08x-%08x]\n", verb, k, offset, end);
+        out += line;
+        offset = end;
+    }
+    return out;
 }
 
 std::string random_bytes(std::size_t n, unsigned seed)
@@ -103,6 +122,21 @@ std::string random_bytes(std::size_t n, unsigned seed)
     for (char& c : s)
         c = static_cast<char>(rng());
     return s;
+}
+
+Snapshot snapshot(const fs::path& dir)
+{
+    Snapshot files;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir)) {
+        const std::string name = fs::relative(e.path(), dir).generic_string();
+        if (e.is_symlink()) {
+            files[name] = "-> " + fs::read_symlink(e.path()).string();
+        } else if (e.is_regular_file()) {
+            const std::string bytes = read_file(e.path()).value_or("");
+            files[name] = std::to_string(bytes.size()) + " bytes, hash " + std::to_string(std::hash<std::string>{}(bytes));
+        }
+    }
+    return files;
 }
 
 std::vector<std::string> file_names(const fs::path& dir)

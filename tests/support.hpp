@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,7 @@ struct RunOptions {
     bool merged = false;                // standard error goes where standard output goes
     bool die_at_limit = false;          // crossing file_size_limit kills the program (SIGXFSZ)
     std::string locale = "C";           // LC_ALL for the program; POSIX only
+    std::uint64_t memory_limit = 0;     // bytes of address space; 0 for none; POSIX only
 };
 
 // message -- a failure message as the programs write it in the tests' C
@@ -76,8 +78,23 @@ std::optional<std::string> read_file(const fs::path& path);
 // end to end from offset 512
 std::string make_bundle(const std::vector<std::string>& pieces);
 
+// cutting -- bndsplit's line for piece k, written out here apart from the
+// tools' own format
+std::string cutting(int k, std::uint32_t start, std::uint32_t end);
+
+// progress_for -- the lines bndsplit ("cutting") or bndjoin ("joining")
+// prints for the first n of the pieces, laid end to end from offset 512
+std::string progress_for(const std::vector<std::string>& pieces, std::size_t n, const char* verb);
+
 // random_bytes -- n bytes from a seeded generator
 std::string random_bytes(std::size_t n, unsigned seed);
+
+// Every file below a directory, each with its size and a hash of its
+// bytes (a link with its target), so that a difference reads briefly.
+using Snapshot = std::map<std::string, std::string>;
+
+// snapshot -- what is below dir, directories left out
+Snapshot snapshot(const fs::path& dir);
 
 // file_names -- the names in a directory, sorted
 std::vector<std::string> file_names(const fs::path& dir);

@@ -22,6 +22,10 @@ namespace {
         rlimit lim{options.file_size_limit, options.file_size_limit};
         ::setrlimit(RLIMIT_FSIZE, &lim);
     }
+    if (options.memory_limit) {
+        rlimit lim{options.memory_limit, options.memory_limit};
+        ::setrlimit(RLIMIT_AS, &lim);
+    }
     std::vector<char*> ptrs;
     for (std::string& a : argv)
         ptrs.push_back(a.data());

@@ -13,15 +13,17 @@
 
 namespace {
 
-const std::string kUsage(msg::kVarnixUsage);
 const std::string kData = std::string("Line one.\nLine two.\r\n\x1a binary \0\xff tail ", 38) +
                           std::string(300, 'z') + "Line one.\nLine two.\n";
 
+// sizes_line -- the line varnix prints for a file, from its header bytes
+// read here (bytes 6-7 the compressed size, 4-5 the original, low byte first)
 std::string sizes_line(const std::string& file)
 {
-    Flz0Header h = read_flz0_header({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()});
-    return "compressed = " + std::to_string(h.compressed_size) + " -> original = " + std::to_string(h.original_size) +
-           "\n";
+    auto le16 = [&](std::size_t at) {
+        return static_cast<unsigned char>(file[at]) | static_cast<unsigned char>(file[at + 1]) << 8;
+    };
+    return "compressed = " + std::to_string(le16(6)) + " -> original = " + std::to_string(le16(4)) + "\n";
 }
 
 class Varnix : public ScratchTest {
@@ -61,14 +63,6 @@ TEST_F(Varnix, SizeLineShowsCompressedFirst)
     EXPECT_EQ(r.out, console("compressed = 4660 -> original = 3\n"));
     EXPECT_EQ(read_file(dir / "F.BIN"), "abc");
     EXPECT_TRUE(fs::exists(dir / "F.BIN.BAK"));
-}
-
-TEST_F(Varnix, NoArgumentPrintsTheFixedUsage)
-{
-    RunResult r = run_tool(VARNIX_EXE, "/some/other/name", {}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, console(kUsage));
 }
 
 TEST_F(Varnix, EachFileIsHandledOnItsOwnAndTheHighestStatusWins)
@@ -140,21 +134,6 @@ TEST_F(Varnix, OnlyARegularFileIsTakenAndNothingElseIsTouched)
     EXPECT_EQ(file_names(dir).size(), kWindows ? 2u : 4u);
 }
 
-TEST_F(Varnix, DecodedFileKeepsThePermissionBits)
-{
-    if (kWindows)
-        GTEST_SKIP() << "Windows files have no POSIX permission bits";
-    for (fs::perms mode : {fs::perms(0600), fs::perms(0755), fs::perms(0640)}) {
-        for (const std::string& name : file_names(dir))
-            fs::remove(dir / name);
-        write_file(dir / "P", flz0_encode(kData));
-        fs::permissions(dir / "P", mode);
-        ASSERT_EQ(varnix({"P"}).status, 0);
-        EXPECT_EQ(fs::status(dir / "P").permissions(), mode);
-        EXPECT_EQ(fs::status(dir / "P.BAK").permissions(), mode);
-    }
-}
-
 TEST_F(Varnix, StreamCutShortIsCorruptAndChangesNothing)
 {
     const std::string file = flz0_encode(kData);
@@ -200,67 +179,6 @@ TEST_F(Varnix, ExistingBackupIsFoundBeforeAnythingIsWritten)
     EXPECT_EQ(read_file(dir / "N"), file);
     EXPECT_EQ(read_file(dir / "N.BAK"), "precious");
     EXPECT_EQ(file_names(dir), (std::vector<std::string>{"N", "N.BAK"}));
-}
-
-TEST_F(Varnix, WhateverHasTheTemporaryNameIsReplacedNotWrittenThrough)
-{
-    std::vector<std::string> stale = {"file"};
-    if (!kWindows)
-        stale.push_back("link");
-    for (const std::string& kind : stale) {
-        for (const std::string& name : file_names(dir))
-            fs::remove(dir / name);
-        write_file(dir / "N", flz0_encode(kData));
-        write_file(dir / "target", "must stay");
-        if (kind == "file")
-            write_file(dir / "N.$$$", std::string(5000, 's'));
-        else
-            fs::create_symlink("target", dir / "N.$$$");
-        RunResult r = varnix({"N"});
-        EXPECT_EQ(r.status, 0) << kind;
-        EXPECT_EQ(read_file(dir / "N"), kData) << kind;
-        EXPECT_EQ(read_file(dir / "target"), "must stay") << kind;
-        EXPECT_EQ(file_names(dir), (std::vector<std::string>{"N", "N.BAK", "target"})) << kind;
-    }
-}
-
-TEST_F(Varnix, DirectoryInPlaceOfTheTemporaryFileIsAWriteFailure)
-{
-    const std::string file = flz0_encode(kData);
-    write_file(dir / "N", file);
-    fs::create_directory(dir / "N.$$$");
-    RunResult r = varnix({"N"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "varnix", "N.$$$"));
-    EXPECT_EQ(read_file(dir / "N"), file);
-    EXPECT_TRUE(fs::is_directory(dir / "N.$$$"));
-    EXPECT_FALSE(fs::exists(dir / "N.BAK"));
-}
-
-TEST_F(Varnix, FullDiskLeavesTheInputAndNoTemporaryFile)
-{
-    if (kWindows)
-        GTEST_SKIP() << "Windows has no file size limit; standard output on the full device is tested instead";
-    const std::string file = flz0_encode(kData);
-    write_file(dir / "N", file);
-    RunOptions limited;
-    limited.file_size_limit = 200;
-    RunResult r = varnix({"N"}, limited);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "varnix", "N.$$$", "File too large"));
-    expect_untouched("N", file);
-}
-
-TEST_F(Varnix, LostStandardOutputStopsBeforeAnyFileIsTouched)
-{
-    const std::string file = flz0_encode(kData);
-    write_file(dir / "N", file);
-    RunOptions lost;
-    lost.stdout_path = kFullDevice;
-    RunResult r = varnix({"N"}, lost);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "varnix", "standard output"));
-    expect_untouched("N", file);
 }
 
 TEST_F(Varnix, BackslashPathsOnWindows)

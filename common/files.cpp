@@ -1,0 +1,40 @@
+#include "files.hpp"
+
+platform::Result<std::size_t> read_full(platform::FileSystem& fs, platform::Handle h, std::span<std::uint8_t> buf)
+{
+    std::size_t count = 0;
+    while (count < buf.size()) {
+        platform::Result<std::size_t> r = fs.read(h, buf.subspan(count));
+        if (r.error)
+            return {count, r.error};
+        if (r.value == 0)
+            break;
+        count += r.value;
+    }
+    return {count, {}};
+}
+
+platform::SysError write_all(platform::FileSystem& fs, platform::Handle h, std::span<const std::uint8_t> data)
+{
+    while (!data.empty()) {
+        platform::Result<std::size_t> r = fs.write(h, data);
+        if (r.error)
+            return r.error;
+        data = data.subspan(r.value);
+    }
+    return {};
+}
+
+InputFile::InputFile(platform::FileSystem& fs, std::string path, platform::Links links) : fs_(fs), path_(std::move(path))
+{
+    platform::Result<platform::Handle> r = fs_.open_regular(path_, links);
+    h_ = r.error ? platform::kNoHandle : r.value;
+    error_ = r.error;
+}
+
+void InputFile::close()
+{
+    if (h_ != platform::kNoHandle)
+        fs_.close(h_);
+    h_ = platform::kNoHandle;
+}

@@ -1,0 +1,188 @@
+#include "output.hpp"
+
+#include <algorithm>
+
+using platform::SysError;
+
+Output::Output(platform::FileSystem& fs, std::string path, OldFile old, Durability durability)
+    : fs_(fs),
+      path_(std::move(path)),
+      temp_(path_ + kTempSuffix),
+      dir_(platform::parent_dir(path_)),
+      old_(old),
+      durability_(durability)
+{
+}
+
+Outcome Output::create()
+{
+    platform::hold_temp(temp_);
+    SysError gone = fs_.remove(temp_);
+    if (gone && !platform::not_found(gone)) {
+        platform::release_temp();
+        return system_failure(Fault::write_failed, temp_, gone);
+    }
+    platform::Result<platform::Handle> h = fs_.create_new(temp_);
+    if (h.error) {
+        platform::release_temp();
+        return system_failure(Fault::write_failed, temp_, h.error);
+    }
+    h_ = h.value;
+    made_ = true;
+    return {};
+}
+
+Outcome Output::write(std::span<const std::uint8_t> data)
+{
+    if (SysError e = write_all(fs_, h_, data))
+        return system_failure(Fault::write_failed, temp_, e);
+    return {};
+}
+
+Outcome Output::copy_attributes_of(platform::Handle like)
+{
+    if (SysError e = fs_.copy_attributes(like, h_))
+        return system_failure(Fault::write_failed, temp_, e);
+    return {};
+}
+
+Outcome Output::commit()
+{
+    Outcome failed;
+    if (durability_ == Durability::durable)
+        if (SysError e = fs_.sync(h_))
+            failed = system_failure(Fault::write_failed, temp_, e);
+    // Closed after a failed sync too: the handle must not outlive the file.
+    SysError closed = fs_.close(h_);
+    h_ = platform::kNoHandle;
+    if (closed && !failed)
+        failed = system_failure(Fault::write_failed, temp_, closed);
+    if (!failed)
+        failed = take_name();
+    if (failed) {
+        discard();
+        return failed;
+    }
+    made_ = false;
+    platform::release_temp();
+    if (durability_ == Durability::durable)
+        if (SysError e = fs_.sync_dir(dir_))
+            return system_failure(Fault::write_failed, dir_, e);  // the names are final already
+    return {};
+}
+
+void Output::discard()
+{
+    if (h_ != platform::kNoHandle)
+        fs_.close(h_);
+    h_ = platform::kNoHandle;
+    if (made_)
+        fs_.remove(temp_);
+    made_ = false;
+    platform::release_temp();
+}
+
+Outcome Output::take_name()
+{
+    switch (old_) {
+    case OldFile::replace:
+        return replace_old();
+    case OldFile::keep_as_backup:
+        return keep_old();
+    case OldFile::must_not_exist:
+        break;
+    }
+    if (SysError e = rename_noreplace(fs_, temp_, path_))
+        return system_failure(Fault::cannot_rename, path_, e);
+    return {};
+}
+
+Outcome Output::replace_old()
+{
+    // Over a regular file, the two names are exchanged in one step and the
+    // old file, now under the temporary name, is then removed: a rename
+    // that replaces a file makes ext4 write the new file's data out at
+    // once (its guard for programs that never sync), which made replacing
+    // 127 pieces take several times as long as writing them. If that
+    // removal fails, or a crash comes first, the old file stays under the
+    // temporary name, which the next output of that name removes. Once
+    // exchanged, the new file has the name: that is a success.
+    platform::Result<platform::FileInfo> now = fs_.look(path_, platform::Links::refuse);
+    if (!now.error && now.value.kind == platform::Kind::regular && !fs_.exchange(temp_, path_)) {
+        fs_.remove(temp_);
+        return {};
+    }
+    if (SysError e = fs_.rename_replace(temp_, path_))
+        return system_failure(Fault::cannot_rename, path_, e);
+    return {};
+}
+
+Outcome Output::keep_old()
+{
+    const std::string backup = path_ + kBackupSuffix;
+    SysError linked = fs_.link(path_, backup);
+    if (linked && platform::link_refused(linked))
+        return move_old_aside(backup);
+    if (linked)
+        return system_failure(Fault::cannot_rename, backup, linked);
+    if (SysError e = fs_.rename_replace(temp_, path_)) {
+        fs_.remove(backup);  // the old file still has its name: back to one
+        return system_failure(Fault::cannot_rename, path_, e);
+    }
+    return {};
+}
+
+Outcome Output::move_old_aside(const std::string& backup)
+{
+    if (SysError e = rename_noreplace(fs_, path_, backup))
+        return system_failure(Fault::cannot_rename, backup, e);
+    if (SysError e = rename_noreplace(fs_, temp_, path_)) {
+        rename_noreplace(fs_, backup, path_);
+        return system_failure(Fault::cannot_rename, path_, e);
+    }
+    return {};
+}
+
+Outcome backup_is_free(platform::FileSystem& fs, const std::string& path)
+{
+    const std::string backup = path + kBackupSuffix;
+    platform::Result<platform::FileInfo> r = fs.look(backup, platform::Links::refuse);
+    if (r.error)
+        return system_failure(Fault::cannot_rename, backup, r.error);
+    if (r.value.kind != platform::Kind::none)
+        return tool_failure(Fault::cannot_rename, backup, "already exists");
+    return {};
+}
+
+SysError rename_noreplace(platform::FileSystem& fs, const std::string& from, const std::string& to)
+{
+    SysError e = fs.rename_noreplace(from, to);
+    if (!e || !platform::noreplace_refused(e))
+        return e;
+    // A link fails rather than replace; then the first name goes.
+    if (SysError linked = fs.link(from, to))
+        return linked;
+    if (SysError removed = fs.remove(from)) {
+        fs.remove(to);  // back to the one name it had
+        return removed;
+    }
+    return {};
+}
+
+Outcome copy_exactly(const InputFile& in, Output& out, std::uint64_t size, std::span<std::uint8_t> buf,
+                     const EndedEarly& ended)
+{
+    std::uint64_t copied = 0;
+    while (copied < size) {
+        std::span<std::uint8_t> block = buf.first(static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, buf.size())));
+        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), block);
+        if (r.error)
+            return system_failure(Fault::read_failed, in.path(), r.error);
+        if (r.value != block.size())
+            return ended(copied + r.value);
+        if (Outcome f = out.write(block))
+            return f;
+        copied += block.size();
+    }
+    return {};
+}

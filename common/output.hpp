@@ -1,0 +1,105 @@
+// A new file, from its creation to its name: the one way every tool
+// writes an output.
+//
+// The content is written in full under a temporary name beside the file
+// (FILE.$$$). Committing it syncs it where the result must survive a power
+// cut (said once, when the output is made), closes it, and gives it the
+// name by the rule for the file that has the name now, in one step: the
+// name holds the old file until that moment and the new one after it. The
+// directory is then synced, where durable. Where the old file is kept, it
+// first gets a second name (FILE.BAK) by a hard link, which fails rather
+// than replace anything, and loses it again if the rename fails; only
+// where the filesystem cannot link does it move to FILE.BAK by a rename
+// that never replaces, leaving the name empty until the new file takes
+// it. On every path that does not commit, also when the output is
+// destroyed uncommitted, the temporary is removed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "failure.hpp"
+#include "files.hpp"
+#include "platform.hpp"
+
+inline constexpr char kTempSuffix[] = ".$$$";
+inline constexpr char kBackupSuffix[] = ".BAK";
+
+// The block files are copied in: large enough that copying costs few
+// system calls, smaller than the largest bundle piece, so no piece is ever
+// held whole. Plain reads and writes of this size beat the kernel's
+// in-place copy (copy_file_range) on bundles: pieces start 512 bytes past
+// a page boundary, which the kernel copies a split page at a time.
+inline constexpr std::size_t kCopyBlock = 1024 * 1024;
+
+// What becomes of the file that has the name.
+enum class OldFile {
+    replace,         // it is dropped
+    keep_as_backup,  // it keeps its content under FILE.BAK
+    must_not_exist,  // there is none, and a file that appears meanwhile is never replaced
+};
+
+// Whether the new name must survive a power cut once commit returns.
+enum class Durability { durable, cached };
+
+class Output {
+public:
+    // Nothing is made until create().
+    Output(platform::FileSystem& fs, std::string path, OldFile old, Durability durability);
+    ~Output() { discard(); }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    // create -- the temporary, made anew: whatever had its name is removed
+    // first, never written through
+    Outcome create();
+    // write -- bytes at the end of the temporary
+    Outcome write(std::span<const std::uint8_t> data);
+    // copy_attributes_of -- the permission bits, and owner and group where
+    // the process may, of an open file
+    Outcome copy_attributes_of(platform::Handle like);
+    // commit -- the complete temporary takes the name
+    Outcome commit();
+    // discard -- close and remove the temporary, unless it has taken the name
+    void discard();
+
+    const std::string& path() const { return path_; }
+    const std::string& temp() const { return temp_; }
+
+private:
+    Outcome take_name();
+    Outcome replace_old();
+    Outcome keep_old();
+    Outcome move_old_aside(const std::string& backup);
+
+    platform::FileSystem& fs_;
+    std::string path_;
+    std::string temp_;
+    std::string dir_;  // made up front: nothing is allocated once the name is taken
+    OldFile old_;
+    Durability durability_;
+    platform::Handle h_ = platform::kNoHandle;
+    bool made_ = false;  // the temporary exists and is this output's
+};
+
+// backup_is_free -- a failure when FILE.BAK exists: checked before anything
+// is written; the link made when committing still refuses one that
+// appears later
+Outcome backup_is_free(platform::FileSystem& fs, const std::string& path);
+
+// rename_noreplace -- give a file a new name, never replacing one; where
+// the system refuses such a rename, by a second link and removal of the
+// first name, the link taken back if the removal fails
+platform::SysError rename_noreplace(platform::FileSystem& fs, const std::string& from, const std::string& to);
+
+// What copy_exactly makes of an input that ends early: the failure to
+// report, given how many bytes were copied.
+using EndedEarly = std::function<Failure(std::uint64_t copied)>;
+
+// copy_exactly -- size bytes from in's position into out, a block of buf
+// at a time; a read error is the input's (read_failed), a write error the
+// output's
+Outcome copy_exactly(const InputFile& in, Output& out, std::uint64_t size, std::span<std::uint8_t> buf,
+                     const EndedEarly& ended);

@@ -1,0 +1,196 @@
+#include "fault_fs.hpp"
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+const platform::SysError kInjected{ERROR_WRITE_FAULT};
+#else
+#include <cerrno>
+const platform::SysError kInjected{EIO};
+#endif
+
+namespace {
+
+platform::FileSystem& real()
+{
+    return platform::system_files();
+}
+
+}  // namespace
+
+FaultyFs::~FaultyFs()
+{
+    // Handles a stopped run left open, as a crash would have.
+    for (const auto& [h, name] : names_)
+        real().close(h);
+}
+
+std::string FaultyFs::relative(const std::string& path) const
+{
+    if (!root_.empty() && path.starts_with(root_))
+        return path.size() == root_.size() ? "." : path.substr(root_.size() + 1);
+    return path;
+}
+
+std::string FaultyFs::name_of(platform::Handle h) const
+{
+    auto it = names_.find(h);
+    return it == names_.end() ? "?" : it->second;
+}
+
+platform::SysError FaultyFs::step(const std::string& kind, const std::string& a, const std::string& b)
+{
+    if (stopped_)
+        return kInjected;  // after a crash nothing more happens
+    const int n = calls();
+    log.push_back(kind + " " + a + (b.empty() ? "" : " " + b));
+    if (n == stop_at) {
+        stopped_ = true;
+        return kInjected;
+    }
+    if (auto it = refuse.find(kind); it != refuse.end())
+        return it->second;
+    return n == fail_at ? error : platform::SysError{};
+}
+
+platform::Result<platform::Handle> FaultyFs::open_regular(const std::string& path, platform::Links links)
+{
+    if (platform::SysError e = step("open_regular", relative(path)))
+        return {platform::kNoHandle, e};
+    platform::Result<platform::Handle> r = real().open_regular(path, links);
+    if (!r.error)
+        names_[r.value] = relative(path);
+    return r;
+}
+
+platform::Result<platform::Handle> FaultyFs::create_new(const std::string& path)
+{
+    if (platform::SysError e = step("create_new", relative(path)))
+        return {platform::kNoHandle, e};
+    platform::Result<platform::Handle> r = real().create_new(path);
+    if (!r.error)
+        names_[r.value] = relative(path);
+    return r;
+}
+
+platform::Result<std::size_t> FaultyFs::read(platform::Handle h, std::span<std::uint8_t> buf)
+{
+    const bool ended = end_at >= 0 && calls() >= end_at;
+    if (platform::SysError e = step("read", name_of(h)))
+        return {0, e};
+    if (ended)
+        return {0, {}};
+    if (short_reads && buf.size() > 1)
+        buf = buf.first(buf.size() / 2);
+    return real().read(h, buf);
+}
+
+platform::Result<std::size_t> FaultyFs::write(platform::Handle h, std::span<const std::uint8_t> data)
+{
+    if (platform::SysError e = step("write", name_of(h)))
+        return {0, e};
+    return real().write(h, data);
+}
+
+platform::SysError FaultyFs::seek(platform::Handle h, std::uint64_t offset)
+{
+    if (platform::SysError e = step("seek", name_of(h)))
+        return e;
+    return real().seek(h, offset);
+}
+
+platform::Result<platform::FileInfo> FaultyFs::info(platform::Handle h)
+{
+    if (platform::SysError e = step("info", name_of(h)))
+        return {{}, e};
+    return real().info(h);
+}
+
+platform::SysError FaultyFs::sync(platform::Handle h)
+{
+    if (platform::SysError e = step("sync", name_of(h)))
+        return e;
+    return real().sync(h);
+}
+
+platform::SysError FaultyFs::close(platform::Handle h)
+{
+    // A failed close still closes: the handle is gone whatever the call says.
+    platform::SysError e = step("close", name_of(h));
+    if (stopped_)
+        return e;  // left open, as a crash leaves it, until the end of the test
+    names_.erase(h);
+    platform::SysError real_error = real().close(h);
+    return e ? e : real_error;
+}
+
+platform::SysError FaultyFs::copy_attributes(platform::Handle from, platform::Handle to)
+{
+    if (platform::SysError e = step("copy_attributes", name_of(from), name_of(to)))
+        return e;
+    return real().copy_attributes(from, to);
+}
+
+platform::Result<platform::FileInfo> FaultyFs::look(const std::string& path, platform::Links links)
+{
+    if (platform::SysError e = step("look", relative(path)))
+        return {{}, e};
+    return real().look(path, links);
+}
+
+platform::SysError FaultyFs::remove(const std::string& path)
+{
+    if (platform::SysError e = step("remove", relative(path)))
+        return e;
+    return real().remove(path);
+}
+
+platform::SysError FaultyFs::make_dir(const std::string& path)
+{
+    if (platform::SysError e = step("make_dir", relative(path)))
+        return e;
+    return real().make_dir(path);
+}
+
+platform::Result<std::vector<std::string>> FaultyFs::list_dir(const std::string& path)
+{
+    if (platform::SysError e = step("list_dir", relative(path)))
+        return {{}, e};
+    return real().list_dir(path);
+}
+
+platform::SysError FaultyFs::sync_dir(const std::string& path)
+{
+    if (platform::SysError e = step("sync_dir", relative(path)))
+        return e;
+    return real().sync_dir(path);
+}
+
+platform::SysError FaultyFs::link(const std::string& from, const std::string& to)
+{
+    if (platform::SysError e = step("link", relative(from), relative(to)))
+        return e;
+    return real().link(from, to);
+}
+
+platform::SysError FaultyFs::rename_replace(const std::string& from, const std::string& to)
+{
+    if (platform::SysError e = step("rename_replace", relative(from), relative(to)))
+        return e;
+    return real().rename_replace(from, to);
+}
+
+platform::SysError FaultyFs::rename_noreplace(const std::string& from, const std::string& to)
+{
+    if (platform::SysError e = step("rename_noreplace", relative(from), relative(to)))
+        return e;
+    return real().rename_noreplace(from, to);
+}
+
+platform::SysError FaultyFs::exchange(const std::string& a, const std::string& b)
+{
+    if (platform::SysError e = step("exchange", relative(a), relative(b)))
+        return e;
+    return real().exchange(a, b);
+}

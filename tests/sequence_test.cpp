@@ -1,0 +1,375 @@
+// Each tool's whole sequence of file calls, through the seam: a failure at
+// every call leaves the user's files as they were, with no temporary, and
+// gives the failure that call stands for; a crash at every call leaves a
+// whole file under every name; a durable output is synced before it takes
+// its name and its directory after; reads that come back short, or find
+// the end early, are caught.
+#include <algorithm>
+#include <map>
+
+#include "alloc_seam.hpp"
+#include "command.hpp"
+#include "fault_fs.hpp"
+#include "flz0_files.hpp"
+#include "flz0_reference.hpp"
+#include "inplace.hpp"
+#include "join.hpp"
+#include "split.hpp"
+#include "support.hpp"
+
+namespace {
+
+std::span<const std::uint8_t> bytes_of(const std::string& s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+const std::string kText = [] {
+    std::string s;
+    for (int line = 0; s.size() < 2500; ++line)
+        s += "Line " + std::to_string(line) + ", said again and again: " + std::to_string(line % 7) + "\n";
+    return s;
+}();
+const std::string kPacked = flz0_encode(kText);
+
+// The pieces a split writes, one larger than the copy block, and the ones an
+// earlier run left.
+const std::vector<std::string> kNewPieces = {random_bytes(1100000, 11), "x", kText};
+const std::vector<std::string> kOldPieces = {"old 0", "old 1", "old 2"};
+
+
+bool decodes_to_text(const std::optional<std::string>& file)
+{
+    if (!file)
+        return false;
+    std::optional<std::vector<std::uint8_t>> back = flz0_reference_decode(bytes_of(*file));
+    return back && std::string(back->begin(), back->end()) == kText;
+}
+
+Outcome ignore_piece(const Piece&)
+{
+    return {};
+}
+
+// prior -- whether the call before call k is this one
+bool prior(const std::vector<std::string>& log, int k, const std::string& call)
+{
+    return k > 0 && log[static_cast<std::size_t>(k - 1)] == call;
+}
+
+bool starts(const std::string& call, std::initializer_list<const char*> kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(), [&](const char* kind) { return call.starts_with(kind); });
+}
+
+// What a failed call must come to: a fault, or none where the tool needs
+// nothing of that call (closing an input, an exchange it can do without).
+using Expectation = std::optional<Fault>;
+
+struct Sequence {
+    const char* name;
+    std::function<void(const fs::path& dir)> setup;
+    std::function<Outcome(platform::FileSystem& fs, const fs::path& dir)> run;
+    // done -- the user's files as a run that worked leaves them
+    std::function<bool(const fs::path& dir)> done;
+    // kept -- after a stop at any point: a whole file under every name
+    std::function<bool(const fs::path& dir)> kept;
+    std::function<Expectation(const std::vector<std::string>& log, int k)> expect;
+    const char* temp;  // the temporary of its output; "" where it writes several
+    bool durable;
+};
+
+// Names of the files the sequences work on, relative to the directory.
+std::string at(const fs::path& dir, const char* name)
+{
+    return (dir / name).string();
+}
+
+const Sequence kSequences[] = {
+    {"varnix",
+     [](const fs::path& d) { write_file(d / "N", kPacked); },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         return decompress_in_place(fs, at(d, "N"), [](const Flz0Header&) { return Outcome{}; });
+     },
+     [](const fs::path& d) { return read_file(d / "N") == kText && read_file(d / "N.BAK") == kPacked; },
+     [](const fs::path& d) {
+         std::optional<std::string> n = read_file(d / "N");
+         return n == kPacked || (n == kText && read_file(d / "N.BAK") == kPacked);
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (starts(c, {"open_regular", "read"}))
+             return Fault::cannot_open;
+         if (c == "close N")
+             return std::nullopt;
+         if (starts(c, {"look", "link", "rename"}))
+             return Fault::cannot_rename;
+         return Fault::write_failed;
+     },
+     "N.$$$", true},
+    {"flz0pack",
+     [](const fs::path& d) { write_file(d / "F", kText); },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         return compress_in_place(fs, at(d, "F"), [](std::size_t, std::size_t) { return Outcome{}; });
+     },
+     [](const fs::path& d) { return decodes_to_text(read_file(d / "F")); },
+     [](const fs::path& d) { return read_file(d / "F") == kText || decodes_to_text(read_file(d / "F")); },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (starts(c, {"open_regular", "read"}))
+             return Fault::cannot_open;
+         // The exchange, the look before it and the removal of the old file
+         // after it are not needed: a rename does the same.
+         if (c == "close F" || c == "look F" || starts(c, {"exchange"}) ||
+             (c == "remove F.$$$" && prior(log, k, "exchange F.$$$ F")))
+             return std::nullopt;
+         if (starts(c, {"rename"}))
+             return Fault::cannot_rename;
+         return Fault::write_failed;
+     },
+     "F.$$$", true},
+    {"bndjoin",
+     [](const fs::path& d) {
+         write_file(d / "B.BND", make_bundle({"old bundle"}));
+         fs::create_directory(d / "B");
+         for (std::size_t k = 0; k < kNewPieces.size(); ++k)
+             write_file(d / "B" / ("00" + std::to_string(k)), kNewPieces[k]);
+     },
+     [](platform::FileSystem& fs, const fs::path& d) { return join_bundle(fs, at(d, "B.BND"), ignore_piece); },
+     [](const fs::path& d) {
+         return read_file(d / "B.BND") == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"});
+     },
+     [](const fs::path& d) {
+         std::optional<std::string> b = read_file(d / "B.BND");
+         return b == make_bundle({"old bundle"}) ||
+                (b == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"}));
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (c.starts_with("read B/"))
+             return Fault::read_failed;
+         if (starts(c, {"list_dir", "open_regular", "info", "look B.BND"}) && c != "look B.BND.BAK")
+             return Fault::cannot_open;
+         if (c == "close B.BND" || c.starts_with("close B/"))
+             return std::nullopt;
+         if (starts(c, {"look", "link", "rename"}))
+             return Fault::cannot_rename;
+         return Fault::write_failed;
+     },
+     "B.BND.$$$", true},
+    {"bndsplit",
+     [](const fs::path& d) {
+         write_file(d / "B.BND", make_bundle(kNewPieces));
+         fs::create_directory(d / "B");
+         for (std::size_t k = 0; k < kOldPieces.size(); ++k)
+             write_file(d / "B" / ("00" + std::to_string(k)), kOldPieces[k]);
+     },
+     [](platform::FileSystem& fs, const fs::path& d) { return split_bundle(fs, at(d, "B.BND"), 127, ignore_piece); },
+     [](const fs::path& d) {
+         for (std::size_t k = 0; k < kNewPieces.size(); ++k)
+             if (read_file(d / "B" / ("00" + std::to_string(k))) != kNewPieces[k])
+                 return false;
+         return true;
+     },
+     [](const fs::path& d) {
+         for (std::size_t k = 0; k < kNewPieces.size(); ++k) {
+             std::optional<std::string> piece = read_file(d / "B" / ("00" + std::to_string(k)));
+             if (piece != kNewPieces[k] && piece != kOldPieces[k])
+                 return false;
+         }
+         return read_file(d / "B.BND") == make_bundle(kNewPieces);
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (starts(c, {"open_regular", "info"}) || (c == "read B.BND" && k <= 3))
+             return Fault::cannot_open;
+         if (starts(c, {"read", "seek"}))
+             return Fault::read_failed;
+         if (c == "close B.BND" || starts(c, {"exchange"}))
+             return std::nullopt;
+         // After a piece is closed: the look before the exchange, and the
+         // removal of the earlier piece after it.
+         if (c.starts_with("look B/") && log[static_cast<std::size_t>(k - 1)].starts_with("close B/"))
+             return std::nullopt;
+         if (c.starts_with("remove B/") && log[static_cast<std::size_t>(k - 1)].starts_with("exchange"))
+             return std::nullopt;
+         return Fault::write_failed;  // bndsplit's one message for a piece it cannot make or name
+     },
+     "", false},
+};
+
+using Sequences = ScratchTest;
+
+void clear(const fs::path& dir)
+{
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+}
+
+// temporaries -- the names of temporaries below dir
+std::vector<std::string> temporaries(const Snapshot& files)
+{
+    std::vector<std::string> temps;
+    for (const auto& [name, bytes] : files)
+        if (name.ends_with(".$$$"))
+            temps.push_back(name);
+    return temps;
+}
+
+}  // namespace
+
+TEST_F(Sequences, AFailureAtEveryCallLeavesTheUsersFilesAndGivesItsFault)
+{
+    for (const Sequence& s : kSequences) {
+        for (int k = 0;; ++k) {
+            clear(dir);
+            s.setup(dir);
+            const Snapshot before = snapshot(dir);
+            FaultyFs fs(dir.string());
+            fs.fail_at = k;
+            const Outcome r = s.run(fs, dir);
+            if (fs.calls() <= k) {
+                EXPECT_FALSE(r) << s.name;
+                EXPECT_TRUE(s.done(dir)) << s.name;
+                break;
+            }
+            const std::string call = fs.log[static_cast<std::size_t>(k)];
+            const std::string what = std::string(s.name) + ", " + call + " failing (call " + std::to_string(k) + ")";
+            const Expectation expected = s.expect(fs.log, k);
+            ASSERT_EQ(r.has_value(), expected.has_value()) << what << (r ? ": " + r->detail.file : "");
+            const Snapshot after = snapshot(dir);
+            if (!r) {
+                EXPECT_TRUE(s.done(dir)) << what;
+                continue;  // a removal that failed may leave the old file under the temporary name
+            }
+            EXPECT_EQ(r->fault, *expected) << what;
+            EXPECT_TRUE(temporaries(after).empty()) << what;
+            if (call.starts_with("sync_dir")) {
+                EXPECT_TRUE(s.done(dir)) << what << ": the names were final";
+            } else if (s.temp[0] != '\0') {
+                EXPECT_EQ(after, before) << what;
+            } else {
+                EXPECT_TRUE(s.kept(dir)) << what;
+            }
+        }
+    }
+}
+
+TEST_F(Sequences, StoppedAtEveryCallEveryNameHoldsAWholeFile)
+{
+    for (const Sequence& s : kSequences) {
+        for (int k = 0;; ++k) {
+            clear(dir);
+            s.setup(dir);
+            bool stopped = false;
+            {
+                FaultyFs fs(dir.string());
+                fs.stop_at = k;
+                s.run(fs, dir);
+                stopped = fs.stopped();
+            }
+            EXPECT_TRUE(s.kept(dir)) << s.name << ", stopped at call " << k;
+            if (!stopped)
+                break;
+        }
+    }
+}
+
+TEST_F(Sequences, ADurableOutputIsSyncedBeforeItsNameAndItsDirectoryAfter)
+{
+    for (const Sequence& s : kSequences) {
+        clear(dir);
+        s.setup(dir);
+        FaultyFs fs(dir.string());
+        ASSERT_FALSE(s.run(fs, dir)) << s.name;
+        const auto position = [&](auto is) {
+            return std::find_if(fs.log.begin(), fs.log.end(), is) - fs.log.begin();
+        };
+        const auto end = static_cast<std::ptrdiff_t>(fs.log.size());
+        if (!s.durable) {
+            EXPECT_EQ(position([](const std::string& c) { return c.starts_with("sync"); }), end)
+                << s.name << ": its files are as durable as a copy, and never synced";
+            continue;
+        }
+        const std::string temp = s.temp;
+        const auto synced = position([&](const std::string& c) { return c == "sync " + temp; });
+        const auto named = position([&](const std::string& c) {
+            return starts(c, {"rename", "exchange"}) && c.find(" " + temp + " ") != std::string::npos;
+        });
+        const auto dir_synced = position([](const std::string& c) { return c == "sync_dir ."; });
+        EXPECT_LT(synced, named) << s.name;
+        EXPECT_LT(named, dir_synced) << s.name;
+        EXPECT_LT(dir_synced, end) << s.name;
+    }
+}
+
+TEST_F(Sequences, ShortReadsAreReadOnAndAnEarlyEndIsCaught)
+{
+    for (const Sequence& s : kSequences) {
+        clear(dir);
+        s.setup(dir);
+        FaultyFs halves(dir.string());
+        halves.short_reads = true;
+        EXPECT_FALSE(s.run(halves, dir)) << s.name;
+        EXPECT_TRUE(s.done(dir)) << s.name;
+    }
+    // A piece that ends before the size it had when it was looked at: the
+    // bytes after it are never made up.
+    for (const Sequence& s : kSequences) {
+        if (s.name != std::string("bndsplit") && s.name != std::string("bndjoin"))
+            continue;
+        clear(dir);
+        s.setup(dir);
+        const Snapshot before = snapshot(dir);
+        FaultyFs probe(dir.string());
+        ASSERT_FALSE(s.run(probe, dir));
+        const auto last_read = std::find_if(probe.log.rbegin(), probe.log.rend(),
+                                            [](const std::string& c) { return c.starts_with("read B/") || c == "read B.BND"; });
+        clear(dir);
+        s.setup(dir);
+        FaultyFs ends(dir.string());
+        ends.end_at = static_cast<int>(probe.log.rend() - last_read) - 1;
+        const Outcome r = s.run(ends, dir);
+        ASSERT_TRUE(r) << s.name;
+        EXPECT_EQ(r->fault, Fault::read_failed) << s.name;
+        EXPECT_TRUE(temporaries(snapshot(dir)).empty()) << s.name;
+        EXPECT_TRUE(s.kept(dir)) << s.name;
+        if (s.durable) {
+            EXPECT_EQ(snapshot(dir), before) << s.name;
+        }
+    }
+}
+
+TEST_F(Sequences, AnAllocationThatFailsAnywhereEndsTheFileAsNoMemory)
+{
+    if (!allocation_seam_works())
+        GTEST_SKIP() << "the sanitizer's own allocator cannot be made to fail";
+    for (const Sequence& s : kSequences) {
+        for (long k = 0;; ++k) {
+            clear(dir);
+            s.setup(dir);
+            const Snapshot before = snapshot(dir);
+            fail_allocation(k);
+            const Outcome r = guarded("F", [&] { return s.run(platform::system_files(), dir); });
+            const bool reached = allocation_failed();
+            fail_allocation(-1);
+            const std::string what = std::string(s.name) + ", allocation " + std::to_string(k) + " failing";
+            if (!r) {
+                // Never reached, or where the tool could do without (the
+                // look before an exchange that a rename can stand in for).
+                EXPECT_TRUE(s.done(dir)) << what;
+                if (!reached)
+                    break;
+                continue;
+            }
+            EXPECT_EQ(r->fault, Fault::no_memory) << what;
+            const Snapshot after = snapshot(dir);
+            EXPECT_TRUE(temporaries(after).empty()) << what;
+            if (s.temp[0] != '\0') {
+                EXPECT_EQ(after, before) << what;
+            } else {
+                EXPECT_TRUE(s.kept(dir)) << what;
+            }
+        }
+    }
+}
