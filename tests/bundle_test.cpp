@@ -106,6 +106,19 @@ TEST(EnumeratePieces, FullTableGives127PiecesEndingAtTheLastEntry)
     EXPECT_EQ(pieces.back().end, 512u + 127u * 100u);
 }
 
+TEST(EnumeratePieces, NeverReadsAnEntryPastTheTable)
+{
+    // The table as the first 512 bytes of a longer buffer whose next four
+    // bytes would make a 128th entry that ends a valid 128th piece.
+    std::vector<std::uint8_t> bytes(kTableSize + 4);
+    for (std::size_t k = 0; k <= 128; ++k)
+        for (std::size_t b = 0; b < 4; ++b)
+            bytes[k * 4 + b] = static_cast<std::uint8_t>((512 + 10 * k) >> (8 * b));
+    const std::vector<Piece> pieces = enumerate_pieces(Table(bytes.data(), kTableSize), 1000);
+    EXPECT_EQ(pieces.size(), 127u);
+    EXPECT_EQ(pieces.back().end, 512u + 1270u);
+}
+
 TEST(EnumeratePieces, LimitCutsTheListAndNeverReachesPastTheTable)
 {
     auto table = arithmetic_table(512, 10);

@@ -26,6 +26,14 @@ FaultyFs::~FaultyFs()
         real().close(h);
 }
 
+std::vector<std::string> FaultyFs::open_handles() const
+{
+    std::vector<std::string> open;
+    for (const auto& [h, name] : names_)
+        open.push_back(name);
+    return open;
+}
+
 std::string FaultyFs::relative(const std::string& path) const
 {
     if (!root_.empty() && path.starts_with(root_))

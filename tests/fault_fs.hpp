@@ -31,6 +31,8 @@ public:
 
     int calls() const { return static_cast<int>(log.size()); }
     bool stopped() const { return stopped_; }
+    // open_handles -- the files opened through it and not closed since
+    std::vector<std::string> open_handles() const;
     std::vector<std::string> log;  // "kind name [name]" for each call counted
 
     platform::Result<platform::Handle> open_regular(const std::string& path, platform::Links links) override;

@@ -100,6 +100,7 @@ TEST_F(OutputTest, AFailureAtAnyCallLeavesEverythingAsItWasOrFinal)
             FaultyFs fs(dir.string());
             fs.fail_at = k;
             const Outcome r = write(fs, rule);
+            EXPECT_EQ(fs.open_handles(), std::vector<std::string>{}) << rule.what << ", call " << k << " failing";
             if (fs.calls() <= k) {
                 EXPECT_FALSE(r) << rule.what;
                 break;
@@ -303,12 +304,20 @@ TEST_F(OutputTest, WithoutANoReplaceRenameALinkTakesTheNameAndIsTakenBackOnFailu
 
         // The old name cannot be removed: the link is taken back.
         start(free_name);
+        FaultyFs probe(dir.string());
+        probe.refuse["rename_noreplace"] = refusal;
+        ASSERT_FALSE(write(probe, free_name));
+        const auto linked = std::find(probe.log.begin(), probe.log.end(), "link N.$$$ N");
+        ASSERT_NE(linked, probe.log.end()) << what;
+        ASSERT_EQ(*(linked + 1), "remove N.$$$") << what;
+        start(free_name);
         FaultyFs stuck(dir.string());
         stuck.refuse["rename_noreplace"] = refusal;
-        stuck.refuse["remove"] = kInjected;
+        stuck.fail_at = static_cast<int>(linked + 1 - probe.log.begin());
         r = write(stuck, free_name);
         ASSERT_TRUE(r) << what;
-        EXPECT_FALSE(fs::exists(dir / "N")) << what;
+        EXPECT_EQ(r->fault, Fault::cannot_rename) << what;
+        EXPECT_EQ(file_names(dir), std::vector<std::string>{}) << what;
     }
 }
 

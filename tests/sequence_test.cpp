@@ -228,6 +228,7 @@ TEST_F(Sequences, AFailureAtEveryCallLeavesTheUsersFilesAndGivesItsFault)
             FaultyFs fs(dir.string());
             fs.fail_at = k;
             const Outcome r = s.run(fs, dir);
+            EXPECT_EQ(fs.open_handles(), std::vector<std::string>{}) << s.name << ", call " << k << " failing";
             if (fs.calls() <= k) {
                 EXPECT_FALSE(r) << s.name;
                 EXPECT_TRUE(s.done(dir)) << s.name;
@@ -349,11 +350,13 @@ TEST_F(Sequences, AnAllocationThatFailsAnywhereEndsTheFileAsNoMemory)
             clear(dir);
             s.setup(dir);
             const Snapshot before = snapshot(dir);
+            const int descriptors = open_descriptors();
             fail_allocation(k);
             const Outcome r = guarded("F", [&] { return s.run(platform::system_files(), dir); });
             const bool reached = allocation_failed();
             fail_allocation(-1);
             const std::string what = std::string(s.name) + ", allocation " + std::to_string(k) + " failing";
+            EXPECT_EQ(open_descriptors(), descriptors) << what << ": a file left open";
             if (!r) {
                 // Never reached, or where the tool could do without (the
                 // look before an exchange that a rename can stand in for).

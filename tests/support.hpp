@@ -62,6 +62,10 @@ RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options = {});
 
+// open_descriptors -- how many files this process has open; -1 where the
+// system does not tell
+int open_descriptors();
+
 // spawn_and_wait -- each system's part of run_tool: run exe with argv[0]
 // set to name, in cwd, with standard output and error going to the given
 // files; the exit status, or -1 if it did not exit normally

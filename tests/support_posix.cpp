@@ -41,6 +41,15 @@ int open_capture(const std::string& path)
 
 }  // namespace
 
+int open_descriptors()
+{
+    std::error_code ec;
+    int n = 0;
+    for (fs::directory_iterator it("/proc/self/fd", ec), end; !ec && it != end; it.increment(ec))
+        ++n;
+    return ec ? -1 : n;
+}
+
 int spawn_and_wait(const std::string& exe, const std::string& name, const std::vector<std::string>& args,
                    const fs::path& cwd, const std::string& out_path, const std::string& err_path,
                    const RunOptions& options)

@@ -46,6 +46,11 @@ HANDLE inheritable_file(const std::string& path)
 
 }  // namespace
 
+int open_descriptors()
+{
+    return -1;  // a handle left open shows when its directory cannot be removed
+}
+
 int spawn_and_wait(const std::string& exe, const std::string& name, const std::vector<std::string>& args,
                    const fs::path& cwd, const std::string& out_path, const std::string& err_path,
                    const RunOptions&)
