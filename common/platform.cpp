@@ -3,6 +3,15 @@
 
 namespace platform {
 
+std::string error_text(SysError e)
+{
+    if (e.code == kNotRegular)
+        return "not a regular file";
+    if (e.code == kUnsupported)
+        return "not supported by this system";
+    return system_error_text(e);
+}
+
 std::string parent_dir(const std::string& path)
 {
     const std::size_t sep = path.find_last_of(kPathSeparators);

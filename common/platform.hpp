@@ -38,8 +38,12 @@ struct SysError {
 inline constexpr int kNotRegular = -1;   // the name is not a regular file (a directory, link, FIFO, device)
 inline constexpr int kUnsupported = -2;  // the system has no such call
 
-// error_text -- the system's own text for an error, in English
+// error_text -- the text for an error, in English: the system's own, or
+// this layer's for its own codes
 std::string error_text(SysError e);
+
+// system_error_text -- each system's own text for one of its errors
+std::string system_error_text(SysError e);
 
 // not_found -- whether an error says that nothing has the name
 bool not_found(SysError e);

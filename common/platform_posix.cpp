@@ -253,12 +253,8 @@ extern "C" void remove_temp_and_end(int sig)
 
 }  // namespace
 
-std::string error_text(SysError e)
+std::string system_error_text(SysError e)
 {
-    if (e.code == kNotRegular)
-        return "not a regular file";
-    if (e.code == kUnsupported)
-        return "not supported by this system";
     return std::strerror(e.code);
 }
 

@@ -311,12 +311,8 @@ BOOL WINAPI remove_temp_and_end(DWORD)
 
 }  // namespace
 
-std::string error_text(SysError e)
+std::string system_error_text(SysError e)
 {
-    if (e.code == kNotRegular)
-        return "not a regular file";
-    if (e.code == kUnsupported)
-        return "not supported by this system";
     wchar_t* text = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(e.code), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),

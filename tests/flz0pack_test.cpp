@@ -9,15 +9,6 @@
 
 namespace {
 
-std::string text_of(std::size_t n)
-{
-    std::string s;
-    for (int line = 0; s.size() < n; ++line)
-        s += "Line " + std::to_string(line) + " of the file, with words that repeat: " +
-             std::to_string(line * line % 97) + "\r\n";
-    return s.substr(0, n);
-}
-
 std::span<const std::uint8_t> bytes(const std::string& s)
 {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};

@@ -12,16 +12,8 @@
 
 namespace {
 
-std::string text_of_size(std::size_t n)
-{
-    std::string s;
-    for (int line = 0; s.size() < n; ++line)
-        s += "Line " + std::to_string(line) + " of a file that the tools take apart and put back: " +
-             std::to_string(line * line % 997) + "\n";
-    return s.substr(0, n);
-}
 
-const std::string kText = text_of_size(3000);
+const std::string kText = text_of(3000);
 
 std::span<const std::uint8_t> bytes_of(const std::string& s)
 {
@@ -288,7 +280,7 @@ TEST_F(Programs, NoMemoryEndsThatFileOnlyAndLeavesItAsItWas)
     bool started = false;
     for (std::uint64_t limit = 1024 * 1024; limit <= 16 * 1024 * 1024; limit += 128 * 1024) {
         clear();
-        const std::string big = text_of_size(60000);
+        const std::string big = text_of(60000);
         write_file(dir / "BIG", big);
         write_file(dir / "SMALL", "small");
         RunOptions options;

@@ -115,6 +115,15 @@ std::string progress_for(const std::vector<std::string>& pieces, std::size_t n, 
     return out;
 }
 
+std::string text_of(std::size_t n)
+{
+    std::string s;
+    for (int line = 0; s.size() < n; ++line)
+        s += "Line " + std::to_string(line) + " of the file, with words that repeat: " +
+             std::to_string(line * line % 97) + "\r\n";
+    return s.substr(0, n);
+}
+
 std::string random_bytes(std::size_t n, unsigned seed)
 {
     std::mt19937 rng(seed);

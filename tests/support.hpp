@@ -90,6 +90,9 @@ std::string cutting(int k, std::uint32_t start, std::uint32_t end);
 // prints for the first n of the pieces, laid end to end from offset 512
 std::string progress_for(const std::vector<std::string>& pieces, std::size_t n, const char* verb);
 
+// text_of -- n bytes of text-like lines that repeat in part, CR LF ended
+std::string text_of(std::size_t n);
+
 // random_bytes -- n bytes from a seeded generator
 std::string random_bytes(std::size_t n, unsigned seed);
 
