@@ -22,7 +22,7 @@ constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new 
 constexpr mode_t kNewDirMode = 0777;
 constexpr mode_t kPermissionBits = 07777;
 
-SysError last_errno()
+SysError call_error()
 {
     return SysError{errno};
 }
@@ -48,7 +48,7 @@ public:
         struct stat st {};
         int looked = links == Links::follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
         if (looked != 0)
-            return {kNoHandle, last_errno()};
+            return {kNoHandle, call_error()};
         if (!S_ISREG(st.st_mode))
             return {kNoHandle, SysError{kNotRegular}};
         int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
@@ -67,7 +67,7 @@ public:
     Result<Handle> create_new(const std::string& path) override
     {
         int h = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
-        return h >= 0 ? Result<Handle>{h, {}} : Result<Handle>{kNoHandle, last_errno()};
+        return h >= 0 ? Result<Handle>{h, {}} : Result<Handle>{kNoHandle, call_error()};
     }
 
     Result<std::size_t> read(Handle h, std::span<std::uint8_t> buf) override
@@ -77,7 +77,7 @@ public:
             got = ::read(fd(h), buf.data(), buf.size());
         while (got < 0 && errno == EINTR);
         if (got < 0)
-            return {0, last_errno()};
+            return {0, call_error()};
         return {static_cast<std::size_t>(got), {}};
     }
 
@@ -88,7 +88,7 @@ public:
             put = ::write(fd(h), data.data(), data.size());
         while (put < 0 && errno == EINTR);
         if (put < 0)
-            return {0, last_errno()};
+            return {0, call_error()};
         if (put == 0)
             return {0, SysError{EIO}};
         return {static_cast<std::size_t>(put), {}};
@@ -98,7 +98,7 @@ public:
     {
         static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
         if (::lseek(fd(h), static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(offset))
-            return last_errno();
+            return call_error();
         return {};
     }
 
@@ -106,31 +106,31 @@ public:
     {
         struct stat st {};
         if (::fstat(fd(h), &st) != 0)
-            return {{}, last_errno()};
+            return {{}, call_error()};
         return {info_of(st), {}};
     }
 
     SysError sync(Handle h) override
     {
-        return ::fsync(fd(h)) == 0 ? SysError{} : last_errno();
+        return ::fsync(fd(h)) == 0 ? SysError{} : call_error();
     }
 
     SysError close(Handle h) override
     {
-        return ::close(fd(h)) == 0 ? SysError{} : last_errno();
+        return ::close(fd(h)) == 0 ? SysError{} : call_error();
     }
 
     SysError copy_attributes(Handle from, Handle to) override
     {
         struct stat st {};
         if (::fstat(fd(from), &st) != 0)
-            return last_errno();
+            return call_error();
         // Owner first: a change of owner clears the set-user-ID and
         // set-group-ID bits. Only a privileged process may give a file
         // away; for others this fails, and the file stays theirs.
         if (::fchown(fd(to), st.st_uid, st.st_gid) != 0) {
         }
-        return ::fchmod(fd(to), st.st_mode & kPermissionBits) == 0 ? SysError{} : last_errno();
+        return ::fchmod(fd(to), st.st_mode & kPermissionBits) == 0 ? SysError{} : call_error();
     }
 
     Result<FileInfo> look(const std::string& path, Links links) override
@@ -141,12 +141,12 @@ public:
             return {info_of(st), {}};
         if (errno == ENOENT || errno == ENOTDIR)
             return {{}, {}};
-        return {{}, last_errno()};
+        return {{}, call_error()};
     }
 
     SysError remove(const std::string& path) override
     {
-        return ::unlink(path.c_str()) == 0 ? SysError{} : last_errno();
+        return ::unlink(path.c_str()) == 0 ? SysError{} : call_error();
     }
 
     SysError make_dir(const std::string& path) override
@@ -164,7 +164,7 @@ public:
     {
         DIR* d = ::opendir(path.c_str());
         if (!d)
-            return {{}, last_errno()};
+            return {{}, call_error()};
         Result<std::vector<std::string>> r;
         try {
             errno = 0;
@@ -174,7 +174,7 @@ public:
                     r.value.push_back(std::move(name));
             }
             if (errno != 0)
-                r = {{}, last_errno()};
+                r = {{}, call_error()};
         } catch (const std::bad_alloc&) {
             r = {{}, SysError{ENOMEM}};
         }
@@ -186,7 +186,7 @@ public:
     {
         int d = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (d < 0)
-            return last_errno();
+            return call_error();
         const int synced = ::fsync(d);
         const int code = errno;
         ::close(d);
@@ -198,21 +198,21 @@ public:
 
     SysError link(const std::string& from, const std::string& to) override
     {
-        return ::link(from.c_str(), to.c_str()) == 0 ? SysError{} : last_errno();
+        return ::link(from.c_str(), to.c_str()) == 0 ? SysError{} : call_error();
     }
 
     SysError rename_replace(const std::string& from, const std::string& to) override
     {
-        return ::rename(from.c_str(), to.c_str()) == 0 ? SysError{} : last_errno();
+        return ::rename(from.c_str(), to.c_str()) == 0 ? SysError{} : call_error();
     }
 
     SysError rename_noreplace(const std::string& from, const std::string& to) override
     {
 #if defined(BNDTOOLS_HAVE_RENAMEAT2)
         return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? SysError{}
-                                                                                                  : last_errno();
+                                                                                                  : call_error();
 #elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
-        return ::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) == 0 ? SysError{} : last_errno();
+        return ::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) == 0 ? SysError{} : call_error();
 #else
         (void)from;
         (void)to;
@@ -224,9 +224,9 @@ public:
     {
 #if defined(BNDTOOLS_HAVE_RENAMEAT2)
         return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? SysError{}
-                                                                                          : last_errno();
+                                                                                          : call_error();
 #elif defined(BNDTOOLS_HAVE_RENAMEX_NP)
-        return ::renamex_np(a.c_str(), b.c_str(), RENAME_SWAP) == 0 ? SysError{} : last_errno();
+        return ::renamex_np(a.c_str(), b.c_str(), RENAME_SWAP) == 0 ? SysError{} : call_error();
 #else
         (void)a;
         (void)b;

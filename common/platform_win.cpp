@@ -17,7 +17,7 @@ namespace {
 // ReadFile and WriteFile take a 32-bit count.
 constexpr std::size_t kMaxChunk = 1u << 30;
 
-SysError last_error()
+SysError call_error()
 {
     return SysError{static_cast<int>(GetLastError())};
 }
@@ -80,7 +80,7 @@ FileInfo info_of(HANDLE h, bool refuse_links, SysError& error)
 {
     BY_HANDLE_FILE_INFORMATION i{};
     if (!GetFileInformationByHandle(h, &i)) {
-        error = last_error();
+        error = call_error();
         return {};
     }
     Kind kind = Kind::regular;
@@ -94,7 +94,7 @@ FileInfo info_of(HANDLE h, bool refuse_links, SysError& error)
 
 SysError ok_or_last(BOOL done)
 {
-    return done ? SysError{} : last_error();
+    return done ? SysError{} : call_error();
 }
 
 class WindowsFiles final : public FileSystem {
@@ -106,14 +106,14 @@ public:
             return {kNoHandle, p.error};
         DWORD attributes = GetFileAttributesW(p.text.c_str());
         if (attributes == kNoAttributes)
-            return {kNoHandle, last_error()};
+            return {kNoHandle, call_error()};
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) ||
             (links == Links::refuse && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
             return {kNoHandle, SysError{kNotRegular}};
         HANDLE h = CreateFileW(p.text.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE)
-            return {kNoHandle, last_error()};
+            return {kNoHandle, call_error()};
         if (GetFileType(h) != FILE_TYPE_DISK) {  // devices such as NUL or CON
             CloseHandle(h);
             return {kNoHandle, SysError{kNotRegular}};
@@ -131,7 +131,7 @@ public:
         HANDLE h = CreateFileW(p.text.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE)
-            return {kNoHandle, last_error()};
+            return {kNoHandle, call_error()};
         return {ours(h), {}};
     }
 
@@ -139,7 +139,7 @@ public:
     {
         DWORD got = 0;
         if (!ReadFile(win(h), buf.data(), static_cast<DWORD>(std::min(buf.size(), kMaxChunk)), &got, nullptr))
-            return {0, last_error()};
+            return {0, call_error()};
         return {got, {}};
     }
 
@@ -147,7 +147,7 @@ public:
     {
         DWORD put = 0;
         if (!WriteFile(win(h), data.data(), static_cast<DWORD>(std::min(data.size(), kMaxChunk)), &put, nullptr))
-            return {0, last_error()};
+            return {0, call_error()};
         if (put == 0)
             return {0, SysError{ERROR_DISK_FULL}};
         return {put, {}};
@@ -196,7 +196,7 @@ public:
         HANDLE h = CreateFileW(p.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, flags, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            SysError e = last_error();
+            SysError e = call_error();
             return {{}, not_found(e) ? SysError{} : e};
         }
         SysError e;
@@ -218,7 +218,7 @@ public:
             return p.error;
         if (CreateDirectoryW(p.text.c_str(), nullptr))
             return {};
-        SysError e = last_error();
+        SysError e = call_error();
         if (e.code != ERROR_ALREADY_EXISTS)
             return e;
         DWORD attributes = GetFileAttributesW(p.text.c_str());
@@ -234,7 +234,7 @@ public:
         WIN32_FIND_DATAW entry{};
         HANDLE find = FindFirstFileW(p.text.c_str(), &entry);
         if (find == INVALID_HANDLE_VALUE)
-            return {{}, last_error()};
+            return {{}, call_error()};
         Result<std::vector<std::string>> r;
         try {
             do {
@@ -242,7 +242,7 @@ public:
                 if (name != "." && name != "..")
                     r.value.push_back(std::move(name));
             } while (FindNextFileW(find, &entry));
-            if (SysError e = last_error(); e.code != ERROR_NO_MORE_FILES)
+            if (SysError e = call_error(); e.code != ERROR_NO_MORE_FILES)
                 r = {{}, e};
         } catch (const std::bad_alloc&) {
             r = {{}, SysError{ERROR_NOT_ENOUGH_MEMORY}};
@@ -366,7 +366,7 @@ SysError write_stream(Stream s, std::string_view bytes)
     while (!rest.empty()) {
         DWORD put = 0;
         if (!WriteFile(h, rest.data(), static_cast<DWORD>(std::min(rest.size(), kMaxChunk)), &put, nullptr))
-            return last_error();
+            return call_error();
         if (put == 0)
             return SysError{ERROR_DISK_FULL};
         rest.remove_prefix(put);
