@@ -1,9 +1,9 @@
 // bndjoin -- build bundles from their piece files
 //
-//     bndjoin BUNDLE...
+//     bndjoin [-d DIR] BUNDLE...
 //
-// Each bundle is built from the directory bndsplit writes its pieces to;
-// an old bundle is kept as BUNDLE.BAK.
+// Each bundle is built from the directory bndsplit writes its pieces to,
+// or from DIR; an old bundle is kept as BUNDLE.BAK.
 #include "command.hpp"
 #include "console.hpp"
 #include "join.hpp"
@@ -12,14 +12,17 @@
 
 namespace {
 
+constexpr Option kOptions[] = {{'d', "directory", true}};
+
 Outcome say_joining(const Piece& piece)
 {
     return say(piece_line(msg::kJoiningFormat, piece));
 }
 
-Outcome bndjoin_one(const std::string& bundle)
+Outcome bndjoin_one(const std::string& bundle, const CommandLine& cl)
 {
-    if (Outcome f = join_bundle(platform::system_files(), bundle, say_joining))
+    const std::string dir = cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle);
+    if (Outcome f = join_bundle(platform::system_files(), bundle, dir, say_joining))
         return f;
     return say(msg::kCompleted);
 }
@@ -28,5 +31,13 @@ Outcome bndjoin_one(const std::string& bundle)
 
 int tool_main(const Args& args)
 {
-    return run_files(args, {"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp}, bndjoin_one);
+    const ToolInfo tool{"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp, kOptions};
+    start_console(tool.name);
+    CommandLine cl;
+    if (std::optional<int> answered = read_command_line(args, tool, cl))
+        return *answered;
+    // One directory holds the pieces of one bundle.
+    if (cl.operands.empty() || (cl.has("directory") && cl.operands.size() != 1))
+        return fail_usage(tool.usage);
+    return run_files(cl, bndjoin_one);
 }

@@ -1,10 +1,10 @@
 // bndsplit -- cut a bundle into numbered piece files
 //
-//     bndsplit bundle [maxfiles]
+//     bndsplit [-l] [-d DIR] bundle [maxfiles]
 //
-// The pieces go into a directory named after the bundle. maxfiles is read
-// only when it is the sole extra argument; with a third argument both are
-// ignored and the limit stays 127.
+// The pieces go into a directory named after the bundle, or into DIR.
+// maxfiles is read only when it is the sole extra argument; with a third
+// argument both are ignored and the limit stays 127.
 #include "command.hpp"
 #include "console.hpp"
 #include "messages.hpp"
@@ -14,9 +14,68 @@
 
 namespace {
 
+constexpr Option kOptions[] = {{'l', "list", false}, {'d', "directory", true}};
+
 Outcome say_cutting(const Piece& piece)
 {
     return say(piece_line(msg::kCuttingFormat, piece));
+}
+
+// why_it_ended -- why a bundle's list of pieces ended, in words
+std::string why_it_ended(const PieceList& list)
+{
+    switch (list.end) {
+    case ListEnd::limit:
+        return format_text(msg::kEndsAtLimitFormat, list.limit);
+    case ListEnd::capacity:
+        return format_text(msg::kEndsAtCapacityFormat, kMaxPieces);
+    case ListEnd::end_zero:
+        return format_text(msg::kEndIsZeroFormat, list.entry);
+    case ListEnd::size_zero:
+        return format_text(msg::kSizeIsZeroFormat, list.entry);
+    case ListEnd::end_below_start:
+        return format_text(msg::kEndBelowStartFormat, list.entry, list.stop, list.start);
+    case ListEnd::too_large:
+        break;
+    }
+    return format_text(msg::kTooLargeFormat, list.entry, list.stop - list.start, kMaxPieceSize);
+}
+
+// list -- each piece's line, why the list ends with the bytes in no
+// piece, and each piece that runs past the end of the bundle
+Outcome list(const std::string& bundle, std::int32_t maxfiles)
+{
+    BundleSeen seen;
+    if (Outcome f = look_at_bundle(platform::system_files(), bundle, maxfiles, seen))
+        return f;
+    for (const Piece& piece : seen.list.pieces)
+        if (Outcome f = say_cutting(piece))
+            return f;
+    const Uncovered left = uncovered(seen.list.pieces, seen.size);
+    if (Outcome f = say(format_text(msg::kListEndFormat, why_it_ended(seen.list).c_str(),
+                                    static_cast<unsigned long long>(left.count))))
+        return f;
+    for (const Piece& piece : seen.list.pieces)
+        if (piece.end > seen.size)
+            if (Outcome f = say(format_text(msg::kPastTheEndFormat, piece.index, piece.end,
+                                            static_cast<unsigned long long>(seen.size)) + "\n"))
+                return f;
+    return {};
+}
+
+// note_left_out -- after a split, the bytes of the bundle in no piece
+// written, if any, as a detail line
+void note_left_out(const std::string& bundle, const BundleSeen& seen)
+{
+    const Uncovered left = uncovered(seen.list.pieces, seen.size);
+    if (left.count == 0)
+        return;
+    const std::string why = why_it_ended(seen.list);
+    const auto count = static_cast<unsigned long long>(left.count);
+    const std::string where = left.all_after
+                                  ? format_text(msg::kLeftAfterFormat, count, static_cast<unsigned long long>(left.after), why.c_str())
+                                  : format_text(msg::kLeftFromFormat, count, static_cast<unsigned long long>(left.first), why.c_str());
+    complain(format_text(msg::kDetailFormat, "bndsplit", bundle.c_str(), where.c_str()));
 }
 
 }  // namespace
@@ -25,16 +84,25 @@ int tool_main(const Args& args)
 {
     start_console("bndsplit");
     const ToolInfo tool{"bndsplit", format_text(msg::kSplitUsageFormat, args.empty() ? "bndsplit" : args[0].c_str()),
-                        msg::kSplitHelp};
-    if (std::optional<int> answered = standard_option(args, tool))
+                        msg::kSplitHelp, kOptions};
+    CommandLine cl;
+    if (std::optional<int> answered = read_command_line(args, tool, cl))
         return *answered;
-    if (args.size() < 2 || args.size() > 4)
+    if (cl.operands.empty() || cl.operands.size() > 3)
         return fail_usage(tool.usage);
-    const std::int32_t maxfiles = args.size() == 3 ? parse_count(args[2]) : kDefaultMaxFiles;
+    const std::string& bundle = cl.operands[0];
+    const std::int32_t maxfiles = cl.operands.size() == 2 ? parse_count(cl.operands[1]) : kDefaultMaxFiles;
+    if (cl.has("list"))
+        return report(guarded(bundle, [&] { return list(bundle, maxfiles); }));
 
-    const std::string& bundle = args[1];
-    Outcome r = guarded(bundle, [&] { return split_bundle(platform::system_files(), bundle, maxfiles, say_cutting); });
+    const std::string dir = cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle);
+    BundleSeen seen;
+    Outcome r = guarded(bundle, [&] {
+        return split_bundle(platform::system_files(), bundle, dir, maxfiles, say_cutting, seen);
+    });
     if (!r)
         r = say(msg::kCompleted);
+    if (!r)
+        note_left_out(bundle, seen);
     return report(r);
 }

@@ -36,9 +36,45 @@ using TableBytes = std::array<std::uint8_t, kTableSize>;
 // table_entry -- entry k of the table
 std::uint32_t table_entry(Table table, std::size_t k);
 
-// enumerate_pieces -- the pieces the table describes, at most `limit` of
-// them (none when limit <= 0) and never more than the table can hold
+// Why a list of pieces ended.
+enum class ListEnd {
+    limit,            // the limit given
+    capacity,         // the table's 127 pieces
+    end_zero,         // the first failing pair: its end is 0,
+    size_zero,        // its size is 0,
+    end_below_start,  // its end is below its start,
+    too_large,        // or its size exceeds kMaxPieceSize
+};
+
+// The pieces a table lists, and why the list ended: where a pair failed,
+// entry `entry` is its end and the pair is (start, stop).
+struct PieceList {
+    std::vector<Piece> pieces;
+    std::int32_t limit = 0;  // as it was given
+    ListEnd end = ListEnd::limit;
+    std::size_t entry = 0;
+    std::uint32_t start = 0;
+    std::uint32_t stop = 0;
+};
+
+// list_pieces -- the pieces the table describes, at most `limit` of them
+// (none when limit <= 0) and never more than the table can hold
+PieceList list_pieces(Table table, std::int32_t limit);
+
+// enumerate_pieces -- the pieces alone
 std::vector<Piece> enumerate_pieces(Table table, std::int32_t limit);
+
+// The bytes of a file that lie outside the table and every piece.
+struct Uncovered {
+    std::uint64_t count = 0;
+    std::uint64_t first = 0;        // where the first of them is
+    std::uint64_t after = 0;        // the end of the last piece, or of the table
+    bool all_after = false;         // whether every one of them lies after `after`
+};
+
+// uncovered -- of a file of `size` bytes, what the table and the pieces
+// leave out; the parts of pieces past the end of the file cover nothing
+Uncovered uncovered(std::span<const Piece> pieces, std::uint64_t size);
 
 // make_table -- the table with the given entries first (at most 128) and
 // zeros after them

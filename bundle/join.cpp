@@ -113,9 +113,9 @@ Outcome fill_bundle(const std::vector<PieceFile>& pieces, Output& out,
 
 }  // namespace
 
-Outcome join_bundle(FileSystem& fs, const std::string& bundle, const std::function<Outcome(const Piece&)>& started)
+Outcome join_bundle(FileSystem& fs, const std::string& bundle, const std::string& dir,
+                    const std::function<Outcome(const Piece&)>& started)
 {
-    const std::string dir = piece_dir_name(bundle);
     int count = 0;
     std::vector<PieceFile> pieces;
     if (Outcome f = count_pieces(fs, dir, count))

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "files.hpp"
+#include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
 #include "text.hpp"
@@ -20,8 +21,8 @@ struct Source {
 Failure past_the_end(const Source& src, const Piece& piece)
 {
     return tool_failure(Fault::read_failed, src.file.path(),
-                        format_text("piece %d ends at 0x%08x, past the end of the %llu-byte bundle", piece.index,
-                                    static_cast<unsigned>(piece.end), static_cast<unsigned long long>(src.info.size)));
+                        format_text(msg::kPastTheEndFormat, piece.index, static_cast<unsigned>(piece.end),
+                                    static_cast<unsigned long long>(src.info.size)));
 }
 
 // reaches_the_bundle -- a failure when a path reaches the bundle itself, as
@@ -61,26 +62,41 @@ Outcome write_piece(const Source& src, const Piece& piece, const std::string& di
     return committed;
 }
 
+// open_bundle -- the bundle open, its table read
+Outcome open_bundle(const InputFile& in, std::int32_t maxfiles, platform::FileInfo& info, BundleSeen& seen)
+{
+    if (in.error())
+        return system_failure(Fault::cannot_open, in.path(), in.error());
+    platform::Result<platform::FileInfo> r = in.fs().info(in.handle());
+    if (r.error)
+        return system_failure(Fault::cannot_open, in.path(), r.error);
+    info = r.value;
+    TableBytes table{};  // a short bundle reads as zeros
+    if (platform::Result<std::size_t> read = read_full(in.fs(), in.handle(), table); read.error)
+        return system_failure(Fault::cannot_open, in.path(), read.error);
+    seen = {list_pieces(table, maxfiles), info.size};
+    return {};
+}
+
 }  // namespace
 
-Outcome split_bundle(FileSystem& fs, const std::string& bundle, std::int32_t maxfiles,
-                     const std::function<Outcome(const Piece&)>& started)
+Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t maxfiles, BundleSeen& seen)
 {
     InputFile in(fs, bundle, platform::Links::follow);
-    if (in.error())
-        return system_failure(Fault::cannot_open, bundle, in.error());
-    platform::Result<platform::FileInfo> info = fs.info(in.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, bundle, info.error);
-    const Source src{in, info.value};
+    platform::FileInfo info;
+    return open_bundle(in, maxfiles, info, seen);
+}
 
-    TableBytes table{};  // a short bundle reads as zeros
-    if (platform::Result<std::size_t> r = read_full(fs, in.handle(), table); r.error)
-        return system_failure(Fault::cannot_open, bundle, r.error);
-
-    const std::string dir = piece_dir_name(bundle);
+Outcome split_bundle(FileSystem& fs, const std::string& bundle, const std::string& dir, std::int32_t maxfiles,
+                     const std::function<Outcome(const Piece&)>& started, BundleSeen& seen)
+{
+    InputFile in(fs, bundle, platform::Links::follow);
+    platform::FileInfo info;
+    if (Outcome f = open_bundle(in, maxfiles, info, seen))
+        return f;
+    const Source src{in, info};
     std::vector<std::uint8_t> buf;
-    for (const Piece& piece : enumerate_pieces(table, maxfiles)) {
+    for (const Piece& piece : seen.list.pieces) {
         if (Outcome f = started(piece))
             return f;
         // Known in advance: fail before touching any piece file of an

@@ -11,18 +11,32 @@
 #error "the build defines BNDTOOLS_VERSION"
 #endif
 
-std::optional<int> standard_option(const Args& args, const ToolInfo& tool)
+namespace {
+
+constexpr char kHelp[] = "help";
+constexpr char kVersion[] = "version";
+constexpr char kStdout[] = "stdout";
+
+}  // namespace
+
+std::optional<int> read_command_line(const Args& args, const ToolInfo& tool, CommandLine& cl)
 {
-    if (args.size() != 2)
-        return std::nullopt;
-    Outcome said;
-    if (args[1] == "--help")
-        said = say(tool.usage + std::string(tool.help));
-    else if (args[1] == "--version")
-        said = say(format_text(msg::kVersionFormat, tool.name, BNDTOOLS_VERSION));
-    else
-        return std::nullopt;
-    return report(said);
+    std::vector<Option> options(tool.options.begin(), tool.options.end());
+    options.push_back({'\0', kHelp, false});
+    options.push_back({'\0', kVersion, false});
+    WrongOption wrong;
+    std::optional<CommandLine> read = read_options(args, options, wrong);
+    if (!read) {
+        complain(tool.usage);
+        complain(format_text(msg::kDetailFormat, tool.name, wrong.option.c_str(), wrong.reason));
+        return kExitInput;
+    }
+    cl = std::move(*read);
+    if (cl.has(kHelp))
+        return report(say(tool.usage + std::string(tool.help)));
+    if (cl.has(kVersion))
+        return report(say(format_text(msg::kVersionFormat, tool.name, BNDTOOLS_VERSION)));
+    return std::nullopt;
 }
 
 Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
@@ -35,15 +49,19 @@ Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
     }
 }
 
-int run_files(const Args& args, const ToolInfo& tool, Outcome (*one)(const std::string& path))
+int run_files(const CommandLine& cl, Outcome (*one)(const std::string& path, const CommandLine& cl))
 {
-    start_console(tool.name);
-    if (std::optional<int> answered = standard_option(args, tool))
-        return *answered;
-    if (args.size() < 2)
-        return fail_usage(tool.usage);
+    const bool named = cl.operands.size() > 1 && !cl.has(kStdout);
     int status = kExitOk;
-    for (std::size_t i = 1; i < args.size(); ++i)
-        status = std::max(status, report(guarded(args[i], [&] { return one(args[i]); })));
+    for (std::size_t i = 0; i < cl.operands.size(); ++i) {
+        const std::string& file = cl.operands[i];
+        Outcome r = guarded(file, [&]() -> Outcome {
+            if (named)
+                if (Outcome f = say((i > 0 ? "\n" : "") + format_text(msg::kFileHeadFormat, file.c_str())))
+                    return f;
+            return one(file, cl);
+        });
+        status = std::max(status, report(r));
+    }
     return status;
 }

@@ -1,14 +1,16 @@
-// The command line the programs share: --help and --version, and the
-// FILE... lists of the tools that work on each file in turn.
+// The command line the programs share: options, --help and --version, and
+// the FILE... lists of the tools that work on each file in turn.
 #pragma once
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "failure.hpp"
+#include "options.hpp"
 
 // The command line as the program was started with it, its name first,
 // in UTF-8 on Windows.
@@ -18,24 +20,26 @@ using Args = std::vector<std::string>;
 // entry of the system (main, or wmain on Windows) calls it
 int tool_main(const Args& args);
 
-// What --help and --version tell of a program.
+// What a program takes and what --help and --version tell of it.
 struct ToolInfo {
-    const char* name;       // as --version and the detail lines give it
-    std::string usage;      // the usage line
-    std::string_view help;  // the paragraph --help prints after it
+    const char* name;                // as --version and the detail lines give it
+    std::string usage;               // the usage line
+    std::string_view help;           // what --help prints after it
+    std::span<const Option> options;  // besides --help and --version
 };
 
-// standard_option -- when the sole argument is --help or --version, print
-// the answer on standard output and give the exit status; otherwise none.
-// A file of such a name is reached as ./--help.
-std::optional<int> standard_option(const Args& args, const ToolInfo& tool);
+// read_command_line -- the options and operands; when the options are
+// --help or --version, their answer on standard output, or when one is
+// wrong, the usage line and a detail line saying which: then the exit
+// status to end with
+std::optional<int> read_command_line(const Args& args, const ToolInfo& tool, CommandLine& cl);
 
 // guarded -- what a step on a file came to, where an allocation failure
 // anywhere in it ends that file as no_memory
 Outcome guarded(const std::string& file, const std::function<Outcome()>& step);
 
-// run_files -- the whole run of a tool that takes FILE...: --help and
-// --version, the usage when no file is given, then `one` on each file in
-// order, whatever the earlier ones gave, each failure reported; the
-// highest exit status of any
-int run_files(const Args& args, const ToolInfo& tool, Outcome (*one)(const std::string& path));
+// run_files -- `one` on each operand in order, whatever the earlier ones
+// gave, each failure reported; with more than one, each file's lines
+// follow a line naming it, unless the data goes to standard output
+// (--stdout). The highest exit status of any.
+int run_files(const CommandLine& cl, Outcome (*one)(const std::string& path, const CommandLine& cl));

@@ -72,6 +72,14 @@ Outcome say(std::string_view text)
     return {};
 }
 
+Outcome say_data(std::span<const std::uint8_t> data)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    if (platform::SysError e = platform::write_stream(platform::Stream::out, bytes, platform::StreamMode::binary))
+        return system_failure(Fault::output_lost, kStandardOutput, e);
+    return {};
+}
+
 void complain(std::string_view text)
 {
     write_text(platform::Stream::err, text);  // a lost standard error has nowhere to be reported

@@ -7,6 +7,8 @@
 // known at once.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "failure.hpp"
@@ -28,6 +30,10 @@ void start_console(const char* program);
 
 // say -- a text to standard output; output_lost if it could not be written
 Outcome say(std::string_view text);
+
+// say_data -- bytes to standard output as they are, a console or not;
+// output_lost if they could not be written
+Outcome say_data(std::span<const std::uint8_t> data);
 
 // complain -- an English text to standard error
 void complain(std::string_view text);

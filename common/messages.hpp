@@ -133,35 +133,89 @@ inline constexpr std::string_view kPackUsage = "Usage: flz0pack (File)\n";
 // compressed (stream) size.
 inline constexpr char kPackedFormat[] = "original = %d -> compressed = %d\n";
 
-// What --help prints after the usage line, for each program.
+// What --help prints after the usage line, for each program: what it
+// does, then every option it takes.
 inline constexpr std::string_view kSplitHelp =
     "\n"
     "Cut a bundle (a BND file: pieces behind a 512-byte table of offsets) into\n"
     "numbered piece files 000, 001, ... in a directory named after it: DATA.BND\n"
     "gives DATA/, a name with no extension gets .d (SE gives SE.d/). maxfiles,\n"
     "when it is the only extra argument, limits the number of pieces (default\n"
-    "127; 0x prefix for hexadecimal). Each piece appears whole or not at all.\n";
+    "127; 0x prefix for hexadecimal). Each piece appears whole or not at all.\n"
+    "\n"
+    "Options, before the bundle:\n"
+    "  -l, --list           show the pieces the table lists, why the list ends and\n"
+    "                       how many bytes lie in no piece; write nothing\n"
+    "  -d, --directory=DIR  put the pieces in DIR\n"
+    "      --help           show this help\n"
+    "      --version        show the version\n"
+    "  --                   end the options: a bundle may start with '-'\n";
 inline constexpr std::string_view kJoinHelp =
     "\n"
     "Build each bundle from the piece files 000, 001, ... in the directory that\n"
     "bndsplit writes for it (DATA.BND from DATA/, SE from SE.d/), up to the first\n"
     "number missing; other names there are ignored. The old bundle is kept as\n"
     "BUNDLE.BAK, and an existing BUNDLE.BAK is never replaced. Nothing is written\n"
-    "unless every piece fits a bundle: 1 to 1261568 bytes, at most 127 of them.\n";
+    "unless every piece fits a bundle: 1 to 1261568 bytes, at most 127 of them.\n"
+    "\n"
+    "Options, before the bundles:\n"
+    "  -d, --directory=DIR  take the pieces from DIR; one BUNDLE only\n"
+    "      --help           show this help\n"
+    "      --version        show the version\n"
+    "  --                   end the options: a bundle may start with '-'\n";
 inline constexpr std::string_view kVarnixHelp =
     "\n"
     "Decompress each FLZ0 file in place, in the order given. The compressed file\n"
     "is kept as FILE.BAK, and an existing FILE.BAK is never replaced; the file\n"
     "keeps its permissions. Each file is handled on its own: a failure does not\n"
-    "stop the files after it, and the exit status is the highest of any file.\n";
-
+    "stop the files after it, and the exit status is the highest of any file.\n"
+    "\n"
+    "Options, before the files:\n"
+    "  -c, --stdout   write each decoded file to standard output; change no file\n"
+    "  -t, --test     decode each file in memory and show its sizes; write nothing\n"
+    "      --help     show this help\n"
+    "      --version  show the version\n"
+    "  --             end the options: a file may start with '-'\n";
 inline constexpr std::string_view kPackHelp =
     "\n"
     "Compress each file in place into an FLZ0 file, the smallest stream of that\n"
     "form whose last group every decoder reads right, checked by decoding it\n"
     "before it replaces the file. A file of at most 65535 bytes that does not\n"
     "start with FLZ0 is taken; the file keeps its permissions, and no backup is\n"
-    "kept. Each file is handled on its own, as by varnix.\n";
+    "kept. Each file is handled on its own, as by varnix.\n"
+    "\n"
+    "Options, before the files:\n"
+    "  -c, --stdout   write each FLZ0 file to standard output; change no file\n"
+    "      --help     show this help\n"
+    "      --version  show the version\n"
+    "  --             end the options: a file may start with '-'\n";
+
+// After the usage line, in the detail line, why an option is wrong.
+inline constexpr char kUnknownOption[] = "unknown option";
+inline constexpr char kNeedsValue[] = "needs a value";
+inline constexpr char kTakesNoValue[] = "takes no value";
+
+// bndsplit --list, after the pieces' lines: why the list ended, and how
+// many bytes of the bundle lie outside the table and every listed piece.
+inline constexpr char kListEndFormat[] = "list ends at %s; %llu bytes in no piece\n";
+// bndsplit --list: a listed piece that runs past the end of the bundle.
+inline constexpr char kPastTheEndFormat[] = "piece %d ends at 0x%08x, past the end of the %llu-byte bundle";
+// Why a list of pieces ended: the piece limit, the table's capacity, or
+// the entry that ends the first failing pair, and the rule it breaks.
+inline constexpr char kEndsAtLimitFormat[] = "the limit of %d pieces";
+inline constexpr char kEndsAtCapacityFormat[] = "the table's %d pieces";
+inline constexpr char kEndIsZeroFormat[] = "entry %zu: end 0";
+inline constexpr char kSizeIsZeroFormat[] = "entry %zu: size 0";
+inline constexpr char kEndBelowStartFormat[] = "entry %zu: end 0x%08x below start 0x%08x";
+inline constexpr char kTooLargeFormat[] = "entry %zu: size %u over %u";
+// bndsplit, after "Completed.", when bytes of the bundle are in no piece
+// written: where they are, and why the list ended, as the detail line.
+inline constexpr char kLeftAfterFormat[] = "%llu bytes after 0x%08llx are in no piece (%s)";
+inline constexpr char kLeftFromFormat[] = "%llu bytes are in no piece, the first at 0x%08llx (%s)";
+
+// varnix, flz0pack and bndjoin with more than one FILE: the line before
+// each file's lines, with an empty line before all but the first.
+inline constexpr char kFileHeadFormat[] = "==> %s <==\n";
 
 // Each program's name, as --version and the detail lines give it.
 inline constexpr char kVersionFormat[] = "%s (bndtools) %s\n";

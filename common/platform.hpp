@@ -147,9 +147,12 @@ std::string parent_dir(const std::string& path);
 // The standard streams.
 enum class Stream { out, err };
 
-// write_stream -- bytes to a standard stream, as they are; on Windows each
-// line feed goes out as CR LF
-SysError write_stream(Stream s, std::string_view bytes);
+// How a stream takes what is written: as text, each line feed going out
+// as CR LF on Windows, or as data, byte for byte everywhere.
+enum class StreamMode { text, binary };
+
+// write_stream -- bytes to a standard stream
+SysError write_stream(Stream s, std::string_view bytes, StreamMode mode = StreamMode::text);
 
 // is_console -- whether the stream is a console that takes Unicode text
 // (Windows); never on other systems, whose terminals take bytes

@@ -286,7 +286,7 @@ FileSystem& system_files()
     return files;
 }
 
-SysError write_stream(Stream s, std::string_view bytes)
+SysError write_stream(Stream s, std::string_view bytes, StreamMode)
 {
     const int out = s == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
     while (!bytes.empty()) {

@@ -352,14 +352,18 @@ FileSystem& system_files()
     return files;
 }
 
-SysError write_stream(Stream s, std::string_view bytes)
+SysError write_stream(Stream s, std::string_view bytes, StreamMode mode)
 {
-    // A redirected stream is a text stream: each line feed goes out as CR LF.
+    // A redirected text stream has each line feed go out as CR LF.
     std::string lines;
-    for (char c : bytes) {
-        if (c == '\n')
-            lines += '\r';
-        lines += c;
+    if (mode == StreamMode::binary) {
+        lines = bytes;
+    } else {
+        for (char c : bytes) {
+            if (c == '\n')
+                lines += '\r';
+            lines += c;
+        }
     }
     HANDLE h = stream_handle(s);
     std::string_view rest = lines;

@@ -49,37 +49,87 @@ Outcome write_beside(Output& out, const InputFile& in, std::span<const std::uint
     return out.copy_attributes_of(in.handle());
 }
 
-}  // namespace
-
-Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path,
-                            const std::function<Outcome(const Flz0Header&)>& sizes_read)
+// read_and_decode -- the open file checked as FLZ0 and decoded in memory;
+// `header_read` is told the header first, and a failure there stops it
+Outcome read_and_decode(const InputFile& in, const std::function<Outcome(const Flz0Header&)>& header_read,
+                        Buffer& decoded)
 {
-    InputFile in(fs, path, platform::Links::refuse);
-    if (in.error())
-        return system_failure(Fault::cannot_open, path, in.error());
     Buffer image;
-    if (Outcome f = allocate(image, kMaxImageSize, path, "the file's image"))
+    if (Outcome f = allocate(image, kMaxImageSize, in.path(), "the file's image"))
         return f;
     // As much of the file as any stream can need; the rest of a longer
     // file is never decoded.
     if (Outcome f = read_input(in, image))
         return f;
     if (!has_flz0_magic(image.span()))
-        return tool_failure(Fault::not_flz0, path, "does not start with \"FLZ0\"");
-
+        return tool_failure(Fault::not_flz0, in.path(), "does not start with \"FLZ0\"");
     const Flz0Header header = read_flz0_header(image.span());
-    if (Outcome f = sizes_read(header))
-        return f;  // nothing has been touched yet
-    if (Outcome f = backup_is_free(fs, path))
+    if (Outcome f = header_read(header))
         return f;
-    Buffer decoded;
-    if (Outcome f = allocate(decoded, header.original_size, path, "the decoded data"))
+    if (Outcome f = allocate(decoded, header.original_size, in.path(), "the decoded data"))
         return f;
     Decoded d = flz0_decode(flz0_stream(image.span()), decoded.span());
     if (d.status != DecodeStatus::ok)
-        return tool_failure(Fault::corrupt, path,
+        return tool_failure(Fault::corrupt, in.path(),
                             format_text("stream ends after %zu of %u bytes", d.produced, header.original_size));
+    return {};
+}
 
+// read_and_pack -- the open file read and compressed in memory into an
+// FLZ0 file, checked by decoding it again; `original` is its size
+Outcome read_and_pack(const InputFile& in, std::vector<std::uint8_t>& packed, std::size_t& original)
+{
+    Buffer data;
+    if (Outcome f = allocate(data, kMaxOriginalSize + 1, in.path(), "the file"))
+        return f;
+    if (Outcome f = read_input(in, data))
+        return f;
+    if (data.size > kMaxOriginalSize)
+        return tool_failure(Fault::too_large, in.path(),
+                            format_text("longer than the %zu bytes an FLZ0 file holds", kMaxOriginalSize));
+    if (has_flz0_magic(data.span()))
+        return tool_failure(Fault::already_flz0, in.path(), "starts with \"FLZ0\"");
+
+    std::optional<std::vector<std::uint8_t>> file = flz0_pack(data.span());
+    if (!file)
+        return tool_failure(Fault::too_large, in.path(),
+                            format_text("compressed, longer than the %zu bytes readers take", kMaxFlz0FileSize));
+    // Checked with the decoder that reads it back, before anything is replaced.
+    Buffer decoded;
+    if (Outcome f = allocate(decoded, data.size, in.path(), "checking the compressed data"))
+        return f;
+    if (flz0_decode(flz0_stream(*file), decoded.span()).status != DecodeStatus::ok ||
+        !std::equal(data.bytes.get(), data.bytes.get() + data.size, decoded.bytes.get()))
+        return tool_failure(Fault::write_failed, in.path(), "the compressed data does not decode to the file");
+    packed = std::move(*file);
+    original = data.size;
+    return {};
+}
+
+// opened -- a failure when the input could not be opened
+Outcome opened(const InputFile& in)
+{
+    if (in.error())
+        return system_failure(Fault::cannot_open, in.path(), in.error());
+    return {};
+}
+
+}  // namespace
+
+Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path,
+                            const std::function<Outcome(const Flz0Header&)>& sizes_read)
+{
+    InputFile in(fs, path, platform::Links::refuse);
+    if (Outcome f = opened(in))
+        return f;
+    Buffer decoded;
+    auto header_read = [&](const Flz0Header& header) -> Outcome {
+        if (Outcome f = sizes_read(header))
+            return f;  // nothing has been touched yet
+        return backup_is_free(fs, path);
+    };
+    if (Outcome f = read_and_decode(in, header_read, decoded))
+        return f;
     Output out(fs, path, OldFile::keep_as_backup, Durability::durable);
     if (Outcome f = write_beside(out, in, decoded.span()))
         return f;
@@ -87,40 +137,47 @@ Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path,
     return out.commit();
 }
 
+Outcome decode_file(platform::FileSystem& fs, const std::string& path,
+                    const std::function<Outcome(const Flz0Header&)>& sizes_read,
+                    const std::function<Outcome(std::span<const std::uint8_t>)>& decoded)
+{
+    InputFile in(fs, path, platform::Links::follow);
+    if (Outcome f = opened(in))
+        return f;
+    Buffer data;
+    if (Outcome f = read_and_decode(in, sizes_read, data))
+        return f;
+    return decoded(data.span());
+}
+
 Outcome compress_in_place(platform::FileSystem& fs, const std::string& path,
                           const std::function<Outcome(std::size_t original, std::size_t stream)>& packed)
 {
     InputFile in(fs, path, platform::Links::refuse);
-    if (in.error())
-        return system_failure(Fault::cannot_open, path, in.error());
-    Buffer data;
-    if (Outcome f = allocate(data, kMaxOriginalSize + 1, path, "the file"))
+    if (Outcome f = opened(in))
         return f;
-    if (Outcome f = read_input(in, data))
+    std::vector<std::uint8_t> file;
+    std::size_t original = 0;
+    if (Outcome f = read_and_pack(in, file, original))
         return f;
-    if (data.size > kMaxOriginalSize)
-        return tool_failure(Fault::too_large, path,
-                            format_text("longer than the %zu bytes an FLZ0 file holds", kMaxOriginalSize));
-    if (has_flz0_magic(data.span()))
-        return tool_failure(Fault::already_flz0, path, "starts with \"FLZ0\"");
-
-    std::optional<std::vector<std::uint8_t>> file = flz0_pack(data.span());
-    if (!file)
-        return tool_failure(Fault::too_large, path,
-                            format_text("compressed, longer than the %zu bytes readers take", kMaxFlz0FileSize));
-    // Checked with the decoder that reads it back, before anything is replaced.
-    Buffer decoded;
-    if (Outcome f = allocate(decoded, data.size, path, "checking the compressed data"))
-        return f;
-    if (flz0_decode(flz0_stream(*file), decoded.span()).status != DecodeStatus::ok ||
-        !std::equal(data.bytes.get(), data.bytes.get() + data.size, decoded.bytes.get()))
-        return tool_failure(Fault::write_failed, path, "the compressed data does not decode to the file");
-
     Output out(fs, path, OldFile::replace, Durability::durable);
-    if (Outcome f = write_beside(out, in, *file))
+    if (Outcome f = write_beside(out, in, file))
         return f;
-    if (Outcome f = packed(data.size, file->size() - kFlz0HeaderSize))
+    if (Outcome f = packed(original, file.size() - kFlz0HeaderSize))
         return f;
     in.close();
     return out.commit();
+}
+
+Outcome pack_file(platform::FileSystem& fs, const std::string& path,
+                  const std::function<Outcome(std::span<const std::uint8_t>)>& packed)
+{
+    InputFile in(fs, path, platform::Links::follow);
+    if (Outcome f = opened(in))
+        return f;
+    std::vector<std::uint8_t> file;
+    std::size_t original = 0;
+    if (Outcome f = read_and_pack(in, file, original))
+        return f;
+    return packed(file);
 }

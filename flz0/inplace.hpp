@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "failure.hpp"
@@ -16,9 +18,20 @@
 Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path,
                             const std::function<Outcome(const Flz0Header&)>& sizes_read);
 
+// decode_file -- decode path in memory: `sizes_read` is told the header,
+// then `decoded` gets the data; nothing is written
+Outcome decode_file(platform::FileSystem& fs, const std::string& path,
+                    const std::function<Outcome(const Flz0Header&)>& sizes_read,
+                    const std::function<Outcome(std::span<const std::uint8_t>)>& decoded);
+
 // compress_in_place -- compress path into path.$$$, check that it decodes
 // to the same bytes, then swap it in; no backup is kept. `packed` is told
 // the original and stream sizes once the new file is written, before it
 // takes the name; a failure there leaves the file as it was.
 Outcome compress_in_place(platform::FileSystem& fs, const std::string& path,
                           const std::function<Outcome(std::size_t original, std::size_t stream)>& packed);
+
+// pack_file -- compress path in memory, checked as compress_in_place
+// checks it; `packed` gets the whole FLZ0 file; nothing is written
+Outcome pack_file(platform::FileSystem& fs, const std::string& path,
+                  const std::function<Outcome(std::span<const std::uint8_t>)>& packed);

@@ -169,3 +169,22 @@ TEST_F(Bndjoin, WhatIsNoRegularFileIsRefused)
     }
 }
 
+
+TEST_F(Bndjoin, DirectoryOptionTakesThePiecesFromThereForOneBundleOnly)
+{
+    const std::vector<std::string> pieces = {"first", "second"};
+    write_pieces(dir / "elsewhere", pieces);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-d", "elsewhere", "NEW.BND"},
+                                                 {"--directory=elsewhere", "NEW.BND"}}) {
+        fs::remove(dir / "NEW.BND");
+        fs::remove(dir / "NEW.BND.BAK");
+        RunResult r = join(args);
+        EXPECT_EQ(r.status, 0) << args[0] << r.err;
+        EXPECT_EQ(r.out, console(joining(pieces))) << args[0];
+        EXPECT_EQ(read_file(dir / "NEW.BND"), make_bundle(pieces)) << args[0];
+    }
+    RunResult r = join({"-d", "elsewhere", "A.BND", "B.BND"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, console("Usage: bndjoin [.BND type file]...\n"));
+    EXPECT_FALSE(fs::exists(dir / "A.BND"));
+}

@@ -412,3 +412,125 @@ TEST_F(Bndsplit, BundleCutAtEveryOffsetNeverYieldsAnInventedByte)
         }
     }
 }
+
+namespace {
+
+// bundle_of -- a bundle with the given table entries, of `size` bytes, its
+// bytes after the table varied
+std::string bundle_of(std::vector<std::uint32_t> entries, std::size_t size)
+{
+    std::string b(size, '\0');
+    for (std::size_t i = kTableSize; i < size; ++i)
+        b[i] = static_cast<char>(i * 7 + 3);
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        for (std::size_t byte = 0; byte < 4; ++byte)
+            b[k * 4 + byte] = static_cast<char>(entries[k] >> (8 * byte));
+    return b;
+}
+
+// What a bundle's list and a split say of it.
+struct Layout {
+    const char* what;
+    std::string bundle;
+    std::vector<std::string> args;  // after the bundle
+    std::string lines;              // the pieces' lines
+    std::string list_end;           // the line that ends --list
+    std::string past_end;           // --list's lines for pieces past the end
+    std::string note;               // the note after "Completed.", "" for none
+};
+
+std::vector<Layout> layouts()
+{
+    std::vector<std::uint32_t> full;
+    for (std::uint32_t k = 0; k < 128; ++k)
+        full.push_back(512 + 10 * k);
+    const std::string three = make_bundle(kPieces);
+    return {
+        {"a piece over the largest size, and a tail", bundle_of({0x200, 0x20a, 0x20a + 1261569}, 0x20a + 1261569 + 10), {},
+         cutting(0, 0x200, 0x20a), "list ends at entry 2: size 1261569 over 1261568; 1261579 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 1261579 bytes after 0x0000020a are in no piece (entry 2: size 1261569 over 1261568)\n"},
+        {"the limit", three, {"2"}, cut_lines(kPieces, 2), "list ends at the limit of 2 pieces; 23 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 23 bytes after 0x0000021c are in no piece (the limit of 2 pieces)\n"},
+        {"a negative limit", three, {"0x-1"}, "", "list ends at the limit of -1 pieces; 51 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 51 bytes after 0x00000200 are in no piece (the limit of -1 pieces)\n"},
+        {"a full table", bundle_of(full, 512 + 1270), {}, [] {
+             std::string s;
+             for (int k = 0; k < 127; ++k)
+                 s += cutting(k, 512 + 10 * k, 522 + 10 * k);
+             return s;
+         }(),
+         "list ends at the table's 127 pieces; 0 bytes in no piece\n", "", ""},
+        {"an end of 0, nothing left out", three, {}, cut_lines(kPieces, 3), "list ends at entry 4: end 0; 0 bytes in no piece\n",
+         "", ""},
+        {"a size of 0", bundle_of({512, 600, 600, 700}, 700), {}, cutting(0, 512, 600),
+         "list ends at entry 2: size 0; 100 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 100 bytes after 0x00000258 are in no piece (entry 2: size 0)\n"},
+        {"an end below its start", bundle_of({0x2000, 0x3000, 0x2000}, 0x3000), {}, cutting(0, 0x2000, 0x3000),
+         "list ends at entry 2: end 0x00002000 below start 0x00003000; 7680 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 7680 bytes are in no piece, the first at 0x00000200 (entry 2: end 0x00002000 below start 0x00003000)\n"},
+        {"bytes between pieces and after them", bundle_of({600, 700}, 800), {}, cutting(0, 600, 700),
+         "list ends at entry 2: end 0; 188 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 188 bytes are in no piece, the first at 0x00000200 (entry 2: end 0)\n"},
+        {"no piece at all, as in a picture", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(992, 'p'), {}, "",
+         "list ends at entry 1: end 0x0a1a0a0d below start 0x474e5089; 488 bytes in no piece\n", "",
+         "bndsplit: OVER.BND: 488 bytes after 0x00000200 are in no piece (entry 1: end 0x0a1a0a0d below start 0x474e5089)\n"},
+        {"a piece past the end", three.substr(0, three.size() - 1), {}, cut_lines(kPieces, 3),
+         "list ends at entry 4: end 0; 0 bytes in no piece\n",
+         "piece 2 ends at 0x00000233, past the end of the 562-byte bundle\n", ""},
+    };
+}
+
+}  // namespace
+
+TEST_F(Bndsplit, ListShowsThePiecesWhyTheListEndsAndWhatIsLeftOutAndWritesNothing)
+{
+    for (const Layout& c : layouts()) {
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        write_file(dir / "OVER.BND", c.bundle);
+        std::vector<std::string> args = {"-l", "OVER.BND"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = split(args);
+        EXPECT_EQ(r.status, 0) << c.what;
+        EXPECT_EQ(r.out, console(c.lines + c.list_end + c.past_end)) << c.what;
+        EXPECT_EQ(r.err, "") << c.what;
+        EXPECT_EQ(file_names(dir), std::vector<std::string>{"OVER.BND"}) << c.what;
+    }
+}
+
+TEST_F(Bndsplit, ASplitThatLeavesBytesOutSaysHowManyAndWhereAfterCompleted)
+{
+    for (const Layout& c : layouts()) {
+        if (!c.past_end.empty())
+            continue;  // that split fails at the piece
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        write_file(dir / "OVER.BND", c.bundle);
+        std::vector<std::string> args = {"OVER.BND"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = split(args);
+        EXPECT_EQ(r.status, 0) << c.what;
+        EXPECT_EQ(r.out, console(c.lines + kCompleted)) << c.what;
+        EXPECT_EQ(r.err, console(c.note)) << c.what;
+    }
+}
+
+TEST_F(Bndsplit, DirectoryOptionPutsThePiecesThereWithEveryPieceRule)
+{
+    write_file(dir / "DATA.BND", make_bundle(kPieces));
+    fs::create_directory(dir / "ro");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-d", "out/a", "DATA.BND"},
+                                                 {"--directory=out/a", "DATA.BND"}, {"-dout/a", "DATA.BND", "3"}}) {
+        fs::create_directories(dir / "out");
+        RunResult r = split(args);
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_EQ(r.out, console(cut_lines(kPieces, 3) + kCompleted)) << args[0];
+        expect_pieces(dir / "out" / "a", 3);
+        EXPECT_FALSE(fs::exists(dir / "DATA")) << args[0];
+        fs::remove_all(dir / "out");
+    }
+    // Made only for a piece.
+    RunResult r = split({"-d", "none", "DATA.BND", "0"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(fs::exists(dir / "none"));
+}

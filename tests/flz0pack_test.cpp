@@ -97,3 +97,26 @@ TEST_F(Flz0pack, RefusalsLeaveTheFileAsItWas)
     EXPECT_EQ(file_names(dir), (std::vector<std::string>{"BIG", "D", "MAGIC", "NOISE", "PACKED"}));
 }
 
+
+TEST_F(Flz0pack, StdoutOptionWritesTheFlz0FileThereAndTouchesNoFile)
+{
+    const std::string text = text_of(5000);
+    write_file(dir / "F", text);
+    write_file(dir / "G", "a second, shorter file; a second, shorter file");
+    const Snapshot before = snapshot(dir);
+    RunResult r = pack({"-c", "F"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::optional<std::vector<std::uint8_t>> back = flz0_reference_decode(bytes(r.out));
+    EXPECT_TRUE(back && std::string(back->begin(), back->end()) == text);
+    EXPECT_EQ(snapshot(dir), before);
+
+    // Two files: the two FLZ0 files end to end, and no line between them.
+    RunResult both = pack({"--stdout", "F", "G"});
+    EXPECT_EQ(both.status, 0);
+    ASSERT_GT(both.out.size(), r.out.size());
+    EXPECT_EQ(both.out.substr(0, r.out.size()), r.out);
+    back = flz0_reference_decode(bytes(both.out.substr(r.out.size())));
+    EXPECT_TRUE(back && std::string(back->begin(), back->end()) == "a second, shorter file; a second, shorter file");
+    EXPECT_EQ(snapshot(dir), before);
+}

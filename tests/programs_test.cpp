@@ -165,6 +165,13 @@ TEST_F(Programs, EachFileIsHandledOnItsOwnAndTheHighestStatusWins)
         EXPECT_EQ(read_file(dir / args[1]), refused) << t.name;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << t.name << ": " << r.err;
         EXPECT_NE(r.err.find(std::string(t.name) + ": B:"), std::string::npos) << t.name << ": " << r.err;
+        // Each file's lines follow a line naming it; none when there is one file.
+        for (const std::string& name : args)
+            EXPECT_NE(r.out.find(console("==> " + name + " <==\n")), std::string::npos) << t.name << ": " << r.out;
+        EXPECT_TRUE(r.out.starts_with("==> ")) << t.name;
+        clear();
+        RunResult one = run(t, {t.input(dir, "A")});
+        EXPECT_EQ(one.out.find("==>"), std::string::npos) << t.name;
     }
 }
 

@@ -135,7 +135,7 @@ const Sequence kSequences[] = {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
              write_file(d / "B" / ("00" + std::to_string(k)), kNewPieces[k]);
      },
-     [](platform::FileSystem& fs, const fs::path& d) { return join_bundle(fs, at(d, "B.BND"), ignore_piece); },
+     [](platform::FileSystem& fs, const fs::path& d) { return join_bundle(fs, at(d, "B.BND"), at(d, "B"), ignore_piece); },
      [](const fs::path& d) {
          return read_file(d / "B.BND") == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"});
      },
@@ -164,7 +164,10 @@ const Sequence kSequences[] = {
          for (std::size_t k = 0; k < kOldPieces.size(); ++k)
              write_file(d / "B" / ("00" + std::to_string(k)), kOldPieces[k]);
      },
-     [](platform::FileSystem& fs, const fs::path& d) { return split_bundle(fs, at(d, "B.BND"), 127, ignore_piece); },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         BundleSeen seen;
+         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), 127, ignore_piece, seen);
+     },
      [](const fs::path& d) {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
              if (read_file(d / "B" / ("00" + std::to_string(k))) != kNewPieces[k])

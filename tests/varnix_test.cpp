@@ -75,7 +75,9 @@ TEST_F(Varnix, EachFileIsHandledOnItsOwnAndTheHighestStatusWins)
     write_file(dir / "D.BAK", "precious");
     RunResult r = varnix({"A", "B", "C", "D", "A"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, console(sizes_line(a) + sizes_line(c) + sizes_line(flz0_encode("fourth"))));
+    // Each file's lines follow a line naming it, as head writes them.
+    EXPECT_EQ(r.out, console("==> A <==\n" + sizes_line(a) + "\n==> B <==\n\n==> C <==\n" + sizes_line(c) +
+                             "\n==> D <==\n" + sizes_line(flz0_encode("fourth")) + "\n==> A <==\n"));
     EXPECT_EQ(read_file(dir / "A"), kData);
     EXPECT_EQ(read_file(dir / "C"), "third file");
     EXPECT_EQ(read_file(dir / "C.BAK"), c);
@@ -222,4 +224,39 @@ TEST_F(Varnix, NamesAppendToTheWholeArgumentOfAnyLength)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dir / name), kData);
     EXPECT_EQ(read_file(dir / (name + ".BAK")), file);
+}
+
+TEST_F(Varnix, StdoutAndTestOptionsDecodeWithoutTouchingAnyFile)
+{
+    const std::string a = flz0_encode(kData), c = flz0_encode("third file");
+    const std::string cut = a.substr(0, a.size() - 1);
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // as the program writes it: data byte for byte, lines as text
+        bool lines;
+    } cases[] = {
+        {"-c: the data alone, byte for byte", {"-c", "A"}, 0, kData, false},
+        {"--stdout: each file's data in turn, with no line naming it", {"--stdout", "A", "C"}, 0, kData + "third file", false},
+        {"-c: a file that is not FLZ0 is reported, the others written", {"-c", "A", "B", "C"}, 1, kData + "third file", false},
+        {"-c: a stream cut short gives no byte of it", {"-c", "CUT"}, 1, "", false},
+        {"-t: the size line alone", {"-t", "A"}, 0, sizes_line(a), true},
+        {"--test: a stream cut short", {"--test", "CUT"}, 1, sizes_line(a), true},
+        {"-t: each file named", {"-t", "A", "B", "C"}, 1,
+         "==> A <==\n" + sizes_line(a) + "\n==> B <==\n\n==> C <==\n" + sizes_line(c), true},
+    };
+    for (const auto& k : cases) {
+        for (const std::string& name : file_names(dir))
+            fs::remove(dir / name);
+        write_file(dir / "A", a);
+        write_file(dir / "B", "not FLZ0");
+        write_file(dir / "C", c);
+        write_file(dir / "CUT", cut);
+        const Snapshot before = snapshot(dir);
+        RunResult r = varnix(k.args);
+        EXPECT_EQ(r.status, k.status) << k.what;
+        EXPECT_TRUE(r.out == (k.lines ? console(k.out) : k.out)) << k.what << ": " << r.out;
+        EXPECT_EQ(snapshot(dir), before) << k.what;
+    }
 }

@@ -1,0 +1,122 @@
+// The options every tool reads alike: the reader on its own, then each
+// program's options run for real.
+#include "options.hpp"
+
+#include "flz0_files.hpp"
+#include "flz0_reference.hpp"
+#include "messages.hpp"
+#include "support.hpp"
+
+namespace {
+
+const Option kSome[] = {{'l', "list", false}, {'x', "decode", false}, {'d', "directory", true}};
+
+std::string shown(const std::optional<CommandLine>& cl, const WrongOption& wrong)
+{
+    if (!cl)
+        return wrong.option + ": " + wrong.reason;
+    std::string out;
+    for (const auto& [name, value] : cl->options)
+        out += name + "=" + value + " ";
+    out += "|";
+    for (const std::string& o : cl->operands)
+        out += " " + o;
+    return out;
+}
+
+}  // namespace
+
+TEST(ReadOptions, OptionsComeFirstAndEndAtTheFirstOperandOrAtDashDash)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* expected;
+    } cases[] = {
+        {{"p"}, "|"},
+        {{"p", "B"}, "| B"},
+        {{"p", "B", "-1"}, "| B -1"},                 // after an operand, "-1" is an operand
+        {{"p", "-l", "B"}, "list= | B"},
+        {{"p", "-lx", "B"}, "decode= list= | B"},     // grouped
+        {{"p", "-ldD", "B"}, "directory=D list= | B"},  // the rest of a group is the value
+        {{"p", "-d", "D", "B"}, "directory=D | B"},
+        {{"p", "--directory=D", "B"}, "directory=D | B"},
+        {{"p", "--directory", "D", "B"}, "directory=D | B"},
+        {{"p", "--directory=", "B"}, "directory= | B"},
+        {{"p", "-d", "D1", "-d", "D2", "B"}, "directory=D2 | B"},  // the last wins
+        {{"p", "--", "-l"}, "| -l"},
+        {{"p", "-l", "--", "--", "B"}, "list= | -- B"},
+        {{"p", "-", "-l"}, "| - -l"},                 // "-" alone is an operand
+        {{"p", "-q"}, "-q: unknown option"},
+        {{"p", "-lq", "B"}, "-q: unknown option"},
+        {{"p", "--quiet"}, "--quiet: unknown option"},
+        {{"p", "--lis"}, "--lis: unknown option"},      // no abbreviations
+        {{"p", "-d"}, "-d: needs a value"},
+        {{"p", "--directory"}, "--directory: needs a value"},
+        {{"p", "--list=yes"}, "--list: takes no value"},
+        {{"p", "B", "-q"}, "| B -q"},
+    };
+    for (const auto& c : cases) {
+        WrongOption wrong;
+        std::optional<CommandLine> cl = read_options(c.args, kSome, wrong);
+        EXPECT_EQ(shown(cl, wrong), c.expected) << testing::PrintToString(c.args);
+    }
+}
+
+namespace {
+
+struct Program {
+    const char* name;
+    const char* exe;
+    const char* usage;
+    std::vector<std::string> options;  // every option --help must list
+};
+
+const Program kPrograms[] = {
+    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", {"-l, --list", "-d, --directory=DIR"}},
+    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", {"-d, --directory=DIR"}},
+    {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", {"-c, --stdout", "-t, --test"}},
+    {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", {"-c, --stdout"}},
+};
+
+using Options = ScratchTest;
+
+}  // namespace
+
+TEST_F(Options, AWrongOptionGivesTheUsageAndSaysWhichAndNothingIsTouched)
+{
+    write_file(dir / "F", "untouched");
+    for (const Program& p : kPrograms) {
+        const struct {
+            std::vector<std::string> args;
+            const char* detail;
+        } cases[] = {
+            {{"-q", "F"}, "-q: unknown option"},
+            {{"--quiet", "F"}, "--quiet: unknown option"},
+            {{"--help=x"}, "--help: takes no value"},
+        };
+        for (const auto& c : cases) {
+            RunResult r = run_tool(p.exe, p.name, c.args, dir);
+            EXPECT_EQ(r.status, 1) << p.name;
+            EXPECT_EQ(r.out, "") << p.name;
+            EXPECT_EQ(r.err, console(std::string(p.usage) + p.name + ": " + c.detail + "\n")) << p.name;
+        }
+    }
+    EXPECT_EQ(file_names(dir), std::vector<std::string>{"F"});
+    EXPECT_EQ(read_file(dir / "F"), "untouched");
+}
+
+TEST_F(Options, HelpListsEveryOptionAndAFileMayStartWithADashAfterDashDash)
+{
+    for (const Program& p : kPrograms) {
+        RunResult r = run_tool(p.exe, p.name, {"--help"}, dir);
+        EXPECT_EQ(r.status, 0) << p.name;
+        for (std::string option : p.options)
+            EXPECT_NE(r.out.find(option), std::string::npos) << p.name << " --help lacks " << option;
+        for (const char* standard : {"      --help", "      --version", "\n  --  "})
+            EXPECT_NE(r.out.find(standard), std::string::npos) << p.name << " --help lacks " << standard;
+        // A file named like an option, after "--", is a file: here a missing one.
+        r = run_tool(p.exe, p.name, {"--", "--help"}, dir);
+        EXPECT_EQ(r.status, 1) << p.name;
+        EXPECT_TRUE(r.err.starts_with(message(msg::kCannotOpen) + p.name + ": --help")) << p.name << ": " << r.err;
+    }
+}
