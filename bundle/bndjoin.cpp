@@ -1,30 +1,57 @@
 // bndjoin -- build bundles from their piece files
 //
-//     bndjoin [-d DIR] BUNDLE...
+//     bndjoin [-d DIR] [--as-is] BUNDLE...
 //
 // Each bundle is built from the directory bndsplit writes its pieces to,
-// or from DIR; an old bundle is kept as BUNDLE.BAK.
+// or from DIR, in the old bundle's layout where it can be kept; a piece
+// beside an FLZ0 NNN.BAK is stored compressed again unless --as-is. An
+// old bundle is kept as BUNDLE.BAK.
 #include "command.hpp"
 #include "console.hpp"
 #include "join.hpp"
 #include "messages.hpp"
 #include "naming.hpp"
+#include "text.hpp"
 
 namespace {
 
-constexpr Option kOptions[] = {{'d', "directory", true}};
+constexpr Option kOptions[] = {{'d', "directory", true}, {'\0', "as-is", false}};
 
 Outcome say_joining(const Piece& piece)
 {
     return say(piece_line(msg::kJoiningFormat, piece));
 }
 
+// why_not_kept -- why an old bundle's layout was not kept, in words
+std::string why_not_kept(const Layout& layout)
+{
+    switch (layout.lost) {
+    case LayoutLost::other_count:
+        return format_text(msg::kOtherCountFormat, layout.old_count, layout.pieces.size());
+    case LayoutLost::in_the_table:
+        return msg::kInTheTable;
+    case LayoutLost::past_the_end:
+        return msg::kPastItsEnd;
+    case LayoutLost::too_far:
+    case LayoutLost::none:
+        break;
+    }
+    return msg::kTooFar;
+}
+
 Outcome bndjoin_one(const std::string& bundle, const CommandLine& cl)
 {
-    const std::string dir = cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle);
-    if (Outcome f = join_bundle(platform::system_files(), bundle, dir, say_joining))
+    const JoinOptions options{cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle), cl.has("as-is")};
+    JoinSeen seen;
+    if (Outcome f = join_bundle(platform::system_files(), bundle, options, say_joining, seen))
         return f;
-    return say(msg::kCompleted);
+    if (Outcome f = say(msg::kCompleted))
+        return f;
+    if (seen.replaced && seen.layout.lost != LayoutLost::none) {
+        const std::string why = format_text(msg::kLayoutNotKeptFormat, why_not_kept(seen.layout).c_str());
+        complain(format_text(msg::kDetailFormat, "bndjoin", bundle.c_str(), why.c_str()));
+    }
+    return {};
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // bndsplit -- cut a bundle into numbered piece files
 //
-//     bndsplit [-l] [-d DIR] bundle [maxfiles]
+//     bndsplit [-l] [-x] [-d DIR] bundle [maxfiles]
 //
-// The pieces go into a directory named after the bundle, or into DIR.
+// The pieces go into a directory named after the bundle, or into DIR;
+// with -x each FLZ0 piece is written decoded, as varnix would leave it.
 // maxfiles is read only when it is the sole extra argument; with a third
 // argument both are ignored and the limit stays 127.
+#include <algorithm>
+
 #include "command.hpp"
 #include "console.hpp"
 #include "messages.hpp"
@@ -14,11 +17,21 @@
 
 namespace {
 
-constexpr Option kOptions[] = {{'l', "list", false}, {'d', "directory", true}};
+constexpr Option kOptions[] = {{'l', "list", false}, {'x', "decode", false}, {'d', "directory", true}};
 
 Outcome say_cutting(const Piece& piece)
 {
     return say(piece_line(msg::kCuttingFormat, piece));
+}
+
+Outcome say_sizes(const Flz0Header& header)
+{
+    return say(format_text(msg::kSizesFormat, header.compressed_size, header.original_size));
+}
+
+Outcome say_removing(const std::string& name)
+{
+    return say(format_text(msg::kRemovingFormat, name.c_str()));
 }
 
 // why_it_ended -- why a bundle's list of pieces ended, in words
@@ -95,14 +108,17 @@ int tool_main(const Args& args)
     if (cl.has("list"))
         return report(guarded(bundle, [&] { return list(bundle, maxfiles); }));
 
-    const std::string dir = cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle);
+    const SplitOptions options{cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle), maxfiles,
+                               cl.has("decode")};
+    // A piece that cannot be decoded is reported, and the run goes on.
+    int status = kExitOk;
+    const SplitEvents events{say_cutting, say_sizes, [&](const Failure& f) { status = std::max(status, report(f)); },
+                             say_removing};
     BundleSeen seen;
-    Outcome r = guarded(bundle, [&] {
-        return split_bundle(platform::system_files(), bundle, dir, maxfiles, say_cutting, seen);
-    });
+    Outcome r = guarded(bundle, [&] { return split_bundle(platform::system_files(), bundle, options, events, seen); });
     if (!r)
         r = say(msg::kCompleted);
     if (!r)
         note_left_out(bundle, seen);
-    return report(r);
+    return std::max(status, report(r));
 }

@@ -41,13 +41,15 @@ PieceList list_pieces(Table table, std::int32_t limit)
             list.end = ListEnd::capacity;
             break;
         }
-        if (k >= limit) {
-            list.end = ListEnd::limit;
-            break;
-        }
         const auto at = static_cast<std::size_t>(k);
         Piece p{k, table_entry(table, at), table_entry(table, at + 1)};
-        if (std::optional<ListEnd> rule = failing_rule(p)) {
+        const std::optional<ListEnd> rule = failing_rule(p);
+        if (k >= limit) {
+            list.end = ListEnd::limit;
+            list.more = !rule;
+            break;
+        }
+        if (rule) {
             list.end = *rule;
             list.entry = at + 1;
             list.start = p.start;

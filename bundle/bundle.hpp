@@ -52,6 +52,7 @@ struct PieceList {
     std::vector<Piece> pieces;
     std::int32_t limit = 0;  // as it was given
     ListEnd end = ListEnd::limit;
+    bool more = false;       // the limit left out pieces the table lists
     std::size_t entry = 0;
     std::uint32_t start = 0;
     std::uint32_t stop = 0;

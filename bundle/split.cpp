@@ -1,5 +1,6 @@
 #include "split.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "files.hpp"
@@ -37,29 +38,150 @@ Outcome reaches_the_bundle(const Source& src, const std::string& path)
     return {};
 }
 
-// write_piece -- one piece, under its final name once it is complete, so
-// that its name holds either an earlier run's piece or this one, never a part
-Outcome write_piece(const Source& src, const Piece& piece, const std::string& dir, std::vector<std::uint8_t>& buf)
+// committed -- an output's commit, as bndsplit reports it: with one
+// message for every piece that cannot be made, named or not
+Outcome committed(Output& out)
 {
-    // Not synced: a piece is as durable as any copied file, and syncing
-    // each would cost several times the copy.
-    Output out(src.file.fs(), dir + "/" + piece_file_name(piece.index), OldFile::replace, Durability::cached);
+    Outcome f = out.commit();
+    if (f && f->fault == Fault::cannot_rename)
+        f->fault = Fault::write_failed;
+    return f;
+}
+
+// start_output -- an output for a piece file, made once every name it
+// uses is found not to reach the bundle. Not synced: a piece is as durable
+// as any copied file, and syncing each would cost several times the copy.
+Outcome start_output(const Source& src, Output& out)
+{
     for (const std::string& name : {out.temp(), out.path()})
         if (Outcome f = reaches_the_bundle(src, name))
             return f;
-    if (Outcome f = out.create())
+    return out.create();
+}
+
+// remove_stale -- a regular file of an earlier run at path, if any, removed
+Outcome remove_stale(FileSystem& fs, const std::string& dir, const std::string& name, const SplitEvents& events)
+{
+    const std::string path = dir + "/" + name;
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::write_failed, path, there.error);
+    if (there.value.kind != platform::Kind::regular)
+        return {};
+    if (Outcome f = events.removing(name))
         return f;
+    if (platform::SysError e = fs.remove(path))
+        return system_failure(Fault::write_failed, path, e);
+    return {};
+}
+
+// write_decoded -- an FLZ0 piece as varnix would leave it: decoded under
+// its name, its own bytes beside it as <nnn>.BAK, each whole or not at all
+Outcome write_decoded(const Source& src, const std::string& path, std::span<const std::uint8_t> packed,
+                      std::span<const std::uint8_t> decoded)
+{
+    FileSystem& fs = src.file.fs();
+    Output backup(fs, path + kBackupSuffix, OldFile::replace, Durability::cached);
+    Output plain(fs, path, OldFile::replace, Durability::cached);
+    for (Output* out : {&backup, &plain})
+        if (Outcome f = start_output(src, *out))
+            return f;
+    if (Outcome f = backup.write(packed))
+        return f;
+    if (Outcome f = plain.write(decoded))
+        return f;
+    if (Outcome f = committed(backup))
+        return f;
+    return committed(plain);
+}
+
+// write_raw -- a piece as it stands, from memory; an <nnn>.BAK of an
+// earlier run beside it is removed
+Outcome write_raw(const Source& src, const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    Output out(src.file.fs(), path, OldFile::replace, Durability::cached);
+    if (Outcome f = start_output(src, out))
+        return f;
+    if (Outcome f = out.write(bytes))
+        return f;
+    return committed(out);
+}
+
+// decode_piece -- with decode: the piece read whole, and written decoded
+// where it is an FLZ0 file that decodes, else as it stands
+Outcome decode_piece(const Source& src, const Piece& piece, const std::string& path, const SplitEvents& events,
+                     bool& raw)
+{
+    std::vector<std::uint8_t> bytes(piece.size());
+    platform::Result<std::size_t> r = read_full(src.file.fs(), src.file.handle(), bytes);
+    if (r.error)
+        return system_failure(Fault::read_failed, src.file.path(), r.error);
+    if (r.value != bytes.size())
+        return past_the_end(src, piece);
+    raw = true;
+    if (!has_flz0_magic(bytes))
+        return write_raw(src, path, bytes);
+    const Flz0Header header = read_flz0_header(bytes);
+    if (Outcome f = events.decoding(header))
+        return f;
+    // Decoded as varnix decodes a file: from as much of it as any stream needs.
+    std::vector<std::uint8_t> decoded(header.original_size);
+    const std::span<const std::uint8_t> image = std::span(bytes).first(std::min(bytes.size(), kMaxImageSize));
+    const Decoded d = flz0_decode(flz0_stream(image), decoded);
+    if (d.status == DecodeStatus::ok) {
+        raw = false;
+        return write_decoded(src, path, bytes, decoded);
+    }
+    events.not_decoded(tool_failure(Fault::corrupt, path,
+                                    format_text("stream ends after %zu of %u bytes", d.produced, header.original_size)));
+    return write_raw(src, path, bytes);
+}
+
+// write_piece -- one piece, under its final name once it is complete, so
+// that its name holds either an earlier run's piece or this one, never a part
+Outcome write_piece(const Source& src, const Piece& piece, const SplitOptions& options, const SplitEvents& events,
+                    std::vector<std::uint8_t>& buf)
+{
+    const std::string name = piece_file_name(piece.index);
+    const std::string path = options.dir + "/" + name;
     if (platform::SysError e = src.file.fs().seek(src.file.handle(), piece.start))
         return system_failure(Fault::read_failed, src.file.path(), e);
-    if (Outcome f = copy_exactly(src.file, out, piece.size(), buf,
-                                 [&](std::uint64_t) { return past_the_end(src, piece); }))
-        return f;
-    Outcome committed = out.commit();
-    // bndsplit has one message for every piece that cannot be made, named
-    // or not: a piece that cannot take its name is not written.
-    if (committed && committed->fault == Fault::cannot_rename)
-        committed->fault = Fault::write_failed;
-    return committed;
+    bool raw = true;
+    if (options.decode) {
+        if (Outcome f = decode_piece(src, piece, path, events, raw))
+            return f;
+    } else {
+        Output out(src.file.fs(), path, OldFile::replace, Durability::cached);
+        if (Outcome f = start_output(src, out))
+            return f;
+        if (Outcome f = copy_exactly(src.file, out, piece.size(), buf,
+                                     [&](std::uint64_t) { return past_the_end(src, piece); }))
+            return f;
+        if (Outcome f = committed(out))
+            return f;
+    }
+    // A piece written as it stands was never compressed: no backup of it stays.
+    return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events) : Outcome{};
+}
+
+// remove_beyond -- the pieces of an earlier run numbered from `count` on
+Outcome remove_beyond(FileSystem& fs, const std::string& dir, int count, const SplitEvents& events)
+{
+    platform::Result<std::vector<std::string>> names = fs.list_dir(dir);
+    if (names.error)
+        return system_failure(Fault::write_failed, dir, names.error);
+    std::sort(names.value.begin(), names.value.end());
+    for (const std::string& name : names.value) {
+        const std::string number = name.substr(0, 3);
+        const bool numbered = number.size() == 3 && std::all_of(number.begin(), number.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        });
+        if (!numbered || (name.size() != 3 && name != number + kBackupSuffix) || std::stoi(number) < count)
+            continue;
+        if (Outcome f = remove_stale(fs, dir, name, events))
+            return f;
+    }
+    return {};
 }
 
 // open_bundle -- the bundle open, its table read
@@ -87,17 +209,17 @@ Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t m
     return open_bundle(in, maxfiles, info, seen);
 }
 
-Outcome split_bundle(FileSystem& fs, const std::string& bundle, const std::string& dir, std::int32_t maxfiles,
-                     const std::function<Outcome(const Piece&)>& started, BundleSeen& seen)
+Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptions& options,
+                     const SplitEvents& events, BundleSeen& seen)
 {
     InputFile in(fs, bundle, platform::Links::follow);
     platform::FileInfo info;
-    if (Outcome f = open_bundle(in, maxfiles, info, seen))
+    if (Outcome f = open_bundle(in, options.maxfiles, info, seen))
         return f;
     const Source src{in, info};
     std::vector<std::uint8_t> buf;
     for (const Piece& piece : seen.list.pieces) {
-        if (Outcome f = started(piece))
+        if (Outcome f = events.started(piece))
             return f;
         // Known in advance: fail before touching any piece file of an
         // earlier run.
@@ -106,12 +228,15 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const std::strin
         // Made only for a piece, so that a file that describes none
         // leaves nothing behind.
         if (buf.empty()) {
-            if (platform::SysError e = fs.make_dir(dir))
-                return system_failure(Fault::write_failed, dir, e);
+            if (platform::SysError e = fs.make_dir(options.dir))
+                return system_failure(Fault::write_failed, options.dir, e);
             buf.resize(kCopyBlock);
         }
-        if (Outcome f = write_piece(src, piece, dir, buf))
+        if (Outcome f = write_piece(src, piece, options, events, buf))
             return f;
     }
-    return {};
+    // The directory now holds this bundle's pieces, and only those.
+    if (buf.empty() || seen.list.more)
+        return {};
+    return remove_beyond(fs, options.dir, static_cast<int>(seen.list.pieces.size()), events);
 }

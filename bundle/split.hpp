@@ -7,6 +7,7 @@
 
 #include "bundle.hpp"
 #include "failure.hpp"
+#include "flz0.hpp"
 #include "platform.hpp"
 
 // What a split, or a look, found in a bundle: the pieces its table lists
@@ -16,13 +17,31 @@ struct BundleSeen {
     std::uint64_t size = 0;
 };
 
+struct SplitOptions {
+    std::string dir;                          // where the pieces go
+    std::int32_t maxfiles = kDefaultMaxFiles;
+    bool decode = false;                      // an FLZ0 piece is written decoded, beside NNN.BAK
+};
+
+// What a split tells as it goes. A failure one gives ends the run.
+struct SplitEvents {
+    std::function<Outcome(const Piece&)> started;          // before each piece is copied
+    std::function<Outcome(const Flz0Header&)> decoding;    // with decode: an FLZ0 piece, once its header is read
+    std::function<void(const Failure&)> not_decoded;       // with decode: an FLZ0 piece written as it stands
+    std::function<Outcome(const std::string&)> removing;   // before a file of an earlier run is removed
+};
+
 // look_at_bundle -- read the bundle's table as a split does; nothing is
 // written or made
 Outcome look_at_bundle(platform::FileSystem& fs, const std::string& bundle, std::int32_t maxfiles, BundleSeen& seen);
 
 // split_bundle -- write each piece the bundle's table describes, up to
-// maxfiles of them, to dir/<nnn>, telling `started` of each before it is
-// copied (a failure there ends the run). A piece appears whole or not at
-// all, and the bundle itself is never written.
-Outcome split_bundle(platform::FileSystem& fs, const std::string& bundle, const std::string& dir,
-                     std::int32_t maxfiles, const std::function<Outcome(const Piece&)>& started, BundleSeen& seen);
+// maxfiles of them, to dir/<nnn>. A piece appears whole or not at all, and
+// the bundle itself is never written. With decode, a piece that is an FLZ0
+// file is written decoded, its own bytes beside it as <nnn>.BAK, as varnix
+// would leave it; a piece written as it stands loses an <nnn>.BAK beside
+// it. Once a split that the limit did not cut short is complete, pieces of
+// an earlier run numbered beyond the last (<nnn> and <nnn>.BAK, regular
+// files only) are removed; nothing else in dir is touched.
+Outcome split_bundle(platform::FileSystem& fs, const std::string& bundle, const SplitOptions& options,
+                     const SplitEvents& events, BundleSeen& seen);

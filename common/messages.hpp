@@ -146,6 +146,8 @@ inline constexpr std::string_view kSplitHelp =
     "Options, before the bundle:\n"
     "  -l, --list           show the pieces the table lists, why the list ends and\n"
     "                       how many bytes lie in no piece; write nothing\n"
+    "  -x, --decode         write each FLZ0 piece decoded, beside its own bytes as\n"
+    "                       NNN.BAK, as varnix would leave it\n"
     "  -d, --directory=DIR  put the pieces in DIR\n"
     "      --help           show this help\n"
     "      --version        show the version\n"
@@ -160,6 +162,8 @@ inline constexpr std::string_view kJoinHelp =
     "\n"
     "Options, before the bundles:\n"
     "  -d, --directory=DIR  take the pieces from DIR; one BUNDLE only\n"
+    "      --as-is          store every piece as it stands; by default a piece\n"
+    "                       beside an FLZ0 NNN.BAK is stored compressed again\n"
     "      --help           show this help\n"
     "      --version        show the version\n"
     "  --                   end the options: a bundle may start with '-'\n";
@@ -212,6 +216,17 @@ inline constexpr char kTooLargeFormat[] = "entry %zu: size %u over %u";
 // written: where they are, and why the list ended, as the detail line.
 inline constexpr char kLeftAfterFormat[] = "%llu bytes after 0x%08llx are in no piece (%s)";
 inline constexpr char kLeftFromFormat[] = "%llu bytes are in no piece, the first at 0x%08llx (%s)";
+
+// bndsplit: before a file of an earlier run is removed from the piece directory.
+inline constexpr char kRemovingFormat[] = "removing ... %s\n";
+
+// bndjoin, after "Completed.", when an old bundle's layout is not kept:
+// why, as the detail line.
+inline constexpr char kLayoutNotKeptFormat[] = "the old bundle's layout is not kept: %s";
+inline constexpr char kOtherCountFormat[] = "its table lists %zu pieces, and there are %zu now";
+inline constexpr char kInTheTable[] = "its piece 0 starts inside its table";
+inline constexpr char kPastItsEnd[] = "its last piece ends past its end";
+inline constexpr char kTooFar[] = "the pieces would end past the 4 GiB a table reaches";
 
 // varnix, flz0pack and bndjoin with more than one FILE: the line before
 // each file's lines, with an empty line before all but the first.

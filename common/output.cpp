@@ -154,6 +154,24 @@ Outcome backup_is_free(platform::FileSystem& fs, const std::string& path)
     return {};
 }
 
+Outcome restore_backup(platform::FileSystem& fs, const std::string& path)
+{
+    const std::string backup = path + kBackupSuffix;
+    const std::string dir = platform::parent_dir(path);  // made before anything is renamed
+    {
+        InputFile kept(fs, backup, platform::Links::refuse);
+        if (kept.error())
+            return system_failure(Fault::cannot_rename, backup, kept.error());
+        if (SysError e = fs.sync(kept.handle()))
+            return system_failure(Fault::write_failed, backup, e);
+    }  // closed before the rename: an open file cannot be renamed on every system
+    if (SysError e = fs.rename_replace(backup, path))
+        return system_failure(Fault::cannot_rename, path, e);
+    if (SysError e = fs.sync_dir(dir))
+        return system_failure(Fault::write_failed, dir, e);  // the names are final already
+    return {};
+}
+
 SysError rename_noreplace(platform::FileSystem& fs, const std::string& from, const std::string& to)
 {
     SysError e = fs.rename_noreplace(from, to);

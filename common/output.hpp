@@ -89,6 +89,11 @@ private:
 // appears later
 Outcome backup_is_free(platform::FileSystem& fs, const std::string& path);
 
+// restore_backup -- FILE.BAK takes the name FILE back in one step,
+// replacing what had it: FILE.BAK synced first (its data may still be in
+// the system's cache), the directory after; nothing of FILE.BAK remains
+Outcome restore_backup(platform::FileSystem& fs, const std::string& path);
+
 // rename_noreplace -- give a file a new name, never replacing one; where
 // the system refuses such a rename, by a second link and removal of the
 // first name, the link taken back if the removal fails

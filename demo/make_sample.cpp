@@ -1,9 +1,11 @@
-// make_sample -- write a small bundle to split in the demo
+// make_sample -- write a small bundle to take apart in the demo
 //
 //     make_sample output.BND
 //
 // The pieces are made here, so the demo needs no data from elsewhere. The
 // first two are FLZ0 files, as in real bundles; the third is stored plain.
+// A note sits between the table and the first piece, and a few bytes after
+// the last: bytes no piece holds, which a rebuild keeps where they are.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +14,9 @@
 #include "flz0_files.hpp"
 
 namespace {
+
+constexpr char kBetween[] = "-- bytes between the table and the first piece --";
+constexpr char kAfter[] = "-- and after the last --";
 
 std::vector<std::string> sample_pieces()
 {
@@ -35,14 +40,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_sample output.BND\n");
         return 1;
     }
+    const std::string between = kBetween;
     std::vector<std::string> pieces = sample_pieces();
-    std::vector<std::uint32_t> offsets = {kTableSize};
+    std::vector<std::uint32_t> offsets = {static_cast<std::uint32_t>(kTableSize + between.size())};
     for (const std::string& p : pieces)
         offsets.push_back(offsets.back() + static_cast<std::uint32_t>(p.size()));
     const TableBytes table = make_table(offsets);
     std::string bundle(table.begin(), table.end());
+    bundle += between;
     for (const std::string& p : pieces)
         bundle += p;
+    bundle += kAfter;
 
     std::FILE* f = std::fopen(argv[1], "wb");
     bool ok = f && std::fwrite(bundle.data(), 1, bundle.size(), f) == bundle.size();

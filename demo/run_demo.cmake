@@ -1,7 +1,8 @@
 # Runs the tools on the sample the way a user would, in a fresh directory:
-# the whole way round. Split the bundle, decompress its FLZ0 pieces, change
-# one, compress them again, join the bundle, then split the new bundle
-# somewhere else and show the changed text from there.
+# the whole way round in two commands. Split the bundle with its FLZ0
+# pieces decoded, join it again unchanged and compare (the same bytes),
+# change one piece, join it, then split the new bundle somewhere else and
+# show the changed text from there.
 #   -DWORK=<dir> -DMAKE_SAMPLE=<exe> -DBNDSPLIT=<exe> -DBNDJOIN=<exe> -DVARNIX=<exe> -DFLZ0PACK=<exe>
 
 function(say text)
@@ -32,39 +33,35 @@ function(list_dir dir)
   endforeach()
 endfunction()
 
-# flz0_pieces -- the pieces in dir that are FLZ0 files
-function(flz0_pieces dir out)
-  file(GLOB pieces RELATIVE "${WORK}/${dir}" "${WORK}/${dir}/???")
-  list(SORT pieces)
-  set(found)
-  foreach(piece IN LISTS pieces)
-    file(READ "${WORK}/${dir}/${piece}" magic LIMIT 4 HEX)
-    if(magic STREQUAL "464c5a30")  # "FLZ0"
-      list(APPEND found "${piece}")
-    endif()
-  endforeach()
-  set(${out} ${found} PARENT_SCOPE)
-endfunction()
-
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/elsewhere")
 execute_process(COMMAND "${MAKE_SAMPLE}" SAMPLE.BND WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)
+file(COPY_FILE "${WORK}/SAMPLE.BND" "${WORK}/original.BND")
 
-say("-- Take the bundle apart and decompress its FLZ0 pieces.")
-run(. "${BNDSPLIT}" SAMPLE.BND)
-flz0_pieces(SAMPLE packed)
-run(SAMPLE "${VARNIX}" ${packed})
+say("-- Look before you cut: what the table lists, and the bytes no piece holds.")
+run(. "${BNDSPLIT}" -l SAMPLE.BND)
+
+say("-- Take the bundle apart, each FLZ0 piece decoded beside its own bytes.")
+run(. "${BNDSPLIT}" -x SAMPLE.BND)
 list_dir(SAMPLE)
 
-say("-- Change the first piece, compress the pieces again, and join the bundle.")
+say("-- Put it back unchanged: the same bytes, the note and the tail included.")
+run(. "${BNDJOIN}" SAMPLE.BND)
+execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files SAMPLE.BND original.BND
+                WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "the rebuilt bundle differs from the original")
+endif()
+say("SAMPLE.BND and original.BND are identical.")
+
+say("-- Change the first piece and put the bundle back again.")
+file(REMOVE "${WORK}/SAMPLE.BND.BAK")
 file(APPEND "${WORK}/SAMPLE/000" "And this line was added by the demo.\n")
-run(SAMPLE "${FLZ0PACK}" ${packed})
 run(. "${BNDJOIN}" SAMPLE.BND)
 list_dir(.)
 
 say("-- Elsewhere, take the new bundle apart again and read the changed piece.")
 file(COPY "${WORK}/SAMPLE.BND" DESTINATION "${WORK}/elsewhere")
-run(elsewhere "${BNDSPLIT}" SAMPLE.BND)
-run(elsewhere/SAMPLE "${VARNIX}" 000)
+run(elsewhere "${BNDSPLIT}" -x SAMPLE.BND)
 say("elsewhere/SAMPLE/000 now reads:")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${WORK}/elsewhere/SAMPLE/000")

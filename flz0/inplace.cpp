@@ -75,11 +75,10 @@ Outcome read_and_decode(const InputFile& in, const std::function<Outcome(const F
     return {};
 }
 
-// read_and_pack -- the open file read and compressed in memory into an
-// FLZ0 file, checked by decoding it again; `original` is its size
-Outcome read_and_pack(const InputFile& in, std::vector<std::uint8_t>& packed, std::size_t& original)
+// read_plain -- the open file, as a file to compress: at most 65,535
+// bytes, and not starting with "FLZ0"
+Outcome read_plain(const InputFile& in, Buffer& data)
 {
-    Buffer data;
     if (Outcome f = allocate(data, kMaxOriginalSize + 1, in.path(), "the file"))
         return f;
     if (Outcome f = read_input(in, data))
@@ -89,22 +88,64 @@ Outcome read_and_pack(const InputFile& in, std::vector<std::uint8_t>& packed, st
                             format_text("longer than the %zu bytes an FLZ0 file holds", kMaxOriginalSize));
     if (has_flz0_magic(data.span()))
         return tool_failure(Fault::already_flz0, in.path(), "starts with \"FLZ0\"");
+    return {};
+}
 
-    std::optional<std::vector<std::uint8_t>> file = flz0_pack(data.span());
+}  // namespace
+
+Outcome pack_plain(const std::string& path, std::span<const std::uint8_t> plain, std::vector<std::uint8_t>& packed)
+{
+    std::optional<std::vector<std::uint8_t>> file = flz0_pack(plain);
     if (!file)
-        return tool_failure(Fault::too_large, in.path(),
+        return tool_failure(Fault::too_large, path,
                             format_text("compressed, longer than the %zu bytes readers take", kMaxFlz0FileSize));
     // Checked with the decoder that reads it back, before anything is replaced.
     Buffer decoded;
-    if (Outcome f = allocate(decoded, data.size, in.path(), "checking the compressed data"))
+    if (Outcome f = allocate(decoded, plain.size(), path, "checking the compressed data"))
         return f;
     if (flz0_decode(flz0_stream(*file), decoded.span()).status != DecodeStatus::ok ||
-        !std::equal(data.bytes.get(), data.bytes.get() + data.size, decoded.bytes.get()))
-        return tool_failure(Fault::write_failed, in.path(), "the compressed data does not decode to the file");
+        !std::equal(plain.begin(), plain.end(), decoded.bytes.get()))
+        return tool_failure(Fault::write_failed, path, "the compressed data does not decode to the file");
     packed = std::move(*file);
-    original = data.size;
     return {};
 }
+
+Outcome backup_form(platform::FileSystem& fs, const std::string& path, std::span<const std::uint8_t> plain,
+                    BackupForm& form)
+{
+    form = {};
+    const std::string backup = path + kBackupSuffix;
+    platform::Result<platform::FileInfo> there = fs.look(backup, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::cannot_open, backup, there.error);
+    if (there.value.kind != platform::Kind::regular)
+        return {};
+    InputFile in(fs, backup, platform::Links::refuse);
+    if (in.error())
+        return system_failure(Fault::cannot_open, backup, in.error());
+    platform::Result<platform::FileInfo> info = fs.info(in.handle());
+    if (info.error)
+        return system_failure(Fault::cannot_open, backup, info.error);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.value.size));
+    platform::Result<std::size_t> r = read_full(fs, in.handle(), bytes);
+    if (r.error)
+        return system_failure(Fault::cannot_open, backup, r.error);
+    bytes.resize(r.value);
+    form.flz0 = has_flz0_magic(bytes);
+    if (!form.flz0 || read_flz0_header(bytes).original_size != plain.size())
+        return {};
+    // Decoded as varnix decodes it: from as much of it as any stream needs.
+    Buffer decoded;
+    if (Outcome f = allocate(decoded, plain.size(), backup, "the decoded data"))
+        return f;
+    const std::span<const std::uint8_t> image = std::span(bytes).first(std::min(bytes.size(), kMaxImageSize));
+    if (flz0_decode(flz0_stream(image), decoded.span()).status == DecodeStatus::ok &&
+        std::equal(plain.begin(), plain.end(), decoded.bytes.get()))
+        form.bytes = std::move(bytes);
+    return {};
+}
+
+namespace {
 
 // opened -- a failure when the input could not be opened
 Outcome opened(const InputFile& in)
@@ -156,14 +197,26 @@ Outcome compress_in_place(platform::FileSystem& fs, const std::string& path,
     InputFile in(fs, path, platform::Links::refuse);
     if (Outcome f = opened(in))
         return f;
+    Buffer data;
+    if (Outcome f = read_plain(in, data))
+        return f;
+    // The FLZ0 file it came from, kept by varnix, takes its name back.
+    BackupForm form;
+    if (Outcome f = backup_form(fs, path, data.span(), form))
+        return f;
+    if (form.bytes) {
+        if (Outcome f = packed(data.size, form.bytes->size() - kFlz0HeaderSize))
+            return f;
+        in.close();
+        return restore_backup(fs, path);
+    }
     std::vector<std::uint8_t> file;
-    std::size_t original = 0;
-    if (Outcome f = read_and_pack(in, file, original))
+    if (Outcome f = pack_plain(path, data.span(), file))
         return f;
     Output out(fs, path, OldFile::replace, Durability::durable);
     if (Outcome f = write_beside(out, in, file))
         return f;
-    if (Outcome f = packed(original, file.size() - kFlz0HeaderSize))
+    if (Outcome f = packed(data.size, file.size() - kFlz0HeaderSize))
         return f;
     in.close();
     return out.commit();
@@ -175,9 +228,11 @@ Outcome pack_file(platform::FileSystem& fs, const std::string& path,
     InputFile in(fs, path, platform::Links::follow);
     if (Outcome f = opened(in))
         return f;
+    Buffer data;
+    if (Outcome f = read_plain(in, data))
+        return f;
     std::vector<std::uint8_t> file;
-    std::size_t original = 0;
-    if (Outcome f = read_and_pack(in, file, original))
+    if (Outcome f = pack_plain(path, data.span(), file))
         return f;
     return packed(file);
 }

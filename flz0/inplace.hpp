@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
+#include <vector>
 #include <string>
 
 #include "failure.hpp"
@@ -25,9 +27,11 @@ Outcome decode_file(platform::FileSystem& fs, const std::string& path,
                     const std::function<Outcome(std::span<const std::uint8_t>)>& decoded);
 
 // compress_in_place -- compress path into path.$$$, check that it decodes
-// to the same bytes, then swap it in; no backup is kept. `packed` is told
-// the original and stream sizes once the new file is written, before it
-// takes the name; a failure there leaves the file as it was.
+// to the same bytes, then swap it in; no backup is kept. Where path.BAK is
+// the FLZ0 file path was decoded from (backup_form), it takes the name
+// back instead, and no path.BAK remains. `packed` is told the original and
+// stream sizes once the new file is ready, before it takes the name; a
+// failure there leaves the file as it was.
 Outcome compress_in_place(platform::FileSystem& fs, const std::string& path,
                           const std::function<Outcome(std::size_t original, std::size_t stream)>& packed);
 
@@ -35,3 +39,18 @@ Outcome compress_in_place(platform::FileSystem& fs, const std::string& path,
 // checks it; `packed` gets the whole FLZ0 file; nothing is written
 Outcome pack_file(platform::FileSystem& fs, const std::string& path,
                   const std::function<Outcome(std::span<const std::uint8_t>)>& packed);
+
+// pack_plain -- plain data compressed as flz0pack compresses it, checked
+// by decoding it again; `path` names it in a failure
+Outcome pack_plain(const std::string& path, std::span<const std::uint8_t> plain, std::vector<std::uint8_t>& packed);
+
+// What path.BAK is to path.
+struct BackupForm {
+    bool flz0 = false;                             // it is a regular FLZ0 file
+    std::optional<std::vector<std::uint8_t>> bytes;  // its bytes, where it decodes to exactly path's
+};
+
+// backup_form -- whether path.BAK is the form path had before varnix
+// decoded it: an FLZ0 file that decodes to exactly `plain`, what path holds
+Outcome backup_form(platform::FileSystem& fs, const std::string& path, std::span<const std::uint8_t> plain,
+                    BackupForm& form);

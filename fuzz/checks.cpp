@@ -11,6 +11,7 @@
 #include "flz0.hpp"
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
+#include "layout.hpp"
 #include "naming.hpp"
 #include "pack.hpp"
 
@@ -191,5 +192,63 @@ std::string check_parse_count(Bytes data)
         v = scan(text, 10);
     if (parse_count(text) != static_cast<std::int32_t>(v.value_or(0)))
         return "parse_count differs from the independent reading";
+    return "";
+}
+
+std::string check_join_layout(Bytes data)
+{
+    OldBundle old{};
+    std::copy_n(data.begin(), std::min(data.size(), old.table.size()), old.table.begin());
+    Bytes rest = data.subspan(std::min(data.size(), kTableSize));
+    auto next = [&rest](std::size_t n) {
+        std::uint64_t v = 0;
+        for (std::size_t b = 0; b < n && !rest.empty(); ++b, rest = rest.subspan(1))
+            v |= static_cast<std::uint64_t>(rest[0]) << (8 * b);
+        return v;
+    };
+    old.size = next(4) * 16;  // up to 64 GiB, so that old pieces can end past the file or not
+    const bool has_old = next(1) & 1;
+    std::vector<std::uint32_t> sizes;
+    while (!rest.empty() && sizes.size() < 127)
+        sizes.push_back(static_cast<std::uint32_t>(1 + next(3) % kMaxPieceSize));
+    if (sizes.empty())
+        return "";
+    const Layout layout = plan_layout(sizes, has_old ? &old : nullptr);
+
+    // Read back independently: exactly the new pieces, end to end.
+    std::size_t listed = 0;
+    while (listed < 127 && !pair_fails(le32_at(layout.table, listed), le32_at(layout.table, listed + 1)))
+        ++listed;
+    if (listed != sizes.size())
+        return "the new table lists another number of pieces";
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+        const std::uint32_t start = le32_at(layout.table, k), end = le32_at(layout.table, k + 1);
+        if (end - start != sizes[k] || layout.pieces[k].start != start || layout.pieces[k].end != end)
+            return "a piece is not where the table says, or not of its size";
+    }
+    const std::uint32_t first = le32_at(layout.table, 0);
+    if (!has_old || layout.lost != LayoutLost::none) {
+        if (first != kTableSize || layout.head_end != kTableSize || layout.tail_end != layout.tail_start)
+            return "a layout not kept is not the plain one";
+        for (std::size_t k = sizes.size() + 1; k < 128; ++k)
+            if (le32_at(layout.table, k) != 0)
+                return "a layout not kept has entries after the last";
+        return "";
+    }
+    // Kept: piece 0 where it was, the bytes around the pieces, the entries after.
+    std::size_t old_listed = 0;
+    while (old_listed < 127 && !pair_fails(le32_at(old.table, old_listed), le32_at(old.table, old_listed + 1)))
+        ++old_listed;
+    if (old_listed != sizes.size() || le32_at(old.table, 0) < kTableSize || le32_at(old.table, old_listed) > old.size)
+        return "a layout kept that could not be";
+    if (first != le32_at(old.table, 0) || layout.head_start != kTableSize || layout.head_end != first)
+        return "the bytes before piece 0 are not kept";
+    if (layout.tail_start != le32_at(old.table, old_listed) || layout.tail_end != old.size)
+        return "the bytes after the last piece are not kept";
+    for (std::size_t k = sizes.size() + 1; k < 128; ++k) {
+        const std::uint32_t now = le32_at(layout.table, k), was = le32_at(old.table, k);
+        if (now != was && !(k == sizes.size() + 1 && now == 0))
+            return "an entry after the last one used is not kept";
+    }
     return "";
 }

@@ -27,3 +27,10 @@ std::string check_bundle_table(Bytes data);
 // check_parse_count -- any text reads as an independent reading of the
 // same rules does
 std::string check_parse_count(Bytes data);
+
+// check_join_layout -- any old table (the first 512 bytes), old size (the
+// next 4 bytes), whether there is an old bundle (the next byte) and piece
+// sizes (3 bytes each after it): the planned bundle's table lists exactly
+// the new pieces, end to end; where the old layout is kept, every byte of
+// it outside its pieces stays, and otherwise the layout is bndsplit's plain one
+std::string check_join_layout(Bytes data);

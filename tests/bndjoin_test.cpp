@@ -112,6 +112,10 @@ TEST_F(Bndjoin, RefusalsWriteNothingAndLeaveTheBundleAsItWas)
         {"no piece 000", {{"001", "b"}}, &msg::kCannotOpen, 1, "DATA"},
         {"no piece at all", {{"notes", "n"}}, &msg::kCannotOpen, 1, "DATA"},
         {"a backup in the way", {{"000", "a"}, {"../DATA.BND.BAK", "precious"}}, &msg::kCannotRename, 2, "DATA.BND.BAK"},
+        {"a piece too long to be stored compressed like its FLZ0 .BAK",
+         {{"000", std::string(70000, 'z')}, {"000.BAK", "FLZ0\1\0\1\0\xFFz"}}, &msg::kBadPiece, 1, "DATA/000"},
+        {"a piece that compresses past what readers take, beside its FLZ0 .BAK",
+         {{"000", random_bytes(65000, 3)}, {"000.BAK", "FLZ0\1\0\1\0\xFFz"}}, &msg::kBadPiece, 1, "DATA/000"},
     };
     for (const auto& c : cases) {
         fs::remove_all(dir);

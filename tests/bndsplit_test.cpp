@@ -5,6 +5,7 @@
 #endif
 
 #include "bundle.hpp"
+#include "flz0_files.hpp"
 #include "messages.hpp"
 #include "support.hpp"
 
@@ -533,4 +534,67 @@ TEST_F(Bndsplit, DirectoryOptionPutsThePiecesThereWithEveryPieceRule)
     RunResult r = split({"-d", "none", "DATA.BND", "0"});
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(fs::exists(dir / "none"));
+}
+
+TEST_F(Bndsplit, DecodeWritesEachFlz0PieceAsVarnixWouldLeaveIt)
+{
+    const std::string text = text_of(3000);
+    const std::string packed = flz0_encode(text);
+    const std::string padded = flz0_encode("short") + std::string(11, '\0');
+    // An FLZ0 header that promises 100 bytes, and a stream of three.
+    const std::string cut = flz0_header(100, 4) + std::string("\xFF" "abc", 4);
+    const std::vector<std::string> pieces = {packed, "raw bytes", cut, padded};
+    write_file(dir / "DATA.BND", make_bundle(pieces));
+    RunResult r = split({"-x", "DATA.BND"});
+    EXPECT_EQ(r.status, 1);
+    const std::string lines = progress_for(pieces, 4, "cutting");
+    std::vector<std::string> line;
+    for (std::size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1)
+        line.push_back(lines.substr(at, lines.find('\n', at) + 1 - at));
+    EXPECT_EQ(r.out, console(line[0] + "compressed = " + std::to_string(packed.size() - 8) + " -> original = 3000\n" +
+                             line[1] + line[2] + "compressed = 4 -> original = 100\n" + line[3] +
+                             "compressed = " + std::to_string(padded.size() - 19) + " -> original = 5\n" + kCompleted));
+    EXPECT_TRUE(is_failure(r.err, msg::kCorrupt, "bndsplit", "DATA/002", "stream ends after 3 of 100 bytes"));
+    EXPECT_EQ(file_names(dir / "DATA"), (std::vector<std::string>{"000", "000.BAK", "001", "002", "003", "003.BAK"}));
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), text);
+    EXPECT_EQ(read_file(dir / "DATA" / "000.BAK"), packed);
+    EXPECT_EQ(read_file(dir / "DATA" / "001"), "raw bytes");
+    EXPECT_EQ(read_file(dir / "DATA" / "002"), cut);
+    EXPECT_EQ(read_file(dir / "DATA" / "003"), "short");
+    EXPECT_EQ(read_file(dir / "DATA" / "003.BAK"), padded);
+}
+
+TEST_F(Bndsplit, AfterAWholeSplitTheDirectoryHoldsThatBundlesPiecesOnly)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string removed;  // the lines, in order
+        std::vector<std::string> left;
+    } cases[] = {
+        {"a whole split", {"DATA.BND"},
+         "removing ... 001.BAK\n|removing ... 003\nremoving ... 004\nremoving ... 004.BAK\nremoving ... 007.BAK\n",
+         {"000", "0001", "001", "002", "006", "notes.txt"}},
+        {"cut short by the limit: only the backups beside pieces written go", {"DATA.BND", "2"},
+         "removing ... 001.BAK\n|", {"000", "0001", "001", "002", "003", "004", "004.BAK", "006", "007.BAK", "notes.txt"}},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "DATA" / "006");  // a directory is never removed
+        for (const char* earlier : {"000", "001", "001.BAK", "002", "003", "004", "004.BAK", "007.BAK", "notes.txt", "0001"})
+            write_file(dir / "DATA" / earlier, std::string("earlier ") + earlier);
+        write_file(dir / "DATA.BND", make_bundle(kPieces));
+        RunResult r = split(c.args);
+        EXPECT_EQ(r.status, 0) << c.what;
+        const std::string removed_beside = c.removed.substr(0, c.removed.find('|'));
+        const std::string removed_beyond = c.removed.substr(c.removed.find('|') + 1);
+        const std::string lines = cut_lines(kPieces, c.args.size() == 2 ? 2 : 3);
+        const std::size_t second = lines.find('\n') + 1;
+        EXPECT_EQ(r.out, console(lines.substr(0, second) + lines.substr(second, lines.find('\n', second) + 1 - second) +
+                                 removed_beside + lines.substr(lines.find('\n', second) + 1) + removed_beyond +
+                                 kCompleted))
+            << c.what;
+        EXPECT_EQ(file_names(dir / "DATA"), c.left) << c.what;
+        EXPECT_EQ(read_file(dir / "DATA" / "notes.txt"), "earlier notes.txt") << c.what;
+    }
 }

@@ -120,3 +120,41 @@ TEST_F(Flz0pack, StdoutOptionWritesTheFlz0FileThereAndTouchesNoFile)
     EXPECT_TRUE(back && std::string(back->begin(), back->end()) == "a second, shorter file; a second, shorter file");
     EXPECT_EQ(snapshot(dir), before);
 }
+
+TEST_F(Flz0pack, AFileVarnixDecodedGetsItsOwnFlz0FileBack)
+{
+    // An FLZ0 file of another encoder's making (literals only), so that
+    // getting it back is not the same as compressing again.
+    const std::string text = text_of(4000);
+    const std::string theirs = flz0_literals(text);
+    const struct {
+        const char* what;
+        std::string backup;  // what FILE.BAK holds after varnix, or is made to hold
+        std::string edit;    // appended to FILE before flz0pack
+        bool back;           // FILE.BAK takes the name back
+    } cases[] = {
+        {"unchanged: the FLZ0 file comes back", theirs, "", true},
+        {"edited: compressed again, FILE.BAK left alone", theirs, "an edit", false},
+        {"a FILE.BAK that is not FLZ0 is left alone", "the user's own backup", "", false},
+        {"a FILE.BAK that decodes to other bytes is left alone", flz0_literals(text_of(3999) + "!"), "", false},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& name : file_names(dir))
+            fs::remove(dir / name);
+        write_file(dir / "F", theirs);
+        ASSERT_EQ(run_tool(VARNIX_EXE, "varnix", {"F"}, dir).status, 0) << c.what;
+        write_file(dir / "F.BAK", c.backup);
+        append_file(dir / "F", c.edit);
+        RunResult r = pack({"F"});
+        EXPECT_EQ(r.status, 0) << c.what << ": " << r.err;
+        if (c.back) {
+            EXPECT_TRUE(read_file(dir / "F") == theirs) << c.what;
+            EXPECT_EQ(file_names(dir), std::vector<std::string>{"F"}) << c.what;
+            EXPECT_EQ(r.out, console("original = 4000 -> compressed = " + std::to_string(theirs.size() - 8) + "\n"));
+        } else {
+            std::optional<std::vector<std::uint8_t>> back = flz0_reference_decode(bytes(read_file(dir / "F").value_or("")));
+            EXPECT_TRUE(back && std::string(back->begin(), back->end()) == text + c.edit) << c.what;
+            EXPECT_TRUE(read_file(dir / "F.BAK") == c.backup) << c.what;
+        }
+    }
+}

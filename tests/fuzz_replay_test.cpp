@@ -30,3 +30,4 @@ TEST(FuzzCorpus, Flz0Decode) { replay("flz0_decode", check_flz0_decode); }
 TEST(FuzzCorpus, RoundTrip) { replay("round_trip", check_round_trip); }
 TEST(FuzzCorpus, BundleTable) { replay("bundle_table", check_bundle_table); }
 TEST(FuzzCorpus, ParseCount) { replay("parse_count", check_parse_count); }
+TEST(FuzzCorpus, JoinLayout) { replay("join_layout", check_join_layout); }

@@ -73,12 +73,12 @@ const Tool kTools[] = {
          fs::create_directory(d / b);
          write_file(d / b / "000", kPieces[0]);
          write_file(d / b / "001", kPieces[1]);
-         write_file(d / (b + ".BND"), make_bundle({"old"}));
+         write_file(d / (b + ".BND"), make_bundle({"old one", "old two"}));
          return b + ".BND";
      },
      [](const fs::path&, const std::string& b) { return b + ".BND"; },  // no piece directory
      [](const fs::path& d, const std::string& b) {
-         return both(holds(d / (b + ".BND"), make_bundle(kPieces)), holds(d / (b + ".BND.BAK"), make_bundle({"old"})));
+         return both(holds(d / (b + ".BND"), make_bundle(kPieces)), holds(d / (b + ".BND.BAK"), make_bundle({"old one", "old two"})));
      },
      [](const std::string& b) { return b + ".BND.$$$"; }, [](const std::string& b) { return b + ".BND"; }},
     {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", true, true,

@@ -62,6 +62,36 @@ bool starts(const std::string& call, std::initializer_list<const char*> kinds)
     return std::any_of(kinds.begin(), kinds.end(), [&](const char* kind) { return call.starts_with(kind); });
 }
 
+// before -- whether a call of this kind came before call k
+bool before(const std::vector<std::string>& log, int k, const std::string& call)
+{
+    return std::find(log.begin(), log.begin() + k, call) != log.begin() + k;
+}
+
+bool exists_now(const fs::path& path)
+{
+    return fs::exists(fs::symlink_status(path));
+}
+
+// The old bundle bndjoin rebuilds keeping its layout: bytes before piece 0
+// and after the last, and three pieces, two of them FLZ0 files.
+const std::string kEdited = kText + "An edit, which makes the piece be compressed again.\n";
+const std::vector<std::string> kOldLayout = {kPacked, "raw piece", flz0_literals(kText)};
+std::string laid_out(const std::vector<std::string>& pieces)
+{
+    std::vector<std::uint32_t> entries = {600};
+    for (const std::string& p : pieces)
+        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
+    std::string b(512, '\0');
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        for (std::size_t byte = 0; byte < 4; ++byte)
+            b[k * 4 + byte] = static_cast<char>(entries[k] >> (8 * byte));
+    b += std::string(88, 'h');
+    for (const std::string& p : pieces)
+        b += p;
+    return b + "the tail";
+}
+
 // What a failed call must come to: a fault, or none where the tool needs
 // nothing of that call (closing an input, an exchange it can do without).
 using Expectation = std::optional<Fault>;
@@ -116,7 +146,7 @@ const Sequence kSequences[] = {
      [](const fs::path& d) { return read_file(d / "F") == kText || decodes_to_text(read_file(d / "F")); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
-         if (starts(c, {"open_regular", "read"}))
+         if (starts(c, {"open_regular", "read", "look F.BAK"}))
              return Fault::cannot_open;
          // The exchange, the look before it and the removal of the old file
          // after it are not needed: a rename does the same.
@@ -135,7 +165,10 @@ const Sequence kSequences[] = {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
              write_file(d / "B" / ("00" + std::to_string(k)), kNewPieces[k]);
      },
-     [](platform::FileSystem& fs, const fs::path& d) { return join_bundle(fs, at(d, "B.BND"), at(d, "B"), ignore_piece); },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         JoinSeen seen;
+         return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
+     },
      [](const fs::path& d) {
          return read_file(d / "B.BND") == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"});
      },
@@ -148,7 +181,8 @@ const Sequence kSequences[] = {
          const std::string& c = log[static_cast<std::size_t>(k)];
          if (c.starts_with("read B/"))
              return Fault::read_failed;
-         if (starts(c, {"list_dir", "open_regular", "info", "look B.BND"}) && c != "look B.BND.BAK")
+         if (starts(c, {"list_dir", "open_regular", "info", "look B.BND", "look B/", "read B.BND"}) &&
+             c != "look B.BND.BAK")
              return Fault::cannot_open;
          if (c == "close B.BND" || c.starts_with("close B/"))
              return std::nullopt;
@@ -166,7 +200,9 @@ const Sequence kSequences[] = {
      },
      [](platform::FileSystem& fs, const fs::path& d) {
          BundleSeen seen;
-         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), 127, ignore_piece, seen);
+         const SplitEvents events{ignore_piece, [](const Flz0Header&) { return Outcome{}; }, [](const Failure&) {},
+                                  [](const std::string&) { return Outcome{}; }};
+         return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, false}, events, seen);
      },
      [](const fs::path& d) {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
@@ -199,6 +235,114 @@ const Sequence kSequences[] = {
          return Fault::write_failed;  // bndsplit's one message for a piece it cannot make or name
      },
      "", false},
+    {"bndsplit -x",
+     [](const fs::path& d) {
+         write_file(d / "B.BND", make_bundle({kPacked, "raw", kText}));
+         fs::create_directory(d / "B");
+         for (const char* name : {"000", "000.BAK", "001", "001.BAK", "002", "003"})
+             write_file(d / "B" / name, std::string("earlier ") + name);
+     },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         BundleSeen seen;
+         const SplitEvents events{ignore_piece, [](const Flz0Header&) { return Outcome{}; }, [](const Failure&) {},
+                                  [](const std::string&) { return Outcome{}; }};
+         return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, true}, events, seen);
+     },
+     [](const fs::path& d) {
+         return read_file(d / "B" / "000") == kText && read_file(d / "B" / "000.BAK") == kPacked &&
+                read_file(d / "B" / "001") == "raw" && !exists_now(d / "B" / "001.BAK") &&
+                read_file(d / "B" / "002") == kText && !exists_now(d / "B" / "003");
+     },
+     [](const fs::path& d) {
+         auto either = [&](const char* name, const std::optional<std::string>& now) {
+             std::optional<std::string> is = read_file(d / "B" / name);
+             return is == now || is == std::string("earlier ") + name;
+         };
+         return either("000", kText) && either("000.BAK", kPacked) && either("001", "raw") &&
+                either("001.BAK", std::nullopt) && either("002", kText) && either("003", std::nullopt) &&
+                read_file(d / "B.BND") == make_bundle({kPacked, "raw", kText});
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (starts(c, {"open_regular", "info"}) || (c == "read B.BND" && k <= 3))
+             return Fault::cannot_open;
+         if (starts(c, {"read", "seek"}))
+             return Fault::read_failed;
+         if (c == "close B.BND" || starts(c, {"exchange"}))
+             return std::nullopt;
+         if (c.starts_with("look B/") && log[static_cast<std::size_t>(k - 1)].starts_with("close B/"))
+             return std::nullopt;
+         if (c.starts_with("remove B/") && log[static_cast<std::size_t>(k - 1)].starts_with("exchange"))
+             return std::nullopt;
+         return Fault::write_failed;
+     },
+     "", false},
+    {"flz0pack giving FILE.BAK back",
+     [](const fs::path& d) {
+         write_file(d / "F", kText);
+         write_file(d / "F.BAK", flz0_literals(kText));
+     },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         return compress_in_place(fs, at(d, "F"), [](std::size_t, std::size_t) { return Outcome{}; });
+     },
+     [](const fs::path& d) { return read_file(d / "F") == flz0_literals(kText) && !exists_now(d / "F.BAK"); },
+     [](const fs::path& d) {
+         return (read_file(d / "F") == kText && read_file(d / "F.BAK") == flz0_literals(kText)) ||
+                (read_file(d / "F") == flz0_literals(kText) && !exists_now(d / "F.BAK"));
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (c.starts_with("close"))
+             return std::nullopt;
+         // After the file is closed, FILE.BAK is opened again to take the name.
+         if (c == "open_regular F.BAK" && before(log, k, "close F"))
+             return Fault::cannot_rename;
+         if (starts(c, {"open_regular", "read", "look", "info"}))
+             return Fault::cannot_open;
+         if (starts(c, {"rename"}))
+             return Fault::cannot_rename;
+         return Fault::write_failed;
+     },
+     "F.BAK", true},
+    {"bndjoin storing pieces compressed, keeping the layout",
+     [](const fs::path& d) {
+         write_file(d / "B.BND", laid_out(kOldLayout));
+         fs::create_directory(d / "B");
+         write_file(d / "B" / "000", kText);
+         write_file(d / "B" / "000.BAK", kPacked);
+         write_file(d / "B" / "001", "raw piece");
+         write_file(d / "B" / "002", kEdited);
+         write_file(d / "B" / "002.BAK", flz0_literals(kText));
+     },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         JoinSeen seen;
+         return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
+     },
+     [](const fs::path& d) {
+         return read_file(d / "B.BND") == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
+                read_file(d / "B.BND.BAK") == laid_out(kOldLayout);
+     },
+     [](const fs::path& d) {
+         std::optional<std::string> b = read_file(d / "B.BND");
+         return b == laid_out(kOldLayout) || (b == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
+                                              read_file(d / "B.BND.BAK") == laid_out(kOldLayout));
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         const bool writing = before(log, k, "create_new B.BND.$$$");
+         if ((c.starts_with("read B/") && !c.ends_with(".BAK")) || (c == "read B.BND" && writing) ||
+             (c == "seek B.BND"))
+             return Fault::read_failed;
+         if (starts(c, {"list_dir", "open_regular", "info", "look B.BND", "look B/", "read"}) &&
+             c != "look B.BND.BAK")
+             return Fault::cannot_open;
+         if (c.starts_with("close B.BND ") || c == "close B.BND" || c.starts_with("close B/"))
+             return std::nullopt;
+         if (starts(c, {"look", "link", "rename"}))
+             return Fault::cannot_rename;
+         return Fault::write_failed;
+     },
+     "B.BND.$$$", true},
 };
 
 using Sequences = ScratchTest;
