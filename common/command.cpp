@@ -56,9 +56,12 @@ int run_files(const CommandLine& cl, Outcome (*one)(const std::string& path, con
     for (std::size_t i = 0; i < cl.operands.size(); ++i) {
         const std::string& file = cl.operands[i];
         Outcome r = guarded(file, [&]() -> Outcome {
-            if (named)
-                if (Outcome f = say((i > 0 ? "\n" : "") + format_text(msg::kFileHeadFormat, file.c_str())))
+            if (named) {
+                std::string head = i > 0 ? "\n" : "";  // an empty line before all but the first
+                head += format_text(msg::kFileHeadFormat, file.c_str());
+                if (Outcome f = say(head))
                     return f;
+            }
             return one(file, cl);
         });
         status = std::max(status, report(r));

@@ -192,3 +192,37 @@ TEST_F(Bndjoin, DirectoryOptionTakesThePiecesFromThereForOneBundleOnly)
     EXPECT_EQ(r.err, console("Usage: bndjoin [.BND type file]...\n"));
     EXPECT_FALSE(fs::exists(dir / "A.BND"));
 }
+
+TEST_F(Bndjoin, AnOldLayoutThatCannotBeKeptIsSaidWhyAfterCompleted)
+{
+    const std::vector<std::string> pieces = {"first", "second"};
+    const struct {
+        const char* what;
+        std::string old;
+        std::string note;
+    } cases[] = {
+        {"another count", make_bundle({"only one"}),
+         "bndjoin: DATA.BND: the old bundle's layout is not kept: its table lists 1 pieces, and there are 2 now\n"},
+        {"piece 0 inside the table", [] {
+             std::string b = make_bundle({"a", "b"});
+             b[0] = 100;  // entry 0 is 100
+             b[1] = 0;
+             return b;
+         }(),
+         "bndjoin: DATA.BND: the old bundle's layout is not kept: its piece 0 starts inside its table\n"},
+        {"pieces past the end", make_bundle({"aaaa", "bbbb"}).substr(0, 515),
+         "bndjoin: DATA.BND: the old bundle's layout is not kept: its last piece ends past its end\n"},
+        {"kept: no note", make_bundle({"aaaa", "bbbb"}) + "tail", ""},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir);
+        write_pieces(dir / "DATA", pieces);
+        write_file(dir / "DATA.BND", c.old);
+        RunResult r = join({"DATA.BND"});
+        EXPECT_EQ(r.status, 0) << c.what;
+        EXPECT_EQ(r.out, console(joining(pieces))) << c.what;
+        EXPECT_EQ(r.err, console(c.note)) << c.what;
+        EXPECT_EQ(read_file(dir / "DATA.BND"), c.note.empty() ? make_bundle(pieces) + "tail" : make_bundle(pieces))
+            << c.what;
+    }
+}

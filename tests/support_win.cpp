@@ -69,7 +69,17 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
     int status = -1;
     std::string app = windows_path(exe);
     std::string cwd_text = cwd.string();
-    if (CreateProcessA(app.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd_text.c_str(), &si, &pi)) {
+    // wine now and then fails to start a process at all; a program that
+    // cannot be started fails every time, so a few tries hide nothing.
+    constexpr int kTries = 3;
+    bool started = false;
+    for (int t = 0; t < kTries && !started; ++t) {
+        started = CreateProcessA(app.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd_text.c_str(), &si,
+                                 &pi) != 0;
+        if (!started)
+            Sleep(200);
+    }
+    if (started) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
         if (GetExitCodeProcess(pi.hProcess, &code))
