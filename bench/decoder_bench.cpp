@@ -3,7 +3,8 @@
 //     decoder_bench [benchmark flags] [file.flz0 ...]
 //
 // Built-in corpora, made with the test encoder: text-like, incompressible
-// (all literals) and long overlapping runs; each FLZ0 file named on the
+// (all literals), long overlapping runs of mixed periods, and runs of one
+// period each (distance 1, 2, 3 and 7); each FLZ0 file named on the
 // command line is measured as well.
 #include <benchmark/benchmark.h>
 
@@ -26,6 +27,19 @@ std::string incompressible()
     for (char& c : s)
         c = static_cast<char>(rng());
     return flz0_literals(s);
+}
+
+// run_of -- 65,535 bytes that repeat d bytes: long references of distance d
+std::string run_of(std::size_t d)
+{
+    std::string unit;
+    for (std::size_t k = 0; k < d; ++k)
+        unit += static_cast<char>('a' + k * 5);
+    std::string s;
+    while (s.size() < kMaxOriginalSize)
+        s += unit;
+    s.resize(kMaxOriginalSize);
+    return s;
 }
 
 std::string runs()
@@ -63,6 +77,13 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("decode/text", decode, text);
     benchmark::RegisterBenchmark("decode/incompressible", decode, literal);
     benchmark::RegisterBenchmark("decode/runs", decode, run);
+    static const std::size_t kPeriods[] = {1, 2, 3, 7};
+    static std::vector<std::string> periods;
+    periods.reserve(std::size(kPeriods));
+    for (std::size_t d : kPeriods) {
+        periods.push_back(flz0_encode(run_of(d)));
+        benchmark::RegisterBenchmark(("decode/run-distance-" + std::to_string(d)).c_str(), decode, periods.back());
+    }
     static std::vector<std::string> files;
     files.reserve(static_cast<std::size_t>(argc));
     for (int i = 1; i < argc; ++i) {

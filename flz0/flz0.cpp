@@ -27,6 +27,47 @@ std::size_t distance_back(std::size_t produced, std::size_t ring_pos)
     return (w - ring_pos - 1) % kRingSize + 1;  // 1 .. 4096
 }
 
+// The widest store of an overlapping copy, and how far past len it may
+// write: three 8-byte words cover the longest reference.
+constexpr std::size_t kWord = 8;
+constexpr std::size_t kRunReach = 3 * kWord;
+
+// period_word -- the first eight bytes of the run that repeats the d (1 to
+// 7) bytes at src, byte 0 first in memory: byte j of it is src[j % d]
+inline std::uint64_t period_word(const std::uint8_t* src, std::size_t d)
+{
+    std::uint64_t w = 0;
+    std::memcpy(&w, src, d);
+    for (std::size_t span = d; span < kWord; span *= 2)
+        w |= w << (8 * span);  // bytes [span, 2 span) repeat bytes [0, span)
+    return w;
+}
+
+// copy_run -- len bytes from d back where d < len: the copy repeats its own
+// output. With room for whole words, a word at a time: for d below 8 a
+// word of the period, stored at steps of the largest multiple of d that
+// fits in a word; for d of 8 or more, word by word from the bytes already
+// written d back.
+[[gnu::always_inline]] inline void copy_run(std::uint8_t* op, const std::uint8_t* src, std::size_t room, std::size_t d,
+                                            std::size_t len)
+{
+    constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+    if (!kLittleEndian || room < kRunReach) {
+        for (std::size_t j = 0; j < len; ++j)
+            op[j] = src[j];
+        return;
+    }
+    if (d < kWord) {
+        const std::uint64_t w = period_word(src, d);
+        const std::size_t step = kWord - kWord % d;
+        for (std::size_t j = 0; j < len; j += step)
+            std::memcpy(op + j, &w, kWord);
+        return;
+    }
+    for (std::size_t j = 0; j < len; j += kWord)
+        std::memcpy(op + j, src + j, kWord);  // src + j + 8 <= op + j: written already
+}
+
 // copy_match -- len bytes from d back; the caller guarantees len bytes of room
 [[gnu::always_inline]] inline void copy_match(std::uint8_t* op, const std::uint8_t* begin, const std::uint8_t* end,
                                               std::size_t d, std::size_t len)
@@ -38,7 +79,10 @@ std::size_t distance_back(std::size_t produced, std::size_t ring_pos)
         return;
     }
     const std::uint8_t* src = op - d;
-    if (d >= len && static_cast<std::size_t>(end - op) >= kBlock) {
+    const std::size_t room = static_cast<std::size_t>(end - op);
+    if (d < len) {
+        copy_run(op, src, room, d, len);
+    } else if (room >= kBlock) {
         std::uint8_t block[kBlock];
         std::memcpy(block, src, kBlock);  // the source is all written: d >= len
         std::memcpy(op, block, kBlock);   // bytes past len are written again later

@@ -297,3 +297,25 @@ TEST(Flz0Pack, RealFilesPackToExactlyTheSizesAndBytesPinnedHere)
         EXPECT_TRUE(back && std::string(back->begin(), back->end()) == *data) << c.file;
     }
 }
+
+TEST(Flz0Decode, OverlappingCopiesOfEveryDistanceAndLengthNearTheEndAndFarFromIt)
+{
+    // d literals, then one reference d back of each length, then `after`
+    // literals: the copy lands at every distance from the end of the output,
+    // where a word-wide copy has room and where it has none.
+    for (std::size_t d = 1; d <= 20; ++d)
+        for (unsigned len = kMinMatch; len <= kMaxMatch; ++len)
+            for (std::size_t after : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{6}, std::size_t{40}}) {
+                const std::string lead = counting(d);
+                const std::size_t w = (kRingStart + d) % kRingSize;
+                const std::string stream =
+                    Stream().literals(lead).ref((w + kRingSize - d) % kRingSize, len).literals(counting(after)).bytes();
+                std::string expected = lead;
+                for (unsigned j = 0; j < len; ++j)
+                    expected += expected[expected.size() - d];
+                expected += counting(after);
+                Result r = decode(stream, expected.size());
+                EXPECT_EQ(r.status, DecodeStatus::ok) << "d " << d << ", length " << len << ", then " << after;
+                EXPECT_EQ(r.data, expected) << "d " << d << ", length " << len << ", then " << after;
+            }
+}
