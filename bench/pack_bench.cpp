@@ -1,25 +1,41 @@
-// pack_bench -- input bytes per second of the FLZ0 compressor, and its
-// sizes against a greedy encoder
+// pack_bench -- input bytes per second of the FLZ0 compressor and of its
+// match finder against the hash chains it used before, and its sizes
+// against a greedy encoder
 //
 //     pack_bench [benchmark flags] [file ...]
 //
-// Built in: 64 KiB of text-like data, and 64 KiB of one repeated byte. Each
-// file named on the command line (its first 65,535 bytes) is measured too,
-// and its packed and greedy sizes are printed first.
+// Built in: 64 KiB each of text-like data, of one repeated byte and of
+// random bytes. Each file named on the command line (its first 65,535
+// bytes) is measured too, and its packed and greedy sizes are printed
+// first. For each input, matches/tree and matches/chains are a pair: the
+// same matches, found by the binary tree and by the old hash chains.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "flz0.hpp"
+#include "chain_matches.hpp"
 #include "greedy.hpp"
+#include "matches.hpp"
 #include "pack.hpp"
 #include "text_like.hpp"
 
 namespace {
+
+// random_text -- n bytes from a seeded generator: nothing to find
+std::string random_text(std::size_t n)
+{
+    std::mt19937 rng(9);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
 
 std::span<const std::uint8_t> bytes(const std::string& s)
 {
@@ -35,6 +51,24 @@ void pack(benchmark::State& state, const std::string& data)
         benchmark::DoNotOptimize(file);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+template <Matches (*Find)(std::span<const std::uint8_t>)>
+void find(benchmark::State& state, const std::string& data)
+{
+    for (auto _ : state) {
+        Matches m = Find(bytes(data));
+        benchmark::DoNotOptimize(m.length.get());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+// measure -- the pair of finders, then the whole compressor, on one input
+void measure(const std::string& name, const std::string& data)
+{
+    benchmark::RegisterBenchmark(("matches/tree/" + name).c_str(), find<find_matches>, data);
+    benchmark::RegisterBenchmark(("matches/chains/" + name).c_str(), find<chain_matches>, data);
+    benchmark::RegisterBenchmark(("pack/" + name).c_str(), pack, data);
 }
 
 void print_sizes(const char* name, const std::string& data)
@@ -55,10 +89,11 @@ void print_sizes(const char* name, const std::string& data)
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    static const std::string text = text_like(), run(kMaxOriginalSize, 'a');
+    static const std::string text = text_like(), run(kMaxOriginalSize, 'a'), noise = random_text(kMaxOriginalSize);
     print_sizes("text-like", text);
-    benchmark::RegisterBenchmark("pack/text", pack, text);
-    benchmark::RegisterBenchmark("pack/one-byte-run", pack, run);
+    measure("text", text);
+    measure("one-byte-run", run);
+    measure("random", noise);
     static std::vector<std::string> files;
     files.reserve(static_cast<std::size_t>(argc));
     for (int i = 1; i < argc; ++i) {
@@ -66,7 +101,7 @@ int main(int argc, char** argv)
         files.emplace_back(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
         files.back().resize(std::min(files.back().size(), kMaxOriginalSize));
         print_sizes(argv[i], files.back());
-        benchmark::RegisterBenchmark(("pack/" + std::string(argv[i])).c_str(), pack, files.back());
+        measure(argv[i], files.back());
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

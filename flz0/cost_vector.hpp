@@ -39,4 +39,16 @@ inline Costs next_item(Costs c)
 #endif
 }
 
+// store_bytes -- the eight lanes, each from 0 to 255, as eight bytes
+inline void store_bytes(Costs c, std::uint8_t* out)
+{
+#ifdef BNDTOOLS_HAVE_SSE2
+    const __m128i v = reinterpret_cast<__m128i>(c);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
+#else
+    for (int lane = 0; lane < 8; ++lane)
+        out[lane] = static_cast<std::uint8_t>(c[lane]);
+#endif
+}
+
 }  // namespace flz0_costs

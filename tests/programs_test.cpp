@@ -15,11 +15,6 @@ namespace {
 
 const std::string kText = text_of(3000);
 
-std::span<const std::uint8_t> bytes_of(const std::string& s)
-{
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 // How a row meets a program: what to make for it, and what a run that
 // worked leaves behind.
 struct Tool {

@@ -19,11 +19,6 @@
 
 namespace {
 
-std::span<const std::uint8_t> bytes_of(const std::string& s)
-{
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 const std::string kText = [] {
     std::string s;
     for (int line = 0; s.size() < 2500; ++line)

@@ -133,6 +133,11 @@ std::string random_bytes(std::size_t n, unsigned seed)
     return s;
 }
 
+std::span<const std::uint8_t> bytes_of(const std::string& s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
 Snapshot snapshot(const fs::path& dir)
 {
     Snapshot files;

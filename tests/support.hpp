@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,6 +103,9 @@ using Snapshot = std::map<std::string, std::string>;
 
 // snapshot -- what is below dir, directories left out
 Snapshot snapshot(const fs::path& dir);
+
+// bytes_of -- a string's bytes as a span
+std::span<const std::uint8_t> bytes_of(const std::string& s);
 
 // file_names -- the names in a directory, sorted
 std::vector<std::string> file_names(const fs::path& dir);

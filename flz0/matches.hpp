@@ -1,0 +1,33 @@
+// The compressor's match finder: the longest match at every position of
+// the data, as the decoder's ring makes matches possible.
+//
+// The decoder is LZ77 in disguise: a reference at ring position p, made
+// when the write position is w, repeats the output from distance
+// (w - p) mod 4096 back (4096 when p == w), and anything before the start
+// of the output reads as zero. So a match is sought in a history of 4096
+// zero bytes followed by the data: at distance 1 to 4096 back, of 3 to 18
+// bytes, and it may overlap the bytes it produces.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+// The longest match at each data position, and a distance back that gives it.
+struct Matches {
+    std::unique_ptr<std::uint8_t[]> length;  // 0 where no match of kMinMatch bytes or more exists
+    std::unique_ptr<std::uint16_t[]> distance;
+};
+
+// Which finder searches: the hash chains until they cost more than the
+// tree would, or one of them throughout (for the tests, which check that
+// each gives the same matches).
+enum class Finder { automatic, chains, tree };
+
+// find_matches -- the longest match at every position of data (at most
+// kMaxOriginalSize bytes), never reaching past its end. Where several
+// sources give the longest, the distance is the match carried on from the
+// position before, where it is as long; else the nearest, except that a
+// match of three with none carried comes from the nearest source whose
+// first four bytes hash as the position's do, where there is one.
+Matches find_matches(std::span<const std::uint8_t> data, Finder finder = Finder::automatic);
