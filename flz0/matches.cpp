@@ -17,7 +17,7 @@
 // shares four bytes is in the chain.
 //
 // A binary tree over the positions of the history whose first
-// three bytes hash alike, ordered by their next 18 bytes, each node older
+// four bytes hash alike, ordered by their next 18 bytes, each node older
 // than its parent. Putting a position in walks the one path its bytes
 // lead to, and the tree is then split along that path under the new
 // position, the newest of all. The newest source sharing any number of
@@ -113,7 +113,8 @@ struct Found {
 // match up to `limit` bytes, with the nearest source that gives it
 Found insert(Trees& t, const std::uint8_t* h, std::uint32_t p, unsigned limit)
 {
-    std::uint32_t& root = t.root[(load3(h + p) * 2654435761u) >> (32 - kTreeHashBits)];
+    const std::uint32_t key = load3(h + p) | static_cast<std::uint32_t>(h[p + 3]) << 24;
+    std::uint32_t& root = t.root[(key * 2654435761u) >> (32 - kTreeHashBits)];
     std::uint32_t node = root;
     root = p;
     std::uint32_t* before = &t.child[2 * slot(p)];     // where the next node that sorts before p goes
@@ -223,7 +224,7 @@ template <bool Count>
 struct Search {
     const std::uint8_t* h;
     Chain three;
-    Chain four;  // kept for the tree too: a match of three is taken as the chains take it
+    Chain four;  // both kept for the tree too: a match of three is taken as the chains find it
     Trees trees;  // made only when the tree takes over
 };
 
@@ -260,23 +261,27 @@ template <bool Count>
     return best;
 }
 
-// by_tree -- the same match from the tree: the longest, from the nearest
-// source, unless the carried one is as long; and a match of three with none
-// carried as the chains of four-byte keys give it first
-Found by_tree(Search& s, std::uint32_t p, unsigned limit, Found carried)
+// by_tree -- the same match from the tree, which holds the sources whose
+// first four bytes hash alike: the longest of four bytes or more, from the
+// nearest source, unless the carried one is as long; shorter ones as the
+// chains find them
+[[gnu::always_inline]] inline Found by_tree(Search& s, std::uint32_t p, unsigned limit, Found carried)
 {
-    const std::uint32_t four = hash_at(s.four, s.h + p);
+    const std::uint32_t three = hash_at(s.three, s.h + p), four = hash_at(s.four, s.h + p);
     const Found longest = insert(s.trees, s.h, p, limit);
     Found best = extend(s.h, p, limit, carried);
-    if (longest.length > best.length)
+    if (longest.length > kMinMatch && longest.length > best.length)
         best = longest;
-    if (best.length == kMinMatch && carried.length <= kMinMatch && limit > kMinMatch) {
-        Found three{kMinMatch - 1, 0};
+    if (best.length < kMinMatch && limit >= kMinMatch) {
+        best = {kMinMatch - 1, 0};
         std::size_t uncounted = 0;
-        longest_in_chain<false>(s.four, four, s.h, p, limit, three, uncounted);
-        if (three.length == kMinMatch)
-            best = three;
+        if (limit > kMinMatch)
+            longest_in_chain<false>(s.four, four, s.h, p, limit, best, uncounted);
+        if (best.length < kMinMatch)
+            if (unsigned d = three_in_chain(s.three, three, s.h, p))
+                best = {kMinMatch, d};
     }
+    chain(s.three, three, p);
     chain(s.four, four, p);
     return best;
 }

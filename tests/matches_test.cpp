@@ -55,6 +55,9 @@ TEST(FindMatches, EachFinderGivesTheLongestMatchEverywhereAndTheSameDistances)
         {"random", random_bytes(5000, 4)},
         {"zeros at the start, which the ring's zeros match", std::string(30, '\0') + "a" + std::string(40, '\0') +
                                                                  random_bytes(100, 5) + std::string(4500, '\0')},
+        // Its last two bytes were once followed by a zero, as the bytes
+        // past the end are in memory: no match may reach past the end.
+        {"an end like an earlier place", binary + std::string("xy\0", 3) + random_bytes(300, 6) + "xy"},
     };
     for (const auto& c : cases) {
         const std::vector<unsigned> expected = plain_longest(c.data);
