@@ -48,10 +48,12 @@ constexpr std::size_t kPadding = kMaxMatch + 16;
 constexpr std::size_t kZeroSource = kHistoryStart - kMaxMatch - 1;
 constexpr std::uint32_t kNone = 0;  // position 0 is never a source: sources start at kZeroSource
 
-// The hash of four bytes decides which other keys share a chain, and so
-// which source a match of three takes (find_matches): it stays as it is.
-// The others only spread the sources, and are as small as spreads them well:
-// every page of memory a run touches costs it.
+// The hashes only spread the sources: no two keys that share their first
+// three bytes hash alike as four, since the fourth byte moves the top bits
+// of the product by an odd multiple. So the chains of four-byte keys hold
+// every source of four bytes or more and none that shares just three, and
+// each hash is as small as spreads the sources well: every page of memory
+// a run touches costs it.
 constexpr unsigned kTreeHashBits = 14;
 constexpr unsigned kThreeHashBits = 13;
 constexpr unsigned kFourHashBits = 15;
@@ -224,7 +226,7 @@ template <bool Count>
 struct Search {
     const std::uint8_t* h;
     Chain three;
-    Chain four;  // both kept for the tree too: a match of three is taken as the chains find it
+    Chain four;  // for the chains only
     Trees trees;  // made only when the tree takes over
 };
 
@@ -263,26 +265,19 @@ template <bool Count>
 
 // by_tree -- the same match from the tree, which holds the sources whose
 // first four bytes hash alike: the longest of four bytes or more, from the
-// nearest source, unless the carried one is as long; shorter ones as the
-// chains find them
+// nearest source, unless the carried one is as long; else the nearest
+// source of three bytes, from the chain of three-byte keys
 [[gnu::always_inline]] inline Found by_tree(Search& s, std::uint32_t p, unsigned limit, Found carried)
 {
-    const std::uint32_t three = hash_at(s.three, s.h + p), four = hash_at(s.four, s.h + p);
+    const std::uint32_t three = hash_at(s.three, s.h + p);
     const Found longest = insert(s.trees, s.h, p, limit);
     Found best = extend(s.h, p, limit, carried);
     if (longest.length > kMinMatch && longest.length > best.length)
         best = longest;
-    if (best.length < kMinMatch && limit >= kMinMatch) {
-        best = {kMinMatch - 1, 0};
-        std::size_t uncounted = 0;
-        if (limit > kMinMatch)
-            longest_in_chain<false>(s.four, four, s.h, p, limit, best, uncounted);
-        if (best.length < kMinMatch)
-            if (unsigned d = three_in_chain(s.three, three, s.h, p))
-                best = {kMinMatch, d};
-    }
+    if (best.length < kMinMatch && limit >= kMinMatch)
+        if (unsigned d = three_in_chain(s.three, three, s.h, p))
+            best = {kMinMatch, d};
     chain(s.three, three, p);
-    chain(s.four, four, p);
     return best;
 }
 
@@ -325,7 +320,8 @@ Matches find_matches(std::span<const std::uint8_t> data, Finder finder)
     // The steps of one position in kSample are counted: enough to tell
     // what the chains cost, at a fraction of the cost of counting.
     std::size_t steps = 0;
-    for (; i < n && finder != Finder::tree; ++i) {
+    const std::size_t switch_at = finder == Finder::tree ? 0 : finder == Finder::halfway ? n / 2 : n;
+    for (; i < n && i < switch_at; ++i) {
         if (i % kSpan == 0) {
             if (finder == Finder::automatic && steps * kSample > kSpan * kTreeSteps)
                 break;

@@ -20,14 +20,13 @@ struct Matches {
 };
 
 // Which finder searches: the hash chains until they cost more than the
-// tree would, or one of them throughout (for the tests, which check that
-// each gives the same matches).
-enum class Finder { automatic, chains, tree };
+// tree would; for the tests, which check that each gives the same
+// matches, one of them throughout, or the chains for the first half of the
+// data and the tree after it.
+enum class Finder { automatic, chains, tree, halfway };
 
 // find_matches -- the longest match at every position of data (at most
 // kMaxOriginalSize bytes), never reaching past its end. Where several
 // sources give the longest, the distance is the match carried on from the
-// position before, where it is as long; else the nearest, except that a
-// match of three with none carried comes from the nearest source whose
-// first four bytes hash as the position's do, where there is one.
+// position before, where it is as long; else the nearest.
 Matches find_matches(std::span<const std::uint8_t> data, Finder finder = Finder::automatic);

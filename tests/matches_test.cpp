@@ -58,12 +58,19 @@ TEST(FindMatches, EachFinderGivesTheLongestMatchEverywhereAndTheSameDistances)
         // Its last two bytes were once followed by a zero, as the bytes
         // past the end are in memory: no match may reach past the end.
         {"an end like an earlier place", binary + std::string("xy\0", 3) + random_bytes(300, 6) + "xy"},
+        // Where the tree takes over halfway, at 5000, the only match is
+        // the oldest source in the window, 4096 back.
+        {"a match only at the window's edge", [] {
+             std::string s = random_bytes(10000, 7);
+             s.replace(5000, 12, s.substr(904, 12));
+             return s;
+         }()},
     };
     for (const auto& c : cases) {
         const std::vector<unsigned> expected = plain_longest(c.data);
         const std::string h = std::string(4096, '\0') + c.data;
         const Matches chains = find_matches(bytes_of(c.data), Finder::chains);
-        for (Finder f : {Finder::chains, Finder::tree, Finder::automatic}) {
+        for (Finder f : {Finder::chains, Finder::tree, Finder::automatic, Finder::halfway}) {
             const Matches m = find_matches(bytes_of(c.data), f);
             std::size_t wrong = 0;
             for (std::size_t i = 0; i < c.data.size(); ++i) {
