@@ -97,7 +97,7 @@ int tool_main(const Args& args)
 {
     start_console("bndsplit");
     const ToolInfo tool{"bndsplit", format_text(msg::kSplitUsageFormat, args.empty() ? "bndsplit" : args[0].c_str()),
-                        msg::kSplitHelp, kOptions};
+                        msg::kSplitHelp, kOptions, Expand::one};
     CommandLine cl;
     if (std::optional<int> answered = read_command_line(args, tool, cl))
         return *answered;

@@ -5,6 +5,10 @@
 # page). The licence is installed as the package's copyright file, in the
 # machine-readable format, made from LICENSE so that the text is stated
 # once; the changelog goes beside it, compressed the same way.
+if(WIN32)
+  include(cmake/windows_package.cmake)
+  return()
+endif()
 include(GNUInstallDirs)
 
 set(bndtools_pages bndsplit bndjoin varnix flz0pack)

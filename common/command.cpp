@@ -5,6 +5,7 @@
 
 #include "console.hpp"
 #include "messages.hpp"
+#include "platform.hpp"
 #include "text.hpp"
 
 #ifndef BNDTOOLS_VERSION
@@ -32,6 +33,8 @@ std::optional<int> read_command_line(const Args& args, const ToolInfo& tool, Com
         return kExitInput;
     }
     cl = std::move(*read);
+    if (platform::kExpandsWildcards)
+        cl.operands = expand_wildcards(cl.operands, platform::system_files(), tool.wildcards);
     if (cl.has(kHelp))
         return report(say(tool.usage + std::string(tool.help)));
     if (cl.has(kVersion))

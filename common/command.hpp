@@ -11,6 +11,7 @@
 
 #include "failure.hpp"
 #include "options.hpp"
+#include "wildcards.hpp"
 
 // The command line as the program was started with it, its name first,
 // in UTF-8 on Windows.
@@ -26,12 +27,14 @@ struct ToolInfo {
     std::string usage;               // the usage line
     std::string_view help;           // what --help prints after it
     std::span<const Option> options;  // besides --help and --version
+    Expand wildcards = Expand::each;  // what an operand with wildcards stands for, on Windows
 };
 
 // read_command_line -- the options and operands; when the options are
 // --help or --version, their answer on standard output, or when one is
 // wrong, the usage line and a detail line saying which: then the exit
-// status to end with
+// status to end with. On Windows, where no shell expands wildcards, the
+// operands come expanded.
 std::optional<int> read_command_line(const Args& args, const ToolInfo& tool, CommandLine& cl);
 
 // guarded -- what a step on a file came to, where an allocation failure

@@ -106,3 +106,17 @@ int fail_usage(std::string_view usage)
     complain(usage);
     return kExitInput;
 }
+
+bool keeps_window_open(const platform::ConsoleState& console)
+{
+    return console.processes == 1 && console.input && console.output;
+}
+
+int end_program(int status)
+{
+    if (keeps_window_open(platform::console_state())) {
+        (void)say(msg::kPressAnyKey);  // if it cannot be seen, a key still closes the window
+        platform::wait_for_key();
+    }
+    return status;
+}

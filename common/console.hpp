@@ -13,6 +13,7 @@
 
 #include "failure.hpp"
 #include "messages.hpp"
+#include "platform.hpp"
 
 enum class Encoding { utf8, sjis, euc_jp };
 
@@ -44,3 +45,14 @@ int report(const Outcome& outcome);
 
 // fail_usage -- the usage line alone; gives the usage exit status
 int fail_usage(std::string_view usage);
+
+// keeps_window_open -- whether the program has a console window of its
+// own, which closes when it ends: the system made it for this process
+// alone (started from Explorer, or files dropped on it), and both standard
+// input and output are that console. Never in a console that a shell or a
+// script shares, and never with either stream redirected.
+bool keeps_window_open(const platform::ConsoleState& console);
+
+// end_program -- the program's last step: where the window would close
+// with it, a line asking for a key and the wait for one; the exit status
+int end_program(int status);

@@ -233,6 +233,9 @@ inline constexpr char kTooFar[] = "the pieces would end past the 4 GiB a table r
 inline constexpr char kFileHeadFormat[] = "==> %s <==\n";
 
 // Each program's name, as --version and the detail lines give it.
+// The last line of a run in a console window of its own, before it waits
+// for a key: English, as the console shows it whatever the code page.
+inline constexpr char kPressAnyKey[] = "Press any key to close this window.\n";
 inline constexpr char kVersionFormat[] = "%s (bndtools) %s\n";
 // The detail line after a failure message: program, file, reason.
 inline constexpr char kDetailFormat[] = "%s: %s: %s\n";

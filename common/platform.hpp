@@ -21,11 +21,14 @@ namespace platform {
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
-// The characters that end a directory part of a path.
+// The characters that end a directory part of a path, and whether the
+// programs expand wildcards themselves (no shell does on Windows).
 #ifdef _WIN32
 inline constexpr char kPathSeparators[] = "/\\:";
+inline constexpr bool kExpandsWildcards = true;
 #else
 inline constexpr char kPathSeparators[] = "/";
+inline constexpr bool kExpandsWildcards = false;
 #endif
 
 // Why a call failed: an errno value, or on Windows a system error code;
@@ -165,6 +168,21 @@ SysError write_console(Stream s, std::string_view utf8);
 // carries: on Windows Shift-JIS, a character it lacks written as '?'; on
 // other systems the bytes as given
 std::string native_text(std::string_view utf8);
+
+// The console a program runs in: how many processes share it (0 where
+// the system does not say), and whether standard input and standard
+// output are that console.
+struct ConsoleState {
+    unsigned processes = 0;
+    bool input = false;
+    bool output = false;
+};
+
+// console_state -- the console as it is now
+ConsoleState console_state();
+
+// wait_for_key -- wait until a key is pressed on the console
+void wait_for_key();
 
 // locale_codeset -- the character encoding the user's locale names for
 // text written to a file or pipe ("UTF-8", "SHIFT_JIS", "EUC-JP", ...)

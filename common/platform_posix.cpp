@@ -350,4 +350,11 @@ void release_temp()
     g_temp.store(nullptr);
 }
 
+ConsoleState console_state()
+{
+    return {};  // a terminal belongs to the shell that started the program
+}
+
+void wait_for_key() {}
+
 }  // namespace platform

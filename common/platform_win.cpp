@@ -8,7 +8,9 @@
 #include <new>
 #include <windows.h>
 
+#include "long_paths.hpp"
 #include "unicode.hpp"
+#include "wildcards.hpp"
 
 namespace platform {
 
@@ -37,14 +39,39 @@ std::wstring as_wide(const std::u16string& s)
     return std::wstring(s.begin(), s.end());
 }
 
-// system_path -- a name as the wide calls take it; none when it is not
-// well-formed UTF-8, which no file can have
+// full_path -- the system's full path for a name (the current directory
+// and drive put in front, `.` and `..` resolved, `/` made `\`); none
+// when it cannot make one
+std::optional<std::wstring> full_path(const std::wstring& name)
+{
+    DWORD n = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    std::wstring full;
+    while (n > full.size()) {  // the size asked for includes the final zero
+        full.assign(n, L'\0');
+        n = GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
+        if (n == 0)
+            return std::nullopt;
+    }
+    if (n == 0)
+        return std::nullopt;
+    full.resize(n);
+    return full;
+}
+
+// system_path -- a name as the wide calls take it: a long one as a full
+// path in extended form; none when it is not well-formed UTF-8, which no
+// file can have
 std::optional<std::wstring> system_path(const std::string& path)
 {
     std::optional<std::u16string> wide = utf8_to_utf16(path);
     if (!wide)
         return std::nullopt;
-    return as_wide(*wide);
+    // A relative name may be long once the current directory is in front
+    // of it; one the system cannot make full is left to fail at the call.
+    std::optional<std::wstring> full = full_path(as_wide(*wide));
+    if (!full)
+        return as_wide(*wide);
+    return as_wide(system_form(*wide, std::u16string(full->begin(), full->end())));
 }
 
 // A name made ready for a call, or the error that stands for it.
@@ -55,10 +82,13 @@ struct SystemPath {
 
 // path_for -- the name for a call. Like every call of this layer it hands
 // back its failure: one thrown in the middle of a rename's steps would skip
-// their undoing.
+// their undoing. No file's name holds a wildcard: one that holds any, left
+// by an expansion that matched nothing, names a missing file.
 SystemPath path_for(const std::string& path)
 {
     try {
+        if (has_wildcards(path))
+            return {{}, SysError{ERROR_FILE_NOT_FOUND}};
         std::optional<std::wstring> p = system_path(path);
         if (!p)
             return {{}, SysError{ERROR_INVALID_NAME}};
@@ -232,9 +262,16 @@ public:
 
     Result<std::vector<std::string>> list_dir(const std::string& path) override
     {
-        SystemPath p = path_for(path + "\\*");
+        SystemPath p = path_for(path);
         if (p.error)
             return {{}, p.error};
+        // A directory named with its separator ("C:\\", "DATA\\", or the
+        // drive "C:", whose current directory it is) takes the pattern
+        // straight after it.
+        const wchar_t last = p.text.empty() ? L'\0' : p.text.back();
+        if (last != L'\\' && last != L'/' && last != L':')
+            p.text += L'\\';
+        p.text += L'*';
         WIN32_FIND_DATAW entry{};
         HANDLE find = FindFirstFileW(p.text.c_str(), &entry);
         if (find == INVALID_HANDLE_VALUE)
@@ -430,17 +467,40 @@ void prepare_process()
 
 void hold_temp(const std::string& path)
 {
-    std::optional<std::wstring> p = system_path(path);
-    if (!p)
+    SystemPath p = path_for(path);
+    if (p.error)
         return;
-    wchar_t* kept = new wchar_t[p->size() + 1];
-    std::copy(p->c_str(), p->c_str() + p->size() + 1, kept);
+    wchar_t* kept = new wchar_t[p.text.size() + 1];
+    std::copy(p.text.c_str(), p.text.c_str() + p.text.size() + 1, kept);
     g_temp.store(kept);
 }
 
 void release_temp()
 {
     g_temp.store(nullptr);
+}
+
+ConsoleState console_state()
+{
+    DWORD ids[2];
+    DWORD mode = 0;
+    ConsoleState c;
+    c.processes = GetConsoleProcessList(ids, 2);  // how many there are, even past the two asked for
+    c.input = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+    c.output = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return c;
+}
+
+void wait_for_key()
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(in);  // keys pressed while the tool ran do not count
+    INPUT_RECORD record{};
+    DWORD got = 0;
+    while (ReadConsoleInputW(in, &record, 1, &got)) {
+        if (got == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown)
+            return;
+    }
 }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "unicode.hpp"
+
 namespace {
 
 // quote -- one argument as the C runtime splits a command line: quotes
@@ -37,10 +39,17 @@ std::string windows_path(const std::string& path)
     return out;
 }
 
+// wide -- UTF-8 text as the wide calls take it
+std::wstring wide(const std::string& utf8)
+{
+    const std::u16string w = utf8_to_utf16(utf8).value();
+    return std::wstring(w.begin(), w.end());
+}
+
 HANDLE inheritable_file(const std::string& path)
 {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+    return CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -59,7 +68,7 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
     for (const std::string& a : args)
         command += " " + quote(a);
 
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -67,15 +76,18 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
     si.hStdError = err_path == out_path ? si.hStdOutput : inheritable_file(err_path);
     PROCESS_INFORMATION pi{};
     int status = -1;
-    std::string app = windows_path(exe);
-    std::string cwd_text = cwd.string();
+    // Every name goes as UTF-16, so that a test's Unicode names reach the
+    // program as they are, whatever the code page.
+    const std::wstring app = wide(windows_path(exe));
+    const std::wstring cwd_text = cwd.wstring();
+    std::wstring command_line = wide(command);
     // wine now and then fails to start a process at all; a program that
     // cannot be started fails every time, so a few tries hide nothing.
     constexpr int kTries = 3;
     bool started = false;
     for (int t = 0; t < kTries && !started; ++t) {
-        started = CreateProcessA(app.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd_text.c_str(), &si,
-                                 &pi) != 0;
+        started = CreateProcessW(app.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd_text.c_str(),
+                                 &si, &pi) != 0;
         if (!started)
             Sleep(200);
     }
