@@ -292,6 +292,11 @@ TEST_F(WindowsNames, ANameIsNeverTakenForALookAlike)
     EXPECT_EQ(get(dir / named("fich\xC3\xA9")), text + "!");
     EXPECT_EQ(get(dir / "fiche"), flz0_literals(text));
     EXPECT_EQ(get(dir / "fiche.BAK"), std::nullopt);
+    // Redirected, the detail line is in Shift-JIS, which has no é: it
+    // shows '?', never the look-alike e.
+    RunResult missing = run_tool(VARNIX_EXE, "varnix", {"fich\xC3\xA9X"}, dir);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("varnix: fich?X: "), std::string::npos) << missing.err;
 }
 
 // The tools expand wildcards themselves: cmd.exe passes them on as typed.
