@@ -39,11 +39,27 @@ std::string windows_path(const std::string& path)
     return out;
 }
 
-// wide -- UTF-8 text as the wide calls take it
+// wide -- UTF-8 text as the wide calls take it; the three bytes of an
+// encoded surrogate become that lone surrogate, so that a test can give a
+// program a name no well-formed text holds
 std::wstring wide(const std::string& utf8)
 {
-    const std::u16string w = utf8_to_utf16(utf8).value();
-    return std::wstring(w.begin(), w.end());
+    std::wstring out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
+        if (byte(i) == 0xED && i + 2 < utf8.size() && byte(i + 1) >= 0xA0) {
+            out += static_cast<wchar_t>(0xD000 | (byte(i + 1) & 0x3F) << 6 | (byte(i + 2) & 0x3F));
+            i += 3;
+            continue;
+        }
+        std::size_t n = 1;
+        while (i + n < utf8.size() && (byte(i + n) & 0xC0) == 0x80)
+            ++n;
+        const std::u16string w = utf8_to_utf16(utf8.substr(i, n)).value();
+        out.append(w.begin(), w.end());
+        i += n;
+    }
+    return out;
 }
 
 HANDLE inheritable_file(const std::string& path)

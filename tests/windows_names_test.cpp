@@ -299,6 +299,21 @@ TEST_F(WindowsNames, ANameIsNeverTakenForALookAlike)
     EXPECT_NE(missing.err.find("varnix: fich?X: "), std::string::npos) << missing.err;
 }
 
+// A command line may hold a surrogate without its partner, which no file
+// name can: each tool reports the name missing and makes nothing.
+TEST_F(WindowsNames, ALoneSurrogateInANameFailsCleanly)
+{
+    const std::string lone = "a\xED\xA0\x80" "b";  // U+D800 alone
+    const std::pair<const char*, std::string> tools[] = {
+        {"bndsplit", BNDSPLIT_EXE}, {"bndjoin", BNDJOIN_EXE}, {"varnix", VARNIX_EXE}, {"flz0pack", FLZ0PACK_EXE}};
+    for (const auto& [name, exe] : tools) {
+        RunResult r = run_tool(exe, name, {lone + ".BND"}, dir);
+        EXPECT_EQ(r.status, 1) << name << ": " << r.out << r.err;
+        EXPECT_NE(r.err.find(std::string(name) + ": a"), std::string::npos) << r.err;
+        EXPECT_TRUE(file_names(dir).empty()) << name;
+    }
+}
+
 // The tools expand wildcards themselves: cmd.exe passes them on as typed.
 TEST_F(WindowsNames, WildcardsAreExpandedByTheToolsThemselves)
 {
