@@ -78,6 +78,7 @@ TEST_F(Expansion, EachArgumentStandsForItsFilesInNameOrder)
         {"no match stays as given", {d + "z*"}, Expand::each, {d + "z*"}},
         {"no directory", {d + "a*"}, Expand::each, {d + "A1", d + "a3"}},
         {"one of several for bndsplit stays as given", {d + "??"}, Expand::one, {d + "??"}},
+        {"one of two, the same", {d + "b?"}, Expand::one, {d + "b?"}},
         {"exactly one for bndsplit", {d + "c*"}, Expand::one, {d + "c"}},
         {"none in an unreadable directory", {d + "none/*"}, Expand::each, {d + "none/*"}},
     };
