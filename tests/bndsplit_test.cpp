@@ -1,6 +1,7 @@
 // End-to-end tests of the built bndsplit: exact output bytes, exit status and
 // the files left behind.
 #ifndef _WIN32
+#include <algorithm>
 #include <sys/stat.h>
 #endif
 
@@ -383,7 +384,15 @@ TEST_F(Bndsplit, PiecePastTheEndIsNeverWrittenAndEarlierPiecesStay)
 TEST_F(Bndsplit, BundleCutAtEveryOffsetNeverYieldsAnInventedByte)
 {
     const std::string whole = make_bundle(kPieces);
+    std::vector<std::size_t> edges = {0, 4, 8, 512};  // the first entries, the table's end
+    for (const Expected& p : pieces_in(whole))
+        edges.push_back(p.end);
+    const auto near_edge = [&](std::size_t len) {
+        return std::any_of(edges.begin(), edges.end(), [&](std::size_t e) { return len + 2 >= e && len <= e + 2; });
+    };
     for (std::size_t len = 0; len <= whole.size(); ++len) {
+        if (kSlowRuns && len % 9 != 0 && !near_edge(len))
+            continue;
         const std::string cut = whole.substr(0, len);
         write_file(dir / "T.BND", cut);
         fs::remove_all(dir / "T");

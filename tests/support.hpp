@@ -23,6 +23,19 @@ inline constexpr bool kWindows = true;
 inline constexpr bool kWindows = false;
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+inline constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
+// Whether each start of a program is slow: under wine, or with the
+// sanitizers. A test that runs a program for every offset of a file then
+// takes every few offsets, and every one near an edge it is about.
+inline constexpr bool kSlowRuns = kWindows || kSanitized;
+
 // A device on which every write fails as on a full disk. Under wine the
 // Linux root is drive Z:.
 inline const std::string kFullDevice = kWindows ? "Z:\\dev\\full" : "/dev/full";
