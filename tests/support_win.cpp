@@ -32,7 +32,8 @@ std::string windows_path(const std::string& path)
 {
     if (path.empty() || path[0] != '/')
         return path;
-    std::string out = "Z:" + path;
+    std::string out = "Z:";  // appended apart: GCC 12 warns falsely of "Z:" + path (-Wrestrict)
+    out += path;
     for (char& c : out)
         if (c == '/')
             c = '\\';
@@ -81,8 +82,10 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
                    const RunOptions&)
 {
     std::string command = quote(name);
-    for (const std::string& a : args)
-        command += " " + quote(a);
+    for (const std::string& a : args) {
+        command += ' ';  // apart from the argument: GCC 12 warns falsely of " " + quote(a) (-Wrestrict)
+        command += quote(a);
+    }
 
     STARTUPINFOW si{};
     si.cb = sizeof si;
