@@ -50,24 +50,6 @@ void insert(Chain& c, const std::uint8_t* h, std::size_t pos)
     head = static_cast<std::uint32_t>(pos);
 }
 
-// common_length -- how many bytes a and b agree in, up to limit (at most
-// kMaxMatch; both may be read up to 8 bytes past limit's reach)
-unsigned common_length(const std::uint8_t* a, const std::uint8_t* b, unsigned limit)
-{
-    unsigned n = 0;
-    while (n < limit) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + n, 8);
-        std::memcpy(&y, b + n, 8);
-        if (std::uint64_t diff = x ^ y) {
-            n += static_cast<unsigned>(__builtin_ctzll(diff)) / 8;  // little-endian: first differing byte
-            break;
-        }
-        n += 8;
-    }
-    return std::min(n, limit);
-}
-
 // The best match known at a position: its length and distance back.
 struct Best {
     unsigned length;

@@ -75,24 +75,6 @@ constexpr std::size_t kSpan = 256;
 constexpr std::size_t kTreeSteps = 32;
 constexpr std::size_t kSample = 16;
 
-// common_length -- how many bytes a and b agree in, up to limit (at most
-// kMaxMatch; both may be read up to 8 bytes past limit's reach)
-unsigned common_length(const std::uint8_t* a, const std::uint8_t* b, unsigned limit)
-{
-    unsigned n = 0;
-    while (n < limit) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + n, 8);
-        std::memcpy(&y, b + n, 8);
-        if (std::uint64_t diff = x ^ y) {
-            n += static_cast<unsigned>(__builtin_ctzll(diff)) / 8;  // little-endian: first differing byte
-            break;
-        }
-        n += 8;
-    }
-    return std::min(n, limit);
-}
-
 std::uint32_t load3(const std::uint8_t* p)
 {
     return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;

@@ -9,7 +9,9 @@
 // bytes, and it may overlap the bytes it produces.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 
@@ -30,3 +32,22 @@ enum class Finder { automatic, chains, tree, halfway };
 // sources give the longest, the distance is the match carried on from the
 // position before, where it is as long; else the nearest.
 Matches find_matches(std::span<const std::uint8_t> data, Finder finder = Finder::automatic);
+
+// common_length -- how many bytes a and b agree in, up to limit (at most
+// kMaxMatch; both may be read up to 8 bytes past limit's reach). Inline:
+// the searches call it at every step.
+inline unsigned common_length(const std::uint8_t* a, const std::uint8_t* b, unsigned limit)
+{
+    unsigned n = 0;
+    while (n < limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + n, 8);
+        std::memcpy(&y, b + n, 8);
+        if (std::uint64_t diff = x ^ y) {
+            n += static_cast<unsigned>(__builtin_ctzll(diff)) / 8;  // little-endian: first differing byte
+            break;
+        }
+        n += 8;
+    }
+    return std::min(n, limit);
+}
