@@ -16,15 +16,18 @@ Output::Output(platform::FileSystem& fs, std::string path, OldFile old, Durabili
 
 Outcome Output::create()
 {
-    platform::hold_temp(temp_);
+    platform::Result<int> held = platform::hold_temp(temp_);
+    if (held.error)
+        return system_failure(Fault::write_failed, temp_, held.error);
+    slot_ = held.value;
     SysError gone = fs_.remove(temp_);
     if (gone && !platform::not_found(gone)) {
-        platform::release_temp();
+        release();
         return system_failure(Fault::write_failed, temp_, gone);
     }
     platform::Result<platform::Handle> h = fs_.create_new(temp_);
     if (h.error) {
-        platform::release_temp();
+        release();
         return system_failure(Fault::write_failed, temp_, h.error);
     }
     h_ = h.value;
@@ -64,7 +67,7 @@ Outcome Output::commit()
         return failed;
     }
     made_ = false;
-    platform::release_temp();
+    release();
     if (durability_ == Durability::durable)
         if (SysError e = fs_.sync_dir(dir_))
             return system_failure(Fault::write_failed, dir_, e);  // the names are final already
@@ -79,7 +82,13 @@ void Output::discard()
     if (made_)
         fs_.remove(temp_);
     made_ = false;
-    platform::release_temp();
+    release();
+}
+
+void Output::release()
+{
+    platform::release_temp(slot_);
+    slot_ = platform::kNoSlot;
 }
 
 Outcome Output::take_name()

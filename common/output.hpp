@@ -73,6 +73,8 @@ private:
     Outcome replace_old();
     Outcome keep_old();
     Outcome move_old_aside(const std::string& backup);
+    // release -- the interrupt handler no longer removes this temporary
+    void release();
 
     platform::FileSystem& fs_;
     std::string path_;
@@ -82,6 +84,7 @@ private:
     Durability durability_;
     platform::Handle h_ = platform::kNoHandle;
     bool made_ = false;  // the temporary exists and is this output's
+    int slot_ = platform::kNoSlot;  // where the interrupt handler finds the temporary
 };
 
 // backup_is_free -- a failure when FILE.BAK exists: checked before anything

@@ -9,6 +9,8 @@ std::string error_text(SysError e)
         return "not a regular file";
     if (e.code == kUnsupported)
         return "not supported by this system";
+    if (e.code == kTooManyTemps)
+        return "too many files being written at once";
     return system_error_text(e);
 }
 

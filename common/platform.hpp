@@ -40,6 +40,7 @@ struct SysError {
 };
 inline constexpr int kNotRegular = -1;   // the name is not a regular file (a directory, link, FIFO, device)
 inline constexpr int kUnsupported = -2;  // the system has no such call
+inline constexpr int kTooManyTemps = -3; // every slot for a temporary is taken
 
 // error_text -- the text for an error, in English: the system's own, or
 // this layer's for its own codes
@@ -194,11 +195,21 @@ std::string locale_codeset();
 // before the process ends by it as it would have
 void prepare_process();
 
-// hold_temp / release_temp -- the temporary to remove if the process is
-// interrupted: its name is made ready here, before the file exists, so
-// that the signal handler only has to remove it. One at a time; the text
-// must stay as it is until it is released.
-void hold_temp(const std::string& path);
-void release_temp();
+// The temporaries to remove if the process is interrupted: every output
+// that holds one, at most kMaxHeldTemps at once (a tool has two at most).
+// Each name is made ready when it is held, before the file exists, so that
+// the handler only has to remove it; the text must stay as it is until it
+// is released.
+inline constexpr int kMaxHeldTemps = 8;
+inline constexpr int kNoSlot = -1;
+
+// hold_temp -- a slot that now holds path; kTooManyTemps when every slot
+// is taken, or why the name cannot be made ready
+Result<int> hold_temp(const std::string& path);
+// release_temp -- empty one slot, leaving the others as they are
+void release_temp(int slot);
+// remove_held_temps -- remove every temporary held: what an interrupt does
+// before the process ends. Safe in a signal handler: it allocates nothing.
+void remove_held_temps();
 
 }  // namespace platform

@@ -235,17 +235,16 @@ public:
     }
 };
 
-// The temporary to remove when a signal ends the process. A pointer is
+// The temporaries to remove when a signal ends the process. A pointer is
 // stored and loaded in one step, so the handler sees a whole name or none.
-std::atomic<const char*> g_temp{nullptr};
+std::atomic<const char*> g_temps[kMaxHeldTemps];
 static_assert(std::atomic<const char*>::is_always_lock_free);
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void remove_temp_and_end(int sig)
+extern "C" void remove_temps_and_end(int sig)
 {
-    if (const char* temp = g_temp.load())
-        ::unlink(temp);
+    remove_held_temps();
     // SA_RESETHAND has put back the default action: once this handler
     // returns, the signal ends the process with the usual status.
     ::raise(sig);
@@ -333,21 +332,34 @@ void prepare_process()
         if (was.sa_handler == SIG_IGN)
             continue;  // ignored by whoever started us (nohup): so it stays
         struct sigaction now {};
-        now.sa_handler = remove_temp_and_end;
+        now.sa_handler = remove_temps_and_end;
         now.sa_flags = SA_RESETHAND;
         sigemptyset(&now.sa_mask);
         ::sigaction(sig, &now, nullptr);
     }
 }
 
-void hold_temp(const std::string& path)
+Result<int> hold_temp(const std::string& path)
 {
-    g_temp.store(path.c_str());
+    for (int slot = 0; slot < kMaxHeldTemps; ++slot) {
+        const char* none = nullptr;
+        if (g_temps[slot].compare_exchange_strong(none, path.c_str()))
+            return {slot, {}};
+    }
+    return {kNoSlot, SysError{kTooManyTemps}};
 }
 
-void release_temp()
+void release_temp(int slot)
 {
-    g_temp.store(nullptr);
+    if (slot != kNoSlot)
+        g_temps[slot].store(nullptr);
+}
+
+void remove_held_temps()
+{
+    for (std::atomic<const char*>& held : g_temps)
+        if (const char* temp = held.load())
+            ::unlink(temp);
 }
 
 ConsoleState console_state()

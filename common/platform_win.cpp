@@ -338,15 +338,15 @@ HANDLE stream_handle(Stream s)
     return GetStdHandle(s == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
-// The temporary to remove on an interrupt, as the wide call takes it. The
-// handler runs on a thread of its own, so each name made ready is kept to
-// the end of the process: one that the handler may be reading is never freed.
-std::atomic<const wchar_t*> g_temp{nullptr};
+// The temporaries to remove on an interrupt, as the wide call takes them.
+// The handler runs on a thread of its own, so each name made ready is kept
+// to the end of the process: one that the handler may be reading is never
+// freed.
+std::atomic<const wchar_t*> g_temps[kMaxHeldTemps];
 
-BOOL WINAPI remove_temp_and_end(DWORD)
+BOOL WINAPI remove_temps_and_end(DWORD)
 {
-    if (const wchar_t* temp = g_temp.load())
-        DeleteFileW(temp);
+    remove_held_temps();
     return FALSE;  // the default handler then ends the process
 }
 
@@ -462,22 +462,36 @@ std::string locale_codeset()
 
 void prepare_process()
 {
-    SetConsoleCtrlHandler(remove_temp_and_end, TRUE);
+    SetConsoleCtrlHandler(remove_temps_and_end, TRUE);
 }
 
-void hold_temp(const std::string& path)
+Result<int> hold_temp(const std::string& path)
 {
     SystemPath p = path_for(path);
     if (p.error)
-        return;
+        return {kNoSlot, p.error};
     wchar_t* kept = new wchar_t[p.text.size() + 1];
     std::copy(p.text.c_str(), p.text.c_str() + p.text.size() + 1, kept);
-    g_temp.store(kept);
+    for (int slot = 0; slot < kMaxHeldTemps; ++slot) {
+        const wchar_t* none = nullptr;
+        if (g_temps[slot].compare_exchange_strong(none, kept))
+            return {slot, {}};
+    }
+    delete[] kept;  // never seen by the handler
+    return {kNoSlot, SysError{kTooManyTemps}};
 }
 
-void release_temp()
+void release_temp(int slot)
 {
-    g_temp.store(nullptr);
+    if (slot != kNoSlot)
+        g_temps[slot].store(nullptr);
+}
+
+void remove_held_temps()
+{
+    for (std::atomic<const wchar_t*>& held : g_temps)
+        if (const wchar_t* temp = held.load())
+            DeleteFileW(temp);
 }
 
 ConsoleState console_state()

@@ -55,6 +55,8 @@ platform::SysError FaultyFs::step(const std::string& kind, const std::string& a,
     log.push_back(kind + " " + a + (b.empty() ? "" : " " + b));
     if (n == stop_at) {
         stopped_ = true;
+        if (interrupted)
+            platform::remove_held_temps();  // as the signal or console handler does
         return kInjected;
     }
     if (auto it = refuse.find(kind); it != refuse.end())

@@ -25,6 +25,7 @@ public:
     int fail_at = -1;                               // the call to fail, counting from 0
     platform::SysError error = kInjected;           // what it fails with
     int stop_at = -1;                               // the call at which the run stops
+    bool interrupted = false;                       // the stop is an interrupt: held temporaries go
     std::map<std::string, platform::SysError> refuse;  // calls of these kinds always fail so
     bool short_reads = false;                       // each read gives at most half what was asked
     int end_at = -1;                                // from this call on, a read finds the end

@@ -4,6 +4,7 @@
 #include "output.hpp"
 
 #include <algorithm>
+#include <memory>
 
 #ifndef _WIN32
 #include <cerrno>
@@ -321,6 +322,23 @@ TEST_F(OutputTest, WithoutANoReplaceRenameALinkTakesTheNameAndIsTakenBackOnFailu
     }
 }
 
+TEST_F(OutputTest, MoreOutputsThanTheHandlerCanHoldAreRefusedNotLeftUnguarded)
+{
+    std::vector<std::unique_ptr<Output>> open;
+    for (int k = 0; k < platform::kMaxHeldTemps; ++k) {
+        open.push_back(std::make_unique<Output>(platform::system_files(), (dir / std::to_string(k)).string(),
+                                                OldFile::must_not_exist, Durability::cached));
+        ASSERT_FALSE(open.back()->create()) << k;
+    }
+    Output extra(platform::system_files(), n(), OldFile::must_not_exist, Durability::cached);
+    Outcome r = extra.create();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->fault, Fault::write_failed);
+    EXPECT_FALSE(fs::exists(dir / "N.$$$"));
+    open.pop_back();  // one slot given back is free again
+    EXPECT_FALSE(extra.create());
+}
+
 #ifndef _WIN32
 TEST_F(OutputTest, AnInterruptRemovesTheTemporaryAndEndsTheProcessByTheSignal)
 {
@@ -329,8 +347,11 @@ TEST_F(OutputTest, AnInterruptRemovesTheTemporaryAndEndsTheProcessByTheSignal)
         const pid_t pid = ::fork();
         if (pid == 0) {
             platform::prepare_process();
+            // Two outputs open at once, as bndsplit -x has: the one still
+            // open is not forgotten when the other commits.
             Output out(platform::system_files(), n(), OldFile::keep_as_backup, Durability::durable);
-            if (out.create() || out.write(bytes("new")))
+            Output other(platform::system_files(), (dir / "M").string(), OldFile::must_not_exist, Durability::cached);
+            if (out.create() || out.write(bytes("new")) || other.create() || other.commit())
                 ::_exit(3);
             ::raise(sig);
             ::_exit(4);  // not reached: the signal ends the process
@@ -338,9 +359,24 @@ TEST_F(OutputTest, AnInterruptRemovesTheTemporaryAndEndsTheProcessByTheSignal)
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig << ", status " << status;
-        EXPECT_EQ(file_names(dir), std::vector<std::string>{"N"}) << "signal " << sig;
+        EXPECT_EQ(file_names(dir), (std::vector<std::string>{"M", "N"})) << "signal " << sig;
         EXPECT_EQ(read_file(dir / "N"), "old");
+        fs::remove(dir / "M");
     }
+}
+
+TEST_F(OutputTest, ASignalTheCallerIgnoredStaysIgnored)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGHUP, SIG_IGN);  // as nohup starts a program
+        platform::prepare_process();
+        ::raise(SIGHUP);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(OutputTest, ALostPipeOrAFullFileIsAnErrorNotTheEndOfTheProcess)
