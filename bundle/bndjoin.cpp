@@ -15,7 +15,11 @@
 
 namespace {
 
-constexpr Option kOptions[] = {{'d', "directory", true}, {'\0', "as-is", false}};
+enum Opt { kDirectory, kAsIs };
+constexpr Option kOptions[] = {
+    {kDirectory, 'd', "directory", "DIR", msg::kJoinDirectory},
+    {kAsIs, '\0', "as-is", nullptr, msg::kJoinAsIs},
+};
 
 Outcome say_joining(const Piece& piece)
 {
@@ -41,7 +45,7 @@ std::string why_not_kept(const Layout& layout)
 
 Outcome bndjoin_one(const std::string& bundle, const CommandLine& cl)
 {
-    const JoinOptions options{cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle), cl.has("as-is")};
+    const JoinOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), cl.has(kAsIs)};
     JoinSeen seen;
     if (Outcome f = join_bundle(platform::system_files(), bundle, options, say_joining, seen))
         return f;
@@ -49,22 +53,22 @@ Outcome bndjoin_one(const std::string& bundle, const CommandLine& cl)
         return f;
     if (seen.replaced && seen.layout.lost != LayoutLost::none) {
         const std::string why = format_text(msg::kLayoutNotKeptFormat, why_not_kept(seen.layout).c_str());
-        complain(format_text(msg::kDetailFormat, "bndjoin", bundle.c_str(), why.c_str()));
+        note({bundle, {}, why});
     }
     return {};
+}
+
+// fits -- one directory holds the pieces of one bundle
+bool fits(const CommandLine& cl)
+{
+    return !cl.operands.empty() && (!cl.has(kDirectory) || cl.operands.size() == 1);
 }
 
 }  // namespace
 
 int tool_main(const Args& args)
 {
-    const ToolInfo tool{"bndjoin", std::string(msg::kJoinUsage), msg::kJoinHelp, kOptions};
-    start_console(tool.name);
-    CommandLine cl;
-    if (std::optional<int> answered = read_command_line(args, tool, cl))
-        return *answered;
-    // One directory holds the pieces of one bundle.
-    if (cl.operands.empty() || (cl.has("directory") && cl.operands.size() != 1))
-        return fail_usage(tool.usage);
-    return run_files(cl, bndjoin_one);
+    const Tool tool{"bndjoin", msg::kJoinUsage, msg::kJoinAbout, msg::kOptionsAnywhere, kOptions,
+                    OptionPlace::anywhere, Expand::each, fits, Operands::each, -1, bndjoin_one};
+    return run_tool(args, tool);
 }

@@ -17,7 +17,12 @@
 
 namespace {
 
-constexpr Option kOptions[] = {{'l', "list", false}, {'x', "decode", false}, {'d', "directory", true}};
+enum Opt { kList, kDecode, kDirectory };
+constexpr Option kOptions[] = {
+    {kList, 'l', "list", nullptr, msg::kSplitList},
+    {kDecode, 'x', "decode", nullptr, msg::kSplitDecode},
+    {kDirectory, 'd', "directory", "DIR", msg::kSplitDirectory},
+};
 
 Outcome say_cutting(const Piece& piece)
 {
@@ -88,37 +93,53 @@ void note_left_out(const std::string& bundle, const BundleSeen& seen)
     const std::string where = left.all_after
                                   ? format_text(msg::kLeftAfterFormat, count, static_cast<unsigned long long>(left.after), why.c_str())
                                   : format_text(msg::kLeftFromFormat, count, static_cast<unsigned long long>(left.first), why.c_str());
-    complain(format_text(msg::kDetailFormat, "bndsplit", bundle.c_str(), where.c_str()));
+    note({bundle, {}, where});
+}
+
+// fits -- a bundle, and at most two more operands: a sole second one is
+// the limit, a third makes both be ignored
+bool fits(const CommandLine& cl)
+{
+    return !cl.operands.empty() && cl.operands.size() <= 3;
+}
+
+// limit_of -- the piece limit; one that names a file was likely meant as
+// a second bundle, so how it was read is noted
+std::int32_t limit_of(const CommandLine& cl)
+{
+    if (cl.operands.size() != 2)
+        return kDefaultMaxFiles;
+    const std::string& count = cl.operands[1];
+    const std::int32_t limit = parse_count(count);
+    platform::Result<platform::FileInfo> there = platform::system_files().look(count, platform::Links::follow);
+    if (!there.error && there.value.kind != platform::Kind::none)
+        note({count, {}, format_text(msg::kReadAsLimitFormat, limit)});
+    return limit;
+}
+
+Outcome bndsplit_one(const std::string& bundle, const CommandLine& cl)
+{
+    const std::int32_t maxfiles = limit_of(cl);
+    if (cl.has(kList))
+        return list(bundle, maxfiles);
+    const SplitOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), maxfiles,
+                               cl.has(kDecode)};
+    // A piece that cannot be decoded is reported, and the run goes on.
+    const SplitEvents events{say_cutting, say_sizes, [](const Failure& f) { report(f); }, say_removing};
+    BundleSeen seen;
+    if (Outcome f = split_bundle(platform::system_files(), bundle, options, events, seen))
+        return f;
+    if (Outcome f = say(msg::kCompleted))
+        return f;
+    note_left_out(bundle, seen);
+    return {};
 }
 
 }  // namespace
 
 int tool_main(const Args& args)
 {
-    start_console("bndsplit");
-    const ToolInfo tool{"bndsplit", format_text(msg::kSplitUsageFormat, args.empty() ? "bndsplit" : args[0].c_str()),
-                        msg::kSplitHelp, kOptions, Expand::one};
-    CommandLine cl;
-    if (std::optional<int> answered = read_command_line(args, tool, cl))
-        return *answered;
-    if (cl.operands.empty() || cl.operands.size() > 3)
-        return fail_usage(tool.usage);
-    const std::string& bundle = cl.operands[0];
-    const std::int32_t maxfiles = cl.operands.size() == 2 ? parse_count(cl.operands[1]) : kDefaultMaxFiles;
-    if (cl.has("list"))
-        return report(guarded(bundle, [&] { return list(bundle, maxfiles); }));
-
-    const SplitOptions options{cl.has("directory") ? cl.value("directory") : piece_dir_name(bundle), maxfiles,
-                               cl.has("decode")};
-    // A piece that cannot be decoded is reported, and the run goes on.
-    int status = kExitOk;
-    const SplitEvents events{say_cutting, say_sizes, [&](const Failure& f) { status = std::max(status, report(f)); },
-                             say_removing};
-    BundleSeen seen;
-    Outcome r = guarded(bundle, [&] { return split_bundle(platform::system_files(), bundle, options, events, seen); });
-    if (!r)
-        r = say(msg::kCompleted);
-    if (!r)
-        note_left_out(bundle, seen);
-    return std::max(status, report(r));
+    const Tool tool{"bndsplit", msg::kSplitUsageFormat, msg::kSplitAbout, msg::kOptionsFirst, kOptions,
+                    OptionPlace::first, Expand::one, fits, Operands::first, -1, bndsplit_one};
+    return run_tool(args, tool);
 }

@@ -14,32 +14,65 @@
 
 namespace {
 
-constexpr char kHelp[] = "help";
-constexpr char kVersion[] = "version";
-constexpr char kStdout[] = "stdout";
+// The options every program takes, with ids no tool's enumerators reach.
+enum StandardOption { kHelp = -1, kVersion = -2 };
+constexpr Option kStandardOptions[] = {
+    {kHelp, '\0', "help", nullptr, msg::kHelpHelp},
+    {kVersion, '\0', "version", nullptr, msg::kVersionHelp},
+};
+
+// help -- what --help prints: usage, what the program does, its options
+std::string help(const Tool& tool, const std::string& usage)
+{
+    std::vector<Option> options(tool.options.begin(), tool.options.end());
+    options.insert(options.end(), std::begin(kStandardOptions), std::end(kStandardOptions));
+    return usage + std::string(tool.about) + "\n" + std::string(tool.options_head) + option_help(options);
+}
+
+// run_operands -- the step on each operand it runs on, in order, whatever
+// the earlier ones gave; with more than one, each one's lines follow a
+// line naming it, unless the data goes to standard output
+void run_operands(const Tool& tool, const CommandLine& cl)
+{
+    const std::size_t count = tool.run_on == Operands::first ? 1 : cl.operands.size();
+    const bool named = count > 1 && !cl.has(tool.data_option);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& operand = cl.operands[i];
+        report(guarded(operand, [&]() -> Outcome {
+            if (named) {
+                std::string head = i > 0 ? "\n" : "";  // an empty line before all but the first
+                head += format_text(msg::kFileHeadFormat, operand.c_str());
+                if (Outcome f = say(head))
+                    return f;
+            }
+            return tool.step(operand, cl);
+        }));
+    }
+}
 
 }  // namespace
 
-std::optional<int> read_command_line(const Args& args, const ToolInfo& tool, CommandLine& cl)
+int run_tool(const Args& args, const Tool& tool)
 {
+    start_console(tool.name);
+    const std::string usage = format_text(tool.usage, args.empty() ? tool.name : args[0].c_str());
     std::vector<Option> options(tool.options.begin(), tool.options.end());
-    options.push_back({'\0', kHelp, false});
-    options.push_back({'\0', kVersion, false});
+    options.insert(options.end(), std::begin(kStandardOptions), std::end(kStandardOptions));
     WrongOption wrong;
-    std::optional<CommandLine> read = read_options(args, options, wrong);
-    if (!read) {
-        complain(tool.usage);
-        complain(format_text(msg::kDetailFormat, tool.name, wrong.option.c_str(), wrong.reason));
-        return kExitInput;
-    }
-    cl = std::move(*read);
+    std::optional<CommandLine> read = read_options(args, options, tool.place, wrong);
+    if (!read)
+        return fail_usage(usage, Detail{wrong.option, {}, wrong.reason});
+    CommandLine& cl = *read;
     if (platform::kExpandsWildcards)
         cl.operands = expand_wildcards(cl.operands, platform::system_files(), tool.wildcards);
     if (cl.has(kHelp))
-        return report(say(tool.usage + std::string(tool.help)));
+        return report(say(help(tool, usage)));
     if (cl.has(kVersion))
         return report(say(format_text(msg::kVersionFormat, tool.name, BNDTOOLS_VERSION)));
-    return std::nullopt;
+    if (!tool.fits(cl))
+        return fail_usage(usage);
+    run_operands(tool, cl);
+    return worst_reported();
 }
 
 Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
@@ -50,24 +83,4 @@ Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
         // Whatever the step had made is undone as it unwinds.
         return tool_failure(Fault::no_memory, file, "out of memory");
     }
-}
-
-int run_files(const CommandLine& cl, Outcome (*one)(const std::string& path, const CommandLine& cl))
-{
-    const bool named = cl.operands.size() > 1 && !cl.has(kStdout);
-    int status = kExitOk;
-    for (std::size_t i = 0; i < cl.operands.size(); ++i) {
-        const std::string& file = cl.operands[i];
-        Outcome r = guarded(file, [&]() -> Outcome {
-            if (named) {
-                std::string head = i > 0 ? "\n" : "";  // an empty line before all but the first
-                head += format_text(msg::kFileHeadFormat, file.c_str());
-                if (Outcome f = say(head))
-                    return f;
-            }
-            return one(file, cl);
-        });
-        status = std::max(status, report(r));
-    }
-    return status;
 }

@@ -1,9 +1,10 @@
-// The command line the programs share: options, --help and --version, and
-// the FILE... lists of the tools that work on each file in turn.
+// The run every program shares: options read, --help and --version
+// answered, the operands checked, the tool's step run on each, every
+// failure reported, and the highest exit status given back. Each program
+// brings only its Tool.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,28 +22,32 @@ using Args = std::vector<std::string>;
 // entry of the system (main, or wmain on Windows) calls it
 int tool_main(const Args& args);
 
-// What a program takes and what --help and --version tell of it.
-struct ToolInfo {
-    const char* name;                // as --version and the detail lines give it
-    std::string usage;               // the usage line
-    std::string_view help;           // what --help prints after it
+// Which operands the step runs on: each in turn, or the first alone (the
+// others tell it how).
+enum class Operands { each, first };
+
+// What a program is.
+struct Tool {
+    const char* name;                 // as --version and the detail lines give it
+    const char* usage;                // the usage line; a "%s" in it is the invocation name
+    std::string_view about;           // what --help says of the program, after the usage line
+    std::string_view options_head;    // the line --help gives before the options
     std::span<const Option> options;  // besides --help and --version
-    Expand wildcards = Expand::each;  // what an operand with wildcards stands for, on Windows
+    OptionPlace place;
+    Expand wildcards;                 // what an operand with wildcards stands for, on Windows
+    // fits -- whether the operands make a run; if not, the usage line
+    bool (*fits)(const CommandLine& cl);
+    Operands run_on;
+    int data_option;                  // the option that sends the data to standard output, or -1
+    // step -- the work on one operand; failures it reports itself as it
+    // goes count towards the exit status too
+    Outcome (*step)(const std::string& operand, const CommandLine& cl);
 };
 
-// read_command_line -- the options and operands; when the options are
-// --help or --version, their answer on standard output, or when one is
-// wrong, the usage line and a detail line saying which: then the exit
-// status to end with. On Windows, where no shell expands wildcards, the
-// operands come expanded.
-std::optional<int> read_command_line(const Args& args, const ToolInfo& tool, CommandLine& cl);
+// run_tool -- the whole run of a program; its exit status. On Windows,
+// where no shell expands wildcards, the operands are expanded first.
+int run_tool(const Args& args, const Tool& tool);
 
 // guarded -- what a step on a file came to, where an allocation failure
 // anywhere in it ends that file as no_memory
 Outcome guarded(const std::string& file, const std::function<Outcome()>& step);
-
-// run_files -- `one` on each operand in order, whatever the earlier ones
-// gave, each failure reported; with more than one, each file's lines
-// follow a line naming it, unless the data goes to standard output
-// (--stdout). The highest exit status of any.
-int run_files(const CommandLine& cl, Outcome (*one)(const std::string& path, const CommandLine& cl));

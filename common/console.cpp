@@ -10,6 +10,7 @@ namespace {
 // Set once, when the program starts.
 const char* g_program = "";
 Encoding g_encoding = Encoding::utf8;
+int g_worst = kExitOk;  // the highest status reported
 
 constexpr char kStandardOutput[] = "standard output";
 
@@ -62,6 +63,7 @@ std::string_view in_encoding(const msg::Text& text, Encoding e)
 void start_console(const char* program)
 {
     g_program = program;
+    g_worst = kExitOk;
     g_encoding = encoding_for(platform::locale_codeset());
 }
 
@@ -95,15 +97,27 @@ int report(const Outcome& outcome)
         platform::write_console(err, r.text->utf8);
     else
         platform::write_stream(err, in_encoding(*r.text, g_encoding));
-    const Detail& d = outcome->detail;
-    const std::string reason = d.error ? platform::error_text(d.error) : d.reason;
-    complain(format_text(msg::kDetailFormat, g_program, d.file.c_str(), reason.c_str()));
+    note(outcome->detail);
+    g_worst = std::max(g_worst, r.status);
     return r.status;
 }
 
-int fail_usage(std::string_view usage)
+void note(const Detail& d)
+{
+    const std::string reason = d.error ? platform::error_text(d.error) : d.reason;
+    complain(format_text(msg::kDetailFormat, g_program, d.file.c_str(), reason.c_str()));
+}
+
+int worst_reported()
+{
+    return g_worst;
+}
+
+int fail_usage(std::string_view usage, const std::optional<Detail>& detail)
 {
     complain(usage);
+    if (detail)
+        note(*detail);
     return kExitInput;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -39,12 +40,20 @@ Outcome say_data(std::span<const std::uint8_t> data);
 // complain -- an English text to standard error
 void complain(std::string_view text);
 
+// note -- a detail line on its own: "PROGRAM: FILE: REASON"
+void note(const Detail& detail);
+
 // report -- a failure's message and its detail line; its exit status,
 // kExitOk when there was none
 int report(const Outcome& outcome);
 
-// fail_usage -- the usage line alone; gives the usage exit status
-int fail_usage(std::string_view usage);
+// worst_reported -- the highest exit status report() has given since the
+// program started
+int worst_reported();
+
+// fail_usage -- the usage line, and a detail line where one says what is
+// wrong; gives the usage exit status
+int fail_usage(std::string_view usage, const std::optional<Detail>& detail = std::nullopt);
 
 // keeps_window_open -- whether the program has a console window of its
 // own, which closes when it ends: the system made it for this process

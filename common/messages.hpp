@@ -116,83 +116,76 @@ inline constexpr char kSplitUsageFormat[] = "Usage: %s [.BND type file] [maxfile
 // bndsplit: before each piece; its file name, start and end (exclusive) offsets.
 inline constexpr char kCuttingFormat[] = "cutting ... %-12s [%08x-%08x]\n";
 // bndjoin: wrong number of arguments.
-inline constexpr std::string_view kJoinUsage = "Usage: bndjoin [.BND type file]...\n";
+inline constexpr char kJoinUsage[] = "Usage: bndjoin [.BND type file]...\n";
 // bndjoin: before each piece; its file name, start and end (exclusive) offsets.
 inline constexpr char kJoiningFormat[] = "joining ... %-12s [%08x-%08x]\n";
 // bndsplit and bndjoin: after the last piece.
 inline constexpr std::string_view kCompleted = "Completed.\n";
 
 // varnix: wrong number of arguments. The program name is fixed here.
-inline constexpr std::string_view kVarnixUsage = "Usage: varnix (FLZ0 File)\n";
+inline constexpr char kVarnixUsage[] = "Usage: varnix (FLZ0 File)\n";
 // varnix: the sizes from the header, compressed size first.
 inline constexpr char kSizesFormat[] = "compressed = %d -> original = %d\n";
 
 // flz0pack: wrong number of arguments.
-inline constexpr std::string_view kPackUsage = "Usage: flz0pack (File)\n";
+inline constexpr char kPackUsage[] = "Usage: flz0pack (File)\n";
 // flz0pack: before the new file takes the name, the original size and its
 // compressed (stream) size.
 inline constexpr char kPackedFormat[] = "original = %d -> compressed = %d\n";
 
 // What --help prints after the usage line, for each program: what it
-// does, then every option it takes.
-inline constexpr std::string_view kSplitHelp =
+// does; then the line before its options, and what each option does (a
+// '\n' continues it on the line below).
+inline constexpr std::string_view kSplitAbout =
     "\n"
     "Cut a bundle (a BND file: pieces behind a 512-byte table of offsets) into\n"
     "numbered piece files 000, 001, ... in a directory named after it: DATA.BND\n"
     "gives DATA/, a name with no extension gets .d (SE gives SE.d/). maxfiles,\n"
     "when it is the only extra argument, limits the number of pieces (default\n"
-    "127; 0x prefix for hexadecimal). Each piece appears whole or not at all.\n"
-    "\n"
-    "Options, before the bundle:\n"
-    "  -l, --list           show the pieces the table lists, why the list ends and\n"
-    "                       how many bytes lie in no piece; write nothing\n"
-    "  -x, --decode         write each FLZ0 piece decoded, beside its own bytes as\n"
-    "                       NNN.BAK, as varnix would leave it\n"
-    "  -d, --directory=DIR  put the pieces in DIR\n"
-    "      --help           show this help\n"
-    "      --version        show the version\n"
-    "  --                   end the options: a bundle may start with '-'\n";
-inline constexpr std::string_view kJoinHelp =
+    "127; 0x prefix for hexadecimal). Each piece appears whole or not at all.\n";
+inline constexpr std::string_view kSplitList =
+    "show the pieces the table lists, why the list ends and\nhow many bytes lie in no piece; write nothing";
+inline constexpr std::string_view kSplitDecode =
+    "write each FLZ0 piece decoded, beside its own bytes as\nNNN.BAK, as varnix would leave it";
+inline constexpr std::string_view kSplitDirectory = "put the pieces in DIR";
+inline constexpr std::string_view kJoinAbout =
     "\n"
     "Build each bundle from the piece files 000, 001, ... in the directory that\n"
     "bndsplit writes for it (DATA.BND from DATA/, SE from SE.d/), up to the first\n"
     "number missing; other names there are ignored. The old bundle is kept as\n"
     "BUNDLE.BAK, and an existing BUNDLE.BAK is never replaced. Nothing is written\n"
-    "unless every piece fits a bundle: 1 to 1261568 bytes, at most 127 of them.\n"
-    "\n"
-    "Options, before the bundles:\n"
-    "  -d, --directory=DIR  take the pieces from DIR; one BUNDLE only\n"
-    "      --as-is          store every piece as it stands; by default a piece\n"
-    "                       beside an FLZ0 NNN.BAK is stored compressed again\n"
-    "      --help           show this help\n"
-    "      --version        show the version\n"
-    "  --                   end the options: a bundle may start with '-'\n";
-inline constexpr std::string_view kVarnixHelp =
+    "unless every piece fits a bundle: 1 to 1261568 bytes, at most 127 of them.\n";
+inline constexpr std::string_view kJoinDirectory = "take the pieces from DIR; one BUNDLE only";
+inline constexpr std::string_view kJoinAsIs =
+    "store every piece as it stands; by default a piece\nbeside an FLZ0 NNN.BAK is stored compressed again";
+inline constexpr std::string_view kVarnixAbout =
     "\n"
     "Decompress each FLZ0 file in place, in the order given. The compressed file\n"
     "is kept as FILE.BAK, and an existing FILE.BAK is never replaced; the file\n"
     "keeps its permissions. Each file is handled on its own: a failure does not\n"
-    "stop the files after it, and the exit status is the highest of any file.\n"
-    "\n"
-    "Options, before the files:\n"
-    "  -c, --stdout   write each decoded file to standard output; change no file\n"
-    "  -t, --test     decode each file in memory and show its sizes; write nothing\n"
-    "      --help     show this help\n"
-    "      --version  show the version\n"
-    "  --             end the options: a file may start with '-'\n";
-inline constexpr std::string_view kPackHelp =
+    "stop the files after it, and the exit status is the highest of any file.\n";
+inline constexpr std::string_view kVarnixStdout = "write each decoded file to standard output; change no file";
+inline constexpr std::string_view kVarnixTest = "decode each file in memory and show its sizes; write nothing";
+inline constexpr std::string_view kPackAbout =
     "\n"
     "Compress each file in place into an FLZ0 file, the smallest stream of that\n"
     "form whose last group every decoder reads right, checked by decoding it\n"
     "before it replaces the file. A file of at most 65535 bytes that does not\n"
     "start with FLZ0 is taken; the file keeps its permissions, and no backup is\n"
-    "kept. Each file is handled on its own, as by varnix.\n"
-    "\n"
-    "Options, before the files:\n"
-    "  -c, --stdout   write each FLZ0 file to standard output; change no file\n"
-    "      --help     show this help\n"
-    "      --version  show the version\n"
-    "  --             end the options: a file may start with '-'\n";
+    "kept. Each file is handled on its own, as by varnix.\n";
+inline constexpr std::string_view kPackStdout = "write each FLZ0 file to standard output; change no file";
+// Before the options: where they may stand.
+inline constexpr std::string_view kOptionsFirst = "Options, before the bundle:\n";
+inline constexpr std::string_view kOptionsAnywhere = "Options, anywhere before --:\n";
+// The options every program takes, and "--".
+inline constexpr std::string_view kHelpHelp = "show this help";
+inline constexpr std::string_view kVersionHelp = "show the version";
+inline constexpr char kEndOptionsNames[] = "  --";
+inline constexpr std::string_view kEndOptionsHelp = "end the options: an operand may start with '-'";
+
+// bndsplit, before it splits, when the operand read as the limit names a
+// file: what became of it, as a detail line naming that file.
+inline constexpr char kReadAsLimitFormat[] = "is a file, read here as the limit %d; split it on its own";
 
 // After the usage line, in the detail line, why an option is wrong.
 inline constexpr char kUnknownOption[] = "unknown option";

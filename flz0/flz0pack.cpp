@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr Option kOptions[] = {{'c', "stdout", false}};
+enum Opt { kStdout };
+constexpr Option kOptions[] = {{kStdout, 'c', "stdout", nullptr, msg::kPackStdout}};
 
 Outcome say_packed(std::size_t original, std::size_t stream)
 {
@@ -23,21 +24,21 @@ Outcome say_packed(std::size_t original, std::size_t stream)
 
 Outcome flz0pack_one(const std::string& path, const CommandLine& cl)
 {
-    if (cl.has("stdout"))
+    if (cl.has(kStdout))
         return pack_file(platform::system_files(), path, say_data);
     return compress_in_place(platform::system_files(), path, say_packed);
+}
+
+bool fits(const CommandLine& cl)
+{
+    return !cl.operands.empty();
 }
 
 }  // namespace
 
 int tool_main(const Args& args)
 {
-    const ToolInfo tool{"flz0pack", std::string(msg::kPackUsage), msg::kPackHelp, kOptions};
-    start_console(tool.name);
-    CommandLine cl;
-    if (std::optional<int> answered = read_command_line(args, tool, cl))
-        return *answered;
-    if (cl.operands.empty())
-        return fail_usage(tool.usage);
-    return run_files(cl, flz0pack_one);
+    const Tool tool{"flz0pack", msg::kPackUsage, msg::kPackAbout, msg::kOptionsAnywhere, kOptions,
+                    OptionPlace::anywhere, Expand::each, fits, Operands::each, kStdout, flz0pack_one};
+    return run_tool(args, tool);
 }

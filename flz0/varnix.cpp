@@ -14,7 +14,11 @@
 
 namespace {
 
-constexpr Option kOptions[] = {{'c', "stdout", false}, {'t', "test", false}};
+enum Opt { kStdout, kTest };
+constexpr Option kOptions[] = {
+    {kStdout, 'c', "stdout", nullptr, msg::kVarnixStdout},
+    {kTest, 't', "test", nullptr, msg::kVarnixTest},
+};
 
 Outcome say_sizes(const Flz0Header& header)
 {
@@ -24,23 +28,23 @@ Outcome say_sizes(const Flz0Header& header)
 Outcome varnix_one(const std::string& path, const CommandLine& cl)
 {
     platform::FileSystem& fs = platform::system_files();
-    if (cl.has("stdout"))
+    if (cl.has(kStdout))
         return decode_file(fs, path, [](const Flz0Header&) { return Outcome{}; }, say_data);
-    if (cl.has("test"))
+    if (cl.has(kTest))
         return decode_file(fs, path, say_sizes, [](std::span<const std::uint8_t>) { return Outcome{}; });
     return decompress_in_place(fs, path, say_sizes);
+}
+
+bool fits(const CommandLine& cl)
+{
+    return !cl.operands.empty();
 }
 
 }  // namespace
 
 int tool_main(const Args& args)
 {
-    const ToolInfo tool{"varnix", std::string(msg::kVarnixUsage), msg::kVarnixHelp, kOptions};
-    start_console(tool.name);
-    CommandLine cl;
-    if (std::optional<int> answered = read_command_line(args, tool, cl))
-        return *answered;
-    if (cl.operands.empty())
-        return fail_usage(tool.usage);
-    return run_files(cl, varnix_one);
+    const Tool tool{"varnix", msg::kVarnixUsage, msg::kVarnixAbout, msg::kOptionsAnywhere, kOptions,
+                    OptionPlace::anywhere, Expand::each, fits, Operands::each, kStdout, varnix_one};
+    return run_tool(args, tool);
 }

@@ -119,11 +119,33 @@ TEST_F(Bndsplit, LimitIsReadOnlyWhenItIsTheSoleExtraArgument)
         RunResult r = split(c.args);
         EXPECT_EQ(r.status, 0) << c.args[1];
         EXPECT_EQ(r.out, console(cut_lines(kPieces, c.pieces) + kCompleted)) << c.args[1];
+        EXPECT_EQ(r.err.find("is a file"), std::string::npos) << c.args[1];
         if (c.pieces > 0) {
             expect_pieces(dir / "DATA", c.pieces);
         } else {
             EXPECT_FALSE(fs::exists(dir / "DATA")) << c.args[1];
         }
+    }
+}
+
+TEST_F(Bndsplit, ALimitThatNamesAFileIsNotedAsReadAsALimit)
+{
+    write_file(dir / "A.BND", make_bundle(kPieces));
+    write_file(dir / "B.BND", make_bundle(kPieces));
+    write_file(dir / "-3", "a file named like a negative limit");
+    const struct {
+        const char* count;
+        std::size_t pieces;
+    } cases[] = {{"B.BND", 0}, {"-3", 0}};
+    for (const auto& c : cases) {
+        RunResult r = split({"A.BND", c.count});
+        EXPECT_EQ(r.status, 0) << c.count;
+        EXPECT_EQ(r.out, console(kCompleted)) << c.count;
+        EXPECT_TRUE(r.err.starts_with(console(std::string("bndsplit: ") + c.count + ": is a file, read here as the limit " +
+                                              (c.count[0] == '-' ? "-3" : "0") + "; split it on its own\n")))
+            << r.err;
+        EXPECT_FALSE(fs::exists(dir / "A")) << c.count;
+        EXPECT_FALSE(fs::exists(dir / "B")) << c.count;
     }
 }
 

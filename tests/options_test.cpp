@@ -2,6 +2,8 @@
 // program's options run for real.
 #include "options.hpp"
 
+#include <algorithm>
+
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
 #include "messages.hpp"
@@ -9,15 +11,20 @@
 
 namespace {
 
-const Option kSome[] = {{'l', "list", false}, {'x', "decode", false}, {'d', "directory", true}};
+// Ids in the order of the names, so that the options show sorted.
+enum Opt { kDecode, kDirectory, kList };
+const Option kSome[] = {{kList, 'l', "list", nullptr, "l"}, {kDecode, 'x', "decode", nullptr, "x"},
+                        {kDirectory, 'd', "directory", "DIR", "d"}};
 
 std::string shown(const std::optional<CommandLine>& cl, const WrongOption& wrong)
 {
     if (!cl)
         return wrong.option + ": " + wrong.reason;
     std::string out;
-    for (const auto& [name, value] : cl->options)
-        out += name + "=" + value + " ";
+    for (const auto& [id, value] : cl->options)
+        out += std::string(std::find_if(std::begin(kSome), std::end(kSome), [&](const Option& o) {
+                               return o.id == id;
+                           })->long_name) + "=" + value + " ";
     out += "|";
     for (const std::string& o : cl->operands)
         out += " " + o;
@@ -26,11 +33,12 @@ std::string shown(const std::optional<CommandLine>& cl, const WrongOption& wrong
 
 }  // namespace
 
-TEST(ReadOptions, OptionsComeFirstAndEndAtTheFirstOperandOrAtDashDash)
+TEST(ReadOptions, OptionsStandFirstOrAnywhereAndEndAtDashDash)
 {
     const struct {
         std::vector<std::string> args;
         const char* expected;
+        OptionPlace place = OptionPlace::first;
     } cases[] = {
         {{"p"}, "|"},
         {{"p", "B"}, "| B"},
@@ -54,12 +62,33 @@ TEST(ReadOptions, OptionsComeFirstAndEndAtTheFirstOperandOrAtDashDash)
         {{"p", "--directory"}, "--directory: needs a value"},
         {{"p", "--list=yes"}, "--list: takes no value"},
         {{"p", "B", "-q"}, "| B -q"},
+        // Anywhere, as gzip reads them: up to "--", and "-" alone is an operand.
+        {{"p", "B", "-l"}, "list= | B", OptionPlace::anywhere},
+        {{"p", "B", "-d", "D", "C"}, "directory=D | B C", OptionPlace::anywhere},
+        {{"p", "-d", "D1", "B", "-d", "D2"}, "directory=D2 | B", OptionPlace::anywhere},
+        {{"p", "B", "--", "-l", "--"}, "| B -l --", OptionPlace::anywhere},
+        {{"p", "B", "-", "C"}, "| B - C", OptionPlace::anywhere},
+        {{"p", "B", "-q"}, "-q: unknown option", OptionPlace::anywhere},
+        {{"p", "B", "-d"}, "-d: needs a value", OptionPlace::anywhere},
     };
     for (const auto& c : cases) {
         WrongOption wrong;
-        std::optional<CommandLine> cl = read_options(c.args, kSome, wrong);
+        std::optional<CommandLine> cl = read_options(c.args, kSome, c.place, wrong);
         EXPECT_EQ(shown(cl, wrong), c.expected) << testing::PrintToString(c.args);
     }
+}
+
+TEST(ReadOptions, HelpListsTheOptionsInTwoColumnsAndContinuesALongLineBelow)
+{
+    const Option options[] = {{kList, 'l', "list", nullptr, "show them\nall"},
+                              {kDirectory, 'd', "directory", "DIR", "put them in DIR"},
+                              {kDecode, '\0', "as-is", nullptr, "as they stand"}};
+    EXPECT_EQ(option_help(options),
+              "  -l, --list           show them\n"
+              "                       all\n"
+              "  -d, --directory=DIR  put them in DIR\n"
+              "      --as-is          as they stand\n"
+              "  --                   end the options: an operand may start with '-'\n");
 }
 
 namespace {

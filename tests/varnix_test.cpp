@@ -240,6 +240,8 @@ TEST_F(Varnix, StdoutAndTestOptionsDecodeWithoutTouchingAnyFile)
         {"-c: a file that is not FLZ0 is reported, the others written", {"-c", "A", "B", "C"}, 1, kData + "third file", false},
         {"-c: a stream cut short gives no byte of it", {"-c", "CUT"}, 1, "", false},
         {"-t: the size line alone", {"-t", "A"}, 0, sizes_line(a), true},
+        {"-t after the file, as gzip reads it", {"A", "-t"}, 0, sizes_line(a), true},
+        {"-c between the files", {"A", "-c", "C"}, 0, kData + "third file", false},
         {"--test: a stream cut short", {"--test", "CUT"}, 1, sizes_line(a), true},
         {"-t: each file named", {"-t", "A", "B", "C"}, 1,
          "==> A <==\n" + sizes_line(a) + "\n==> B <==\n\n==> C <==\n" + sizes_line(c), true},
