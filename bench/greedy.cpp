@@ -57,17 +57,11 @@ std::pair<std::size_t, std::size_t> longest(const Matcher& m, std::size_t i)
     return best;
 }
 
-std::vector<std::uint8_t> header_for(std::size_t original)
+// finish -- the header, once the stream's size is known
+void finish(std::vector<std::uint8_t>& file, std::size_t original)
 {
-    std::vector<std::uint8_t> out(kFlz0HeaderSize);
-    std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
-    put_le16(out.data() + kOriginalSizeOffset, static_cast<std::uint32_t>(original));
-    return out;
-}
-
-void finish(std::vector<std::uint8_t>& file)
-{
-    put_le16(file.data() + kCompressedSizeOffset, static_cast<std::uint32_t>(file.size() - kFlz0HeaderSize));
+    write_flz0_header(std::span(file).first<kFlz0HeaderSize>(),
+                      {static_cast<std::uint16_t>(original), static_cast<std::uint16_t>(file.size() - kFlz0HeaderSize)});
 }
 
 }  // namespace
@@ -81,7 +75,7 @@ std::vector<std::uint8_t> greedy_encode(std::span<const std::uint8_t> data)
     for (std::size_t i = 0; i < kRingSize; ++i)
         insert(m, i);
 
-    std::vector<std::uint8_t> out = header_for(data.size());
+    std::vector<std::uint8_t> out(kFlz0HeaderSize);
     std::size_t flag_at = 0;
     unsigned item = kItemsPerGroup;
     for (std::size_t i = kRingSize; i < m.hist.size();) {
@@ -92,10 +86,8 @@ std::vector<std::uint8_t> greedy_encode(std::span<const std::uint8_t> data)
         }
         auto [len, dist] = longest(m, i);
         if (len >= kMinMatch) {
-            std::size_t w = (kRingStart + (i - kRingSize)) % kRingSize;
-            std::size_t p = (w + kRingSize - dist) % kRingSize;
-            out.push_back(static_cast<std::uint8_t>(p & 0xFF));
-            out.push_back(static_cast<std::uint8_t>(((p >> 4) & 0xF0) | (len - kMinMatch)));
+            const Flz0Reference ref = flz0_reference(ring_position(i - kRingSize, dist), len);
+            out.insert(out.end(), ref.begin(), ref.end());
         } else {
             len = 1;
             out[flag_at] |= static_cast<std::uint8_t>(1u << item);
@@ -106,6 +98,6 @@ std::vector<std::uint8_t> greedy_encode(std::span<const std::uint8_t> data)
         i += len;
         ++item;
     }
-    finish(out);
+    finish(out, data.size());
     return out;
 }

@@ -7,7 +7,7 @@
 
 #include "files.hpp"
 #include "flz0.hpp"
-#include "inplace.hpp"
+#include "pack.hpp"
 #include "naming.hpp"
 #include "output.hpp"
 #include "text.hpp"
@@ -76,17 +76,18 @@ Outcome compressed_form(FileSystem& fs, const InputFile& piece, std::uint64_t si
     if (r.value != plain.size())
         return tool_failure(Fault::read_failed, piece.path(),
                             format_text("ended after %zu of %zu bytes", r.value, plain.size()));
-    BackupForm form;  // a piece that is an FLZ0 file itself is stored as it stands
+    // A piece that is an FLZ0 file itself is stored as it stands.
+    std::vector<std::uint8_t> backup;
     if (!has_flz0_magic(plain))
-        if (Outcome f = backup_form(fs, piece.path(), plain, form))
+        if (Outcome f = read_whole(fs, piece.path() + kBackupSuffix, platform::Links::refuse, Fault::cannot_open, backup))
             return f;
-    if (!form.flz0) {
+    if (!has_flz0_magic(backup)) {
         if (platform::SysError e = fs.seek(piece.handle(), 0))  // stored as it stands, read again from the start
             return system_failure(Fault::read_failed, piece.path(), e);
         return {};
     }
-    if (form.bytes) {
-        stored = std::move(form.bytes);
+    if (flz0_decodes_to(backup, plain)) {
+        stored = std::move(backup);
         return {};
     }
     stored.emplace();
@@ -95,7 +96,7 @@ Outcome compressed_form(FileSystem& fs, const InputFile& piece, std::uint64_t si
                             format_text("is %zu bytes, more than the %zu an FLZ0 file holds, so it cannot be stored "
                                         "compressed as its .BAK is",
                                         plain.size(), kMaxOriginalSize));
-    Outcome f = pack_plain(piece.path(), plain, *stored);
+    Outcome f = flz0_pack_checked(piece.path(), plain, *stored);
     // A piece that cannot be stored compressed is one the bundle cannot hold.
     if (f && f->fault == Fault::too_large)
         f->fault = Fault::bad_piece;

@@ -124,16 +124,14 @@ Outcome decode_piece(const Source& src, const Piece& piece, const std::string& p
     const Flz0Header header = read_flz0_header(bytes);
     if (Outcome f = events.decoding(header))
         return f;
-    // Decoded as varnix decodes a file: from as much of it as any stream needs.
     std::vector<std::uint8_t> decoded(header.original_size);
-    const std::span<const std::uint8_t> image = std::span(bytes).first(std::min(bytes.size(), kMaxImageSize));
-    const Decoded d = flz0_decode(flz0_stream(image), decoded);
+    const Decoded d = decode_flz0_file(bytes, decoded);
     if (d.status == DecodeStatus::ok) {
         raw = false;
         return write_decoded(src, path, bytes, decoded);
     }
     events.not_decoded(tool_failure(Fault::corrupt, path,
-                                    format_text("stream ends after %zu of %u bytes", d.produced, header.original_size)));
+                                    format_text(msg::kStreamEndsFormat, d.produced, header.original_size)));
     return write_raw(src, path, bytes);
 }
 

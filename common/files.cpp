@@ -38,3 +38,20 @@ void InputFile::close()
         fs_.close(h_);
     h_ = platform::kNoHandle;
 }
+
+Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,
+                   std::vector<std::uint8_t>& bytes)
+{
+    InputFile in(fs, path, links);
+    if (in.error())
+        return system_failure(fault, path, in.error());
+    platform::Result<platform::FileInfo> info = fs.info(in.handle());
+    if (info.error)
+        return system_failure(fault, path, info.error);
+    bytes.resize(static_cast<std::size_t>(info.value.size));
+    platform::Result<std::size_t> r = read_full(fs, in.handle(), bytes);
+    if (r.error)
+        return system_failure(fault, path, r.error);
+    bytes.resize(r.value);
+    return {};
+}

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "failure.hpp"
 #include "platform.hpp"
 
 // read_full -- read until the buffer is full, the file ends, or an error;
@@ -39,3 +41,8 @@ private:
     platform::Handle h_ = platform::kNoHandle;
     platform::SysError error_;
 };
+
+// read_whole -- every byte of a file, opened by name; every failure is
+// `fault`, naming the file
+Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,
+                   std::vector<std::uint8_t>& bytes);

@@ -233,4 +233,13 @@ inline constexpr char kVersionFormat[] = "%s (bndtools) %s\n";
 // The detail line after a failure message: program, file, reason.
 inline constexpr char kDetailFormat[] = "%s: %s: %s\n";
 
+// The reasons the detail lines give, in English.
+inline constexpr char kNoMemoryFor[] = "no memory for ";
+inline constexpr char kNoFlz0Magic[] = "does not start with \"FLZ0\"";
+inline constexpr char kStartsWithFlz0[] = "starts with \"FLZ0\"";
+inline constexpr char kStreamEndsFormat[] = "stream ends after %zu of %u bytes";
+inline constexpr char kLongerThanFlz0Format[] = "longer than the %zu bytes an FLZ0 file holds";
+inline constexpr char kPackedTooLongFormat[] = "compressed, longer than the %zu bytes readers take";
+inline constexpr char kNotDecodingBack[] = "the compressed data does not decode to the file";
+
 }  // namespace msg

@@ -20,11 +20,28 @@ namespace {
 // copy whose source ends inside its own target correct.
 constexpr std::size_t kBlock = kMaxMatch;
 
+// write_position -- the ring position the output position `produced` is stored at
+std::size_t write_position(std::size_t produced)
+{
+    return (kRingStart + produced) % kRingSize;
+}
+
 // distance_back -- how far behind the output position a ring position is
 std::size_t distance_back(std::size_t produced, std::size_t ring_pos)
 {
-    std::size_t w = (kRingStart + produced) % kRingSize;
-    return (w - ring_pos - 1) % kRingSize + 1;  // 1 .. 4096
+    return (write_position(produced) - ring_pos - 1) % kRingSize + 1;  // 1 .. 4096
+}
+
+// The fields of a reference's two bytes b0 b1: the position's low eight
+// bits are b0, its high four the upper nibble of b1; the length less
+// three is the lower nibble.
+constexpr unsigned kPositionHighMask = 0xF0;
+constexpr unsigned kLengthMask = 0x0F;
+constexpr unsigned kPositionHighShift = 4;
+
+std::size_t reference_position(const std::uint8_t* b)
+{
+    return b[0] | static_cast<std::size_t>(b[1] & kPositionHighMask) << kPositionHighShift;
 }
 
 // The widest store of an overlapping copy, and how far past len it may
@@ -110,8 +127,8 @@ struct Cursor {
 // Inlined, as it runs for most output bytes.
 [[gnu::always_inline]] inline void reference(Cursor& c, std::size_t room)
 {
-    std::size_t pos = c.ip[0] | static_cast<std::size_t>(c.ip[1] & 0xF0) << 4;
-    std::size_t len = std::min<std::size_t>((c.ip[1] & 0x0Fu) + kMinMatch, room);
+    std::size_t pos = reference_position(c.ip);
+    std::size_t len = std::min<std::size_t>((c.ip[1] & kLengthMask) + kMinMatch, room);
     c.ip += 2;
     copy_match(c.op, c.obegin, c.oend, distance_back(static_cast<std::size_t>(c.op - c.obegin), pos), len);
     c.op += len;
@@ -167,6 +184,24 @@ Flz0Header read_flz0_header(std::span<const std::uint8_t> image)
     return {get_le16(header.data() + kOriginalSizeOffset), get_le16(header.data() + kCompressedSizeOffset)};
 }
 
+void write_flz0_header(std::span<std::uint8_t, kFlz0HeaderSize> out, Flz0Header h)
+{
+    std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
+    put_le16(out.data() + kOriginalSizeOffset, h.original_size);
+    put_le16(out.data() + kCompressedSizeOffset, h.compressed_size);
+}
+
+Flz0Reference flz0_reference(std::size_t ring_pos, unsigned length)
+{
+    return {static_cast<std::uint8_t>(ring_pos & 0xFF),
+            static_cast<std::uint8_t>(((ring_pos >> kPositionHighShift) & kPositionHighMask) | (length - kMinMatch))};
+}
+
+std::size_t ring_position(std::size_t produced, std::size_t distance)
+{
+    return (write_position(produced) + kRingSize - distance) % kRingSize;
+}
+
 std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image)
 {
     return image.size() > kFlz0HeaderSize ? image.subspan(kFlz0HeaderSize) : std::span<const std::uint8_t>{};
@@ -187,4 +222,18 @@ Decoded flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t
             return truncated();
     }
     return Decoded{DecodeStatus::ok, out.size()};
+}
+
+Decoded decode_flz0_file(std::span<const std::uint8_t> file, std::span<std::uint8_t> out)
+{
+    return flz0_decode(flz0_stream(file.first(std::min(file.size(), kMaxImageSize))), out);
+}
+
+bool flz0_decodes_to(std::span<const std::uint8_t> file, std::span<const std::uint8_t> plain)
+{
+    if (!has_flz0_magic(file) || read_flz0_header(file).original_size != plain.size())
+        return false;
+    std::vector<std::uint8_t> decoded(plain.size());
+    return decode_flz0_file(file, decoded).status == DecodeStatus::ok &&
+           std::equal(plain.begin(), plain.end(), decoded.begin());
 }

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 inline constexpr std::array<std::uint8_t, 4> kFlz0Magic = {'F', 'L', 'Z', '0'};
 inline constexpr std::size_t kFlz0HeaderSize = 8;
@@ -70,6 +71,30 @@ Flz0Header read_flz0_header(std::span<const std::uint8_t> image);
 // than the header)
 std::span<const std::uint8_t> flz0_stream(std::span<const std::uint8_t> image);
 
+// write_flz0_header -- the header of a file whose stream is `h.compressed_size`
+// bytes and decodes to `h.original_size`
+void write_flz0_header(std::span<std::uint8_t, kFlz0HeaderSize> out, Flz0Header h);
+
+// A reference item's two bytes.
+using Flz0Reference = std::array<std::uint8_t, 2>;
+
+// flz0_reference -- the item that copies `length` bytes (3 to 18) from a
+// ring position
+Flz0Reference flz0_reference(std::size_t ring_pos, unsigned length);
+
+// ring_position -- the ring position of the byte `distance` (1 to 4096)
+// behind the output position `produced`
+std::size_t ring_position(std::size_t produced, std::size_t distance);
+
 // flz0_decode -- decode exactly out.size() bytes from the stream; truncated
 // when the stream ends first
 Decoded flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> out);
+
+// decode_flz0_file -- a whole FLZ0 file decoded as varnix decodes it: the
+// header's original size of bytes (out.size() must be that) from as much
+// of the file as any stream can need, the rest of a longer file unread
+Decoded decode_flz0_file(std::span<const std::uint8_t> file, std::span<std::uint8_t> out);
+
+// flz0_decodes_to -- whether a file is an FLZ0 file that decodes, as
+// varnix decodes it, to exactly `plain`
+bool flz0_decodes_to(std::span<const std::uint8_t> file, std::span<const std::uint8_t> plain);

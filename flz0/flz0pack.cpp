@@ -8,7 +8,7 @@
 // file goes to standard output instead, and no file is touched.
 #include "command.hpp"
 #include "console.hpp"
-#include "inplace.hpp"
+#include "pack_file.hpp"
 #include "messages.hpp"
 #include "text.hpp"
 

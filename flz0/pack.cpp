@@ -7,8 +7,9 @@
 
 #include "cost_vector.hpp"
 #include "flz0.hpp"
-#include "le.hpp"
 #include "matches.hpp"
+#include "messages.hpp"
+#include "text.hpp"
 
 // The parse is a shortest path over the positions of the data, found in one
 // backward pass: the cost of the rest of the stream from each position, for
@@ -111,8 +112,6 @@ std::vector<std::uint8_t> write_file(std::span<const std::uint8_t> data, const M
 {
     std::vector<std::uint8_t> out(kFlz0HeaderSize);
     out.reserve(kMaxFlz0FileSize);
-    std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
-    put_le16(out.data() + kOriginalSizeOffset, static_cast<std::uint32_t>(data.size()));
     std::size_t flags_at = 0;
     unsigned bit = 0;  // the items written, modulo eight: the lane
     for (std::size_t i = 0; i < data.size(); bit = (bit + 1) % kItemsPerGroup) {
@@ -126,13 +125,12 @@ std::vector<std::uint8_t> write_file(std::span<const std::uint8_t> data, const M
             continue;
         }
         out[flags_at] &= static_cast<std::uint8_t>(~(1u << bit));
-        const std::size_t w = (kRingStart + i) % kRingSize;
-        const std::size_t pos = (w + kRingSize - m.distance[i]) % kRingSize;
-        out.push_back(static_cast<std::uint8_t>(pos & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(((pos >> 4) & 0xF0) | (length - kMinMatch)));
+        const Flz0Reference ref = flz0_reference(ring_position(i, m.distance[i]), length);
+        out.insert(out.end(), ref.begin(), ref.end());
         i += length;
     }
-    put_le16(out.data() + kCompressedSizeOffset, static_cast<std::uint32_t>(out.size() - kFlz0HeaderSize));
+    write_flz0_header(std::span(out).first<kFlz0HeaderSize>(),
+                      {static_cast<std::uint16_t>(data.size()), static_cast<std::uint16_t>(out.size() - kFlz0HeaderSize)});
     return out;
 }
 
@@ -155,4 +153,15 @@ std::optional<std::vector<std::uint8_t>> flz0_pack(std::span<const std::uint8_t>
         cost_in(shortest_parse(m, n, kAnyCount, choice.get()), 0) > kMaxStream)
         return std::nullopt;
     return write_file(data, m, choice.get());
+}
+
+Outcome flz0_pack_checked(const std::string& name, std::span<const std::uint8_t> data, std::vector<std::uint8_t>& packed)
+{
+    std::optional<std::vector<std::uint8_t>> file = flz0_pack(data);
+    if (!file)
+        return tool_failure(Fault::too_large, name, format_text(msg::kPackedTooLongFormat, kMaxFlz0FileSize));
+    if (!flz0_decodes_to(*file, data))
+        return tool_failure(Fault::write_failed, name, msg::kNotDecodingBack);
+    packed = std::move(*file);
+    return {};
 }

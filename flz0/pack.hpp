@@ -20,10 +20,18 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "failure.hpp"
 
 // flz0_pack -- the whole FLZ0 file (header and stream) holding data; none
 // when data is longer than kMaxOriginalSize or the file would be longer
 // than kMaxFlz0FileSize. The header's compressed size is the stream's
 // length.
 std::optional<std::vector<std::uint8_t>> flz0_pack(std::span<const std::uint8_t> data);
+
+// flz0_pack_checked -- data compressed as flz0pack compresses it, checked
+// by decoding it again before anyone writes it; `name` names it in a
+// failure: too_large where no FLZ0 file holds it
+Outcome flz0_pack_checked(const std::string& name, std::span<const std::uint8_t> data, std::vector<std::uint8_t>& packed);

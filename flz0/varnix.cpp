@@ -8,7 +8,7 @@
 // nowhere: no file is touched.
 #include "command.hpp"
 #include "console.hpp"
-#include "inplace.hpp"
+#include "unpack_file.hpp"
 #include "messages.hpp"
 #include "text.hpp"
 

@@ -22,7 +22,7 @@ namespace {
 std::optional<std::vector<std::uint8_t>> decode_image(Bytes image)
 {
     std::vector<std::uint8_t> out(read_flz0_header(image).original_size, 0xA5);
-    if (flz0_decode(flz0_stream(image), out).status != DecodeStatus::ok)
+    if (decode_flz0_file(image, out).status != DecodeStatus::ok)
         return std::nullopt;
     return out;
 }

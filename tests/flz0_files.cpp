@@ -1,5 +1,6 @@
 #include "flz0_files.hpp"
 
+#include <array>
 #include <cstdlib>
 #include <optional>
 
@@ -8,9 +9,9 @@
 
 std::string flz0_header(std::size_t original, std::size_t stream)
 {
-    const char h[] = {'F', 'L', 'Z', '0', static_cast<char>(original), static_cast<char>(original >> 8),
-                      static_cast<char>(stream), static_cast<char>(stream >> 8)};
-    return std::string(h, sizeof h);
+    std::array<std::uint8_t, kFlz0HeaderSize> h{};
+    write_flz0_header(h, {static_cast<std::uint16_t>(original), static_cast<std::uint16_t>(stream)});
+    return std::string(h.begin(), h.end());
 }
 
 std::string flz0_encode(const std::string& data)

@@ -31,8 +31,8 @@ public:
     Stream& ref(std::size_t pos, unsigned len)
     {
         item(false);
-        bytes_.push_back(static_cast<char>(pos & 0xFF));
-        bytes_.push_back(static_cast<char>(((pos >> 4) & 0xF0) | (len - kMinMatch)));
+        const Flz0Reference r = flz0_reference(pos, len);
+        bytes_.append(r.begin(), r.end());
         return *this;
     }
     const std::string& bytes() const { return bytes_; }
@@ -175,6 +175,8 @@ TEST(Flz0Decode, RingSemantics)
         EXPECT_EQ(d.data, c.expected) << c.what;
     }
     EXPECT_EQ(Stream().ref(0x134, 5).bytes().substr(1), "\x34\x12");
+    EXPECT_EQ(flz0_header(5, 3), std::string("FLZ0\x05\0\x03\0", 8));
+    EXPECT_EQ(flz0_header(0xFFFF, 0x1234), "FLZ0\xFF\xFF\x34\x12");
     EXPECT_EQ(Stream().ref(kRingStart, 3).bytes(), std::string("\0\xEE\xF0", 3));
 }
 
@@ -307,9 +309,8 @@ TEST(Flz0Decode, OverlappingCopiesOfEveryDistanceAndLengthNearTheEndAndFarFromIt
         for (unsigned len = kMinMatch; len <= kMaxMatch; ++len)
             for (std::size_t after : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{6}, std::size_t{40}}) {
                 const std::string lead = counting(d);
-                const std::size_t w = (kRingStart + d) % kRingSize;
                 const std::string stream =
-                    Stream().literals(lead).ref((w + kRingSize - d) % kRingSize, len).literals(counting(after)).bytes();
+                    Stream().literals(lead).ref(ring_position(d, d), len).literals(counting(after)).bytes();
                 std::string expected = lead;
                 for (unsigned j = 0; j < len; ++j)
                     expected += expected[expected.size() - d];
@@ -318,4 +319,27 @@ TEST(Flz0Decode, OverlappingCopiesOfEveryDistanceAndLengthNearTheEndAndFarFromIt
                 EXPECT_EQ(r.status, DecodeStatus::ok) << "d " << d << ", length " << len << ", then " << after;
                 EXPECT_EQ(r.data, expected) << "d " << d << ", length " << len << ", then " << after;
             }
+}
+
+TEST(Flz0File, DecodesToIsTrueForExactlyTheBytesTheFileHolds)
+{
+    const std::string text = "said once, said twice, said once, said twice";
+    const std::string file = flz0_literals(text);
+    const struct {
+        const char* what;
+        std::string file;
+        std::string plain;
+        bool same;
+    } cases[] = {
+        {"the bytes it holds", file, text, true},
+        {"one byte fewer", file, text.substr(0, text.size() - 1), false},
+        {"one byte more", file, text + "!", false},
+        {"one byte other", file, "S" + text.substr(1), false},
+        {"not an FLZ0 file", "FLZ1" + file.substr(4), text, false},
+        {"its stream cut short", file.substr(0, file.size() - 1), text, false},
+        {"bytes past the largest stream are never read", file + std::string(kMaxImageSize, '\xFF'), text, true},
+        {"an empty file's", flz0_header(0, 0), "", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(flz0_decodes_to(as_bytes(c.file), as_bytes(c.plain)), c.same) << c.what;
 }
