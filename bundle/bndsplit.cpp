@@ -11,6 +11,7 @@
 #include "command.hpp"
 #include "console.hpp"
 #include "messages.hpp"
+#include "count.hpp"
 #include "naming.hpp"
 #include "split.hpp"
 #include "text.hpp"

@@ -95,11 +95,15 @@ Uncovered uncovered(std::span<const Piece> pieces, std::uint64_t size)
     return u;
 }
 
+void set_entries(TableBytes& table, std::size_t first, std::span<const std::uint32_t> entries)
+{
+    for (std::size_t k = first; k < kTableEntries && k - first < entries.size(); ++k)
+        put_le32(table.data() + k * kEntrySize, entries[k - first]);
+}
+
 TableBytes make_table(std::span<const std::uint32_t> entries)
 {
     TableBytes table{};
-    const std::size_t n = std::min(entries.size(), kTableEntries);
-    for (std::size_t k = 0; k < n; ++k)
-        put_le32(table.data() + k * kEntrySize, entries[k]);
+    set_entries(table, 0, entries);
     return table;
 }

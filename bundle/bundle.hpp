@@ -77,6 +77,10 @@ struct Uncovered {
 // leave out; the parts of pieces past the end of the file cover nothing
 Uncovered uncovered(std::span<const Piece> pieces, std::uint64_t size);
 
+// set_entries -- entries first, first + 1, ... of the table set to these,
+// none past entry 127; the others as they were
+void set_entries(TableBytes& table, std::size_t first, std::span<const std::uint32_t> entries);
+
 // make_table -- the table with the given entries first (at most 128) and
 // zeros after them
 TableBytes make_table(std::span<const std::uint32_t> entries);

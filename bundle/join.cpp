@@ -16,7 +16,6 @@ namespace {
 
 using platform::FileSystem;
 
-constexpr std::size_t kPieceNameLength = 3;
 constexpr std::size_t kPieceNames = 1000;  // 000 to 999
 
 // A piece found fit, open for reading; what is stored for it is the file
@@ -27,14 +26,6 @@ struct PieceFile {
     std::optional<std::vector<std::uint8_t>> stored;
 };
 
-// piece_number -- the number a name gives a piece: exactly three digits
-int piece_number(const std::string& name)
-{
-    if (name.size() != kPieceNameLength || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return -1;
-    return std::stoi(name);
-}
-
 // count_pieces -- how many pieces, 000 on, the directory holds without a
 // gap; a three-digit name after a gap is a piece that would be lost
 Outcome count_pieces(FileSystem& fs, const std::string& dir, int& count)
@@ -44,7 +35,7 @@ Outcome count_pieces(FileSystem& fs, const std::string& dir, int& count)
         return system_failure(Fault::cannot_open, dir, names.error);
     std::vector<bool> present(kPieceNames, false);
     for (const std::string& name : names.value)
-        if (int k = piece_number(name); k >= 0)
+        if (int k = piece_number(name); k >= 0 && name.size() == kPieceNameDigits)
             present[static_cast<std::size_t>(k)] = true;
     count = static_cast<int>(std::find(present.begin(), present.end(), false) - present.begin());
     if (count == 0)

@@ -1,6 +1,6 @@
 #include "layout.hpp"
 
-#include "le.hpp"
+#include <array>
 
 namespace {
 
@@ -32,11 +32,15 @@ LayoutLost why_not_kept(const std::vector<Piece>& listed, std::size_t count, std
     return LayoutLost::none;
 }
 
+// put_entries -- the pieces' offsets into the table: each one's start,
+// then the last one's end
 void put_entries(Layout& layout)
 {
+    std::vector<std::uint32_t> offsets;
     for (const Piece& p : layout.pieces)
-        put_le32(layout.table.data() + static_cast<std::size_t>(p.index) * kEntrySize, p.start);
-    put_le32(layout.table.data() + layout.pieces.size() * kEntrySize, layout.pieces.back().end);
+        offsets.push_back(p.start);
+    offsets.push_back(layout.pieces.back().end);
+    set_entries(layout.table, 0, offsets);
 }
 
 }  // namespace
@@ -65,7 +69,7 @@ Layout plan_layout(std::span<const std::uint32_t> sizes, const OldBundle* old)
             if (n < static_cast<std::size_t>(kMaxPieces)) {
                 const std::vector<Piece> back = enumerate_pieces(layout.table, kMaxPieces);
                 if (back.size() > n)
-                    put_le32(layout.table.data() + (n + 1) * kEntrySize, 0);
+                    set_entries(layout.table, n + 1, std::array<std::uint32_t, 1>{0});
             }
             return layout;
         }

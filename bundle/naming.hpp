@@ -1,6 +1,5 @@
 // What the bundle tools call things: the directory of a bundle's pieces,
-// each piece's file name, the line shown for a piece, and the piece limit
-// read from bndsplit's command line.
+// each piece's file name, and the line shown for a piece.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +14,16 @@
 // in a directory part, or at the start of the file name, is not one.
 std::string piece_dir_name(std::string_view bundle);
 
+inline constexpr std::size_t kPieceNameDigits = 3;
+
 // piece_file_name -- the piece's index as three digits
 std::string piece_file_name(int index);
+
+// piece_number -- the index a piece file's name gives, for NNN and for
+// NNN.BAK beside it: exactly three digits; -1 for any other name
+int piece_number(std::string_view name);
 
 // piece_line -- a line about a piece, from a format with the piece's file
 // name, start and end offsets
 std::string piece_line(const char* format, const Piece& piece);
 
-// parse_count -- read the optional piece limit: "0x" followed by a
-// hexadecimal number, else a decimal number, else 0; wraps modulo 2^32
-std::int32_t parse_count(std::string_view text);

@@ -170,12 +170,8 @@ Outcome remove_beyond(FileSystem& fs, const std::string& dir, int count, const S
         return system_failure(Fault::write_failed, dir, names.error);
     std::sort(names.value.begin(), names.value.end());
     for (const std::string& name : names.value) {
-        const std::string number = name.substr(0, 3);
-        const bool numbered = number.size() == 3 && std::all_of(number.begin(), number.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        });
-        if (!numbered || (name.size() != 3 && name != number + kBackupSuffix) || std::stoi(number) < count)
-            continue;
+        if (piece_number(name) < count)
+            continue;  // a piece kept, or no piece file at all
         if (Outcome f = remove_stale(fs, dir, name, events))
             return f;
     }

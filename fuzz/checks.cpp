@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "bundle.hpp"
+#include "bundle_reference.hpp"
 #include "flz0.hpp"
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
 #include "layout.hpp"
+#include "count.hpp"
 #include "naming.hpp"
 #include "pack.hpp"
 
@@ -30,10 +32,7 @@ std::optional<std::vector<std::uint8_t>> decode_image(Bytes image)
 // le32_at -- entry `entry` of a table, read apart from the shipped reader
 std::uint32_t le32_at(Bytes table, std::size_t entry)
 {
-    std::uint32_t v = 0;
-    for (std::size_t b = 4; b-- > 0;)
-        v = v << 8 | table[entry * 4 + b];
-    return v;
+    return entry_at(std::string_view(reinterpret_cast<const char*>(table.data()), table.size()), entry);
 }
 
 bool pair_fails(std::uint32_t start, std::uint32_t end)

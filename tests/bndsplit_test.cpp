@@ -44,15 +44,9 @@ struct Expected {
 // is empty, ends below its start or is over 1,261,568 bytes, at most 127
 std::vector<Expected> pieces_in(const std::string& bundle)
 {
-    auto entry = [&](std::size_t k) {
-        std::uint32_t v = 0;
-        for (std::size_t b = 4; b-- > 0;)
-            v = v << 8 | (k * 4 + b < bundle.size() ? static_cast<unsigned char>(bundle[k * 4 + b]) : 0u);
-        return v;
-    };
     std::vector<Expected> out;
     for (std::size_t k = 0; k < 127; ++k) {
-        const std::uint32_t start = entry(k), end = entry(k + 1);
+        const std::uint32_t start = entry_at(bundle, k), end = entry_at(bundle, k + 1);
         if (end == 0 || end <= start || end - start > 1261568)
             break;
         out.push_back({start, end});
@@ -285,12 +279,7 @@ TEST_F(Bndsplit, PieceOffsetsBeyond2GiBAreReachable)
     const std::uint32_t start = 0x80000000u;
     const std::string payload = "far away\n\x1a!";
     const std::uint32_t end = start + static_cast<std::uint32_t>(payload.size());
-    std::string table;
-    for (std::uint32_t v : {start, end})
-        for (int b = 0; b < 4; ++b)
-            table += static_cast<char>(v >> (8 * b));
-    table.resize(kTableSize, '\0');
-    write_file(dir / "FAR.BND", table);
+    write_file(dir / "FAR.BND", table_bytes({start, end}));
     fs::resize_file(dir / "FAR.BND", start);  // sparse: no blocks behind the hole
     append_file(dir / "FAR.BND", payload);
     RunResult r = split({"FAR.BND"});
@@ -451,13 +440,10 @@ namespace {
 // bytes after the table varied
 std::string bundle_of(std::vector<std::uint32_t> entries, std::size_t size)
 {
-    std::string b(size, '\0');
+    std::string b = table_bytes(entries);
     for (std::size_t i = kTableSize; i < size; ++i)
-        b[i] = static_cast<char>(i * 7 + 3);
-    for (std::size_t k = 0; k < entries.size(); ++k)
-        for (std::size_t byte = 0; byte < 4; ++byte)
-            b[k * 4 + byte] = static_cast<char>(entries[k] >> (8 * byte));
-    return b;
+        b += static_cast<char>(i * 7 + 3);
+    return b.substr(0, size);
 }
 
 // What a bundle's list and a split say of it.
@@ -605,14 +591,17 @@ TEST_F(Bndsplit, AfterAWholeSplitTheDirectoryHoldsThatBundlesPiecesOnly)
     } cases[] = {
         {"a whole split", {"DATA.BND"},
          "removing ... 001.BAK\n|removing ... 003\nremoving ... 004\nremoving ... 004.BAK\nremoving ... 007.BAK\n",
-         {"000", "0001", "001", "002", "006", "notes.txt"}},
+         {"000", "0001", "001", "002", "005.BAK.old", "0050", "006", "123-notes.txt", "notes.txt"}},
         {"cut short by the limit: only the backups beside pieces written go", {"DATA.BND", "2"},
-         "removing ... 001.BAK\n|", {"000", "0001", "001", "002", "003", "004", "004.BAK", "006", "007.BAK", "notes.txt"}},
+         "removing ... 001.BAK\n|", {"000", "0001", "001", "002", "003", "004", "004.BAK", "005.BAK.old", "0050", "006",
+                                      "007.BAK", "123-notes.txt", "notes.txt"}},
     };
     for (const auto& c : cases) {
         fs::remove_all(dir);
         fs::create_directories(dir / "DATA" / "006");  // a directory is never removed
-        for (const char* earlier : {"000", "001", "001.BAK", "002", "003", "004", "004.BAK", "007.BAK", "notes.txt", "0001"})
+        // Names that merely start with three digits are the user's own.
+        for (const char* earlier : {"000", "001", "001.BAK", "002", "003", "004", "004.BAK", "007.BAK", "notes.txt", "0001",
+                                    "0050", "123-notes.txt", "005.BAK.old"})
             write_file(dir / "DATA" / earlier, std::string("earlier ") + earlier);
         write_file(dir / "DATA.BND", make_bundle(kPieces));
         RunResult r = split(c.args);

@@ -8,34 +8,25 @@
 
 #include "le.hpp"
 #include "messages.hpp"
+#include "count.hpp"
 #include "naming.hpp"
 
 namespace {
 
 using Entries = std::initializer_list<std::uint32_t>;
 
-std::array<std::uint8_t, kTableSize> table_of(Entries entries)
+TableBytes table_of(Entries entries)
 {
-    std::array<std::uint8_t, kTableSize> t{};
-    std::size_t k = 0;
-    for (std::uint32_t e : entries) {
-        for (std::size_t b = 0; b < kEntrySize; ++b)
-            t[k * kEntrySize + b] = static_cast<std::uint8_t>(e >> (8 * b));
-        ++k;
-    }
-    return t;
+    return make_table(std::vector<std::uint32_t>(entries));
 }
 
 // Every entry k set to start + k * step.
-std::array<std::uint8_t, kTableSize> arithmetic_table(std::uint32_t start, std::uint32_t step)
+TableBytes arithmetic_table(std::uint32_t start, std::uint32_t step)
 {
-    std::array<std::uint8_t, kTableSize> t{};
-    for (std::size_t k = 0; k < kTableEntries; ++k) {
-        std::uint32_t e = start + static_cast<std::uint32_t>(k) * step;
-        for (std::size_t b = 0; b < kEntrySize; ++b)
-            t[k * kEntrySize + b] = static_cast<std::uint8_t>(e >> (8 * b));
-    }
-    return t;
+    std::vector<std::uint32_t> entries;
+    for (std::size_t k = 0; k < kTableEntries; ++k)
+        entries.push_back(start + static_cast<std::uint32_t>(k) * step);
+    return make_table(entries);
 }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges(const std::vector<Piece>& pieces)
@@ -110,10 +101,10 @@ TEST(EnumeratePieces, NeverReadsAnEntryPastTheTable)
 {
     // The table as the first 512 bytes of a longer buffer whose next four
     // bytes would make a 128th entry that ends a valid 128th piece.
-    std::vector<std::uint8_t> bytes(kTableSize + 4);
-    for (std::size_t k = 0; k <= 128; ++k)
-        for (std::size_t b = 0; b < 4; ++b)
-            bytes[k * 4 + b] = static_cast<std::uint8_t>((512 + 10 * k) >> (8 * b));
+    const TableBytes table = arithmetic_table(512, 10);
+    std::vector<std::uint8_t> bytes(table.begin(), table.end());
+    for (std::uint8_t b : {512 + 1280, (512 + 1280) >> 8, 0, 0})
+        bytes.push_back(static_cast<std::uint8_t>(b));
     const std::vector<Piece> pieces = enumerate_pieces(Table(bytes.data(), kTableSize), 1000);
     EXPECT_EQ(pieces.size(), 127u);
     EXPECT_EQ(pieces.back().end, 512u + 1270u);
@@ -183,4 +174,19 @@ TEST(MakeTable, EntriesLeastSignificantByteFirstAndZerosAfter)
     const TableBytes full = make_table(all);
     EXPECT_EQ(full[kTableSize - 4], 0x04);
     EXPECT_EQ(full[kTableSize - 1], 0x01);
+}
+
+TEST(PieceNames, APieceFileIsExactlyThreeDigitsOrThoseAndDotBak)
+{
+    const struct {
+        const char* name;
+        int number;
+    } cases[] = {
+        {"000", 0}, {"126", 126}, {"999", 999}, {"042.BAK", 42}, {"0050", -1}, {"12", -1}, {"12a", -1},
+        {"123-notes.txt", -1}, {"005.BAK.old", -1}, {".BAK", -1}, {"", -1}, {"1 2", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(piece_number(c.name), c.number) << '"' << c.name << '"';
+    EXPECT_EQ(piece_file_name(7), "007");
+    EXPECT_EQ(piece_file_name(126), "126");
 }

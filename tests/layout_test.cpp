@@ -1,27 +1,22 @@
 // Where a rebuilt bundle's pieces go, over each kind of old bundle.
 #include "layout.hpp"
 
+#include "bundle_reference.hpp"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 TableBytes table_with(std::initializer_list<std::uint32_t> entries)
 {
-    TableBytes t{};
-    std::size_t k = 0;
-    for (std::uint32_t e : entries) {
-        for (std::size_t b = 0; b < 4; ++b)
-            t[k * 4 + b] = static_cast<std::uint8_t>(e >> (8 * b));
-        ++k;
-    }
-    return t;
+    return make_table(std::vector<std::uint32_t>(entries));
 }
 
 std::vector<std::uint32_t> entries_of(const TableBytes& t, std::size_t n)
 {
     std::vector<std::uint32_t> e;
     for (std::size_t k = 0; k < n; ++k)
-        e.push_back(t[k * 4] | t[k * 4 + 1] << 8 | t[k * 4 + 2] << 16 | static_cast<std::uint32_t>(t[k * 4 + 3]) << 24);
+        e.push_back(entry_at(std::string_view(reinterpret_cast<const char*>(t.data()), t.size()), k));
     return e;
 }
 

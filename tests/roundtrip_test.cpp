@@ -60,11 +60,7 @@ Built build(const Shape& s)
         while (b.entries.size() < 128)
             b.entries.push_back(static_cast<std::uint32_t>(rng()));
     }
-    b.bundle.assign(512, '\0');
-    for (std::size_t k = 0; k < b.entries.size(); ++k)
-        for (std::size_t byte = 0; byte < 4; ++byte)
-            b.bundle[k * 4 + byte] = static_cast<char>(b.entries[k] >> (8 * byte));
-    b.bundle += random_bytes(s.head, s.seed + 1);
+    b.bundle = table_bytes(b.entries) + random_bytes(s.head, s.seed + 1);
     for (const std::string& p : pieces)
         b.bundle += p;
     b.bundle += random_bytes(s.tail, s.seed + 2);
@@ -81,14 +77,6 @@ const Shape kShapes[] = {
     {"the most pieces a table holds", 7, 127, 8, 8, false, false},
     {"a piece of the largest size", 8, 3, 16, 16, true, true},
 };
-
-std::uint32_t entry(const std::string& bundle, std::size_t k)
-{
-    std::uint32_t v = 0;
-    for (std::size_t b = 4; b-- > 0;)
-        v = v << 8 | static_cast<unsigned char>(bundle[k * 4 + b]);
-    return v;
-}
 
 class RoundTrip : public ScratchTest {
 protected:
@@ -141,7 +129,7 @@ TEST_F(RoundTrip, AnEditedPieceChangesOnlyItsOwnBytesAndTheOffsetsAfterIt)
         const auto delta = static_cast<std::int64_t>(e.piece.size()) - static_cast<std::int64_t>(original.size());
         ASSERT_EQ(static_cast<std::int64_t>(now.size()), static_cast<std::int64_t>(b.bundle.size()) + delta) << e.what;
         for (std::size_t j = 0; j < b.entries.size(); ++j)
-            EXPECT_EQ(entry(now, j), j <= k || j > s.pieces ? b.entries[j] : b.entries[j] + delta)
+            EXPECT_EQ(entry_at(now, j), j <= k || j > s.pieces ? b.entries[j] : b.entries[j] + delta)
                 << e.what << ", entry " << j;
         // Every other byte: the table's rest, the bytes before piece k, the
         // piece itself as edited, and everything after it, moved.
@@ -169,7 +157,7 @@ TEST_F(RoundTrip, AnEditedFlz0PieceIsStoredCompressedAgainUnlessAsIs)
         RunResult r = join(args);
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string now = read_file(dir / "B.BND").value_or("");
-        const std::string stored = now.substr(entry(now, 1), entry(now, 2) - entry(now, 1));
+        const std::string stored = now.substr(entry_at(now, 1), entry_at(now, 2) - entry_at(now, 1));
         if (as_is) {
             EXPECT_EQ(stored, edited);
         } else {

@@ -78,11 +78,7 @@ std::string laid_out(const std::vector<std::string>& pieces)
     std::vector<std::uint32_t> entries = {600};
     for (const std::string& p : pieces)
         entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
-    std::string b(512, '\0');
-    for (std::size_t k = 0; k < entries.size(); ++k)
-        for (std::size_t byte = 0; byte < 4; ++byte)
-            b[k * 4 + byte] = static_cast<char>(entries[k] >> (8 * byte));
-    b += std::string(88, 'h');
+    std::string b = table_bytes(entries) + std::string(88, 'h');
     for (const std::string& p : pieces)
         b += p;
     return b + "the tail";

@@ -87,12 +87,18 @@ std::string make_bundle(const std::vector<std::string>& pieces)
     std::vector<std::uint32_t> offsets = {kTableSize};
     for (const std::string& p : pieces)
         offsets.push_back(offsets.back() + static_cast<std::uint32_t>(p.size()));
-    const TableBytes table = make_table(offsets);
-    std::string bundle(table.begin(), table.end());
+    std::string bundle = table_bytes(offsets);
     for (const std::string& p : pieces)
         bundle += p;
     return bundle;
 }
+
+std::string table_bytes(const std::vector<std::uint32_t>& entries)
+{
+    const TableBytes table = make_table(entries);
+    return std::string(table.begin(), table.end());
+}
+
 
 std::string cutting(int k, std::uint32_t start, std::uint32_t end)
 {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bundle_reference.hpp"
 #include "messages.hpp"
 
 namespace fs = std::filesystem;
@@ -95,6 +96,11 @@ std::optional<std::string> read_file(const fs::path& path);
 // make_bundle -- a bundle of the given pieces: the table, then the pieces
 // end to end from offset 512
 std::string make_bundle(const std::vector<std::string>& pieces);
+
+// table_bytes -- a table with these entries first (at most 128) and zeros
+// after them, as the tools write one
+std::string table_bytes(const std::vector<std::uint32_t>& entries);
+
 
 // cutting -- bndsplit's line for piece k, written out here apart from the
 // tools' own format
