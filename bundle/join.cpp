@@ -8,6 +8,7 @@
 #include "files.hpp"
 #include "flz0.hpp"
 #include "pack.hpp"
+#include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
 #include "text.hpp"
@@ -39,13 +40,13 @@ Outcome count_pieces(FileSystem& fs, const std::string& dir, int& count)
             present[static_cast<std::size_t>(k)] = true;
     count = static_cast<int>(std::find(present.begin(), present.end(), false) - present.begin());
     if (count == 0)
-        return tool_failure(Fault::cannot_open, dir, "holds no piece 000");
+        return tool_failure(Fault::cannot_open, dir, msg::kNoPieceZero);
     if (auto later = std::find(present.begin() + count, present.end(), true); later != present.end())
         return tool_failure(Fault::bad_piece, dir + "/" + piece_file_name(static_cast<int>(later - present.begin())),
-                            "follows a gap: there is no piece " + piece_file_name(count));
+                            format_text(msg::kFollowsGapFormat, piece_file_name(count).c_str()));
     if (count > kMaxPieces)
         return tool_failure(Fault::bad_piece, dir + "/" + piece_file_name(kMaxPieces),
-                            format_text("a bundle holds at most %d pieces", kMaxPieces));
+                            format_text(msg::kAtMostPiecesFormat, kMaxPieces));
     return {};
 }
 
@@ -66,7 +67,8 @@ Outcome compressed_form(FileSystem& fs, const InputFile& piece, std::uint64_t si
         return system_failure(Fault::read_failed, piece.path(), r.error);
     if (r.value != plain.size())
         return tool_failure(Fault::read_failed, piece.path(),
-                            format_text("ended after %zu of %zu bytes", r.value, plain.size()));
+                            format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(r.value),
+                                        static_cast<unsigned long long>(plain.size())));
     // A piece that is an FLZ0 file itself is stored as it stands.
     std::vector<std::uint8_t> backup;
     if (!has_flz0_magic(plain))
@@ -84,9 +86,7 @@ Outcome compressed_form(FileSystem& fs, const InputFile& piece, std::uint64_t si
     stored.emplace();
     if (plain.size() > kMaxOriginalSize)
         return tool_failure(Fault::bad_piece, piece.path(),
-                            format_text("is %zu bytes, more than the %zu an FLZ0 file holds, so it cannot be stored "
-                                        "compressed as its .BAK is",
-                                        plain.size(), kMaxOriginalSize));
+                            format_text(msg::kPieceTooLargeToPackFormat, plain.size(), kMaxOriginalSize));
     Outcome f = flz0_pack_checked(piece.path(), plain, *stored);
     // A piece that cannot be stored compressed is one the bundle cannot hold.
     if (f && f->fault == Fault::too_large)
@@ -108,7 +108,7 @@ Outcome open_pieces(FileSystem& fs, const JoinOptions& options, int count, std::
             return system_failure(Fault::cannot_open, path, info.error);
         std::uint64_t size = info.value.size;
         if (size == 0)
-            return tool_failure(Fault::bad_piece, path, "is empty, and a size of 0 ends a bundle's table");
+            return tool_failure(Fault::bad_piece, path, msg::kEmptyPiece);
         std::optional<std::vector<std::uint8_t>> stored;
         if (size <= kMaxPieceSize && !options.as_is)
             if (Outcome f = compressed_form(fs, *file, size, stored))
@@ -117,7 +117,7 @@ Outcome open_pieces(FileSystem& fs, const JoinOptions& options, int count, std::
             size = stored->size();
         if (size > kMaxPieceSize)
             return tool_failure(Fault::bad_piece, stored ? path + kBackupSuffix : path,
-                                format_text("is %llu bytes, more than the %u a piece may have",
+                                format_text(msg::kPieceTooLargeFormat,
                                             static_cast<unsigned long long>(size), kMaxPieceSize));
         pieces.push_back({std::move(file), static_cast<std::uint32_t>(size), std::move(stored)});
     }
@@ -163,7 +163,7 @@ Outcome copy_old(const InputFile& old, std::uint64_t start, std::uint64_t end, O
     if (platform::SysError e = old.fs().seek(old.handle(), start))
         return system_failure(Fault::read_failed, old.path(), e);
     return copy_exactly(old, out, end - start, buf, [&](std::uint64_t) {
-        return tool_failure(Fault::read_failed, old.path(), "ended while its bytes outside the pieces were copied");
+        return tool_failure(Fault::read_failed, old.path(), msg::kOutsideEnded);
     });
 }
 
@@ -188,8 +188,8 @@ Outcome fill_bundle(const std::vector<PieceFile>& pieces, const Layout& layout, 
         }
         auto ended = [&](std::uint64_t copied) {
             return tool_failure(Fault::read_failed, p.file->path(),
-                                format_text("ended after %llu of %u bytes", static_cast<unsigned long long>(copied),
-                                            p.size));
+                                format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(copied),
+                                            static_cast<unsigned long long>(p.size)));
         };
         if (Outcome f = copy_exactly(*p.file, out, p.size, buf, ended))
             return f;

@@ -34,7 +34,7 @@ Outcome reaches_the_bundle(const Source& src, const std::string& path)
     if (r.error)
         return system_failure(Fault::write_failed, path, r.error);
     if (r.value.kind != platform::Kind::none && r.value.id == src.info.id)
-        return tool_failure(Fault::write_failed, path, "is the bundle being split");
+        return tool_failure(Fault::write_failed, path, msg::kIsTheBundle);
     return {};
 }
 
@@ -212,6 +212,7 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
         return f;
     const Source src{in, info};
     std::vector<std::uint8_t> buf;
+    bool dir_made = false;
     for (const Piece& piece : seen.list.pieces) {
         if (Outcome f = events.started(piece))
             return f;
@@ -221,16 +222,17 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
             return past_the_end(src, piece);
         // Made only for a piece, so that a file that describes none
         // leaves nothing behind.
-        if (buf.empty()) {
+        if (!dir_made) {
             if (platform::SysError e = fs.make_dir(options.dir))
                 return system_failure(Fault::write_failed, options.dir, e);
+            dir_made = true;
             buf.resize(kCopyBlock);
         }
         if (Outcome f = write_piece(src, piece, options, events, buf))
             return f;
     }
     // The directory now holds this bundle's pieces, and only those.
-    if (buf.empty() || seen.list.more)
+    if (!dir_made || seen.list.more)
         return {};
     return remove_beyond(fs, options.dir, static_cast<int>(seen.list.pieces.size()), events);
 }

@@ -39,6 +39,10 @@ void run_operands(const Tool& tool, const CommandLine& cl)
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& operand = cl.operands[i];
         report(guarded(operand, [&]() -> Outcome {
+            // A pattern the expansion left as it was names no file to work on.
+            if (platform::kExpandsWildcards && has_wildcards(operand))
+                return tool_failure(Fault::cannot_open, operand,
+                                    tool.wildcards == Expand::one ? msg::kNotOneFileFits : msg::kNoFileFits);
             if (named) {
                 std::string head = i > 0 ? "\n" : "";  // an empty line before all but the first
                 head += format_text(msg::kFileHeadFormat, operand.c_str());
@@ -81,6 +85,6 @@ Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
         return step();
     } catch (const std::bad_alloc&) {
         // Whatever the step had made is undone as it unwinds.
-        return tool_failure(Fault::no_memory, file, "out of memory");
+        return tool_failure(Fault::no_memory, file, msg::kOutOfMemory);
     }
 }

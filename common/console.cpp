@@ -12,7 +12,6 @@ const char* g_program = "";
 Encoding g_encoding = Encoding::utf8;
 int g_worst = kExitOk;  // the highest status reported
 
-constexpr char kStandardOutput[] = "standard output";
 
 // canonical -- a codeset name in upper case without '-' and '_', so that
 // "Shift_JIS", "SHIFT-JIS" and "shift_jis" compare equal
@@ -64,13 +63,15 @@ void start_console(const char* program)
 {
     g_program = program;
     g_worst = kExitOk;
-    g_encoding = encoding_for(platform::locale_codeset());
+    // Where no locale says, the tools' original bytes: Shift-JIS.
+    const std::optional<std::string> codeset = platform::locale_codeset();
+    g_encoding = codeset ? encoding_for(*codeset) : Encoding::sjis;
 }
 
 Outcome say(std::string_view text)
 {
     if (platform::SysError e = write_text(platform::Stream::out, text))
-        return system_failure(Fault::output_lost, kStandardOutput, e);
+        return system_failure(Fault::output_lost, msg::kStandardOutput, e);
     return {};
 }
 
@@ -78,7 +79,7 @@ Outcome say_data(std::span<const std::uint8_t> data)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
     if (platform::SysError e = platform::write_stream(platform::Stream::out, bytes, platform::StreamMode::binary))
-        return system_failure(Fault::output_lost, kStandardOutput, e);
+        return system_failure(Fault::output_lost, msg::kStandardOutput, e);
     return {};
 }
 

@@ -233,8 +233,31 @@ inline constexpr char kVersionFormat[] = "%s (bndtools) %s\n";
 // The detail line after a failure message: program, file, reason.
 inline constexpr char kDetailFormat[] = "%s: %s: %s\n";
 
-// The reasons the detail lines give, in English.
+// The reasons the detail lines give, in English, and the names they give
+// for what is not a file.
+inline constexpr char kStandardOutput[] = "standard output";
+inline constexpr char kOutOfMemory[] = "out of memory";
 inline constexpr char kNoMemoryFor[] = "no memory for ";
+inline constexpr char kForTheFile[] = "the file";
+inline constexpr char kForTheImage[] = "the file's image";
+inline constexpr char kForTheDecodedData[] = "the decoded data";
+inline constexpr char kNotRegularFile[] = "not a regular file";
+inline constexpr char kNotSupported[] = "not supported by this system";
+inline constexpr char kTooManyAtOnce[] = "too many files being written at once";
+inline constexpr char kSystemErrorFormat[] = "system error %d";
+inline constexpr char kAlreadyExists[] = "already exists";
+inline constexpr char kNoFileFits[] = "no file fits the pattern";
+inline constexpr char kNotOneFileFits[] = "no file, or more than one, fits the pattern";
+inline constexpr char kIsTheBundle[] = "is the bundle being split";
+inline constexpr char kEndedAfterFormat[] = "ended after %llu of %llu bytes";
+inline constexpr char kNoPieceZero[] = "holds no piece 000";
+inline constexpr char kFollowsGapFormat[] = "follows a gap: there is no piece %s";
+inline constexpr char kAtMostPiecesFormat[] = "a bundle holds at most %d pieces";
+inline constexpr char kPieceTooLargeToPackFormat[] =
+    "is %zu bytes, more than the %zu an FLZ0 file holds, so it cannot be stored compressed as its .BAK is";
+inline constexpr char kEmptyPiece[] = "is empty, and a size of 0 ends a bundle's table";
+inline constexpr char kPieceTooLargeFormat[] = "is %llu bytes, more than the %u a piece may have";
+inline constexpr char kOutsideEnded[] = "ended while its bytes outside the pieces were copied";
 inline constexpr char kNoFlz0Magic[] = "does not start with \"FLZ0\"";
 inline constexpr char kStartsWithFlz0[] = "starts with \"FLZ0\"";
 inline constexpr char kStreamEndsFormat[] = "stream ends after %zu of %u bytes";

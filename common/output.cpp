@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "messages.hpp"
+
 using platform::SysError;
 
 Output::Output(platform::FileSystem& fs, std::string path, OldFile old, Durability durability)
@@ -159,7 +161,7 @@ Outcome backup_is_free(platform::FileSystem& fs, const std::string& path)
     if (r.error)
         return system_failure(Fault::cannot_rename, backup, r.error);
     if (r.value.kind != platform::Kind::none)
-        return tool_failure(Fault::cannot_rename, backup, "already exists");
+        return tool_failure(Fault::cannot_rename, backup, msg::kAlreadyExists);
     return {};
 }
 

@@ -1,16 +1,18 @@
 // The parts of the platform layer that are the same on every system.
 #include "platform.hpp"
 
+#include "messages.hpp"
+
 namespace platform {
 
 std::string error_text(SysError e)
 {
     if (e.code == kNotRegular)
-        return "not a regular file";
+        return msg::kNotRegularFile;
     if (e.code == kUnsupported)
-        return "not supported by this system";
+        return msg::kNotSupported;
     if (e.code == kTooManyTemps)
-        return "too many files being written at once";
+        return msg::kTooManyAtOnce;
     return system_error_text(e);
 }
 

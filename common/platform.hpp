@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,11 @@ bool out_of_memory(SysError e);
 // at all (FAT, or EPERM, EXDEV, EMLINK, ENOTSUP, EOPNOTSUPP), as opposed
 // to this link failing
 bool link_refused(SysError e);
+
+// dir_sync_refused -- whether a failed directory sync says the filesystem
+// keeps no directory data to sync (EINVAL, ENOTSUP), as opposed to the
+// sync failing
+bool dir_sync_refused(SysError e);
 
 // noreplace_refused -- whether a failed rename_noreplace says the system
 // or filesystem has no such rename, as opposed to this rename failing
@@ -186,8 +192,9 @@ ConsoleState console_state();
 void wait_for_key();
 
 // locale_codeset -- the character encoding the user's locale names for
-// text written to a file or pipe ("UTF-8", "SHIFT_JIS", "EUC-JP", ...)
-std::string locale_codeset();
+// text written to a file or pipe ("UTF-8", "SHIFT_JIS", "EUC-JP", ...);
+// none where the system has no such locale (Windows)
+std::optional<std::string> locale_codeset();
 
 // prepare_process -- a write to a full file or a lost pipe fails and is
 // reported instead of killing the process (SIGXFSZ, SIGPIPE ignored), and

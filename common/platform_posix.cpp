@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <locale.h>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,8 +129,8 @@ public:
         // Owner first: a change of owner clears the set-user-ID and
         // set-group-ID bits. Only a privileged process may give a file
         // away; for others this fails, and the file stays theirs.
-        if (::fchown(fd(to), st.st_uid, st.st_gid) != 0) {
-        }
+        if (::fchown(fd(to), st.st_uid, st.st_gid) != 0 && errno != EPERM)
+            return call_error();
         return ::fchmod(fd(to), st.st_mode & kPermissionBits) == 0 ? SysError{} : call_error();
     }
 
@@ -191,7 +192,7 @@ public:
         const int code = errno;
         ::close(d);
         // Some filesystems keep no directory data to sync and say so.
-        if (synced == 0 || code == EINVAL || code == ENOTSUP)
+        if (synced == 0 || dir_sync_refused(SysError{code}))
             return {};
         return SysError{code};
     }
@@ -272,6 +273,11 @@ bool link_refused(SysError e)
     return e.code == EPERM || e.code == EXDEV || e.code == EMLINK || e.code == ENOTSUP || e.code == EOPNOTSUPP;
 }
 
+bool dir_sync_refused(SysError e)
+{
+    return e.code == EINVAL || e.code == ENOTSUP;
+}
+
 bool noreplace_refused(SysError e)
 {
     // EINVAL: the filesystem does not take the flag; ENOSYS: nor the
@@ -314,12 +320,18 @@ std::string native_text(std::string_view utf8)
     return std::string(utf8);
 }
 
-std::string locale_codeset()
+std::optional<std::string> locale_codeset()
 {
-    // Only the character type is taken from the environment: the system's
-    // error texts stay English, as the detail lines promise.
-    std::setlocale(LC_CTYPE, "");
-    return ::nl_langinfo(CODESET);
+    // Asked of a locale object of its own, so that the process keeps the C
+    // locale: the system's error texts stay English, as the detail lines
+    // promise, and nothing else reads text by the user's locale. A locale
+    // that cannot be had reads as C.
+    locale_t user = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (user == static_cast<locale_t>(0))
+        return std::string();
+    std::string codeset = ::nl_langinfo_l(CODESET, user);
+    ::freelocale(user);
+    return codeset;
 }
 
 void prepare_process()

@@ -9,8 +9,9 @@
 #include <windows.h>
 
 #include "long_paths.hpp"
+#include "messages.hpp"
+#include "text.hpp"
 #include "unicode.hpp"
-#include "wildcards.hpp"
 
 namespace platform {
 
@@ -82,13 +83,10 @@ struct SystemPath {
 
 // path_for -- the name for a call. Like every call of this layer it hands
 // back its failure: one thrown in the middle of a rename's steps would skip
-// their undoing. No file's name holds a wildcard: one that holds any, left
-// by an expansion that matched nothing, names a missing file.
+// their undoing.
 SystemPath path_for(const std::string& path)
 {
     try {
-        if (has_wildcards(path))
-            return {{}, SysError{ERROR_FILE_NOT_FOUND}};
         std::optional<std::wstring> p = system_path(path);
         if (!p)
             return {{}, SysError{ERROR_INVALID_NAME}};
@@ -358,7 +356,7 @@ std::string system_error_text(SysError e)
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(e.code), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                              reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = n && text ? utf8_of(text) : "system error " + std::to_string(e.code);
+    std::string out = n && text ? utf8_of(text) : format_text(msg::kSystemErrorFormat, static_cast<int>(e.code));
     LocalFree(text);
     // The system's texts are sentences ending in ". \r\n"; a detail line wants the bare reason.
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
@@ -380,6 +378,11 @@ bool link_refused(SysError e)
 {
     return e.code == ERROR_INVALID_FUNCTION || e.code == ERROR_NOT_SUPPORTED || e.code == ERROR_NOT_SAME_DEVICE ||
            e.code == ERROR_TOO_MANY_LINKS || e.code == ERROR_ACCESS_DENIED;
+}
+
+bool dir_sync_refused(SysError)
+{
+    return false;  // a directory is never synced apart here
 }
 
 bool noreplace_refused(SysError e)
@@ -454,10 +457,9 @@ std::string native_text(std::string_view utf8)
     return out;
 }
 
-std::string locale_codeset()
+std::optional<std::string> locale_codeset()
 {
-    // Redirected output keeps the tools' original bytes: Shift-JIS.
-    return "CP932";
+    return std::nullopt;  // a code page, not a locale, says how text reaches a file
 }
 
 void prepare_process()

@@ -80,7 +80,7 @@ std::uint32_t load3(const std::uint8_t* p)
     return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;
 }
 
-// The trees: a root for each hash of three bytes, and for each position its
+// The trees: a root for each hash of four bytes, and for each position its
 // two children, the one whose bytes sort before and the one after.
 struct Trees {
     std::vector<std::uint32_t> root;

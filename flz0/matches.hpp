@@ -38,13 +38,19 @@ Matches find_matches(std::span<const std::uint8_t> data, Finder finder = Finder:
 // the searches call it at every step.
 inline unsigned common_length(const std::uint8_t* a, const std::uint8_t* b, unsigned limit)
 {
+    constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
     unsigned n = 0;
+    if (!kLittleEndian) {
+        while (n < limit && a[n] == b[n])
+            ++n;
+        return n;
+    }
     while (n < limit) {
         std::uint64_t x, y;
         std::memcpy(&x, a + n, 8);
         std::memcpy(&y, b + n, 8);
         if (std::uint64_t diff = x ^ y) {
-            n += static_cast<unsigned>(__builtin_ctzll(diff)) / 8;  // little-endian: first differing byte
+            n += static_cast<unsigned>(__builtin_ctzll(diff)) / 8;  // the lowest byte is the first in memory
             break;
         }
         n += 8;

@@ -14,7 +14,7 @@ namespace {
 // bytes, and not starting with "FLZ0"
 Outcome read_plain(const InputFile& in, Buffer& data)
 {
-    if (Outcome f = allocate(data, kMaxOriginalSize + 1, in.path(), "the file"))
+    if (Outcome f = allocate(data, kMaxOriginalSize + 1, in.path(), msg::kForTheFile))
         return f;
     if (Outcome f = read_input(in, data))
         return f;

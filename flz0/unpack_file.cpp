@@ -12,7 +12,7 @@ Outcome read_and_decode(const InputFile& in, const std::function<Outcome(const F
                         Buffer& decoded)
 {
     Buffer image;
-    if (Outcome f = allocate(image, kMaxImageSize, in.path(), "the file's image"))
+    if (Outcome f = allocate(image, kMaxImageSize, in.path(), msg::kForTheImage))
         return f;
     // As much of the file as any stream can need; the rest of a longer
     // file is never decoded.
@@ -23,7 +23,7 @@ Outcome read_and_decode(const InputFile& in, const std::function<Outcome(const F
     const Flz0Header header = read_flz0_header(image.span());
     if (Outcome f = header_read(header))
         return f;
-    if (Outcome f = allocate(decoded, header.original_size, in.path(), "the decoded data"))
+    if (Outcome f = allocate(decoded, header.original_size, in.path(), msg::kForTheDecodedData))
         return f;
     Decoded d = decode_flz0_file(image.span(), decoded.span());
     if (d.status != DecodeStatus::ok)

@@ -159,6 +159,12 @@ TEST_F(Bndjoin, WhatIsNoRegularFileIsRefused)
     cases.push_back({"FIFO.BND", &msg::kBadPiece});
     write_pieces(dir / "LINKED", {"a", "b"});
     fs::create_symlink("../DIR/000", dir / "LINKED" / "002");  // a link to a piece is read
+    // A bundle that is a link: replacing it would break the link, and
+    // following it would write where the user did not name.
+    write_pieces(dir / "SYM", {"new"});
+    write_file(dir / "TARGET.BND", make_bundle({"target"}));
+    fs::create_symlink("TARGET.BND", dir / "SYM.BND");
+    cases.push_back({"SYM.BND", &msg::kCannotOpen});
 #endif
     for (const auto& [bundle, text] : cases) {
         RunResult r = join({bundle});
@@ -168,6 +174,9 @@ TEST_F(Bndjoin, WhatIsNoRegularFileIsRefused)
     }
     EXPECT_TRUE(fs::is_directory(dir / "DIR.BND"));
     if (!kWindows) {
+        EXPECT_TRUE(fs::is_symlink(dir / "SYM.BND"));
+        EXPECT_EQ(read_file(dir / "TARGET.BND"), make_bundle({"target"}));
+        EXPECT_FALSE(fs::exists(dir / "SYM.BND.BAK"));
         EXPECT_EQ(join({"LINKED.BND"}).status, 0);
         EXPECT_EQ(read_file(dir / "LINKED.BND"), make_bundle({"a", "b", "piece"}));
     }

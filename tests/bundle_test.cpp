@@ -62,6 +62,7 @@ TEST(ParseCount, ReadsHexOnlyAfterALowerCaseLiteralElseDecimal)
         {"0x0x", 0},    {"007", 7},        {"-", 0},          {"0x100000001", 1},
         {"4294967295", -1}, {"2147483648", -2147483647 - 1}, {"4294967424", 128},
         {"0x80000000", -2147483647 - 1},  {"-0x10", 0},      {"1 2", 1},
+        {"\v12", 12},  {"\f\r7", 7},      {"0x\v1f", 31},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parse_count(c.text), c.value) << '"' << c.text << '"';
@@ -147,6 +148,16 @@ TEST(PieceNames, DirectoryIsCutAtTheLastDotOfTheFileNameOnly)
     };
     for (const auto& c : cases) {
         if (windows || !c.on_windows_only) {
+            EXPECT_EQ(piece_dir_name(c.bundle), c.dir) << c.bundle;
+        }
+    }
+    // Elsewhere a backslash is part of a name like any other character.
+    const struct {
+        const char* bundle;
+        const char* dir;
+    } posix[] = {{"pack.old\\SE", "pack"}, {"C:x.BND", "C:x"}, {"a\\.b", "a\\"}};
+    for (const auto& c : posix) {
+        if (!windows) {
             EXPECT_EQ(piece_dir_name(c.bundle), c.dir) << c.bundle;
         }
     }

@@ -1,10 +1,12 @@
 // End-to-end tests of the built flz0pack: the files it writes, read back by
 // varnix and by a decoder that runs the last group to its end, and what it
 // refuses.
+#include "fault_fs.hpp"
 #include "flz0.hpp"
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
 #include "messages.hpp"
+#include "pack_file.hpp"
 #include "support.hpp"
 
 namespace {
@@ -160,5 +162,25 @@ TEST_F(Flz0pack, AFileVarnixDecodedGetsItsOwnFlz0FileBack)
                 << c.what;
             EXPECT_TRUE(read_file(dir / "F.BAK") == c.backup) << c.what;
         }
+    }
+}
+
+TEST_F(Flz0pack, NoSizeLineWhenTheNewFileCannotBeMade)
+{
+    // The size line says a new file is ready: where its temporary cannot
+    // be made, or written, there is none to tell of.
+    for (const char* call : {"create_new", "write"}) {
+        write_file(dir / "F", text_of(3000));
+        FaultyFs fs(dir.string());
+        fs.refuse[call] = kInjected;
+        bool told = false;
+        Outcome r = compress_in_place(fs, (dir / "F").string(), [&](std::size_t, std::size_t) {
+            told = true;
+            return Outcome{};
+        });
+        ASSERT_TRUE(r) << call;
+        EXPECT_EQ(r->fault, Fault::write_failed) << call;
+        EXPECT_FALSE(told) << call;
+        EXPECT_EQ(read_file(dir / "F"), text_of(3000)) << call;
     }
 }

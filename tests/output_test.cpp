@@ -190,6 +190,13 @@ TEST_F(OutputTest, ADurableOutputIsSyncedBeforeItTakesTheNameAndItsDirectoryAfte
                                  [](const std::string& c) { return c.starts_with("sync"); }))
             << rule.what;
     }
+    // An output in a directory below syncs that directory, not the one above.
+    fs::create_directory(dir / "sub");
+    FaultyFs below(dir.string());
+    Output out(below, (dir / "sub" / "M").string(), OldFile::replace, Durability::durable);
+    ASSERT_FALSE(out.create() || out.write(bytes("new")) || out.commit());
+    EXPECT_EQ(std::count(below.log.begin(), below.log.end(), "sync_dir sub"), 1);
+    EXPECT_EQ(std::count(below.log.begin(), below.log.end(), "sync_dir ."), 0);
 }
 
 TEST_F(OutputTest, AnOutputNeverCommittedLeavesNoTemporary)

@@ -2,6 +2,15 @@
 #include "platform.hpp"
 
 #include "output.hpp"
+
+#ifndef _WIN32
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 #include "support.hpp"
 
 namespace {
@@ -117,3 +126,58 @@ TEST_F(Platform, ParentDirKeepsARootButNoOtherSeparator)
         }
     }
 }
+
+TEST(PlatformErrors, EachKindOfRefusalIsToldFromAFailure)
+{
+#ifndef _WIN32
+    const struct {
+        int code;
+        bool link, noreplace, dir_sync;
+    } cases[] = {
+        {EPERM, true, false, false},   {EXDEV, true, false, false},   {EMLINK, true, false, false},
+        {ENOTSUP, true, true, true},   {EINVAL, false, true, true},   {ENOSYS, false, true, false},
+        {EIO, false, false, false},    {ENOSPC, false, false, false}, {EEXIST, false, false, false},
+        {platform::kUnsupported, false, true, false},
+    };
+    for (const auto& c : cases) {
+        const platform::SysError e{c.code};
+        EXPECT_EQ(platform::link_refused(e), c.link) << c.code;
+        EXPECT_EQ(platform::noreplace_refused(e), c.noreplace) << c.code;
+        EXPECT_EQ(platform::dir_sync_refused(e), c.dir_sync) << c.code;
+    }
+#else
+    GTEST_SKIP() << "the system's codes differ";
+#endif
+}
+
+#ifndef _WIN32
+TEST_F(Platform, CreateNewNeverOpensWhatHasTheNameAndAFifoIsNeverOpened)
+{
+    write_file(dir / "f", "kept");
+    fs::create_symlink("f", dir / "link");
+    fs::create_symlink("nowhere", dir / "dangling");
+    for (const char* name : {"f", "link", "dangling"}) {
+        platform::Result<platform::Handle> r = sys().create_new(p(dir / name));
+        EXPECT_EQ(r.error.code, EEXIST) << name;
+    }
+    EXPECT_EQ(read_file(dir / "f"), "kept");
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+
+    // A FIFO with a writer waiting: opening it would let the writer go on.
+    ASSERT_EQ(::mkfifo(p(dir / "fifo").c_str(), 0600), 0);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        const int fd = ::open(p(dir / "fifo").c_str(), O_WRONLY);  // waits for a reader
+        ::_exit(fd < 0 ? 3 : 4);
+    }
+    ::usleep(50000);
+    for (platform::Links links : {platform::Links::follow, platform::Links::refuse}) {
+        platform::Result<platform::Handle> r = sys().open_regular(p(dir / "fifo"), links);
+        EXPECT_EQ(r.error.code, platform::kNotRegular);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(writer, &status, WNOHANG), 0) << "the writer went on: the FIFO was opened";
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, &status, 0);
+}
+#endif
