@@ -10,6 +10,7 @@
 #include "console.hpp"
 #include "join.hpp"
 #include "messages.hpp"
+#include "bundle_programs.hpp"
 #include "naming.hpp"
 #include "text.hpp"
 
@@ -43,11 +44,11 @@ std::string why_not_kept(const Layout& layout)
     return msg::kTooFar;
 }
 
-Outcome bndjoin_one(const std::string& bundle, const CommandLine& cl)
+Outcome bndjoin_one(platform::FileSystem& fs, const std::string& bundle, const CommandLine& cl)
 {
     const JoinOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), cl.has(kAsIs)};
     JoinSeen seen;
-    if (Outcome f = join_bundle(platform::system_files(), bundle, options, say_joining, seen))
+    if (Outcome f = join_bundle(fs, bundle, options, say_joining, seen))
         return f;
     if (Outcome f = say(msg::kCompleted))
         return f;
@@ -66,9 +67,9 @@ bool fits(const CommandLine& cl)
 
 }  // namespace
 
-int tool_main(const Args& args)
+int bndjoin_main(const Args& args, platform::FileSystem& fs)
 {
     const Tool tool{"bndjoin", msg::kJoinUsage, msg::kJoinAbout, msg::kOptionsAnywhere, kOptions,
                     OptionPlace::anywhere, Expand::each, fits, Operands::each, -1, bndjoin_one};
-    return run_tool(args, tool);
+    return run_tool(args, tool, fs);
 }

@@ -11,6 +11,7 @@
 #include "command.hpp"
 #include "console.hpp"
 #include "messages.hpp"
+#include "bundle_programs.hpp"
 #include "count.hpp"
 #include "naming.hpp"
 #include "split.hpp"
@@ -62,10 +63,10 @@ std::string why_it_ended(const PieceList& list)
 
 // list -- each piece's line, why the list ends with the bytes in no
 // piece, and each piece that runs past the end of the bundle
-Outcome list(const std::string& bundle, std::int32_t maxfiles)
+Outcome list(platform::FileSystem& fs, const std::string& bundle, std::int32_t maxfiles)
 {
     BundleSeen seen;
-    if (Outcome f = look_at_bundle(platform::system_files(), bundle, maxfiles, seen))
+    if (Outcome f = look_at_bundle(fs, bundle, maxfiles, seen))
         return f;
     for (const Piece& piece : seen.list.pieces)
         if (Outcome f = say_cutting(piece))
@@ -106,29 +107,29 @@ bool fits(const CommandLine& cl)
 
 // limit_of -- the piece limit; one that names a file was likely meant as
 // a second bundle, so how it was read is noted
-std::int32_t limit_of(const CommandLine& cl)
+std::int32_t limit_of(platform::FileSystem& fs, const CommandLine& cl)
 {
     if (cl.operands.size() != 2)
         return kDefaultMaxFiles;
     const std::string& count = cl.operands[1];
     const std::int32_t limit = parse_count(count);
-    platform::Result<platform::FileInfo> there = platform::system_files().look(count, platform::Links::follow);
+    platform::Result<platform::FileInfo> there = fs.look(count, platform::Links::follow);
     if (!there.error && there.value.kind != platform::Kind::none)
         note({count, {}, format_text(msg::kReadAsLimitFormat, limit)});
     return limit;
 }
 
-Outcome bndsplit_one(const std::string& bundle, const CommandLine& cl)
+Outcome bndsplit_one(platform::FileSystem& fs, const std::string& bundle, const CommandLine& cl)
 {
-    const std::int32_t maxfiles = limit_of(cl);
+    const std::int32_t maxfiles = limit_of(fs, cl);
     if (cl.has(kList))
-        return list(bundle, maxfiles);
+        return list(fs, bundle, maxfiles);
     const SplitOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), maxfiles,
                                cl.has(kDecode)};
     // A piece that cannot be decoded is reported, and the run goes on.
     const SplitEvents events{say_cutting, say_sizes, [](const Failure& f) { report(f); }, say_removing};
     BundleSeen seen;
-    if (Outcome f = split_bundle(platform::system_files(), bundle, options, events, seen))
+    if (Outcome f = split_bundle(fs, bundle, options, events, seen))
         return f;
     if (Outcome f = say(msg::kCompleted))
         return f;
@@ -138,9 +139,9 @@ Outcome bndsplit_one(const std::string& bundle, const CommandLine& cl)
 
 }  // namespace
 
-int tool_main(const Args& args)
+int bndsplit_main(const Args& args, platform::FileSystem& fs)
 {
     const Tool tool{"bndsplit", msg::kSplitUsageFormat, msg::kSplitAbout, msg::kOptionsFirst, kOptions,
                     OptionPlace::first, Expand::one, fits, Operands::first, -1, bndsplit_one};
-    return run_tool(args, tool);
+    return run_tool(args, tool, fs);
 }

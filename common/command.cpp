@@ -32,7 +32,7 @@ std::string help(const Tool& tool, const std::string& usage)
 // run_operands -- the step on each operand it runs on, in order, whatever
 // the earlier ones gave; with more than one, each one's lines follow a
 // line naming it, unless the data goes to standard output
-void run_operands(const Tool& tool, const CommandLine& cl)
+void run_operands(const Tool& tool, const CommandLine& cl, platform::FileSystem& fs)
 {
     const std::size_t count = tool.run_on == Operands::first ? 1 : cl.operands.size();
     const bool named = count > 1 && !cl.has(tool.data_option);
@@ -49,14 +49,14 @@ void run_operands(const Tool& tool, const CommandLine& cl)
                 if (Outcome f = say(head))
                     return f;
             }
-            return tool.step(operand, cl);
+            return tool.step(fs, operand, cl);
         }));
     }
 }
 
 }  // namespace
 
-int run_tool(const Args& args, const Tool& tool)
+int run_tool(const Args& args, const Tool& tool, platform::FileSystem& fs)
 {
     start_console(tool.name);
     const std::string usage = format_text(tool.usage, args.empty() ? tool.name : args[0].c_str());
@@ -68,14 +68,14 @@ int run_tool(const Args& args, const Tool& tool)
         return fail_usage(usage, Detail{wrong.option, {}, wrong.reason});
     CommandLine& cl = *read;
     if (platform::kExpandsWildcards)
-        cl.operands = expand_wildcards(cl.operands, platform::system_files(), tool.wildcards);
+        cl.operands = expand_wildcards(cl.operands, fs, tool.wildcards);
     if (cl.has(kHelp))
         return report(say(help(tool, usage)));
     if (cl.has(kVersion))
         return report(say(format_text(msg::kVersionFormat, tool.name, BNDTOOLS_VERSION)));
     if (!tool.fits(cl))
         return fail_usage(usage);
-    run_operands(tool, cl);
+    run_operands(tool, cl, fs);
     return worst_reported();
 }
 

@@ -12,14 +12,16 @@
 
 #include "failure.hpp"
 #include "options.hpp"
+#include "platform.hpp"
 #include "wildcards.hpp"
 
 // The command line as the program was started with it, its name first,
 // in UTF-8 on Windows.
 using Args = std::vector<std::string>;
 
-// tool_main -- the run of a program; each program defines it, and the
-// entry of the system (main, or wmain on Windows) calls it
+// tool_main -- the run of a program, over the system's files; the build
+// defines it for each program, and the entry of the system (main, or
+// wmain on Windows) calls it
 int tool_main(const Args& args);
 
 // Which operands the step runs on: each in turn, or the first alone (the
@@ -39,14 +41,15 @@ struct Tool {
     bool (*fits)(const CommandLine& cl);
     Operands run_on;
     int data_option;                  // the option that sends the data to standard output, or -1
-    // step -- the work on one operand; failures it reports itself as it
-    // goes count towards the exit status too
-    Outcome (*step)(const std::string& operand, const CommandLine& cl);
+    // step -- the work on one operand, its files reached through fs;
+    // failures it reports itself as it goes count towards the exit status too
+    Outcome (*step)(platform::FileSystem& fs, const std::string& operand, const CommandLine& cl);
 };
 
-// run_tool -- the whole run of a program; its exit status. On Windows,
-// where no shell expands wildcards, the operands are expanded first.
-int run_tool(const Args& args, const Tool& tool);
+// run_tool -- the whole run of a program, its files reached through fs;
+// its exit status. On Windows, where no shell expands wildcards, the
+// operands are expanded first.
+int run_tool(const Args& args, const Tool& tool, platform::FileSystem& fs);
 
 // guarded -- what a step on a file came to, where an allocation failure
 // anywhere in it ends that file as no_memory

@@ -16,6 +16,43 @@ std::string error_text(SysError e)
     return system_error_text(e);
 }
 
+namespace {
+
+StreamCapture* g_capture = nullptr;
+
+// A redirected text stream on Windows has each line feed go out as CR LF.
+#ifdef _WIN32
+constexpr bool kCrLfLines = true;
+#else
+constexpr bool kCrLfLines = false;
+#endif
+
+}  // namespace
+
+SysError write_stream(Stream s, std::string_view bytes, StreamMode mode)
+{
+    std::string lines;
+    for (char c : bytes) {
+        if (kCrLfLines && mode == StreamMode::text && c == '\n')
+            lines += '\r';
+        lines += c;
+    }
+    if (!g_capture)
+        return system_write_stream(s, lines);
+    (s == Stream::out || g_capture->merged ? g_capture->out : g_capture->err) += lines;
+    return {};
+}
+
+bool is_console(Stream s)
+{
+    return !g_capture && system_is_console(s);
+}
+
+void capture_streams(StreamCapture* capture)
+{
+    g_capture = capture;
+}
+
 std::string parent_dir(const std::string& path)
 {
     const std::size_t sep = path.find_last_of(kPathSeparators);

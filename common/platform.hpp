@@ -168,6 +168,23 @@ SysError write_stream(Stream s, std::string_view bytes, StreamMode mode = Stream
 // (Windows); never on other systems, whose terminals take bytes
 bool is_console(Stream s);
 
+// What the standard streams would carry, for a program run in-process:
+// the bytes a redirected stream gets, line ends and all.
+struct StreamCapture {
+    std::string out;
+    std::string err;
+    bool merged = false;  // standard error goes into `out` too
+};
+
+// capture_streams -- from now on the standard streams go into *capture,
+// neither of them a console; nullptr gives them back to the system
+void capture_streams(StreamCapture* capture);
+
+// system_write_stream / system_is_console -- each system's own part of
+// write_stream and is_console; the bytes as they go out
+SysError system_write_stream(Stream s, std::string_view bytes);
+bool system_is_console(Stream s);
+
 // write_console -- UTF-8 text to a console stream, as Unicode
 SysError write_console(Stream s, std::string_view utf8);
 

@@ -291,7 +291,7 @@ FileSystem& system_files()
     return files;
 }
 
-SysError write_stream(Stream s, std::string_view bytes, StreamMode)
+SysError system_write_stream(Stream s, std::string_view bytes)
 {
     const int out = s == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
     while (!bytes.empty()) {
@@ -305,7 +305,7 @@ SysError write_stream(Stream s, std::string_view bytes, StreamMode)
     return {};
 }
 
-bool is_console(Stream)
+bool system_is_console(Stream)
 {
     return false;  // a terminal here takes bytes in the locale's encoding
 }

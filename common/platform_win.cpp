@@ -396,21 +396,10 @@ FileSystem& system_files()
     return files;
 }
 
-SysError write_stream(Stream s, std::string_view bytes, StreamMode mode)
+SysError system_write_stream(Stream s, std::string_view bytes)
 {
-    // A redirected text stream has each line feed go out as CR LF.
-    std::string lines;
-    if (mode == StreamMode::binary) {
-        lines = bytes;
-    } else {
-        for (char c : bytes) {
-            if (c == '\n')
-                lines += '\r';
-            lines += c;
-        }
-    }
     HANDLE h = stream_handle(s);
-    std::string_view rest = lines;
+    std::string_view rest = bytes;
     while (!rest.empty()) {
         DWORD put = 0;
         if (!WriteFile(h, rest.data(), static_cast<DWORD>(std::min(rest.size(), kMaxChunk)), &put, nullptr))
@@ -422,7 +411,7 @@ SysError write_stream(Stream s, std::string_view bytes, StreamMode mode)
     return {};
 }
 
-bool is_console(Stream s)
+bool system_is_console(Stream s)
 {
     DWORD mode = 0;
     HANDLE h = stream_handle(s);

@@ -10,6 +10,7 @@
 #include "console.hpp"
 #include "pack_file.hpp"
 #include "messages.hpp"
+#include "flz0_programs.hpp"
 #include "text.hpp"
 
 namespace {
@@ -22,11 +23,11 @@ Outcome say_packed(std::size_t original, std::size_t stream)
     return say(format_text(msg::kPackedFormat, static_cast<int>(original), static_cast<int>(stream)));
 }
 
-Outcome flz0pack_one(const std::string& path, const CommandLine& cl)
+Outcome flz0pack_one(platform::FileSystem& fs, const std::string& path, const CommandLine& cl)
 {
     if (cl.has(kStdout))
-        return pack_file(platform::system_files(), path, say_data);
-    return compress_in_place(platform::system_files(), path, say_packed);
+        return pack_file(fs, path, say_data);
+    return compress_in_place(fs, path, say_packed);
 }
 
 bool fits(const CommandLine& cl)
@@ -36,9 +37,9 @@ bool fits(const CommandLine& cl)
 
 }  // namespace
 
-int tool_main(const Args& args)
+int flz0pack_main(const Args& args, platform::FileSystem& fs)
 {
     const Tool tool{"flz0pack", msg::kPackUsage, msg::kPackAbout, msg::kOptionsAnywhere, kOptions,
                     OptionPlace::anywhere, Expand::each, fits, Operands::each, kStdout, flz0pack_one};
-    return run_tool(args, tool);
+    return run_tool(args, tool, fs);
 }

@@ -10,6 +10,7 @@
 #include "console.hpp"
 #include "unpack_file.hpp"
 #include "messages.hpp"
+#include "flz0_programs.hpp"
 #include "text.hpp"
 
 namespace {
@@ -25,9 +26,8 @@ Outcome say_sizes(const Flz0Header& header)
     return say(format_text(msg::kSizesFormat, header.compressed_size, header.original_size));
 }
 
-Outcome varnix_one(const std::string& path, const CommandLine& cl)
+Outcome varnix_one(platform::FileSystem& fs, const std::string& path, const CommandLine& cl)
 {
-    platform::FileSystem& fs = platform::system_files();
     if (cl.has(kStdout))
         return decode_file(fs, path, [](const Flz0Header&) { return Outcome{}; }, say_data);
     if (cl.has(kTest))
@@ -42,9 +42,9 @@ bool fits(const CommandLine& cl)
 
 }  // namespace
 
-int tool_main(const Args& args)
+int varnix_main(const Args& args, platform::FileSystem& fs)
 {
     const Tool tool{"varnix", msg::kVarnixUsage, msg::kVarnixAbout, msg::kOptionsAnywhere, kOptions,
                     OptionPlace::anywhere, Expand::each, fits, Operands::each, kStdout, varnix_one};
-    return run_tool(args, tool);
+    return run_tool(args, tool, fs);
 }

@@ -93,20 +93,6 @@ TEST(ReadOptions, HelpListsTheOptionsInTwoColumnsAndContinuesALongLineBelow)
 
 namespace {
 
-struct Program {
-    const char* name;
-    const char* exe;
-    const char* usage;
-    std::vector<std::string> options;  // every option --help must list
-};
-
-const Program kPrograms[] = {
-    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", {"-l, --list", "-d, --directory=DIR"}},
-    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", {"-d, --directory=DIR"}},
-    {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", {"-c, --stdout", "-t, --test"}},
-    {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", {"-c, --stdout"}},
-};
-
 using Options = ScratchTest;
 
 }  // namespace

@@ -18,9 +18,7 @@ const std::string kText = text_of(3000);
 // How a row meets a program: what to make for it, and what a run that
 // worked leaves behind.
 struct Tool {
-    const char* name;
-    const char* exe;
-    const char* usage;
+    const Program& program;
     bool many;        // takes FILE...
     bool keeps_mode;  // the new file has the old one's permission bits
     // input -- a file the program takes, named after base; the argument for it
@@ -50,7 +48,7 @@ testing::AssertionResult both(testing::AssertionResult a, testing::AssertionResu
 const std::vector<std::string> kPieces = {kText, "second piece"};
 
 const Tool kTools[] = {
-    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", false, false,
+    {kBndsplit, false, false,
      [](const fs::path& d, const std::string& b) {
          write_file(d / (b + ".BND"), make_bundle(kPieces));
          return b + ".BND";
@@ -63,7 +61,7 @@ const Tool kTools[] = {
          return both(holds(d / b / "000", kPieces[0]), holds(d / b / "001", kPieces[1]));
      },
      [](const std::string& b) { return b + "/000.$$$"; }, [](const std::string& b) { return b + ".BND"; }},
-    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", true, true,
+    {kBndjoin, true, true,
      [](const fs::path& d, const std::string& b) {
          fs::create_directory(d / b);
          write_file(d / b / "000", kPieces[0]);
@@ -76,7 +74,7 @@ const Tool kTools[] = {
          return both(holds(d / (b + ".BND"), make_bundle(kPieces)), holds(d / (b + ".BND.BAK"), make_bundle({"old one", "old two"})));
      },
      [](const std::string& b) { return b + ".BND.$$$"; }, [](const std::string& b) { return b + ".BND"; }},
-    {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", true, true,
+    {kVarnix, true, true,
      [](const fs::path& d, const std::string& b) {
          write_file(d / b, flz0_literals(kText));
          return b;
@@ -89,7 +87,7 @@ const Tool kTools[] = {
          return both(holds(d / b, kText), holds(d / (b + ".BAK"), flz0_literals(kText)));
      },
      [](const std::string& b) { return b + ".$$$"; }, [](const std::string& b) { return b; }},
-    {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", true, true,
+    {kFlz0pack, true, true,
      [](const fs::path& d, const std::string& b) {
          write_file(d / b, kText);
          return b;
@@ -112,7 +110,9 @@ class Programs : public ScratchTest {
 protected:
     RunResult run(const Tool& t, const std::vector<std::string>& args, const RunOptions& options = {})
     {
-        return run_tool(t.exe, t.name, args, dir, options);
+        RunOptions as_process = options;
+        as_process.process = true;  // this table is about what only a process shows
+        return run_tool(t.program.exe, t.program.name, args, dir, as_process);
     }
     void clear()
     {
@@ -134,14 +134,14 @@ TEST_F(Programs, WrongArgumentsGiveTheUsageAloneAndTouchNothing)
             wrong.push_back({"A.BND", "1", "2", "3"});
         for (const auto& args : wrong) {
             RunResult r = run(t, args);
-            EXPECT_EQ(r.status, 1) << t.name;
-            EXPECT_EQ(r.out, "") << t.name;
-            EXPECT_EQ(r.err, console(t.usage)) << t.name;
-            EXPECT_EQ(snapshot(dir), before) << t.name;
+            EXPECT_EQ(r.status, 1) << t.program.name;
+            EXPECT_EQ(r.out, "") << t.program.name;
+            EXPECT_EQ(r.err, console(t.program.usage)) << t.program.name;
+            EXPECT_EQ(snapshot(dir), before) << t.program.name;
         }
         // Only bndsplit names itself as it was started; the others by a fixed word.
-        RunResult r = run_tool(t.exe, "/opt/tools/x", {}, dir);
-        EXPECT_EQ(r.err, console(t.many ? t.usage : "Usage: /opt/tools/x [.BND type file] [maxfiles]\n")) << t.name;
+        RunResult r = run_tool(t.program.exe, "/opt/tools/x", {}, dir, kAsProcess);
+        EXPECT_EQ(r.err, console(t.many ? t.program.usage : "Usage: /opt/tools/x [.BND type file] [maxfiles]\n")) << t.program.name;
     }
 }
 
@@ -154,19 +154,19 @@ TEST_F(Programs, EachFileIsHandledOnItsOwnAndTheHighestStatusWins)
         const std::vector<std::string> args = {t.input(dir, "A"), t.refused(dir, "B"), t.input(dir, "C")};
         const auto refused = read_file(dir / args[1]);
         RunResult r = run(t, args);
-        EXPECT_EQ(r.status, 1) << t.name;
-        EXPECT_TRUE(t.done(dir, "A")) << t.name;
-        EXPECT_TRUE(t.done(dir, "C")) << t.name;
-        EXPECT_EQ(read_file(dir / args[1]), refused) << t.name;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << t.name << ": " << r.err;
-        EXPECT_NE(r.err.find(std::string(t.name) + ": B:"), std::string::npos) << t.name << ": " << r.err;
+        EXPECT_EQ(r.status, 1) << t.program.name;
+        EXPECT_TRUE(t.done(dir, "A")) << t.program.name;
+        EXPECT_TRUE(t.done(dir, "C")) << t.program.name;
+        EXPECT_EQ(read_file(dir / args[1]), refused) << t.program.name;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << t.program.name << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string(t.program.name) + ": B:"), std::string::npos) << t.program.name << ": " << r.err;
         // Each file's lines follow a line naming it; none when there is one file.
         for (const std::string& name : args)
-            EXPECT_NE(r.out.find(console("==> " + name + " <==\n")), std::string::npos) << t.name << ": " << r.out;
-        EXPECT_TRUE(r.out.starts_with("==> ")) << t.name;
+            EXPECT_NE(r.out.find(console("==> " + name + " <==\n")), std::string::npos) << t.program.name << ": " << r.out;
+        EXPECT_TRUE(r.out.starts_with("==> ")) << t.program.name;
         clear();
         RunResult one = run(t, {t.input(dir, "A")});
-        EXPECT_EQ(one.out.find("==>"), std::string::npos) << t.name;
+        EXPECT_EQ(one.out.find("==>"), std::string::npos) << t.program.name;
     }
 }
 
@@ -179,14 +179,14 @@ TEST_F(Programs, LostStandardOutputIsAWriteFailureAndChangesNothing)
         RunOptions lost;
         lost.stdout_path = kFullDevice;
         RunResult r = run(t, {arg}, lost);
-        EXPECT_EQ(r.status, 2) << t.name;
-        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.name, "standard output")) << t.name;
-        EXPECT_EQ(snapshot(dir), before) << t.name;
+        EXPECT_EQ(r.status, 2) << t.program.name;
+        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, "standard output")) << t.program.name;
+        EXPECT_EQ(snapshot(dir), before) << t.program.name;
         // --version and --help are output too.
         for (const char* answer : {"--version", "--help"}) {
             r = run(t, {answer}, lost);
-            EXPECT_EQ(r.status, 2) << t.name << " " << answer;
-            EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.name, "standard output")) << t.name << " " << answer;
+            EXPECT_EQ(r.status, 2) << t.program.name << " " << answer;
+            EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, "standard output")) << t.program.name << " " << answer;
         }
     }
     // flz0pack giving FILE.BAK back tells its sizes first: lost, nothing moves.
@@ -214,8 +214,8 @@ TEST_F(Programs, TheNewFileKeepsThePermissionBits)
             clear();
             const std::string arg = t.input(dir, "A");
             fs::permissions(dir / t.replaced("A"), mode);
-            ASSERT_EQ(run(t, {arg}).status, 0) << t.name;
-            EXPECT_EQ(fs::status(dir / t.replaced("A")).permissions(), mode) << t.name;
+            ASSERT_EQ(run(t, {arg}).status, 0) << t.program.name;
+            EXPECT_EQ(fs::status(dir / t.replaced("A")).permissions(), mode) << t.program.name;
         }
     }
 }
@@ -240,16 +240,16 @@ TEST_F(Programs, WhateverHasTheTemporaryNameIsRemovedNeverWrittenThrough)
                 fs::create_directory(temp);
             const auto before = snapshot(dir);
             RunResult r = run(t, {arg});
-            EXPECT_EQ(read_file(dir / "target"), "must stay") << t.name;
+            EXPECT_EQ(read_file(dir / "target"), "must stay") << t.program.name;
             if (b == Blocker::directory) {
-                EXPECT_EQ(r.status, 2) << t.name;
-                EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.name, t.temp("A"))) << t.name;
-                EXPECT_EQ(snapshot(dir), before) << t.name;
-                EXPECT_TRUE(fs::is_directory(temp)) << t.name;
+                EXPECT_EQ(r.status, 2) << t.program.name;
+                EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, t.temp("A"))) << t.program.name;
+                EXPECT_EQ(snapshot(dir), before) << t.program.name;
+                EXPECT_TRUE(fs::is_directory(temp)) << t.program.name;
             } else {
-                EXPECT_EQ(r.status, 0) << t.name << ": " << r.err;
-                EXPECT_TRUE(t.done(dir, "A")) << t.name;
-                EXPECT_FALSE(fs::exists(fs::symlink_status(temp))) << t.name;
+                EXPECT_EQ(r.status, 0) << t.program.name << ": " << r.err;
+                EXPECT_TRUE(t.done(dir, "A")) << t.program.name;
+                EXPECT_FALSE(fs::exists(fs::symlink_status(temp))) << t.program.name;
             }
         }
     }
@@ -271,9 +271,9 @@ TEST_F(Programs, AFullDiskIsReportedAndLeavesEveryFileAsItWas)
             limited.file_size_limit = 200;
             limited.die_at_limit = would_kill;
             RunResult r = run(t, {arg}, limited);
-            EXPECT_EQ(r.status, 2) << t.name;
-            EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.name, t.temp("A"), "File too large")) << t.name;
-            EXPECT_EQ(snapshot(dir), before) << t.name;
+            EXPECT_EQ(r.status, 2) << t.program.name;
+            EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, t.temp("A"), "File too large")) << t.program.name;
+            EXPECT_EQ(snapshot(dir), before) << t.program.name;
         }
     }
 }

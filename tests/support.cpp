@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <random>
 
 #include "bundle.hpp"
+#include "bundle_programs.hpp"
+#include "flz0_programs.hpp"
+#include "platform.hpp"
 
 std::string console(std::string_view text)
 {
@@ -40,10 +44,71 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
                                        << program << ": " << file << ": " << (reason.empty() ? "..." : reason) << "\"";
 }
 
+const Program kPrograms[4] = {
+    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}},
+    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}},
+    {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", "MISSING", {"-c, --stdout", "-t, --test"}},
+    {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}},
+};
+
+namespace {
+
+using Main = int (*)(const Args& args, platform::FileSystem& fs);
+
+Main program_of(const std::string& exe)
+{
+    const std::pair<const char*, Main> programs[] = {
+        {BNDSPLIT_EXE, bndsplit_main}, {BNDJOIN_EXE, bndjoin_main}, {VARNIX_EXE, varnix_main}, {FLZ0PACK_EXE, flz0pack_main}};
+    for (const auto& [path, program] : programs)
+        if (exe == path)
+            return program;
+    return nullptr;
+}
+
+bool needs_process(const RunOptions& o)
+{
+    return o.process || o.file_size_limit || !o.stdout_path.empty() || o.die_at_limit || o.locale != "C" ||
+           o.memory_limit;
+}
+
+RunResult run_in_process(Main program, const std::string& name, const std::vector<std::string>& args,
+                         const fs::path& cwd, const RunOptions& options)
+{
+    Args argv{name};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const fs::path was = fs::current_path();
+    fs::current_path(cwd);
+#ifndef _WIN32
+    const char* locale = std::getenv("LC_ALL");
+    const std::string kept = locale ? locale : "";
+    ::setenv("LC_ALL", options.locale.c_str(), 1);
+#endif
+    platform::StreamCapture capture;
+    capture.merged = options.merged;
+    platform::capture_streams(&capture);
+    RunResult r;
+    r.status = program(argv, platform::system_files());
+    platform::capture_streams(nullptr);
+#ifndef _WIN32
+    if (locale)
+        ::setenv("LC_ALL", kept.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
+#endif
+    fs::current_path(was);
+    r.out = std::move(capture.out);
+    r.err = std::move(capture.err);
+    return r;
+}
+
+}  // namespace
+
 RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options)
 {
+    if (Main program = program_of(exe); program && !needs_process(options))
+        return run_in_process(program, name, args, cwd, options);
     // The captures live outside cwd, so they never show up among the outputs.
     const std::string base = (cwd.parent_path() / (cwd.filename().string() + ".run")).string();
     const std::string out_path = options.stdout_path.empty() ? base + ".out" : options.stdout_path;

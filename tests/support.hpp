@@ -59,7 +59,29 @@ struct RunOptions {
     bool die_at_limit = false;          // crossing file_size_limit kills the program (SIGXFSZ)
     std::string locale = "C";           // LC_ALL for the program; POSIX only
     std::uint64_t memory_limit = 0;     // bytes of address space; 0 for none; POSIX only
+    bool process = false;               // start the program itself, for what only a process shows
 };
+
+// The four programs, as every table of them names them.
+struct Program {
+    const char* name;
+    const char* exe;
+    const char* usage;                 // the usage line, invoked by its name
+    std::string missing;               // what a failure names when the argument "MISSING" is missing
+    std::vector<std::string> options;  // every option --help must list
+};
+extern const Program kPrograms[4];
+inline const Program& kBndsplit = kPrograms[0];
+inline const Program& kBndjoin = kPrograms[1];
+inline const Program& kVarnix = kPrograms[2];
+inline const Program& kFlz0pack = kPrograms[3];
+
+// kAsProcess -- run the program itself
+inline const RunOptions kAsProcess = [] {
+    RunOptions o;
+    o.process = true;
+    return o;
+}();
 
 // message -- a failure message as the programs write it in the tests' C
 // locale (UTF-8) or, on Windows, redirected (Shift-JIS), line end included
@@ -72,7 +94,10 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
                                     const std::string& file, const std::string& reason = "");
 
 // run_tool -- run exe with argv[0] set to name and the given arguments, in
-// directory cwd
+// directory cwd: in-process, through the same run the program makes, its
+// streams captured as a redirected stream gets them; as a process of its
+// own where the options ask for what only a process has (a file size or
+// memory limit, a locale, standard output sent to a file)
 RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options = {});

@@ -266,19 +266,19 @@ TEST_F(WindowsNames, EveryToolTakesEveryKindOfNameAndPath)
         put(folder / named(c.name + ".BND"), bundle);
         put(folder / named(c.name + ".DAT"), packed);
 
-        RunResult split = run_tool(BNDSPLIT_EXE, "bndsplit", {given + ".BND"}, cwd);
+        RunResult split = run_tool(BNDSPLIT_EXE, "bndsplit", {given + ".BND"}, cwd, kAsProcess);
         EXPECT_EQ(split.status, 0) << split.out << split.err;
         EXPECT_EQ(get(folder / named(c.name) / "001"), std::string(3000, 'x'));
         put(folder / named(c.name + ".BND"), "");  // bndjoin writes it whole again
-        RunResult join = run_tool(BNDJOIN_EXE, "bndjoin", {given + ".BND"}, cwd);
+        RunResult join = run_tool(BNDJOIN_EXE, "bndjoin", {given + ".BND"}, cwd, kAsProcess);
         EXPECT_EQ(join.status, 0) << join.out << join.err;
         EXPECT_EQ(get(folder / named(c.name + ".BND")), bundle);
 
-        RunResult decode = run_tool(VARNIX_EXE, "varnix", {given + ".DAT"}, cwd);
+        RunResult decode = run_tool(VARNIX_EXE, "varnix", {given + ".DAT"}, cwd, kAsProcess);
         EXPECT_EQ(decode.status, 0) << decode.out << decode.err;
         EXPECT_EQ(get(folder / named(c.name + ".DAT")), text);
         EXPECT_EQ(get(folder / named(c.name + ".DAT.BAK")), packed);
-        RunResult pack = run_tool(FLZ0PACK_EXE, "flz0pack", {given + ".DAT"}, cwd);
+        RunResult pack = run_tool(FLZ0PACK_EXE, "flz0pack", {given + ".DAT"}, cwd, kAsProcess);
         EXPECT_EQ(pack.status, 0) << pack.out << pack.err;
         EXPECT_EQ(get(folder / named(c.name + ".DAT")), packed);
         EXPECT_EQ(get(folder / named(c.name + ".DAT.BAK")), std::nullopt);
@@ -291,14 +291,14 @@ TEST_F(WindowsNames, ANameIsNeverTakenForALookAlike)
     const std::string text = text_of(2000);
     put(dir / "fiche", flz0_literals(text));
     put(dir / named("fich\xC3\xA9"), flz0_literals(text + "!"));
-    RunResult r = run_tool(VARNIX_EXE, "varnix", {"fich\xC3\xA9"}, dir);
+    RunResult r = run_tool(VARNIX_EXE, "varnix", {"fich\xC3\xA9"}, dir, kAsProcess);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(get(dir / named("fich\xC3\xA9")), text + "!");
     EXPECT_EQ(get(dir / "fiche"), flz0_literals(text));
     EXPECT_EQ(get(dir / "fiche.BAK"), std::nullopt);
     // Redirected, the detail line is in Shift-JIS, which has no é: it
     // shows '?', never the look-alike e.
-    RunResult missing = run_tool(VARNIX_EXE, "varnix", {"fich\xC3\xA9X"}, dir);
+    RunResult missing = run_tool(VARNIX_EXE, "varnix", {"fich\xC3\xA9X"}, dir, kAsProcess);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("varnix: fich?X: "), std::string::npos) << missing.err;
 }
@@ -311,7 +311,7 @@ TEST_F(WindowsNames, ALoneSurrogateInANameFailsCleanly)
     const std::pair<const char*, std::string> tools[] = {
         {"bndsplit", BNDSPLIT_EXE}, {"bndjoin", BNDJOIN_EXE}, {"varnix", VARNIX_EXE}, {"flz0pack", FLZ0PACK_EXE}};
     for (const auto& [name, exe] : tools) {
-        RunResult r = run_tool(exe, name, {lone + ".BND"}, dir);
+        RunResult r = run_tool(exe, name, {lone + ".BND"}, dir, kAsProcess);
         EXPECT_EQ(r.status, 1) << name << ": " << r.out << r.err;
         EXPECT_NE(r.err.find(std::string(name) + ": a"), std::string::npos) << r.err;
         EXPECT_TRUE(file_names(dir).empty()) << name;
@@ -355,7 +355,7 @@ TEST_F(WindowsNames, WildcardsAreExpandedByTheToolsThemselves)
             args.insert(args.begin(), {"/c", windows_exe(c.exe)});
             exe = "C:\\windows\\system32\\cmd.exe";
         }
-        RunResult r = run_tool(exe, "tool", args, dir);
+        RunResult r = run_tool(exe, "tool", args, dir, kAsProcess);
         EXPECT_EQ(r.status, c.status) << r.out << r.err;
         for (const char* name : {"001", "002", "01"}) {
             const bool expected = std::find(c.decoded.begin(), c.decoded.end(), name) != c.decoded.end();
@@ -367,7 +367,7 @@ TEST_F(WindowsNames, WildcardsAreExpandedByTheToolsThemselves)
         if (c.status != 0) {  // as for a name that is plainly missing
             std::vector<std::string> missing = c.args;
             missing.back() = "MISSING";
-            RunResult m = run_tool(c.exe, "tool", missing, dir);
+            RunResult m = run_tool(c.exe, "tool", missing, dir, kAsProcess);
             EXPECT_EQ(r.err.substr(0, r.err.find(c.args.back())), m.err.substr(0, m.err.find("MISSING")));
             EXPECT_EQ(r.err.substr(r.err.find(c.args.back()) + c.args.back().size()),
                       m.err.substr(m.err.find("MISSING") + 7));
