@@ -39,10 +39,10 @@ void run_operands(const Tool& tool, const CommandLine& cl, platform::FileSystem&
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& operand = cl.operands[i];
         report(guarded(operand, [&]() -> Outcome {
-            // A pattern the expansion left as it was names no file to work on.
+            // A pattern the expansion left as it was names no file to work
+            // on: it fails as a name that is plainly missing.
             if (platform::kExpandsWildcards && has_wildcards(operand))
-                return tool_failure(Fault::cannot_open, operand,
-                                    tool.wildcards == Expand::one ? msg::kNotOneFileFits : msg::kNoFileFits);
+                return system_failure(Fault::cannot_open, operand, platform::nothing_there());
             if (named) {
                 std::string head = i > 0 ? "\n" : "";  // an empty line before all but the first
                 head += format_text(msg::kFileHeadFormat, operand.c_str());

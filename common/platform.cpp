@@ -39,7 +39,7 @@ SysError write_stream(Stream s, std::string_view bytes, StreamMode mode)
     }
     if (!g_capture)
         return system_write_stream(s, lines);
-    (s == Stream::out || g_capture->merged ? g_capture->out : g_capture->err) += lines;
+    (s == Stream::out ? g_capture->out : g_capture->err) += lines;
     return {};
 }
 

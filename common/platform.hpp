@@ -53,6 +53,9 @@ std::string system_error_text(SysError e);
 // not_found -- whether an error says that nothing has the name
 bool not_found(SysError e);
 
+// nothing_there -- the error that says nothing has a name
+SysError nothing_there();
+
 // out_of_memory -- whether an error says memory ran out
 bool out_of_memory(SysError e);
 
@@ -173,7 +176,6 @@ bool is_console(Stream s);
 struct StreamCapture {
     std::string out;
     std::string err;
-    bool merged = false;  // standard error goes into `out` too
 };
 
 // capture_streams -- from now on the standard streams go into *capture,

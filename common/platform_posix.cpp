@@ -263,6 +263,11 @@ bool not_found(SysError e)
     return e.code == ENOENT;
 }
 
+SysError nothing_there()
+{
+    return SysError{ENOENT};
+}
+
 bool out_of_memory(SysError e)
 {
     return e.code == ENOMEM;

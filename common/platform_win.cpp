@@ -369,6 +369,11 @@ bool not_found(SysError e)
     return e.code == ERROR_FILE_NOT_FOUND || e.code == ERROR_PATH_NOT_FOUND;
 }
 
+SysError nothing_there()
+{
+    return SysError{ERROR_FILE_NOT_FOUND};
+}
+
 bool out_of_memory(SysError e)
 {
     return e.code == ERROR_NOT_ENOUGH_MEMORY || e.code == ERROR_OUTOFMEMORY;

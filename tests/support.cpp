@@ -67,8 +67,8 @@ Main program_of(const std::string& exe)
 
 bool needs_process(const RunOptions& o)
 {
-    return o.process || o.file_size_limit || !o.stdout_path.empty() || o.die_at_limit || o.locale != "C" ||
-           o.memory_limit;
+    return o.process || o.file_size_limit || !o.stdout_path.empty() || o.merged || o.die_at_limit ||
+           o.locale != "C" || o.memory_limit;
 }
 
 RunResult run_in_process(Main program, const std::string& name, const std::vector<std::string>& args,
@@ -84,7 +84,6 @@ RunResult run_in_process(Main program, const std::string& name, const std::vecto
     ::setenv("LC_ALL", options.locale.c_str(), 1);
 #endif
     platform::StreamCapture capture;
-    capture.merged = options.merged;
     platform::capture_streams(&capture);
     RunResult r;
     r.status = program(argv, platform::system_files());

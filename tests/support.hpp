@@ -97,7 +97,7 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
 // directory cwd: in-process, through the same run the program makes, its
 // streams captured as a redirected stream gets them; as a process of its
 // own where the options ask for what only a process has (a file size or
-// memory limit, a locale, standard output sent to a file)
+// memory limit, a locale, standard output sent to a file or merged)
 RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options = {});
