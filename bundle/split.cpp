@@ -7,6 +7,8 @@
 #include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
+#include "record.hpp"
+#include "sha256.hpp"
 #include "text.hpp"
 
 namespace {
@@ -17,6 +19,7 @@ using platform::FileSystem;
 struct Source {
     const InputFile& file;
     platform::FileInfo info;  // its size, and which file it is, to tell it from any piece path
+    Sha256& whole;            // of every byte read so far, in order
 };
 
 Failure past_the_end(const Source& src, const Piece& piece)
@@ -107,59 +110,83 @@ Outcome write_raw(const Source& src, const std::string& path, std::span<const st
     return committed(out);
 }
 
-// decode_piece -- with decode: the piece read whole, and written decoded
-// where it is an FLZ0 file that decodes, else as it stands
-Outcome decode_piece(const Source& src, const Piece& piece, const std::string& path, const SplitEvents& events,
-                     bool& raw)
+// read_range -- bytes [at, at + size) of the bundle, whole, folded into
+// the bundle's hash; a range past its end is `past`
+Outcome read_range(const Source& src, std::uint64_t at, std::vector<std::uint8_t>& bytes, std::size_t size,
+                   const std::function<Failure()>& past)
 {
-    std::vector<std::uint8_t> bytes(piece.size());
+    bytes.resize(size);
+    if (platform::SysError e = src.file.fs().seek(src.file.handle(), at))
+        return system_failure(Fault::read_failed, src.file.path(), e);
     platform::Result<std::size_t> r = read_full(src.file.fs(), src.file.handle(), bytes);
     if (r.error)
         return system_failure(Fault::read_failed, src.file.path(), r.error);
     if (r.value != bytes.size())
-        return past_the_end(src, piece);
-    raw = true;
+        return past();
+    src.whole.update(bytes);
+    return {};
+}
+
+// note_piece -- what the record keeps of a piece's bytes: their hash and,
+// for an FLZ0 file that decodes as varnix decodes it, its decoded size
+// and hash and the bytes after its stream; the decoded content, if any
+std::optional<std::vector<std::uint8_t>> note_piece(std::span<const std::uint8_t> bytes, PieceRecord& rec)
+{
+    rec.stored = sha256(bytes);
     if (!has_flz0_magic(bytes))
-        return write_raw(src, path, bytes);
-    const Flz0Header header = read_flz0_header(bytes);
-    if (Outcome f = events.decoding(header))
-        return f;
-    std::vector<std::uint8_t> decoded(header.original_size);
+        return std::nullopt;
+    std::vector<std::uint8_t> decoded(read_flz0_header(bytes).original_size);
     const Decoded d = decode_flz0_file(bytes, decoded);
-    if (d.status == DecodeStatus::ok) {
-        raw = false;
-        return write_decoded(src, path, bytes, decoded);
-    }
-    events.not_decoded(tool_failure(Fault::corrupt, path,
-                                    format_text(msg::kStreamEndsFormat, d.produced, header.original_size)));
-    return write_raw(src, path, bytes);
+    if (d.status != DecodeStatus::ok)
+        return std::nullopt;
+    rec.flz0 = true;
+    rec.decoded_size = static_cast<std::uint32_t>(decoded.size());
+    rec.decoded = sha256(decoded);
+    rec.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(kFlz0HeaderSize + d.read), bytes.end());
+    return decoded;
 }
 
 // write_piece -- one piece, under its final name once it is complete, so
-// that its name holds either an earlier run's piece or this one, never a part
+// that its name holds either an earlier run's piece or this one, never a
+// part; with decode, an FLZ0 piece decoded beside its own bytes as NNN.BAK
 Outcome write_piece(const Source& src, const Piece& piece, const SplitOptions& options, const SplitEvents& events,
-                    std::vector<std::uint8_t>& buf)
+                    std::span<const std::uint8_t> bytes, const std::optional<std::vector<std::uint8_t>>& decoded)
 {
     const std::string name = piece_file_name(piece.index);
     const std::string path = options.dir + "/" + name;
-    if (platform::SysError e = src.file.fs().seek(src.file.handle(), piece.start))
-        return system_failure(Fault::read_failed, src.file.path(), e);
     bool raw = true;
-    if (options.decode) {
-        if (Outcome f = decode_piece(src, piece, path, events, raw))
+    if (options.decode && has_flz0_magic(bytes)) {
+        const Flz0Header header = read_flz0_header(bytes);
+        if (Outcome f = events.decoding(header))
             return f;
-    } else {
-        Output out(src.file.fs(), path, OldFile::replace, Durability::cached);
-        if (Outcome f = start_output(src, out))
-            return f;
-        if (Outcome f = copy_exactly(src.file, out, piece.size(), buf,
-                                     [&](std::uint64_t) { return past_the_end(src, piece); }))
-            return f;
-        if (Outcome f = committed(out))
-            return f;
+        if (decoded) {
+            raw = false;
+            if (Outcome f = write_decoded(src, path, bytes, *decoded))
+                return f;
+        } else {
+            std::vector<std::uint8_t> part(header.original_size);
+            const Decoded d = decode_flz0_file(bytes, part);
+            events.not_decoded(
+                tool_failure(Fault::corrupt, path, format_text(msg::kStreamEndsFormat, d.produced, header.original_size)));
+        }
     }
+    if (raw)
+        if (Outcome f = write_raw(src, path, bytes))
+            return f;
     // A piece written as it stands was never compressed: no backup of it stays.
     return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events) : Outcome{};
+}
+
+// write_record -- the split record, whole or not at all, beside the pieces
+Outcome write_record(const Source& src, const std::string& dir, const SplitRecord& rec)
+{
+    Output out(src.file.fs(), dir + "/" + kRecordName, OldFile::replace, Durability::cached);
+    if (Outcome f = start_output(src, out))
+        return f;
+    const std::string text = record_text(rec);
+    if (Outcome f = out.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
+        return f;
+    return committed(out);
 }
 
 // remove_beyond -- the pieces of an earlier run numbered from `count` on
@@ -179,7 +206,8 @@ Outcome remove_beyond(FileSystem& fs, const std::string& dir, int count, const S
 }
 
 // open_bundle -- the bundle open, its table read
-Outcome open_bundle(const InputFile& in, std::int32_t maxfiles, platform::FileInfo& info, BundleSeen& seen)
+Outcome open_bundle(const InputFile& in, std::int32_t maxfiles, platform::FileInfo& info, BundleSeen& seen,
+                    TableBytes& table)
 {
     if (in.error())
         return system_failure(Fault::cannot_open, in.path(), in.error());
@@ -187,7 +215,7 @@ Outcome open_bundle(const InputFile& in, std::int32_t maxfiles, platform::FileIn
     if (r.error)
         return system_failure(Fault::cannot_open, in.path(), r.error);
     info = r.value;
-    TableBytes table{};  // a short bundle reads as zeros
+    table = TableBytes{};  // a short bundle reads as zeros
     if (platform::Result<std::size_t> read = read_full(in.fs(), in.handle(), table); read.error)
         return system_failure(Fault::cannot_open, in.path(), read.error);
     seen = {list_pieces(table, maxfiles), info.size};
@@ -200,7 +228,8 @@ Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t m
 {
     InputFile in(fs, bundle, platform::Links::follow);
     platform::FileInfo info;
-    return open_bundle(in, maxfiles, info, seen);
+    TableBytes table;
+    return open_bundle(in, maxfiles, info, seen, table);
 }
 
 Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptions& options,
@@ -208,31 +237,83 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
 {
     InputFile in(fs, bundle, platform::Links::follow);
     platform::FileInfo info;
-    if (Outcome f = open_bundle(in, options.maxfiles, info, seen))
+    TableBytes table{};
+    if (Outcome f = open_bundle(in, options.maxfiles, info, seen, table))
         return f;
-    const Source src{in, info};
-    std::vector<std::uint8_t> buf;
-    bool dir_made = false;
-    for (const Piece& piece : seen.list.pieces) {
-        if (Outcome f = events.started(piece))
+    Sha256 whole;
+    const Source src{in, info, whole};
+    // The record lists every piece the table does, also those past the limit.
+    const std::vector<Piece> listed = list_pieces(table, kMaxPieces).pieces;
+    SplitRecord rec;
+    rec.bundle = file_name_of(bundle);
+    rec.size = info.size;
+    rec.table = table;
+    rec.decoded = options.decode;
+    // Every byte in order, once: the table up to piece 0 (which may start
+    // inside it), the bytes between, the pieces, the bytes after them.
+    std::uint64_t pos = std::min<std::uint64_t>(kTableSize, info.size);
+    if (!listed.empty() && listed.front().start < pos)
+        pos = listed.front().start;
+    whole.update(std::span(table).first(static_cast<std::size_t>(pos)));
+    bool recorded = true;  // false once a listed piece runs past the end
+    std::vector<std::uint8_t> bytes;
+    if (!listed.empty() && listed.front().start > pos && listed.front().start <= info.size) {
+        rec.head_start = pos;
+        if (Outcome f = read_range(src, pos, rec.head, static_cast<std::size_t>(listed.front().start - pos),
+                                   [&] { return past_the_end(src, listed.front()); }))
             return f;
+        pos = listed.front().start;
+    }
+    bool dir_made = false;
+    for (const Piece& piece : listed) {
+        const bool writing = rec.pieces.size() < seen.list.pieces.size();
+        if (writing)
+            if (Outcome f = events.started(piece))
+                return f;
         // Known in advance: fail before touching any piece file of an
         // earlier run.
-        if (piece.end > src.info.size)
-            return past_the_end(src, piece);
-        // Made only for a piece, so that a file that describes none
-        // leaves nothing behind.
+        if (piece.end > info.size) {
+            if (writing)
+                return past_the_end(src, piece);
+            recorded = false;  // a piece past the limit that is not all there: no record can say it
+            break;
+        }
+        PieceRecord& p = rec.pieces.emplace_back();
+        p.start = piece.start;
+        p.end = piece.end;
+        if (Outcome f = read_range(src, piece.start, bytes, piece.size(), [&] { return past_the_end(src, piece); }))
+            return f;
+        const std::optional<std::vector<std::uint8_t>> decoded = note_piece(bytes, p);
+        pos = piece.end;
+        if (!writing)
+            continue;
+        // Made only for a piece, so that a file that describes none leaves
+        // nothing behind; a record of an earlier split goes first, since
+        // the pieces it speaks of are being replaced.
         if (!dir_made) {
             if (platform::SysError e = fs.make_dir(options.dir))
                 return system_failure(Fault::write_failed, options.dir, e);
+            if (Outcome f = remove_stale(fs, options.dir, kRecordName, events))
+                return f;
             dir_made = true;
-            buf.resize(kCopyBlock);
         }
-        if (Outcome f = write_piece(src, piece, options, events, buf))
+        if (Outcome f = write_piece(src, piece, options, events, bytes, decoded))
+            return f;
+        rec.written = rec.pieces.size();
+    }
+    if (!dir_made)
+        return {};
+    if (recorded) {
+        rec.tail_start = pos;
+        if (Outcome f = read_range(src, pos, rec.tail, static_cast<std::size_t>(info.size - pos),
+                                   [&] { return tool_failure(Fault::read_failed, bundle, msg::kOutsideEnded); }))
+            return f;
+        rec.sha256 = whole.finish();
+        if (Outcome f = write_record(src, options.dir, rec))
             return f;
     }
     // The directory now holds this bundle's pieces, and only those.
-    if (!dir_made || seen.list.more)
+    if (seen.list.more)
         return {};
     return remove_beyond(fs, options.dir, static_cast<int>(seen.list.pieces.size()), events);
 }

@@ -221,7 +221,7 @@ Decoded flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t
         else if (!last_group(c, flags))
             return truncated();
     }
-    return Decoded{DecodeStatus::ok, out.size()};
+    return Decoded{DecodeStatus::ok, out.size(), static_cast<std::size_t>(c.ip - stream.data())};
 }
 
 Decoded decode_flz0_file(std::span<const std::uint8_t> file, std::span<std::uint8_t> out)

@@ -58,6 +58,7 @@ enum class DecodeStatus { ok, truncated };
 struct Decoded {
     DecodeStatus status;
     std::size_t produced;
+    std::size_t read = 0;  // of the stream, up to the last byte any item took
 };
 
 // has_flz0_magic -- whether the image starts with "FLZ0"

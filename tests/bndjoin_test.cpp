@@ -72,7 +72,9 @@ TEST_F(Bndjoin, PiecesMakeTheBundleAndBndsplitGivesThemBack)
 
         fs::copy_file(dir / "DATA.BND", dir / "back" / "DATA.BND");
         ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir / "back").status, 0) << c.what;
-        EXPECT_EQ(file_names(dir / "back" / "DATA"), file_names(dir / "DATA")) << c.what;
+        std::vector<std::string> names = file_names(dir / "DATA");
+        names.push_back("bndtools-split.txt");  // what the second split was cut from
+        EXPECT_EQ(file_names(dir / "back" / "DATA"), names) << c.what;
         for (std::size_t k = 0; k < c.pieces.size(); ++k)
             EXPECT_TRUE(read_file(dir / "back" / "DATA" / name3(k)) == c.pieces[k]);
     }

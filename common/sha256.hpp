@@ -1,0 +1,37 @@
+// SHA-256 (FIPS 180-4), the hash the split record and the rebuild compare
+// files by. Fed in pieces of any size, as the bytes are copied, so that
+// the data is read once.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+using Digest = std::array<std::uint8_t, 32>;
+
+class Sha256 {
+public:
+    Sha256();
+    // update -- more of the message
+    void update(std::span<const std::uint8_t> data);
+    // finish -- the digest of everything given; the object is spent
+    Digest finish();
+
+private:
+    std::array<std::uint32_t, 8> state_;
+    std::array<std::uint8_t, 64> block_{};
+    std::size_t filled_ = 0;   // bytes of block_ in use
+    std::uint64_t length_ = 0; // bytes given in all
+};
+
+// sha256 -- the digest of one buffer
+Digest sha256(std::span<const std::uint8_t> data);
+
+// hex_of -- a digest as 64 lower-case hexadecimal digits
+std::string hex_of(const Digest& d);
+
+// digest_of_hex -- 64 hexadecimal digits read back; false if they are not
+bool digest_of_hex(std::string_view hex, Digest& d);
