@@ -82,6 +82,8 @@ RunResult run_in_process(Main program, const std::string& name, const std::vecto
     const char* locale = std::getenv("LC_ALL");
     const std::string kept = locale ? locale : "";
     ::setenv("LC_ALL", options.locale.c_str(), 1);
+#else
+    (void)options;  // a locale is a process's, and Windows takes none from it
 #endif
     platform::StreamCapture capture;
     platform::capture_streams(&capture);
