@@ -46,7 +46,8 @@ std::string why_not_kept(const Layout& layout)
 
 Outcome bndjoin_one(platform::FileSystem& fs, const std::string& bundle, const CommandLine& cl)
 {
-    const JoinOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), cl.has(kAsIs)};
+    const JoinOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), cl.has(kAsIs),
+                              cl.has(kDirectory)};
     JoinSeen seen;
     if (Outcome f = join_bundle(fs, bundle, options, say_joining, seen))
         return f;

@@ -19,11 +19,12 @@
 
 namespace {
 
-enum Opt { kList, kDecode, kDirectory };
+enum Opt { kList, kDecode, kDirectory, kForce };
 constexpr Option kOptions[] = {
     {kList, 'l', "list", nullptr, msg::kSplitList},
     {kDecode, 'x', "decode", nullptr, msg::kSplitDecode},
     {kDirectory, 'd', "directory", "DIR", msg::kSplitDirectory},
+    {kForce, 'f', "force", nullptr, msg::kSplitForce},
 };
 
 Outcome say_cutting(const Piece& piece)
@@ -125,7 +126,7 @@ Outcome bndsplit_one(platform::FileSystem& fs, const std::string& bundle, const 
     if (cl.has(kList))
         return list(fs, bundle, maxfiles);
     const SplitOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), maxfiles,
-                               cl.has(kDecode)};
+                               cl.has(kDecode), cl.has(kForce)};
     // A piece that cannot be decoded is reported, and the run goes on.
     const SplitEvents events{say_cutting, say_sizes, [](const Failure& f) { report(f); }, say_removing};
     BundleSeen seen;

@@ -8,6 +8,7 @@
 #include "files.hpp"
 #include "flz0.hpp"
 #include "pack.hpp"
+#include "rebuild.hpp"
 #include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
@@ -205,6 +206,12 @@ Outcome fill_bundle(const std::vector<PieceFile>& pieces, const Layout& layout, 
 Outcome join_bundle(FileSystem& fs, const std::string& bundle, const JoinOptions& options,
                     const std::function<Outcome(const Piece&)>& started, JoinSeen& seen)
 {
+    // What the directory was cut from, where it says: then nothing is guessed.
+    std::optional<SplitRecord> record;
+    if (Outcome f = load_record(fs, options.dir, record))
+        return f;
+    if (record)
+        return rebuild_bundle(fs, bundle, options, *record, started, seen);
     int count = 0;
     std::vector<PieceFile> pieces;
     if (Outcome f = count_pieces(fs, options.dir, count))

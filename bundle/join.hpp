@@ -12,6 +12,7 @@
 struct JoinOptions {
     std::string dir;     // where the pieces are
     bool as_is = false;  // every piece stored as it stands, none compressed again
+    bool dir_given = false;  // the directory was named, not found by the bundle's name
 };
 
 // What a join did with the old bundle.

@@ -21,9 +21,9 @@ std::optional<std::vector<Piece>> end_to_end(std::span<const std::uint32_t> size
 }
 
 // why_not_kept -- what keeps the old layout from being kept, if anything
-LayoutLost why_not_kept(const std::vector<Piece>& listed, std::size_t count, std::uint64_t size)
+LayoutLost why_not_kept(const std::vector<Piece>& listed, std::size_t count, std::uint64_t size, bool more)
 {
-    if (listed.size() != count)
+    if (listed.empty() || (listed.size() != count && !(more && count > listed.size())))
         return LayoutLost::other_count;
     if (listed.front().start < kTableSize)
         return LayoutLost::in_the_table;
@@ -45,13 +45,13 @@ void put_entries(Layout& layout)
 
 }  // namespace
 
-Layout plan_layout(std::span<const std::uint32_t> sizes, const OldBundle* old)
+Layout plan_layout(std::span<const std::uint32_t> sizes, const OldBundle* old, bool more)
 {
     Layout layout;
     if (old) {
         const std::vector<Piece> listed = enumerate_pieces(old->table, kMaxPieces);
         layout.old_count = listed.size();
-        layout.lost = why_not_kept(listed, sizes.size(), old->size);
+        layout.lost = why_not_kept(listed, sizes.size(), old->size, more);
         std::optional<std::vector<Piece>> pieces;
         if (layout.lost == LayoutLost::none && !(pieces = end_to_end(sizes, listed.front().start)))
             layout.lost = LayoutLost::too_far;

@@ -48,5 +48,7 @@ struct Layout {
 
 // plan_layout -- the layout of a bundle of pieces of these sizes (1 to
 // 127 of them, each 1 to kMaxPieceSize bytes), over the old bundle if
-// there is one; its table, read back, lists exactly these pieces
-Layout plan_layout(std::span<const std::uint32_t> sizes, const OldBundle* old);
+// there is one; its table, read back, lists exactly these pieces. With
+// `more`, pieces past the old bundle's last are appended after it, its
+// layout kept.
+Layout plan_layout(std::span<const std::uint32_t> sizes, const OldBundle* old, bool more = false);

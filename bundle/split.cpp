@@ -7,6 +7,7 @@
 #include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
+#include "rebuild.hpp"
 #include "record.hpp"
 #include "sha256.hpp"
 #include "text.hpp"
@@ -177,6 +178,35 @@ Outcome write_piece(const Source& src, const Piece& piece, const SplitOptions& o
     return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events) : Outcome{};
 }
 
+// edits_kept -- a failure where dir holds the record of another bundle,
+// or of this one with pieces changed since, which a split would replace
+Outcome edits_kept(FileSystem& fs, const std::string& dir, const SplitRecord& now)
+{
+    std::optional<SplitRecord> was;
+    if (Outcome f = load_record(fs, dir, was))
+        return f;
+    if (!was)
+        return {};
+    if (was->bundle != now.bundle || was->size != now.size || was->table != now.table)
+        return tool_failure(Fault::cannot_rename, dir, format_text(msg::kHoldsOtherFormat, was->bundle.c_str()));
+    std::string changed;
+    for (std::size_t k = 0; k < was->written; ++k) {
+        const std::string name = piece_file_name(static_cast<int>(k));
+        std::optional<std::vector<std::uint8_t>> bytes;
+        platform::Result<platform::FileInfo> there = fs.look(dir + "/" + name, platform::Links::refuse);
+        if (there.error || there.value.kind != platform::Kind::regular)
+            continue;  // gone, or never the tools': nothing of the user's to lose here
+        std::vector<std::uint8_t> file;
+        if (Outcome f = read_whole(fs, dir + "/" + name, platform::Links::refuse, Fault::cannot_open, file))
+            return f;
+        if (!piece_unchanged(*was, k, file.size(), sha256(file)))
+            changed += (changed.empty() ? "" : ", ") + name;
+    }
+    if (!changed.empty())
+        return tool_failure(Fault::cannot_rename, dir, format_text(msg::kEditedFormat, changed.c_str()));
+    return {};
+}
+
 // write_record -- the split record, whole or not at all, beside the pieces
 Outcome write_record(const Source& src, const std::string& dir, const SplitRecord& rec)
 {
@@ -249,6 +279,10 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     rec.size = info.size;
     rec.table = table;
     rec.decoded = options.decode;
+    // Nothing the user changed is replaced unasked.
+    if (!options.force && !seen.list.pieces.empty())
+        if (Outcome f = edits_kept(fs, options.dir, rec))
+            return f;
     // Every byte in order, once: the table up to piece 0 (which may start
     // inside it), the bytes between, the pieces, the bytes after them.
     std::uint64_t pos = std::min<std::uint64_t>(kTableSize, info.size);

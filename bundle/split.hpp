@@ -21,6 +21,7 @@ struct SplitOptions {
     std::string dir;                          // where the pieces go
     std::int32_t maxfiles = kDefaultMaxFiles;
     bool decode = false;                      // an FLZ0 piece is written decoded, beside NNN.BAK
+    bool force = false;                       // over pieces the user changed, or another bundle's
 };
 
 // What a split tells as it goes. A failure one gives ends the run.

@@ -148,6 +148,8 @@ inline constexpr std::string_view kSplitList =
 inline constexpr std::string_view kSplitDecode =
     "write each FLZ0 piece decoded, beside its own bytes as\nNNN.BAK, as varnix would leave it";
 inline constexpr std::string_view kSplitDirectory = "put the pieces in DIR";
+inline constexpr std::string_view kSplitForce =
+    "replace pieces changed since the last split, or another\nbundle's pieces";
 inline constexpr std::string_view kJoinAbout =
     "\n"
     "Build each bundle from the piece files 000, 001, ... in the directory that\n"
@@ -255,6 +257,16 @@ inline constexpr char kPieceTooLargeToPackFormat[] =
     "is %zu bytes, more than the %zu an FLZ0 file holds, so it cannot be stored compressed as its .BAK is";
 inline constexpr char kEmptyPiece[] = "is empty, and a size of 0 ends a bundle's table";
 inline constexpr char kPieceTooLargeFormat[] = "is %llu bytes, more than the %u a piece may have";
+inline constexpr char kMissingPiece[] =
+    "is missing, and the bundle it was cut from is not here, or no longer holds it";
+inline constexpr char kHoldsOtherFormat[] =
+    "holds the pieces of %s: split into another directory with -d, or give -f to replace them";
+inline constexpr char kEditedFormat[] =
+    "holds pieces changed since they were cut (%s): join them first, or give -f to replace them";
+inline constexpr char kRecordUnreadable[] = "is not a split record this version reads";
+inline constexpr char kOtherBundleFormat[] = "holds the pieces of %s: name that bundle, or give the directory with -d";
+inline constexpr char kNotThisBundleFormat[] =
+    "is neither the bundle %s was cut from nor the one bndjoin last built from it: move it aside to build a new one";
 inline constexpr char kOutsideEnded[] = "ended while its bytes outside the pieces were copied";
 inline constexpr char kNoFlz0Magic[] = "does not start with \"FLZ0\"";
 inline constexpr char kStartsWithFlz0[] = "starts with \"FLZ0\"";

@@ -15,6 +15,7 @@
 #include "pack_file.hpp"
 #include "unpack_file.hpp"
 #include "join.hpp"
+#include "record.hpp"
 #include "split.hpp"
 #include "support.hpp"
 
@@ -214,6 +215,9 @@ const Sequence kSequences[] = {
          const std::string& c = log[static_cast<std::size_t>(k)];
          if (starts(c, {"open_regular", "info"}) || (c == "read B.BND" && k <= 3))
              return Fault::cannot_open;
+         // The record of an earlier split, read before anything is written.
+         if (c == std::string("look B/") + kRecordName && !before(log, k, "make_dir B"))
+             return Fault::cannot_open;
          if (starts(c, {"read", "seek"}))
              return Fault::read_failed;
          if (c == "close B.BND" || starts(c, {"exchange"}))
@@ -266,6 +270,9 @@ const Sequence kSequences[] = {
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
          if (starts(c, {"open_regular", "info"}) || (c == "read B.BND" && k <= 3))
+             return Fault::cannot_open;
+         // The record of an earlier split, read before anything is written.
+         if (c == std::string("look B/") + kRecordName && !before(log, k, "make_dir B"))
              return Fault::cannot_open;
          if (starts(c, {"read", "seek"}))
              return Fault::read_failed;

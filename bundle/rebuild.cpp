@@ -1,0 +1,348 @@
+#include "rebuild.hpp"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "files.hpp"
+#include "flz0.hpp"
+#include "layout.hpp"
+#include "messages.hpp"
+#include "naming.hpp"
+#include "output.hpp"
+#include "pack.hpp"
+#include "sha256.hpp"
+#include "text.hpp"
+
+namespace {
+
+using platform::FileSystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// What the name of the bundle holds now, as the record sees it.
+enum class Target { none, original, joined };
+
+// hash_file -- size and SHA-256 of an open file, read from its start
+Outcome hash_file(const InputFile& in, std::uint64_t& size, Digest& hash)
+{
+    Sha256 h;
+    Bytes buf(kCopyBlock);
+    size = 0;
+    for (;;) {
+        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), buf);
+        if (r.error)
+            return system_failure(Fault::cannot_open, in.path(), r.error);
+        h.update(std::span(buf).first(r.value));
+        size += r.value;
+        if (r.value < buf.size())
+            break;
+    }
+    hash = h.finish();
+    return {};
+}
+
+// same_as -- whether a file is the bundle the record was cut from, or the
+// one the last join wrote
+Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec, Target& is)
+{
+    is = Target::none;
+    InputFile in(fs, path, platform::Links::refuse);
+    if (in.error())
+        return system_failure(Fault::cannot_open, path, in.error());
+    std::uint64_t size = 0;
+    Digest hash{};
+    if (Outcome f = hash_file(in, size, hash))
+        return f;
+    if (size == rec.size && hash == rec.sha256)
+        is = Target::original;
+    else if (rec.joined && size == rec.joined->first && hash == rec.joined->second)
+        is = Target::joined;
+    return {};
+}
+
+// The file the pieces that are not in the directory come from: the
+// bundle they were cut from, where it is still there.
+struct Source {
+    std::unique_ptr<InputFile> file;
+};
+
+// from_source -- piece k's stored bytes from the bundle it was cut from,
+// checked by their hash; none where there is no such bundle or it no
+// longer holds them
+Outcome from_source(const Source& src, const PieceRecord& p, std::optional<Bytes>& bytes)
+{
+    bytes.reset();
+    if (!src.file)
+        return {};
+    Bytes b(p.end - p.start);
+    if (platform::SysError e = src.file->fs().seek(src.file->handle(), p.start))
+        return system_failure(Fault::read_failed, src.file->path(), e);
+    platform::Result<std::size_t> r = read_full(src.file->fs(), src.file->handle(), b);
+    if (r.error)
+        return system_failure(Fault::read_failed, src.file->path(), r.error);
+    if (r.value == b.size() && sha256(b) == p.stored)
+        bytes = std::move(b);
+    return {};
+}
+
+// piece_file -- the bytes of the piece file NNN, or none where there is none
+Outcome piece_file(FileSystem& fs, const std::string& path, std::optional<Bytes>& bytes)
+{
+    bytes.reset();
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    if (there.value.kind == platform::Kind::none)
+        return {};
+    if (there.value.kind != platform::Kind::regular)
+        return system_failure(Fault::bad_piece, path, platform::SysError{platform::kNotRegular});
+    if (there.value.size > kMaxPieceSize)
+        return tool_failure(Fault::bad_piece, path,
+                            format_text(msg::kPieceTooLargeFormat, static_cast<unsigned long long>(there.value.size),
+                                        kMaxPieceSize));
+    Bytes b;
+    if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, b))
+        return f;
+    bytes = std::move(b);  // empty where it is the decoded content of an empty file
+    return {};
+}
+
+// compressed_again -- a changed piece that was an FLZ0 file, stored as one
+// again: as it stands where the user made it one, else compressed as
+// flz0pack compresses, the bytes after its stream kept after the new one
+Outcome compressed_again(const std::string& path, const PieceRecord& p, Bytes plain, Bytes& stored)
+{
+    if (has_flz0_magic(plain)) {
+        std::vector<std::uint8_t> check(read_flz0_header(plain).original_size);
+        if (decode_flz0_file(plain, check).status == DecodeStatus::ok) {
+            stored = std::move(plain);
+            return {};
+        }
+    }
+    if (plain.size() > kMaxOriginalSize)
+        return tool_failure(Fault::bad_piece, path, format_text(msg::kPieceTooLargeToPackFormat, plain.size(), kMaxOriginalSize));
+    Outcome f = flz0_pack_checked(path, plain, stored);
+    if (f && f->fault == Fault::too_large)
+        f->fault = Fault::bad_piece;
+    if (!f)
+        stored.insert(stored.end(), p.after.begin(), p.after.end());
+    return f;
+}
+
+// stored_piece -- what the bundle stores for listed piece k
+Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitRecord& rec, std::size_t k,
+                     const Source& src, Bytes& stored)
+{
+    const PieceRecord& p = rec.pieces[k];
+    const std::string path = options.dir + "/" + piece_file_name(static_cast<int>(k));
+    std::optional<Bytes> file;
+    if (Outcome f = piece_file(fs, path, file))
+        return f;
+    std::optional<Bytes> original;
+    if (!file) {
+        if (Outcome f = from_source(src, p, original))
+            return f;
+        if (!original)
+            return tool_failure(Fault::bad_piece, path, msg::kMissingPiece);
+        stored = std::move(*original);
+        return {};
+    }
+    const bool unchanged = piece_unchanged(rec, k, file->size(), sha256(*file));
+    if (options.as_is || !(rec.decoded && p.flz0)) {
+        if (unchanged || options.as_is || !p.flz0) {
+            stored = std::move(*file);  // the stored bytes themselves, or a raw piece as it stands
+            return {};
+        }
+        return compressed_again(path, p, std::move(*file), stored);  // an FLZ0 piece the user decoded
+    }
+    if (!unchanged)
+        return compressed_again(path, p, std::move(*file), stored);
+    // Decoded and unchanged: the FLZ0 bytes it came from, from NNN.BAK or
+    // the bundle, else compressed again.
+    Bytes backup;
+    const std::string bak = path + kBackupSuffix;
+    platform::Result<platform::FileInfo> there = fs.look(bak, platform::Links::refuse);
+    if (!there.error && there.value.kind == platform::Kind::regular &&
+        !read_whole(fs, bak, platform::Links::refuse, Fault::cannot_open, backup) && sha256(backup) == p.stored) {
+        stored = std::move(backup);
+        return {};
+    }
+    if (Outcome f = from_source(src, p, original))
+        return f;
+    if (original) {
+        stored = std::move(*original);
+        return {};
+    }
+    return compressed_again(path, p, std::move(*file), stored);
+}
+
+// added_pieces -- the piece files after the last listed one, as they stand
+Outcome added_pieces(FileSystem& fs, const JoinOptions& options, std::size_t from, std::vector<Bytes>& stored)
+{
+    for (std::size_t k = from;; ++k) {
+        const std::string path = options.dir + "/" + piece_file_name(static_cast<int>(k));
+        std::optional<Bytes> file;
+        if (Outcome f = piece_file(fs, path, file))
+            return f;
+        if (!file)
+            return {};
+        if (k >= static_cast<std::size_t>(kMaxPieces))
+            return tool_failure(Fault::bad_piece, path, format_text(msg::kAtMostPiecesFormat, kMaxPieces));
+        stored.push_back(std::move(*file));
+    }
+}
+
+// write_hashed -- bytes into the output and the new bundle's hash
+Outcome write_hashed(Output& out, Sha256& h, std::span<const std::uint8_t> bytes)
+{
+    h.update(bytes);
+    return out.write(bytes);
+}
+
+// fill -- the new bundle into out: the table up to piece 0, the bytes
+// kept before it, the pieces, the bytes kept after them
+Outcome fill(Output& out, Sha256& h, const Layout& layout, const SplitRecord& rec, bool kept,
+             const std::vector<Bytes>& stored, const std::function<Outcome(const Piece&)>& started)
+{
+    const std::size_t table_end = std::min<std::size_t>(kTableSize, layout.pieces.front().start);
+    if (Outcome f = write_hashed(out, h, std::span(layout.table).first(table_end)))
+        return f;
+    if (kept)
+        if (Outcome f = write_hashed(out, h, rec.head))
+            return f;
+    for (std::size_t k = 0; k < stored.size(); ++k) {
+        if (Outcome f = started(layout.pieces[k]))
+            return f;
+        if (Outcome f = write_hashed(out, h, stored[k]))
+            return f;
+    }
+    if (kept)
+        if (Outcome f = write_hashed(out, h, rec.tail))
+            return f;
+    return {};
+}
+
+// write_joined -- the record, now saying which bundle this join wrote
+Outcome write_joined(FileSystem& fs, const std::string& dir, SplitRecord rec, std::uint64_t size, const Digest& hash)
+{
+    rec.joined = {size, hash};
+    Output out(fs, dir + "/" + kRecordName, OldFile::replace, Durability::durable);
+    const std::string text = record_text(rec);
+    if (Outcome f = out.create())
+        return f;
+    if (Outcome f = out.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
+        return f;
+    return out.commit();
+}
+
+}  // namespace
+
+Outcome load_record(FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record)
+{
+    record.reset();
+    const std::string path = dir + "/" + kRecordName;
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    if (there.value.kind != platform::Kind::regular)
+        return {};
+    Bytes text;
+    if (Outcome f = read_whole(fs, path, platform::Links::refuse, Fault::cannot_open, text))
+        return f;
+    record = read_record(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    if (!record)
+        return tool_failure(Fault::cannot_open, path, msg::kRecordUnreadable);
+    return {};
+}
+
+Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOptions& options, const SplitRecord& rec,
+                       const std::function<Outcome(const Piece&)>& started, JoinSeen& seen)
+{
+    // Another bundle's pieces are never taken for this one's.
+    if (!options.dir_given && file_name_of(bundle) != rec.bundle)
+        return tool_failure(Fault::cannot_open, options.dir, format_text(msg::kOtherBundleFormat, rec.bundle.c_str()));
+    platform::Result<platform::FileInfo> now = fs.look(bundle, platform::Links::refuse);
+    if (now.error)
+        return system_failure(Fault::cannot_open, bundle, now.error);
+    Target target = Target::none;
+    OldFile old = OldFile::must_not_exist;
+    Source src;
+    const std::string backup = bundle + kBackupSuffix;
+    if (now.value.kind != platform::Kind::none) {
+        if (now.value.kind != platform::Kind::regular)
+            return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
+        if (Outcome f = identify(fs, bundle, rec, target))
+            return f;
+        if (target == Target::none)
+            return tool_failure(Fault::cannot_rename, bundle, format_text(msg::kNotThisBundleFormat, options.dir.c_str()));
+        old = target == Target::joined ? OldFile::replace : OldFile::keep_as_backup;
+    }
+    platform::Result<platform::FileInfo> kept = fs.look(backup, platform::Links::refuse);
+    if (kept.error)
+        return system_failure(Fault::cannot_open, backup, kept.error);
+    if (kept.value.kind == platform::Kind::regular && old == OldFile::keep_as_backup) {
+        // The pristine original is there already: the bundle, the same, is replaced.
+        Target bak = Target::none;
+        if (Outcome f = identify(fs, backup, rec, bak))
+            return f;
+        if (bak != Target::original)
+            return tool_failure(Fault::cannot_rename, backup, msg::kAlreadyExists);
+        old = OldFile::replace;
+    }
+    const std::string from = target == Target::original ? bundle : backup;
+    if (target == Target::original || kept.value.kind == platform::Kind::regular)
+        src.file = std::make_unique<InputFile>(fs, from, platform::Links::refuse);
+    if (src.file && src.file->error())
+        src.file.reset();
+
+    std::vector<Bytes> stored(rec.pieces.size());
+    for (std::size_t k = 0; k < rec.pieces.size(); ++k)
+        if (Outcome f = stored_piece(fs, options, rec, k, src, stored[k]))
+            return f;
+    if (Outcome f = added_pieces(fs, options, rec.pieces.size(), stored))
+        return f;
+    for (std::size_t k = 0; k < stored.size(); ++k)
+        if (stored[k].empty())
+            return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)), msg::kEmptyPiece);
+
+    std::vector<std::uint32_t> sizes;
+    bool same = stored.size() == rec.pieces.size();
+    for (std::size_t k = 0; k < stored.size(); ++k) {
+        sizes.push_back(static_cast<std::uint32_t>(stored[k].size()));
+        same = same && k < rec.pieces.size() && sizes[k] == rec.pieces[k].end - rec.pieces[k].start;
+    }
+    const OldBundle was{rec.table, rec.size};
+    seen.replaced = target != Target::none;
+    seen.layout = plan_layout(sizes, &was, true);
+    const bool keep = same || seen.layout.lost == LayoutLost::none;
+    if (same) {  // every offset as it was: the table as it was, also where piece 0 starts inside it
+        seen.layout.table = rec.table;
+        seen.layout.lost = LayoutLost::none;
+        seen.layout.pieces.clear();
+        for (std::size_t k = 0; k < rec.pieces.size(); ++k)
+            seen.layout.pieces.push_back({static_cast<int>(k), rec.pieces[k].start, rec.pieces[k].end});
+    }
+
+    Output out(fs, bundle, old, Durability::durable);
+    if (Outcome f = out.create())
+        return f;
+    if (target != Target::none) {
+        InputFile like(fs, bundle, platform::Links::refuse);
+        if (!like.error())
+            if (Outcome f = out.copy_attributes_of(like.handle()))
+                return f;
+    }
+    Sha256 h;
+    if (Outcome f = fill(out, h, seen.layout, rec, keep, stored, started))
+        return f;
+    std::uint64_t size = 0;
+    for (const Bytes& b : stored)
+        size += b.size();
+    size += std::min<std::uint64_t>(kTableSize, seen.layout.pieces.front().start) + (keep ? rec.head.size() + rec.tail.size() : 0);
+    // Said before the bundle takes its name: the record may name a bundle
+    // that never came, never miss one that did.
+    if (Outcome f = write_joined(fs, options.dir, rec, size, h.finish()))
+        return f;
+    src.file.reset();  // closed before the swap: an open file cannot be renamed on every system
+    return out.commit();
+}

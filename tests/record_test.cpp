@@ -1,0 +1,252 @@
+// The split record: read back as written, refused where it is no record,
+// and every rebuild from it, each case a row: bundles built here with
+// their own tables, split, changed or not, and joined.
+#include "record.hpp"
+
+#include <functional>
+
+#include "flz0_files.hpp"
+#include "support.hpp"
+
+namespace {
+
+std::span<const std::uint8_t> bytes(const std::string& s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+// laid -- a bundle: its table's entries, the bytes from 512 (or from the
+// first entry, where it is inside the table) to the first piece, the
+// pieces, then `tail`
+std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, const std::string& tail,
+                 std::vector<std::uint32_t> after = {})
+{
+    std::vector<std::uint32_t> entries = {first};
+    for (const std::string& p : pieces)
+        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
+    entries.insert(entries.end(), after.begin(), after.end());
+    std::string b = table_bytes(entries);
+    if (first < 512)
+        b.resize(first);
+    else
+        b += std::string(first - 512, 'h');
+    for (const std::string& p : pieces)
+        b += p;
+    return b + tail;
+}
+
+const std::string kText = text_of(3000);
+const std::string kPacked = flz0_encode(kText);
+
+using Dir = std::function<void(const fs::path& pieces)>;
+
+struct Row {
+    const char* what;
+    std::string bundle;
+    std::vector<std::string> split;  // bndsplit's arguments after the bundle
+    Dir change;                      // what the user does to the pieces
+    std::vector<std::string> join;   // bndjoin's arguments before the bundle
+    int status;
+    std::function<bool(const std::string& before, const std::string& after)> result;  // of DATA.BND
+};
+
+bool same(const std::string& before, const std::string& after)
+{
+    return before == after;
+}
+
+const Dir kNothing = [](const fs::path&) {};
+
+using Records = ScratchTest;
+
+}  // namespace
+
+TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
+{
+    SplitRecord r;
+    r.bundle = "A B.BND";  // a name with a space
+    r.size = 700;
+    r.sha256 = sha256(bytes("x"));
+    r.table[0] = 0x58;
+    r.decoded = true;
+    r.written = 1;
+    r.head = {1, 2};
+    r.tail_start = 650;
+    r.tail = {0xff};
+    r.pieces.resize(2);
+    r.pieces[1].flz0 = true;
+    r.pieces[1].decoded_size = 9;
+    r.pieces[1].after = {0, 0};
+    r.joined = std::pair<std::uint64_t, Digest>{800, sha256(bytes("y"))};
+    const std::string text = record_text(r);
+    std::optional<SplitRecord> back = read_record(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(record_text(*back), text);
+    EXPECT_EQ(back->bundle, "A B.BND");
+    EXPECT_EQ(back->pieces[1].after, (std::vector<std::uint8_t>{0, 0}));
+    EXPECT_TRUE(text.starts_with("bndtools split record 1\nbundle A B.BND\nsize 700\n")) << text;
+    EXPECT_NE(text.find("\npiece 001 00000000 00000000 " + hex_of(r.pieces[1].stored) + " flz0 9 " +
+                        hex_of(r.pieces[1].decoded) + " 0000\n"),
+              std::string::npos)
+        << text;
+    // Lines a person may have broken: each makes it no record.
+    const auto with = [&](const std::string& from, const std::string& to) {
+        std::string t = text;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    for (const std::string& bad : {with("record 1", "record 2"), with("listed 2", "listed 3"), with("size 700", "size x"),
+                                   with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
+                                   text.substr(0, text.find("table")), std::string()})
+        EXPECT_FALSE(read_record(bad)) << bad;
+    EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
+}
+
+TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
+{
+    const std::string raw = random_bytes(700, 5);
+    const std::string padded = kPacked + std::string(13, '\0');  // the bytes after a stream
+    const std::string nested = flz0_literals(flz0_encode(text_of(500)));  // an FLZ0 file within one
+    const std::string garbage_after = laid(600, {kPacked, raw}, "tail", {1, 0xDEADBEEF, 7});
+    const Row rows[] = {
+        {"unchanged: FLZ0 pieces decoded, the bytes between and after kept", laid(600, {kPacked, raw, padded}, "the tail"),
+         {"-x"}, kNothing, {}, 0, same},
+        {"unchanged: an FLZ0 file of an empty file", laid(512, {raw, flz0_literals(""), raw}, ""), {"-x"}, kNothing, {}, 0, same},
+        {"unchanged: an FLZ0 file within an FLZ0 file", laid(512, {nested, raw}, ""), {"-x"}, kNothing, {}, 0, same},
+        {"unchanged: piece 0 inside the table", laid(400, {raw, kPacked}, "t"), {"-x"}, kNothing, {}, 0, same},
+        {"unchanged: entries past the list that are not zero", garbage_after, {"-x"}, kNothing, {}, 0, same},
+        {"unchanged, split as they stand", laid(600, {kPacked, raw}, "the tail"), {}, kNothing, {}, 0, same},
+        {"the .BAK files removed: the bundle still gives the FLZ0 bytes", laid(600, {kPacked, raw, padded}, "t"), {"-x"},
+         [](const fs::path& d) {
+             fs::remove(d / "000.BAK");
+             fs::remove(d / "002.BAK");
+         },
+         {}, 0, same},
+        {"a .BAK copied from its piece: the record, not the .BAK, says what it was", laid(600, {raw, kPacked}, "t"), {"-x"},
+         [](const fs::path& d) { fs::copy_file(d / "000", d / "000.BAK"); }, {}, 0, same},
+        {"split with a limit: the pieces not cut come from the bundle", laid(600, {kPacked, raw, padded}, "t"),
+         {"-x", "1"}, kNothing, {}, 0, same},
+        {"a piece removed: it comes from the bundle", laid(600, {kPacked, raw}, "t"), {"-x"},
+         [](const fs::path& d) { fs::remove(d / "001"); }, {}, 0, same},
+        {"an edited FLZ0 piece: compressed again, its padding kept, the rest moved", laid(600, {padded, raw}, "tail"),
+         {"-x"}, [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {}, 0,
+         [](const std::string& before, const std::string& after) {
+             return after == laid(600, {flz0_encode(kText + "An edit.\n") + std::string(13, '\0'), random_bytes(700, 5)},
+                                  "tail") &&
+                    before != after;
+         }},
+        {"a raw piece that starts with FLZ0 stays raw when edited", laid(512, {"FLZ0 is not this file's form", raw}, ""),
+         {}, [](const fs::path& d) { append_file(d / "000", "!"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(512, {"FLZ0 is not this file's form!", random_bytes(700, 5)}, "");
+         }},
+        {"a piece added after the last: appended, the tail kept", laid(600, {raw}, "the tail"), {},
+         [](const fs::path& d) { write_file(d / "001", "added"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {random_bytes(700, 5), "added"}, "the tail");
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        write_file(dir / "DATA.BND", row.bundle);
+        std::vector<std::string> args = {"DATA.BND"};
+        args.insert(args.end(), row.split.begin(), row.split.end());
+        if (!row.split.empty() && row.split.front() == "-x")
+            args = {"-x", "DATA.BND"}, args.insert(args.end(), row.split.begin() + 1, row.split.end());
+        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", args, dir).status, 0);
+        row.change(dir / "DATA");
+        std::vector<std::string> join = row.join;
+        join.push_back("DATA.BND");
+        RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", join, dir);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_TRUE(row.result(row.bundle, read_file(dir / "DATA.BND").value_or(""))) << r.out << r.err;
+        EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), row.bundle);
+    }
+}
+
+TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
+{
+    const std::string original = laid(600, {kPacked, random_bytes(700, 5)}, "the tail");
+    write_file(dir / "DATA.BND", original);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    std::string text = kText;
+    for (int loop = 1; loop <= 3; ++loop) {
+        text += "Edit " + std::to_string(loop) + ".\n";
+        write_file(dir / "DATA" / "000", text);
+        RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+        ASSERT_EQ(r.status, 0) << "loop " << loop << ": " << r.err;
+        EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), random_bytes(700, 5)}, "the tail"))
+            << "loop " << loop;
+        EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "the pristine original, loop " << loop;
+    }
+    // A bundle that neither the split nor a join of this directory wrote
+    // is never replaced: a game update, say.
+    const std::string update = laid(600, {"new", "data"}, "");
+    write_file(dir / "DATA.BND", update);
+    RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND")) << r.err;
+    EXPECT_EQ(read_file(dir / "DATA.BND"), update);
+    EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
+
+    // Split again over the edits: refused, naming the piece, unless -f.
+    write_file(dir / "DATA.BND", original);
+    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
+                           "holds pieces changed since they were cut (000): join them first, or give -f to replace them"))
+        << r.err;
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), text);
+    EXPECT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "-x", "DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), kText);
+}
+
+TEST_F(Records, AnotherBundlesPiecesAreNeverTaken)
+{
+    // SE.BND and SE.PAK both split into SE/.
+    write_file(dir / "SE.BND", laid(512, {"bnd piece"}, ""));
+    write_file(dir / "SE.PAK", laid(512, {"pak piece"}, ""));
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"SE.BND"}, dir).status, 0);
+    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"SE.PAK"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "SE",
+                           "holds the pieces of SE.BND: split into another directory with -d, or give -f to replace them"))
+        << r.err;
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "SE.PAK"}, dir).status, 0);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"SE.BND"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotOpen, "bndjoin", "SE",
+                           "holds the pieces of SE.PAK: name that bundle, or give the directory with -d"))
+        << r.err;
+    EXPECT_EQ(read_file(dir / "SE.BND"), laid(512, {"bnd piece"}, ""));
+    EXPECT_FALSE(fs::exists(dir / "SE.BND.BAK"));
+
+    // A rebuild into a new file, the pieces in a work folder: exact.
+    const std::string original = laid(600, {kPacked, "raw"}, "tail");
+    write_file(dir / "RO.BND", original);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "-d", "WORK", "RO.BND"}, dir).status, 0);
+    fs::remove(dir / "RO.BND");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"-d", "WORK", "NEW.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "NEW.BND"), original);
+    // Split again as they stand, over pieces nobody changed: no refusal.
+    write_file(dir / "RO.BND", original);
+    for (int run = 0; run < 2; ++run)
+        EXPECT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-d", "SAME", "RO.BND"}, dir).status, 0) << run;
+    fs::remove(dir / "RO.BND");
+    // A NEW.BND.BAK that is another bundle gives no piece of its own.
+    write_file(dir / "NEW.BND.BAK", laid(600, {std::string(kPacked.size(), 'x'), "raw"}, "tail"));
+    fs::remove(dir / "NEW.BND");
+    fs::remove(dir / "WORK" / "000.BAK");
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-d", "WORK", "NEW.BND"}, dir);
+    EXPECT_NE(read_file(dir / "NEW.BND").value_or(""), laid(600, {std::string(kPacked.size(), 'x'), "raw"}, "tail"));
+    fs::remove(dir / "NEW.BND.BAK");
+    // Without the bundle and without the .BAK, a piece not there is refused.
+    fs::remove(dir / "NEW.BND");
+    fs::remove(dir / "WORK" / "000");
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-d", "WORK", "NEW.BND"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "WORK/000")) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "NEW.BND"));
+}
