@@ -35,6 +35,7 @@ endfunction()
 foreach(page IN LISTS bndtools_pages)
   bndtools_doc_file("${PROJECT_SOURCE_DIR}/man/${page}.1" "${page}.1" "${CMAKE_INSTALL_MANDIR}/man1" ON)
 endforeach()
+bndtools_doc_file("${PROJECT_SOURCE_DIR}/man/bndtools-split.5" "bndtools-split.5" "${CMAKE_INSTALL_MANDIR}/man5" ON)
 bndtools_doc_file("${PROJECT_SOURCE_DIR}/packaging/changelog" changelog "${CMAKE_INSTALL_DOCDIR}" ON)
 
 file(READ "${PROJECT_SOURCE_DIR}/LICENSE" licence)

@@ -1,8 +1,8 @@
 # Runs the tools on the sample the way a user would, in a fresh directory:
 # the whole way round in two commands. Split the bundle with its FLZ0
 # pieces decoded, join it again unchanged and compare (the same bytes),
-# change one piece, join it, then split the new bundle somewhere else and
-# show the changed text from there.
+# change one piece and join it, twice, then split the new bundle somewhere
+# else and show the changed text from there.
 #   -DWORK=<dir> -DMAKE_SAMPLE=<exe> -DBNDSPLIT=<exe> -DBNDJOIN=<exe> -DVARNIX=<exe> -DFLZ0PACK=<exe>
 
 function(say text)
@@ -54,11 +54,20 @@ if(differs)
 endif()
 say("SAMPLE.BND and original.BND are identical.")
 
-say("-- Change the first piece and put the bundle back again.")
-file(REMOVE "${WORK}/SAMPLE.BND.BAK")
+say("-- Change the first piece and put the bundle back again, twice: the")
+say("   record beside the pieces says which bundle each join wrote, and the")
+say("   pristine original stays as SAMPLE.BND.BAK.")
 file(APPEND "${WORK}/SAMPLE/000" "And this line was added by the demo.\n")
 run(. "${BNDJOIN}" SAMPLE.BND)
+file(APPEND "${WORK}/SAMPLE/000" "And this one by its second loop.\n")
+run(. "${BNDJOIN}" SAMPLE.BND)
 list_dir(.)
+execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files SAMPLE.BND.BAK original.BND
+                WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "the original was not kept")
+endif()
+say("SAMPLE.BND.BAK is still the original.")
 
 say("-- Elsewhere, take the new bundle apart again and read the changed piece.")
 file(COPY "${WORK}/SAMPLE.BND" DESTINATION "${WORK}/elsewhere")
