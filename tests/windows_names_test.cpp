@@ -269,7 +269,7 @@ TEST_F(WindowsNames, EveryToolTakesEveryKindOfNameAndPath)
         RunResult split = run_tool(BNDSPLIT_EXE, "bndsplit", {given + ".BND"}, cwd, kAsProcess);
         EXPECT_EQ(split.status, 0) << split.out << split.err;
         EXPECT_EQ(get(folder / named(c.name) / "001"), std::string(3000, 'x'));
-        put(folder / named(c.name + ".BND"), "");  // bndjoin writes it whole again
+        fs::remove(folder / named(c.name + ".BND"));  // bndjoin writes it whole again, from the record
         RunResult join = run_tool(BNDJOIN_EXE, "bndjoin", {given + ".BND"}, cwd, kAsProcess);
         EXPECT_EQ(join.status, 0) << join.out << join.err;
         EXPECT_EQ(get(folder / named(c.name + ".BND")), bundle);
