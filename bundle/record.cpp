@@ -1,7 +1,6 @@
 #include "record.hpp"
 
 #include <charconv>
-#include <sstream>
 
 #include "platform.hpp"
 #include "text.hpp"
@@ -104,8 +103,12 @@ std::optional<SplitRecord> read_record(std::string_view text)
     SplitRecord r;
     std::size_t listed = 0;
     bool seen_magic = false, seen_table = false, seen_sha = false;
-    std::istringstream in{std::string(text)};
-    for (std::string line; std::getline(in, line);) {
+    // Split by hand: the standard streams would bring the C runtime's
+    // narrow message calls into the Windows programs.
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        std::string line(text.substr(0, nl));
+        text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();  // as an editor on Windows may leave it
         const std::vector<std::string_view> w = words(line);
