@@ -21,10 +21,12 @@ std::string shown(const std::optional<CommandLine>& cl, const WrongOption& wrong
     if (!cl)
         return wrong.option + ": " + wrong.reason;
     std::string out;
-    for (const auto& [id, value] : cl->options)
+    for (const auto& [id, value] : cl->options) {
+        const int given = id;  // a structured binding is not captured before C++20's last revision
         out += std::string(std::find_if(std::begin(kSome), std::end(kSome), [&](const Option& o) {
-                               return o.id == id;
+                               return o.id == given;
                            })->long_name) + "=" + value + " ";
+    }
     out += "|";
     for (const std::string& o : cl->operands)
         out += " " + o;
