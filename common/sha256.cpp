@@ -161,6 +161,8 @@ Sha256::Sha256() : state_(kInitial) {}
 
 void Sha256::update(std::span<const std::uint8_t> data)
 {
+    if (data.empty())
+        return;  // an empty span may have no address, which memcpy must not be given
     length_ += data.size();
     if (filled_ > 0) {
         const std::size_t take = std::min(kBlock - filled_, data.size());
@@ -176,7 +178,8 @@ void Sha256::update(std::span<const std::uint8_t> data)
     if (whole > 0)
         sha256_blocks(state_.data(), data.data(), whole);
     data = data.subspan(whole * kBlock);
-    std::memcpy(block_.data(), data.data(), data.size());
+    if (!data.empty())
+        std::memcpy(block_.data(), data.data(), data.size());
     filled_ = data.size();
 }
 
