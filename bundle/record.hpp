@@ -37,6 +37,9 @@
 
 inline constexpr char kRecordName[] = "bndtools-split.txt";
 inline constexpr int kRecordVersion = 1;
+// The most bytes outside the pieces (before piece 0, or after the last) a
+// record holds; a bundle with more gets no record, and is joined as before.
+inline constexpr std::uint64_t kMaxRecordedGap = 16u << 20;
 
 // One piece as the split found it.
 struct PieceRecord {

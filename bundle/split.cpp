@@ -289,9 +289,11 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     if (!listed.empty() && listed.front().start < pos)
         pos = listed.front().start;
     whole.update(std::span(table).first(static_cast<std::size_t>(pos)));
-    bool recorded = true;  // false once a listed piece runs past the end
+    // No record where a listed piece runs past the end, or where the bytes
+    // outside the pieces are more than a record holds.
+    bool recorded = listed.empty() || listed.front().start - pos <= kMaxRecordedGap;
     std::vector<std::uint8_t> bytes;
-    if (!listed.empty() && listed.front().start > pos && listed.front().start <= info.size) {
+    if (recorded && !listed.empty() && listed.front().start > pos && listed.front().start <= info.size) {
         rec.head_start = pos;
         if (Outcome f = read_range(src, pos, rec.head, static_cast<std::size_t>(listed.front().start - pos),
                                    [&] { return past_the_end(src, listed.front()); }))
@@ -337,7 +339,7 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     }
     if (!dir_made)
         return {};
-    if (recorded) {
+    if (recorded && info.size - pos <= kMaxRecordedGap) {
         rec.tail_start = pos;
         if (Outcome f = read_range(src, pos, rec.tail, static_cast<std::size_t>(info.size - pos),
                                    [&] { return tool_failure(Fault::read_failed, bundle, msg::kOutsideEnded); }))
