@@ -192,16 +192,17 @@ Outcome added_pieces(FileSystem& fs, const JoinOptions& options, std::size_t fro
     }
 }
 
-// write_hashed -- bytes into the output and the new bundle's hash
-Outcome write_hashed(Output& out, Sha256& h, std::span<const std::uint8_t> bytes)
+// write_hashed -- bytes into the output and the new bundle's hash, which
+// goes on behind the writes
+Outcome write_hashed(Output& out, HashBehind& h, std::span<const std::uint8_t> bytes)
 {
-    h.update(bytes);
+    h.feed(bytes);
     return out.write(bytes);
 }
 
 // fill -- the new bundle into out: the table up to piece 0, the bytes
 // kept before it, the pieces, the bytes kept after them
-Outcome fill(Output& out, Sha256& h, const Layout& layout, const SplitRecord& rec, bool kept,
+Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord& rec, bool kept,
              const std::vector<Bytes>& stored, const std::function<Outcome(const Piece&)>& started)
 {
     const std::size_t table_end = std::min<std::size_t>(kTableSize, layout.pieces.front().start);
@@ -332,16 +333,18 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
             if (Outcome f = out.copy_attributes_of(like.handle()))
                 return f;
     }
-    Sha256 h;
+    Sha256 hash;
+    HashBehind h(hash);  // every byte given stays in `stored`, `rec` or the layout until the end
     if (Outcome f = fill(out, h, seen.layout, rec, keep, stored, started))
         return f;
+    h.wait();
     std::uint64_t size = 0;
     for (const Bytes& b : stored)
         size += b.size();
     size += std::min<std::uint64_t>(kTableSize, seen.layout.pieces.front().start) + (keep ? rec.head.size() + rec.tail.size() : 0);
     // Said before the bundle takes its name: the record may name a bundle
     // that never came, never miss one that did.
-    if (Outcome f = write_joined(fs, options.dir, rec, size, h.finish()))
+    if (Outcome f = write_joined(fs, options.dir, rec, size, hash.finish()))
         return f;
     src.file.reset();  // closed before the swap: an open file cannot be renamed on every system
     return out.commit();

@@ -1,6 +1,7 @@
 #include "split.hpp"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "files.hpp"
@@ -20,7 +21,7 @@ using platform::FileSystem;
 struct Source {
     const InputFile& file;
     platform::FileInfo info;  // its size, and which file it is, to tell it from any piece path
-    Sha256& whole;            // of every byte read so far, in order
+    HashBehind& whole;        // of every byte read so far, in order, hashed behind the copy
 };
 
 Failure past_the_end(const Source& src, const Piece& piece)
@@ -111,8 +112,9 @@ Outcome write_raw(const Source& src, const std::string& path, std::span<const st
     return committed(out);
 }
 
-// read_range -- bytes [at, at + size) of the bundle, whole, folded into
-// the bundle's hash; a range past its end is `past`
+// read_range -- bytes [at, at + size) of the bundle, whole, fed to the
+// bundle's hash (so they must stay until the next feed); a range past its
+// end is `past`
 Outcome read_range(const Source& src, std::uint64_t at, std::vector<std::uint8_t>& bytes, std::size_t size,
                    const std::function<Failure()>& past)
 {
@@ -124,7 +126,7 @@ Outcome read_range(const Source& src, std::uint64_t at, std::vector<std::uint8_t
         return system_failure(Fault::read_failed, src.file.path(), r.error);
     if (r.value != bytes.size())
         return past();
-    src.whole.update(bytes);
+    src.whole.feed(bytes);
     return {};
 }
 
@@ -178,10 +180,30 @@ Outcome write_piece(const Source& src, const Piece& piece, const SplitOptions& o
     return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events) : Outcome{};
 }
 
+// same_as_bundle -- whether a piece file holds the bytes the bundle holds
+// for a piece now, which a split writes again: nothing of the user's is
+// lost in replacing it, whatever the record says
+Outcome same_as_bundle(const Source& src, const PieceRecord& p, std::span<const std::uint8_t> file,
+                       std::vector<std::uint8_t>& held, bool& same)
+{
+    same = false;
+    if (file.size() != p.end - p.start)
+        return {};
+    held.resize(file.size());
+    if (platform::SysError e = src.file.fs().seek(src.file.handle(), p.start))
+        return system_failure(Fault::read_failed, src.file.path(), e);
+    platform::Result<std::size_t> r = read_full(src.file.fs(), src.file.handle(), held);
+    if (r.error)
+        return system_failure(Fault::read_failed, src.file.path(), r.error);
+    same = r.value == held.size() && std::equal(held.begin(), held.end(), file.begin());
+    return {};
+}
+
 // edits_kept -- a failure where dir holds the record of another bundle,
 // or of this one with pieces changed since, which a split would replace
-Outcome edits_kept(FileSystem& fs, const std::string& dir, const SplitRecord& now)
+Outcome edits_kept(const Source& src, const std::string& dir, const SplitRecord& now)
 {
+    FileSystem& fs = src.file.fs();
     std::optional<SplitRecord> was;
     if (Outcome f = load_record(fs, dir, was))
         return f;
@@ -190,16 +212,20 @@ Outcome edits_kept(FileSystem& fs, const std::string& dir, const SplitRecord& no
     if (was->bundle != now.bundle || was->size != now.size || was->table != now.table)
         return tool_failure(Fault::cannot_rename, dir, format_text(msg::kHoldsOtherFormat, was->bundle.c_str()));
     std::string changed;
+    std::vector<std::uint8_t> file, held;  // kept from piece to piece, so that memory is not asked for again
     for (std::size_t k = 0; k < was->written; ++k) {
         const std::string name = piece_file_name(static_cast<int>(k));
-        std::optional<std::vector<std::uint8_t>> bytes;
         platform::Result<platform::FileInfo> there = fs.look(dir + "/" + name, platform::Links::refuse);
         if (there.error || there.value.kind != platform::Kind::regular)
             continue;  // gone, or never the tools': nothing of the user's to lose here
-        std::vector<std::uint8_t> file;
         if (Outcome f = read_whole(fs, dir + "/" + name, platform::Links::refuse, Fault::cannot_open, file))
             return f;
-        if (!piece_unchanged(*was, k, file.size(), sha256(file)))
+        // Compared first with the bundle, which costs less than a hash.
+        bool same = false;
+        if (!(was->decoded && was->pieces[k].flz0))
+            if (Outcome f = same_as_bundle(src, was->pieces[k], file, held, same))
+                return f;
+        if (!same && !piece_unchanged(*was, k, file.size(), sha256(file)))
             changed += (changed.empty() ? "" : ", ") + name;
     }
     if (!changed.empty())
@@ -270,7 +296,11 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     TableBytes table{};
     if (Outcome f = open_bundle(in, options.maxfiles, info, seen, table))
         return f;
-    Sha256 whole;
+    // Each piece is read into one of two buffers in turn: the bundle's hash
+    // goes on over the one while the next is read into the other.
+    std::array<std::vector<std::uint8_t>, 2> buffers;
+    Sha256 hash;
+    HashBehind whole(hash);
     const Source src{in, info, whole};
     // The record lists every piece the table does, also those past the limit.
     const std::vector<Piece> listed = list_pieces(table, kMaxPieces).pieces;
@@ -281,18 +311,17 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     rec.decoded = options.decode;
     // Nothing the user changed is replaced unasked.
     if (!options.force && !seen.list.pieces.empty())
-        if (Outcome f = edits_kept(fs, options.dir, rec))
+        if (Outcome f = edits_kept(src, options.dir, rec))
             return f;
     // Every byte in order, once: the table up to piece 0 (which may start
     // inside it), the bytes between, the pieces, the bytes after them.
     std::uint64_t pos = std::min<std::uint64_t>(kTableSize, info.size);
     if (!listed.empty() && listed.front().start < pos)
         pos = listed.front().start;
-    whole.update(std::span(table).first(static_cast<std::size_t>(pos)));
+    whole.feed(std::span(table).first(static_cast<std::size_t>(pos)));
     // No record where a listed piece runs past the end, or where the bytes
     // outside the pieces are more than a record holds.
     bool recorded = listed.empty() || listed.front().start - pos <= kMaxRecordedGap;
-    std::vector<std::uint8_t> bytes;
     if (recorded && !listed.empty() && listed.front().start > pos && listed.front().start <= info.size) {
         rec.head_start = pos;
         if (Outcome f = read_range(src, pos, rec.head, static_cast<std::size_t>(listed.front().start - pos),
@@ -317,6 +346,7 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
         PieceRecord& p = rec.pieces.emplace_back();
         p.start = piece.start;
         p.end = piece.end;
+        std::vector<std::uint8_t>& bytes = buffers[rec.pieces.size() % 2];
         if (Outcome f = read_range(src, piece.start, bytes, piece.size(), [&] { return past_the_end(src, piece); }))
             return f;
         const std::optional<std::vector<std::uint8_t>> decoded = note_piece(bytes, p);
@@ -344,7 +374,8 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
         if (Outcome f = read_range(src, pos, rec.tail, static_cast<std::size_t>(info.size - pos),
                                    [&] { return tool_failure(Fault::read_failed, bundle, msg::kOutsideEnded); }))
             return f;
-        rec.sha256 = whole.finish();
+        whole.wait();
+        rec.sha256 = hash.finish();
         if (Outcome f = write_record(src, options.dir, rec))
             return f;
     }

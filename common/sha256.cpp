@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "sha256_blocks.hpp"
 
@@ -237,4 +238,20 @@ bool digest_of_hex(std::string_view hex, Digest& d)
         d[i] = static_cast<std::uint8_t>(hi << 4 | lo);
     }
     return true;
+}
+
+void HashBehind::feed(std::span<const std::uint8_t> data)
+{
+    wait();
+    try {
+        pending_ = std::async(std::launch::async, [this, data] { hash_.update(data); });
+    } catch (const std::system_error&) {
+        hash_.update(data);  // no thread to be had: the same bytes, hashed here
+    }
+}
+
+void HashBehind::wait()
+{
+    if (pending_.valid())
+        pending_.get();
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,3 +36,24 @@ std::string hex_of(const Digest& d);
 
 // digest_of_hex -- 64 hexadecimal digits read back; false if they are not
 bool digest_of_hex(std::string_view hex, Digest& d);
+
+// A Sha256 fed on a second thread while the caller goes on with the same
+// bytes (a copy hashes its data twice, as a whole and piece by piece: on
+// two cores that costs one hash's time). Each span given must stay as it
+// is until the next feed, wait or the object's end; feeds are hashed in
+// the order given. Where no thread can be started, bytes are hashed at once.
+class HashBehind {
+public:
+    explicit HashBehind(Sha256& hash) : hash_(hash) {}
+    ~HashBehind() { wait(); }
+    HashBehind(const HashBehind&) = delete;
+    HashBehind& operator=(const HashBehind&) = delete;
+    // feed -- these bytes next, once the earlier ones are hashed
+    void feed(std::span<const std::uint8_t> data);
+    // wait -- every byte fed is hashed
+    void wait();
+
+private:
+    Sha256& hash_;
+    std::future<void> pending_;
+};

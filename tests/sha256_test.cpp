@@ -47,6 +47,20 @@ TEST(Sha256, PublishedVectorsWholeAndInPiecesOfEverySize)
     }
 }
 
+TEST(Sha256, HashedBehindInPiecesAsInOne)
+{
+    // Fed in pieces that stay as they are until the next feed, as a copy
+    // feeds its two buffers in turn.
+    const std::string& m = kVectors[4].message;
+    Sha256 hash;
+    {
+        HashBehind behind(hash);
+        for (std::size_t at = 0; at < m.size(); at += 70001)
+            behind.feed(bytes(m).subspan(at, std::min<std::size_t>(70001, m.size() - at)));
+    }  // its end waits for the last
+    EXPECT_EQ(hex_of(hash.finish()), kVectors[4].digest);
+}
+
 TEST(Sha256, EveryLengthAroundTheBlockAndItsPaddingAgreesWithThePlainCode)
 {
     // Where the length's eight bytes still fit the last block and where
