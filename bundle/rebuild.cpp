@@ -259,6 +259,11 @@ Outcome load_record(FileSystem& fs, const std::string& dir, std::optional<SplitR
 Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOptions& options, const SplitRecord& rec,
                        const std::function<Outcome(const Piece&)>& started, JoinSeen& seen)
 {
+    // A split that stopped never read what it did not write: no piece of it
+    // can be known to be the bundle's.
+    if (!rec.finished)
+        return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(rec.written)),
+                            msg::kSplitStopped);
     // Another bundle's pieces are never taken for this one's.
     if (!options.dir_given && file_name_of(bundle) != rec.bundle)
         return tool_failure(Fault::cannot_open, options.dir, format_text(msg::kOtherBundleFormat, rec.bundle.c_str()));

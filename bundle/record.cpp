@@ -79,12 +79,14 @@ std::string record_text(const SplitRecord& r)
     std::string s = format_text("%s %d\n", std::string(kMagic).c_str(), kRecordVersion);
     s += "bundle " + r.bundle + "\n";
     s += format_text("size %llu\n", static_cast<unsigned long long>(r.size));
-    s += "sha256 " + hex_of(r.sha256) + "\n";
+    s += "sha256 " + (r.finished ? hex_of(r.sha256) : std::string("-")) + "\n";
     s += "table " + hex_bytes(r.table) + "\n";
-    s += format_text("decoded %d\nlisted %zu\nwritten %zu\n", r.decoded ? 1 : 0, r.pieces.size(), r.written);
-    s += format_text("head %08llx ", static_cast<unsigned long long>(r.head_start)) + hex_bytes(r.head) + "\n";
-    s += format_text("tail %08llx ", static_cast<unsigned long long>(r.tail_start)) + hex_bytes(r.tail) + "\n";
-    for (std::size_t k = 0; k < r.pieces.size(); ++k) {
+    s += format_text("decoded %d\nlisted %zu\nwritten %zu\n", r.decoded ? 1 : 0, r.listed, r.written);
+    if (r.finished) {
+        s += format_text("head %08llx ", static_cast<unsigned long long>(r.head_start)) + hex_bytes(r.head) + "\n";
+        s += format_text("tail %08llx ", static_cast<unsigned long long>(r.tail_start)) + hex_bytes(r.tail) + "\n";
+    }
+    for (std::size_t k = 0; k < (r.finished ? r.pieces.size() : r.written); ++k) {
         const PieceRecord& p = r.pieces[k];
         s += format_text("piece %03zu %08x %08x ", k, p.start, p.end) + hex_of(p.stored);
         if (p.flz0)
@@ -101,7 +103,6 @@ std::string record_text(const SplitRecord& r)
 std::optional<SplitRecord> read_record(std::string_view text)
 {
     SplitRecord r;
-    std::size_t listed = 0;
     bool seen_magic = false, seen_table = false, seen_sha = false;
     // Split by hand: the standard streams would bring the C runtime's
     // narrow message calls into the Windows programs.
@@ -123,7 +124,8 @@ std::optional<SplitRecord> read_record(std::string_view text)
         } else if (w[0] == "size" && w.size() == 2) {
             ok = number(w[1], r.size);
         } else if (w[0] == "sha256" && w.size() == 2) {
-            ok = seen_sha = digest_of_hex(w[1], r.sha256);
+            r.finished = w[1] != "-";
+            ok = seen_sha = !r.finished || digest_of_hex(w[1], r.sha256);
         } else if (w[0] == "table" && w.size() == 2) {
             std::vector<std::uint8_t> t;
             ok = seen_table = bytes_of_hex(w[1], t) && t.size() == kTableSize;
@@ -132,7 +134,7 @@ std::optional<SplitRecord> read_record(std::string_view text)
         } else if (w[0] == "decoded" && w.size() == 2) {
             r.decoded = w[1] == "1";
         } else if (w[0] == "listed" && w.size() == 2) {
-            ok = number(w[1], listed);
+            ok = number(w[1], r.listed);
         } else if (w[0] == "written" && w.size() == 2) {
             ok = number(w[1], r.written);
         } else if ((w[0] == "head" || w[0] == "tail") && w.size() == 3) {
@@ -151,8 +153,9 @@ std::optional<SplitRecord> read_record(std::string_view text)
         if (!ok)
             return std::nullopt;
     }
-    if (!seen_magic || !seen_table || !seen_sha || r.bundle.empty() || listed != r.pieces.size() ||
-        r.written > listed || listed > static_cast<std::size_t>(kMaxPieces))
+    if (!seen_magic || !seen_table || !seen_sha || r.bundle.empty() ||
+        (r.finished ? r.listed : r.written) != r.pieces.size() || r.written > r.listed ||
+        r.listed > static_cast<std::size_t>(kMaxPieces))
         return std::nullopt;
     return r;
 }

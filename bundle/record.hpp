@@ -6,7 +6,7 @@
 //   bndtools split record 1
 //   bundle DATA.BND                        the bundle's file name
 //   size 51234                             its size in bytes
-//   sha256 e3b0c442...                     its SHA-256, over every byte
+//   sha256 e3b0c442...                     its SHA-256, over every byte; "-" while the split runs
 //   table 00020000...                      its 512-byte table, in hexadecimal
 //   decoded 1                              FLZ0 pieces were written decoded (-x)
 //   listed 40                              the pieces the table lists
@@ -20,7 +20,10 @@
 // Each piece line gives its start and end offsets, the SHA-256 of its
 // bytes as the bundle stores them, and whether it is an FLZ0 file; for
 // one that is, its decoded size and SHA-256 and the bytes after its
-// stream ("-" for none). Hexadecimal bytes are lower case, two digits
+// stream ("-" for none). A split writes the record again after each
+// piece, with "sha256 -", no head or tail and only the pieces written so
+// far, so that a split that stops (an error, a signal) leaves one that
+// says so; the whole record takes its place at the end. Hexadecimal bytes are lower case, two digits
 // each; "-" stands for none. Lines the reader does not know are kept
 // out of the facts but do not make the record unreadable; a record of
 // another version is not read.
@@ -58,12 +61,14 @@ struct SplitRecord {
     Digest sha256{};
     TableBytes table{};
     bool decoded = false;
+    bool finished = true;   // false while the split runs: no hash, no head or tail, only the pieces written
+    std::size_t listed = 0;  // the pieces the table lists
     std::size_t written = 0;
     std::uint64_t head_start = kTableSize;  // the bytes [head_start, first piece) are `head`
     std::vector<std::uint8_t> head;
     std::uint64_t tail_start = 0;  // the bytes [tail_start, size) are `tail`
     std::vector<std::uint8_t> tail;
-    std::vector<PieceRecord> pieces;  // every piece the table lists
+    std::vector<PieceRecord> pieces;  // every piece the table lists; those written, unfinished
     std::optional<std::pair<std::uint64_t, Digest>> joined;  // size and hash of the last join's bundle
 };
 

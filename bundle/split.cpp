@@ -245,6 +245,20 @@ Outcome write_record(const Source& src, const std::string& dir, const SplitRecor
     return committed(out);
 }
 
+// remove_record -- the split record in dir, if there is one, removed:
+// the tools' own file, so with no word of it
+Outcome remove_record(FileSystem& fs, const std::string& dir)
+{
+    const std::string path = dir + "/" + kRecordName;
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::write_failed, path, there.error);
+    if (there.value.kind == platform::Kind::regular)
+        if (platform::SysError e = fs.remove(path))
+            return system_failure(Fault::write_failed, path, e);
+    return {};
+}
+
 // remove_beyond -- the pieces of an earlier run numbered from `count` on
 Outcome remove_beyond(FileSystem& fs, const std::string& dir, int count, const SplitEvents& events)
 {
@@ -309,6 +323,8 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     rec.size = info.size;
     rec.table = table;
     rec.decoded = options.decode;
+    rec.listed = listed.size();
+    rec.finished = false;
     // Nothing the user changed is replaced unasked.
     if (!options.force && !seen.list.pieces.empty())
         if (Outcome f = edits_kept(src, options.dir, rec))
@@ -354,18 +370,20 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
         if (!writing)
             continue;
         // Made only for a piece, so that a file that describes none leaves
-        // nothing behind; a record of an earlier split goes first, since
+        // nothing behind; the record of an earlier split goes first, since
         // the pieces it speaks of are being replaced.
         if (!dir_made) {
             if (platform::SysError e = fs.make_dir(options.dir))
                 return system_failure(Fault::write_failed, options.dir, e);
-            if (Outcome f = remove_stale(fs, options.dir, kRecordName, events))
+            if (Outcome f = remove_record(fs, options.dir))
                 return f;
             dir_made = true;
         }
         if (Outcome f = write_piece(src, piece, options, events, bytes, decoded))
             return f;
         rec.written = rec.pieces.size();
+        if (Outcome f = write_record(src, options.dir, rec))
+            return f;
     }
     if (!dir_made)
         return {};
@@ -376,8 +394,11 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
             return f;
         whole.wait();
         rec.sha256 = hash.finish();
+        rec.finished = true;
         if (Outcome f = write_record(src, options.dir, rec))
             return f;
+    } else if (Outcome f = remove_record(fs, options.dir)) {
+        return f;  // no record of this split can be had, and none of it running may stay
     }
     // The directory now holds this bundle's pieces, and only those.
     if (seen.list.more)

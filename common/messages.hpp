@@ -259,6 +259,8 @@ inline constexpr char kEmptyPiece[] = "is empty, and a size of 0 ends a bundle's
 inline constexpr char kPieceTooLargeFormat[] = "is %llu bytes, more than the %u a piece may have";
 inline constexpr char kMissingPiece[] =
     "is missing, and the bundle it was cut from is not here, or no longer holds it";
+inline constexpr char kSplitStopped[] =
+    "was never written: the split that cut these pieces stopped before it; split the bundle again";
 inline constexpr char kHoldsOtherFormat[] =
     "holds the pieces of %s: split into another directory with -d, or give -f to replace them";
 inline constexpr char kEditedFormat[] =

@@ -338,7 +338,14 @@ TEST_F(Bndsplit, OutputThatCannotBeMadeStopsAtThatPiece)
         EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", c.named)) << c.what;
         EXPECT_EQ(c.is_dir, fs::is_directory(dir / c.blocker)) << c.what;
         if (c.written > 0) {
-            EXPECT_EQ(file_names(dir / "DATA"), (std::vector<std::string>{"000", "001"})) << c.what;
+            EXPECT_EQ(file_names(dir / "DATA"), (std::vector<std::string>{"000", "001", "bndtools-split.txt"})) << c.what;
+            // The record says the split stopped: a join refuses the first
+            // piece never written rather than drop it.
+            RunResult j = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+            EXPECT_EQ(j.status, 1);
+            EXPECT_TRUE(is_failure(j.err, msg::kBadPiece, "bndjoin", "DATA/001", msg::kSplitStopped)) << j.err;
+            EXPECT_EQ(read_file(dir / "DATA.BND"), make_bundle(kPieces));
+            EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
         }
     }
 }
@@ -358,7 +365,7 @@ TEST_F(Bndsplit, FailurePartWayThroughAPieceKeepsTheEarlierRunsPiece)
     EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", "BIG/001.$$$", "File too large"));
     EXPECT_EQ(read_file(dir / "BIG" / "000"), big[0]);
     EXPECT_EQ(read_file(dir / "BIG" / "001"), "the earlier run's piece");
-    EXPECT_EQ(file_names(dir / "BIG"), (std::vector<std::string>{"000", "001"}));
+    EXPECT_EQ(file_names(dir / "BIG"), (std::vector<std::string>{"000", "001", "bndtools-split.txt"}));
 }
 
 TEST_F(Bndsplit, BackslashSeparatesDirectoriesOnWindows)
@@ -434,8 +441,13 @@ TEST_F(Bndsplit, BundleCutAtEveryOffsetNeverYieldsAnInventedByte)
             EXPECT_EQ(read_file(dir / "T" / expected_names.back()), cut.substr(p.start, p.end - p.start))
                 << "length " << len;
         }
-        if (fits && !expected_names.empty())
-            expected_names.push_back(kRecordName);  // a split that completes says what it was cut from
+        // A split that writes a piece says what it was cut from, and where
+        // it stopped short, how far it got.
+        if (!expected_names.empty()) {
+            expected_names.push_back(kRecordName);
+            const std::optional<SplitRecord> rec = read_record(read_file(dir / "T" / kRecordName).value_or(""));
+            EXPECT_TRUE(rec && rec->finished == fits && rec->written == expected_names.size() - 1) << "length " << len;
+        }
         if (fs::exists(dir / "T")) {
             EXPECT_EQ(file_names(dir / "T"), expected_names) << "length " << len;
         } else {

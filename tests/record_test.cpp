@@ -69,6 +69,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     r.sha256 = sha256(bytes("x"));
     r.table[0] = 0x58;
     r.decoded = true;
+    r.listed = 2;
     r.written = 1;
     r.head = {1, 2};
     r.tail_start = 650;
@@ -100,6 +101,18 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
+
+    // While the split runs: no hash, head or tail, only the pieces written.
+    r.finished = false;
+    const std::string running = record_text(r);
+    EXPECT_TRUE(running.starts_with("bndtools split record 1\nbundle A B.BND\nsize 700\nsha256 -\n")) << running;
+    EXPECT_EQ(running.find("head"), std::string::npos);
+    EXPECT_EQ(running.find("piece 001"), std::string::npos);
+    back = read_record(running);
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->finished);
+    EXPECT_EQ(back->pieces.size(), 1u);
+    EXPECT_FALSE(read_record(running + "piece 001 00000000 00000000 " + hex_of(r.pieces[1].stored) + " raw\n"));
 }
 
 TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
