@@ -1,6 +1,6 @@
 // bndjoin -- build bundles from their piece files
 //
-//     bndjoin [-d DIR] [--as-is] BUNDLE...
+//     bndjoin [-d DIR] [--as-is] [--align N] BUNDLE...
 //
 // Each bundle is built from the directory bndsplit writes its pieces to,
 // or from DIR, in the old bundle's layout where it can be kept; a piece
@@ -12,15 +12,35 @@
 #include "messages.hpp"
 #include "bundle_programs.hpp"
 #include "naming.hpp"
+#include "rebuild.hpp"
 #include "text.hpp"
 
 namespace {
 
-enum Opt { kDirectory, kAsIs };
+enum Opt { kDirectory, kAsIs, kAlign };
 constexpr Option kOptions[] = {
     {kDirectory, 'd', "directory", "DIR", msg::kJoinDirectory},
     {kAsIs, '\0', "as-is", nullptr, msg::kJoinAsIs},
+    {kAlign, '\0', "align", "N", msg::kJoinAlign},
 };
+
+// align_of -- the grid --align gives (a power of two up to kMaxGrid, in
+// decimal), 0 where none is given, none where it is no such number
+std::optional<std::uint32_t> align_of(const CommandLine& cl)
+{
+    if (!cl.has(kAlign))
+        return 0;
+    const std::string& text = cl.value(kAlign);
+    std::uint64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || n > kMaxGrid)
+            return std::nullopt;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (text.empty() || n == 0 || n > kMaxGrid || (n & (n - 1)) != 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(n);
+}
 
 Outcome say_joining(const Piece& piece)
 {
@@ -47,7 +67,7 @@ std::string why_not_kept(const Layout& layout)
 Outcome bndjoin_one(platform::FileSystem& fs, const std::string& bundle, const CommandLine& cl)
 {
     const JoinOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), cl.has(kAsIs),
-                              cl.has(kDirectory)};
+                              cl.has(kDirectory), *align_of(cl)};
     JoinSeen seen;
     if (Outcome f = join_bundle(fs, bundle, options, say_joining, seen))
         return f;
@@ -63,7 +83,7 @@ Outcome bndjoin_one(platform::FileSystem& fs, const std::string& bundle, const C
 // fits -- one directory holds the pieces of one bundle
 bool fits(const CommandLine& cl)
 {
-    return !cl.operands.empty() && (!cl.has(kDirectory) || cl.operands.size() == 1);
+    return !cl.operands.empty() && (!cl.has(kDirectory) || cl.operands.size() == 1) && align_of(cl);
 }
 
 }  // namespace

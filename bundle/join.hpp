@@ -13,6 +13,7 @@ struct JoinOptions {
     std::string dir;     // where the pieces are
     bool as_is = false;  // every piece stored as it stands, none compressed again
     bool dir_given = false;  // the directory was named, not found by the bundle's name
+    std::uint32_t align = 0;  // the grid later pieces keep (1: none); 0: the one the record's pieces are on
 };
 
 // What a join did with the old bundle.

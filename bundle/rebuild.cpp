@@ -107,10 +107,18 @@ Outcome piece_file(FileSystem& fs, const std::string& path, std::optional<Bytes>
     return {};
 }
 
+// uniform -- whether bytes are all one byte, as padding is
+bool uniform(std::span<const std::uint8_t> bytes)
+{
+    return !bytes.empty() && std::all_of(bytes.begin(), bytes.end(), [&](std::uint8_t b) { return b == bytes[0]; });
+}
+
 // compressed_again -- a changed piece that was an FLZ0 file, stored as one
 // again: as it stands where the user made it one, else compressed as
 // flz0pack compresses, the bytes after its stream kept after the new one
-Outcome compressed_again(const std::string& path, const PieceRecord& p, Bytes plain, Bytes& stored)
+// (unless they are padding to a grid, which the layout puts back)
+Outcome compressed_again(const std::string& path, const PieceRecord& p, std::uint32_t grid, Bytes plain,
+                         Bytes& stored)
 {
     if (has_flz0_magic(plain)) {
         std::vector<std::uint8_t> check(read_flz0_header(plain).original_size);
@@ -124,14 +132,14 @@ Outcome compressed_again(const std::string& path, const PieceRecord& p, Bytes pl
     Outcome f = flz0_pack_checked(path, plain, stored);
     if (f && f->fault == Fault::too_large)
         f->fault = Fault::bad_piece;
-    if (!f)
+    if (!f && !(grid > 1 && uniform(p.after)))
         stored.insert(stored.end(), p.after.begin(), p.after.end());
     return f;
 }
 
 // stored_piece -- what the bundle stores for listed piece k
 Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitRecord& rec, std::size_t k,
-                     const Source& src, Bytes& stored)
+                     std::uint32_t grid, const Source& src, Bytes& stored)
 {
     const PieceRecord& p = rec.pieces[k];
     const std::string path = options.dir + "/" + piece_file_name(static_cast<int>(k));
@@ -153,10 +161,10 @@ Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitReco
             stored = std::move(*file);  // the stored bytes themselves, or a raw piece as it stands
             return {};
         }
-        return compressed_again(path, p, std::move(*file), stored);  // an FLZ0 piece the user decoded
+        return compressed_again(path, p, grid, std::move(*file), stored);  // an FLZ0 piece the user decoded
     }
     if (!unchanged)
-        return compressed_again(path, p, std::move(*file), stored);
+        return compressed_again(path, p, grid, std::move(*file), stored);
     // Decoded and unchanged: the FLZ0 bytes it came from, from NNN.BAK or
     // the bundle, else compressed again.
     Bytes backup;
@@ -173,7 +181,7 @@ Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitReco
         stored = std::move(*original);
         return {};
     }
-    return compressed_again(path, p, std::move(*file), stored);
+    return compressed_again(path, p, grid, std::move(*file), stored);
 }
 
 // added_pieces -- the piece files after the last listed one, as they stand
@@ -223,6 +231,26 @@ Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord
     return {};
 }
 
+// keep_on_grid -- every piece whose size changed, or that was added,
+// padded so that the one after it starts on the grid, from piece 0's start;
+// the last one so only where the original's last piece ended on it. The
+// padding is the piece's own where its bytes after the stream were one
+// byte repeated, else zeros.
+void keep_on_grid(const SplitRecord& rec, std::uint32_t grid, std::uint64_t start, std::vector<Bytes>& stored)
+{
+    const bool last_on_grid = !rec.pieces.empty() && rec.pieces.back().end % grid == 0;
+    std::uint64_t at = start;
+    for (std::size_t k = 0; k < stored.size(); ++k) {
+        const bool listed = k < rec.pieces.size();
+        const bool moved = !listed || stored[k].size() != rec.pieces[k].end - rec.pieces[k].start;
+        if (moved && (k + 1 < stored.size() || last_on_grid)) {
+            const std::uint8_t fill = listed && uniform(rec.pieces[k].after) ? rec.pieces[k].after[0] : 0;
+            pad_to_grid(stored[k], at, grid, fill);
+        }
+        at += stored[k].size();
+    }
+}
+
 // write_joined -- the record, now saying which bundle this join wrote
 Outcome write_joined(FileSystem& fs, const std::string& dir, SplitRecord rec, std::uint64_t size, const Digest& hash)
 {
@@ -237,6 +265,25 @@ Outcome write_joined(FileSystem& fs, const std::string& dir, SplitRecord rec, st
 }
 
 }  // namespace
+
+std::uint32_t grid_of(const SplitRecord& rec)
+{
+    std::uint32_t starts = 0;
+    for (const PieceRecord& p : rec.pieces)
+        starts |= p.start;
+    if (rec.pieces.empty())
+        return 1;
+    const std::uint32_t grid = starts == 0 ? kMaxGrid : std::min(kMaxGrid, starts & (~starts + 1));  // its lowest bit
+    return grid >= kMinGrid ? grid : 1;
+}
+
+void pad_to_grid(Bytes& bytes, std::uint64_t start, std::uint32_t grid, std::uint8_t fill)
+{
+    const std::uint64_t end = start + bytes.size();
+    const std::uint64_t rounded = (end + grid - 1) / grid * grid;
+    if (bytes.size() + (rounded - end) <= kMaxPieceSize)  // else it cannot be kept on the grid
+        bytes.resize(static_cast<std::size_t>(bytes.size() + (rounded - end)), fill);
+}
 
 Outcome load_record(FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record)
 {
@@ -301,9 +348,10 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     if (src.file && src.file->error())
         src.file.reset();
 
+    const std::uint32_t grid = options.align != 0 ? options.align : grid_of(rec);
     std::vector<Bytes> stored(rec.pieces.size());
     for (std::size_t k = 0; k < rec.pieces.size(); ++k)
-        if (Outcome f = stored_piece(fs, options, rec, k, src, stored[k]))
+        if (Outcome f = stored_piece(fs, options, rec, k, grid, src, stored[k]))
             return f;
     if (Outcome f = added_pieces(fs, options, rec.pieces.size(), stored))
         return f;
@@ -311,12 +359,14 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
         if (stored[k].empty())
             return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)), msg::kEmptyPiece);
 
-    std::vector<std::uint32_t> sizes;
     bool same = stored.size() == rec.pieces.size();
-    for (std::size_t k = 0; k < stored.size(); ++k) {
-        sizes.push_back(static_cast<std::uint32_t>(stored[k].size()));
-        same = same && k < rec.pieces.size() && sizes[k] == rec.pieces[k].end - rec.pieces[k].start;
-    }
+    for (std::size_t k = 0; k < stored.size(); ++k)
+        same = same && k < rec.pieces.size() && stored[k].size() == rec.pieces[k].end - rec.pieces[k].start;
+    if (!same && grid > 1 && !rec.pieces.empty())
+        keep_on_grid(rec, grid, rec.pieces.front().start, stored);
+    std::vector<std::uint32_t> sizes;
+    for (const Bytes& b : stored)
+        sizes.push_back(static_cast<std::uint32_t>(b.size()));
     const OldBundle was{rec.table, rec.size};
     seen.replaced = target != Target::none;
     seen.layout = plan_layout(sizes, &was, true);

@@ -17,12 +17,26 @@
 // FLZ0 piece that changed is compressed again, its bytes after the stream
 // kept; a raw one is stored as it stands; a missing one comes from the
 // bundle it was cut from where that still holds it, else is refused. The
-// pieces after the last listed one are appended. The bundle that has the
+// pieces after the last listed one are appended. Where the pieces are on a
+// grid (see grid_of), a piece whose size changed is padded to keep every
+// later one on it. The bundle that has the
 // name is replaced only where it is the one the directory was cut from
 // (kept as BUNDLE.BAK, unless that is already there and the same) or the
 // one the last join wrote; the record then says what this join wrote.
 Outcome rebuild_bundle(platform::FileSystem& fs, const std::string& bundle, const JoinOptions& options,
                        const SplitRecord& record, const std::function<Outcome(const Piece&)>& started, JoinSeen& seen);
+
+// The smallest grid a rebuild keeps pieces on, and the largest it finds.
+inline constexpr std::uint32_t kMinGrid = 16;
+inline constexpr std::uint32_t kMaxGrid = 1u << 20;
+
+// grid_of -- the grid every listed piece starts on: the largest power of
+// two (kMinGrid to kMaxGrid) that divides every start; 1 where there is none
+std::uint32_t grid_of(const SplitRecord& record);
+
+// pad_to_grid -- the bytes of a piece that starts at `start`, with `fill`
+// bytes added so that it ends on the grid
+void pad_to_grid(std::vector<std::uint8_t>& bytes, std::uint64_t start, std::uint32_t grid, std::uint8_t fill);
 
 // load_record -- the split record in dir, if it holds one
 Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record);

@@ -153,13 +153,17 @@ inline constexpr std::string_view kSplitForce =
 inline constexpr std::string_view kJoinAbout =
     "\n"
     "Build each bundle from the piece files 000, 001, ... in the directory that\n"
-    "bndsplit writes for it (DATA.BND from DATA/, SE from SE.d/), up to the first\n"
-    "number missing; other names there are ignored. The old bundle is kept as\n"
-    "BUNDLE.BAK, and an existing BUNDLE.BAK is never replaced. Nothing is written\n"
-    "unless every piece fits a bundle: 1 to 1261568 bytes, at most 127 of them.\n";
+    "bndsplit writes for it (DATA.BND from DATA/, SE from SE.d/). Where the record\n"
+    "bndsplit leaves there is, the bundle is rebuilt as it was cut, with only the\n"
+    "pieces changed since; else from the pieces up to the first number missing.\n"
+    "The first join keeps the old bundle as BUNDLE.BAK, and a BUNDLE.BAK is never\n"
+    "replaced. Nothing is written unless every piece fits a bundle: 1 to 1261568\n"
+    "bytes, at most 127 of them.\n";
 inline constexpr std::string_view kJoinDirectory = "take the pieces from DIR; one BUNDLE only";
 inline constexpr std::string_view kJoinAsIs =
     "store every piece as it stands; by default a piece\nbeside an FLZ0 NNN.BAK is stored compressed again";
+inline constexpr std::string_view kJoinAlign =
+    "where a piece changes size, keep the later ones on a\ngrid of N bytes (a power of two up to 1048576; 1 for\nnone); by default, the grid they were cut on, if any";
 inline constexpr std::string_view kVarnixAbout =
     "\n"
     "Decompress each FLZ0 file in place, in the order given. The compressed file\n"

@@ -132,6 +132,9 @@ TEST_F(Programs, WrongArgumentsGiveTheUsageAloneAndTouchNothing)
         std::vector<std::vector<std::string>> wrong = {{}};
         if (!t.many)
             wrong.push_back({"A.BND", "1", "2", "3"});
+        if (std::string(t.program.name) == "bndjoin")  // a grid that is no power of two, or too large (2^64 + 16 too)
+            for (const char* n : {"3", "0", "x", "", "2097152", "18446744073709551632"})
+                wrong.push_back({"--align", n, "A.BND"});
         for (const auto& args : wrong) {
             RunResult r = run(t, args);
             EXPECT_EQ(r.status, 1) << t.program.name;

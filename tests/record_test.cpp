@@ -35,6 +35,14 @@ std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, co
     return b + tail;
 }
 
+// ending_on -- a piece that starts at `start`, padded with `fill` to end
+// on a grid of `grid` bytes
+std::string ending_on(std::string piece, std::size_t start, std::size_t grid, char fill)
+{
+    piece.resize(piece.size() + (grid - (start + piece.size()) % grid) % grid, fill);
+    return piece;
+}
+
 const std::string kText = text_of(3000);
 const std::string kPacked = flz0_encode(kText);
 
@@ -152,6 +160,37 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
          {}, [](const fs::path& d) { append_file(d / "000", "!"); }, {}, 0,
          [](const std::string&, const std::string& after) {
              return after == laid(512, {"FLZ0 is not this file's form!", random_bytes(700, 5)}, "");
+         }},
+        {"on 2,048-byte sectors: an edited piece padded with its own byte, the later ones kept on the grid",
+         laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), ending_on(raw, 0, 2048, '\0')}, ""), {"-x"},
+         [](const fs::path& d) {
+             append_file(d / "000", "An edit.\n");
+             append_file(d / "001", "+");  // the last piece, which ended on the grid too
+         },
+         {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(2048, {ending_on(flz0_encode(kText + "An edit.\n"), 0, 2048, '\xff'),
+                                         ending_on(ending_on(random_bytes(700, 5), 0, 2048, '\0') + "+", 0, 2048, '\0')},
+                                  "");
+         }},
+        {"--align 1: no grid, the bytes after the stream kept as they were",
+         laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), raw}, ""), {"-x"},
+         [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {"--align", "1"}, 0,
+         [](const std::string&, const std::string& after) {
+             const std::string padding(ending_on(kPacked, 0, 2048, '\xff').size() - kPacked.size(), '\xff');
+             return after == laid(2048, {flz0_encode(kText + "An edit.\n") + padding, random_bytes(700, 5)}, "");
+         }},
+        {"--align 512 on a bundle with no grid: pieces after a changed one start on it",
+         laid(600, {padded, raw, "last"}, "tail"), {"-x"},
+         [](const fs::path& d) {
+             append_file(d / "001", "+");
+             append_file(d / "002", "!");  // the last, which ended off the grid: no padding
+         },
+         {"--align=512"}, 0,
+         [padded](const std::string&, const std::string& after) {
+             return after == laid(600, {padded, ending_on(random_bytes(700, 5) + "+", 600 + padded.size(), 512, '\0'),
+                                        "last!"},
+                                  "tail");
          }},
         {"a piece added after the last: appended, the tail kept", laid(600, {raw}, "the tail"), {},
          [](const fs::path& d) { write_file(d / "001", "added"); }, {}, 0,
