@@ -203,6 +203,14 @@ Outcome fill_bundle(const std::vector<PieceFile>& pieces, const Layout& layout, 
 
 }  // namespace
 
+Outcome tell_pieces(const Layout& layout, const std::function<Outcome(const Piece&)>& started)
+{
+    for (const Piece& p : layout.pieces)
+        if (Outcome f = started(p))
+            return f;
+    return {};
+}
+
 Outcome join_bundle(FileSystem& fs, const std::string& bundle, const JoinOptions& options,
                     const std::function<Outcome(const Piece&)>& started, JoinSeen& seen)
 {
@@ -227,6 +235,8 @@ Outcome join_bundle(FileSystem& fs, const std::string& bundle, const JoinOptions
         sizes.push_back(p.size);
     seen.replaced = old.has_value();
     seen.layout = plan_layout(sizes, old ? &old->bundle : nullptr);
+    if (options.dry_run)
+        return tell_pieces(seen.layout, started);
 
     Output out(fs, bundle, old ? OldFile::keep_as_backup : OldFile::must_not_exist, Durability::durable);
     if (Outcome f = out.create())

@@ -118,15 +118,17 @@ bool uniform(std::span<const std::uint8_t> bytes)
 // flz0pack compresses, the bytes after its stream kept after the new one
 // (unless they are padding to a grid, which the layout puts back)
 Outcome compressed_again(const std::string& path, const PieceRecord& p, std::uint32_t grid, Bytes plain,
-                         Bytes& stored)
+                         Bytes& stored, PieceFate& fate)
 {
     if (has_flz0_magic(plain)) {
         std::vector<std::uint8_t> check(read_flz0_header(plain).original_size);
         if (decode_flz0_file(plain, check).status == DecodeStatus::ok) {
             stored = std::move(plain);
+            fate.store = PieceStore::as_it_stands;
             return {};
         }
     }
+    fate.store = PieceStore::compressed;
     if (plain.size() > kMaxOriginalSize)
         return tool_failure(Fault::bad_piece, path, format_text(msg::kPieceTooLargeToPackFormat, plain.size(), kMaxOriginalSize));
     Outcome f = flz0_pack_checked(path, plain, stored);
@@ -139,7 +141,7 @@ Outcome compressed_again(const std::string& path, const PieceRecord& p, std::uin
 
 // stored_piece -- what the bundle stores for listed piece k
 Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitRecord& rec, std::size_t k,
-                     std::uint32_t grid, const Source& src, Bytes& stored)
+                     std::uint32_t grid, const Source& src, Bytes& stored, PieceFate& fate)
 {
     const PieceRecord& p = rec.pieces[k];
     const std::string path = options.dir + "/" + piece_file_name(static_cast<int>(k));
@@ -153,18 +155,21 @@ Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitReco
         if (!original)
             return tool_failure(Fault::bad_piece, path, msg::kMissingPiece);
         stored = std::move(*original);
+        fate = {PieceChange::from_source, PieceStore::original};
         return {};
     }
     const bool unchanged = piece_unchanged(rec, k, file->size(), sha256(*file));
+    fate.change = unchanged ? PieceChange::unchanged : PieceChange::changed;
     if (options.as_is || !(rec.decoded && p.flz0)) {
         if (unchanged || options.as_is || !p.flz0) {
             stored = std::move(*file);  // the stored bytes themselves, or a raw piece as it stands
+            fate.store = unchanged && !(rec.decoded && p.flz0) ? PieceStore::original : PieceStore::as_it_stands;
             return {};
         }
-        return compressed_again(path, p, grid, std::move(*file), stored);  // an FLZ0 piece the user decoded
+        return compressed_again(path, p, grid, std::move(*file), stored, fate);  // an FLZ0 piece the user decoded
     }
     if (!unchanged)
-        return compressed_again(path, p, grid, std::move(*file), stored);
+        return compressed_again(path, p, grid, std::move(*file), stored, fate);
     // Decoded and unchanged: the FLZ0 bytes it came from, from NNN.BAK or
     // the bundle, else compressed again.
     Bytes backup;
@@ -181,7 +186,7 @@ Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitReco
         stored = std::move(*original);
         return {};
     }
-    return compressed_again(path, p, grid, std::move(*file), stored);
+    return compressed_again(path, p, grid, std::move(*file), stored, fate);
 }
 
 // added_pieces -- the piece files after the last listed one, as they stand
@@ -350,11 +355,13 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
 
     const std::uint32_t grid = options.align != 0 ? options.align : grid_of(rec);
     std::vector<Bytes> stored(rec.pieces.size());
+    seen.fates.assign(rec.pieces.size(), PieceFate{});
     for (std::size_t k = 0; k < rec.pieces.size(); ++k)
-        if (Outcome f = stored_piece(fs, options, rec, k, grid, src, stored[k]))
+        if (Outcome f = stored_piece(fs, options, rec, k, grid, src, stored[k], seen.fates[k]))
             return f;
     if (Outcome f = added_pieces(fs, options, rec.pieces.size(), stored))
         return f;
+    seen.fates.resize(stored.size(), PieceFate{PieceChange::added, PieceStore::as_it_stands});
     for (std::size_t k = 0; k < stored.size(); ++k)
         if (stored[k].empty())
             return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)), msg::kEmptyPiece);
@@ -378,6 +385,10 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
         for (std::size_t k = 0; k < rec.pieces.size(); ++k)
             seen.layout.pieces.push_back({static_cast<int>(k), rec.pieces[k].start, rec.pieces[k].end});
     }
+    for (std::size_t k = 0; k < rec.pieces.size() && k < seen.layout.pieces.size(); ++k)
+        seen.fates[k].moves = static_cast<std::int64_t>(seen.layout.pieces[k].size()) - (rec.pieces[k].end - rec.pieces[k].start);
+    if (options.dry_run)
+        return tell_pieces(seen.layout, started);
 
     Output out(fs, bundle, old, Durability::durable);
     if (Outcome f = out.create())

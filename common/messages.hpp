@@ -162,6 +162,13 @@ inline constexpr std::string_view kJoinAbout =
 inline constexpr std::string_view kJoinDirectory = "take the pieces from DIR; one BUNDLE only";
 inline constexpr std::string_view kJoinAsIs =
     "store every piece as it stands; by default a piece\nbeside an FLZ0 NNN.BAK is stored compressed again";
+inline constexpr std::string_view kJoinDryRun =
+    "write nothing; tell for each piece whether it changed\nand how it would be stored";
+inline constexpr std::string_view kDryRunDone = "Nothing was written (a dry run).\n";
+// What a join makes of a piece, on its line: "unchanged, original bytes".
+inline constexpr const char* kPieceChangeWords[] = {"unchanged", "changed", "added", "taken from the bundle"};
+inline constexpr const char* kPieceStoreWords[] = {"original bytes", "compressed again", "as it stands"};
+inline constexpr char kMovesFormat[] = ", later pieces move %+lld bytes";
 inline constexpr std::string_view kJoinAlign =
     "where a piece changes size, keep the later ones on a\ngrid of N bytes (a power of two up to 1048576; 1 for\nnone); by default, the grid they were cut on, if any";
 inline constexpr std::string_view kVarnixAbout =

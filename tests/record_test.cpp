@@ -311,3 +311,48 @@ TEST_F(Records, AnotherBundlesPiecesAreNeverTaken)
     EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "WORK/000")) << r.err;
     EXPECT_FALSE(fs::exists(dir / "NEW.BND"));
 }
+
+TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
+{
+    const std::string raw = random_bytes(700, 5);
+    write_file(dir / "DATA.BND", laid(600, {kPacked, raw, "last"}, "t"));
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    append_file(dir / "DATA" / "000", "An edit.\n");
+    fs::remove(dir / "DATA" / "001");
+    write_file(dir / "DATA" / "003", "new");
+    const std::size_t grown = flz0_encode(kText + "An edit.\n").size();
+    const auto line = [](const char* name, std::size_t start, std::size_t size, const std::string& words) {
+        char head[64];
+        std::snprintf(head, sizeof head, "joining ... %-12s [%08zx-%08zx]", name, start, start + size);
+        return head + (words.empty() ? "" : " " + words) + "\n";
+    };
+    const std::size_t at1 = 600 + grown, at2 = at1 + 700, at3 = at2 + 4;
+    const std::string moved = "later pieces move +" + std::to_string(grown - kPacked.size()) + " bytes";
+    const auto out = [&](bool all) {
+        return line("000", 600, grown, "changed, compressed again, " + moved) +
+               line("001", at1, 700, "taken from the bundle, original bytes") +
+               line("002", at2, 4, all ? "unchanged, original bytes" : "") + line("003", at3, 3, "added, as it stands");
+    };
+    const Snapshot before = snapshot(dir);
+    for (const char* dry : {"-n", "--dry-run"}) {
+        RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {dry, "DATA.BND"}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, console(out(true) + "Nothing was written (a dry run).\n"));
+        EXPECT_EQ(snapshot(dir), before);
+    }
+    // The join itself says the same of each piece that is not as it was.
+    RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, console(out(false) + "Completed.\n"));
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "An edit.\n"), raw, "last", "new"}, "t"));
+    // Without a record: the places alone, and still nothing written.
+    fs::remove(dir / "DATA" / kRecordName);
+    write_file(dir / "DATA" / "001", raw);
+    fs::remove(dir / "DATA.BND.BAK");
+    const Snapshot now = snapshot(dir);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, console(line("000", 600, grown, "") + line("001", at1, 700, "") + line("002", at2, 4, "") +
+                             line("003", at3, 3, "") + "Nothing was written (a dry run).\n"));
+    EXPECT_EQ(snapshot(dir), now);
+}
