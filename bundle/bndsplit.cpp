@@ -69,9 +69,16 @@ Outcome list(platform::FileSystem& fs, const std::string& bundle, std::int32_t m
     BundleSeen seen;
     if (Outcome f = look_at_bundle(fs, bundle, maxfiles, seen))
         return f;
-    for (const Piece& piece : seen.list.pieces)
-        if (Outcome f = say_cutting(piece))
+    std::vector<std::string> kinds;
+    if (Outcome f = describe_pieces(fs, bundle, seen, kinds))
+        return f;
+    for (std::size_t k = 0; k < seen.list.pieces.size(); ++k) {
+        std::string line = piece_line(msg::kCuttingFormat, seen.list.pieces[k]);
+        if (!kinds[k].empty())
+            line.insert(line.size() - 1, " " + kinds[k]);
+        if (Outcome f = say(line))
             return f;
+    }
     const Uncovered left = uncovered(seen.list.pieces, seen.size);
     if (Outcome f = say(format_text(msg::kListEndFormat, why_it_ended(seen.list).c_str(),
                                     static_cast<unsigned long long>(left.count))))

@@ -8,6 +8,7 @@
 #include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
+#include "piece_kind.hpp"
 #include "rebuild.hpp"
 #include "record.hpp"
 #include "sha256.hpp"
@@ -300,6 +301,29 @@ Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t m
     platform::FileInfo info;
     TableBytes table;
     return open_bundle(in, maxfiles, info, seen, table);
+}
+
+Outcome describe_pieces(FileSystem& fs, const std::string& bundle, const BundleSeen& seen,
+                        std::vector<std::string>& kinds)
+{
+    InputFile in(fs, bundle, platform::Links::follow);
+    if (in.error())
+        return system_failure(Fault::cannot_open, bundle, in.error());
+    std::vector<std::uint8_t> bytes;
+    for (const Piece& piece : seen.list.pieces) {
+        kinds.emplace_back();
+        if (piece.end > seen.size)
+            continue;
+        bytes.resize(piece.size());
+        if (platform::SysError e = fs.seek(in.handle(), piece.start))
+            return system_failure(Fault::read_failed, bundle, e);
+        platform::Result<std::size_t> r = read_full(fs, in.handle(), bytes);
+        if (r.error)
+            return system_failure(Fault::read_failed, bundle, r.error);
+        if (r.value == bytes.size())
+            kinds.back() = piece_kind(bytes);
+    }
+    return {};
 }
 
 Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptions& options,

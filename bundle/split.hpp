@@ -36,6 +36,11 @@ struct SplitEvents {
 // written or made
 Outcome look_at_bundle(platform::FileSystem& fs, const std::string& bundle, std::int32_t maxfiles, BundleSeen& seen);
 
+// describe_pieces -- what each listed piece is, in words (see piece_kind);
+// "" for one that runs past the bundle's end
+Outcome describe_pieces(platform::FileSystem& fs, const std::string& bundle, const BundleSeen& seen,
+                        std::vector<std::string>& kinds);
+
 // split_bundle -- write each piece the bundle's table describes, up to
 // maxfiles of them, to dir/<nnn>. A piece appears whole or not at all, and
 // the bundle itself is never written. With decode, a piece that is an FLZ0

@@ -207,6 +207,25 @@ inline constexpr char kTakesNoValue[] = "takes no value";
 
 // bndsplit --list, after the pieces' lines: why the list ended, and how
 // many bytes of the bundle lie outside the table and every listed piece.
+// What bndsplit -l says a piece is.
+inline constexpr char kKindRaw[] = "raw";
+inline constexpr char kKindFlz0Format[] = "FLZ0, %zu bytes decoded";
+inline constexpr char kKindAfterFormat[] = ", %zu bytes after its stream";
+inline constexpr char kTypePng[] = "PNG image";
+inline constexpr char kTypeJpeg[] = "JPEG image";
+inline constexpr char kTypeGif[] = "GIF image";
+inline constexpr char kTypeDds[] = "DDS texture";
+inline constexpr char kTypeWav[] = "WAVE sound";
+inline constexpr char kTypeOgg[] = "Ogg sound";
+inline constexpr char kTypeMp3[] = "MP3 sound";
+inline constexpr char kTypeZip[] = "ZIP archive";
+inline constexpr char kTypeGzip[] = "gzip archive";
+inline constexpr char kType7z[] = "7z archive";
+inline constexpr char kTypeRar[] = "RAR archive";
+inline constexpr char kTypeElf[] = "ELF executable";
+inline constexpr char kTypeExe[] = "Windows executable";
+inline constexpr char kTypeBundle[] = "bundle";
+inline constexpr char kTypeText[] = "text";
 inline constexpr char kListEndFormat[] = "list ends at %s; %llu bytes in no piece\n";
 // bndsplit --list: a listed piece that runs past the end of the bundle.
 inline constexpr char kPastTheEndFormat[] = "piece %d ends at 0x%08x, past the end of the %llu-byte bundle";

@@ -10,6 +10,9 @@
 #include "messages.hpp"
 #include "count.hpp"
 #include "naming.hpp"
+#include "piece_kind.hpp"
+#include "flz0_files.hpp"
+#include "support.hpp"
 
 namespace {
 
@@ -200,4 +203,35 @@ TEST(PieceNames, APieceFileIsExactlyThreeDigitsOrThoseAndDotBak)
         EXPECT_EQ(piece_number(c.name), c.number) << '"' << c.name << '"';
     EXPECT_EQ(piece_file_name(7), "007");
     EXPECT_EQ(piece_file_name(126), "126");
+}
+
+TEST(PieceKind, SaysWhetherFlz0AndGuessesTheTypeOfTheContent)
+{
+    using namespace std::string_literals;
+    const std::string text = "Once upon a time, a text.\n";
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(20, '\0');
+    std::string nested = table_bytes({512, 520}) + "8 bytes.";
+    const struct {
+        const char* what;
+        std::string piece;
+        std::string words;
+    } rows[] = {
+        {"FLZ0 of text, nothing after", flz0_literals(text), "FLZ0, 26 bytes decoded, text"},
+        {"FLZ0 with padding after", flz0_literals(text) + std::string(6, '\0'), "FLZ0, 26 bytes decoded, 6 bytes after its stream, text"},
+        {"FLZ0 of an image: the content's type", flz0_literals(png), "FLZ0, 28 bytes decoded, PNG image"},
+        {"FLZ0 of nothing", flz0_literals(""), "FLZ0, 0 bytes decoded"},
+        {"FLZ0 that does not decode is raw", flz0_literals(text).substr(0, 14), "raw"},
+        {"raw image", png, "raw, PNG image"},
+        {"raw sound, its mark at 8", "RIFF\x10\0\0\0WAVEfmt "s, "raw, WAVE sound"},
+        {"raw archive", "PK\x03\x04rest"s, "raw, ZIP archive"},
+        {"raw executable", "MZ\x90\0"s, "raw, Windows executable"},
+        {"a bundle inside", nested, "raw, bundle"},
+        {"a table whose last piece does not end at the end", nested + "x", "raw"},
+        {"binary", std::string("\x01\x02\x03", 3), "raw"},
+        {"text with a tab and CR LF", "a\tb\r\n", "raw, text"},
+        {"text with a DEL", "a\x7f", "raw"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(piece_kind({reinterpret_cast<const std::uint8_t*>(row.piece.data()), row.piece.size()}), row.words)
+            << row.what;
 }
