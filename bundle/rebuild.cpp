@@ -352,6 +352,20 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
         src.file = std::make_unique<InputFile>(fs, from, platform::Links::refuse);
     if (src.file && src.file->error())
         src.file.reset();
+    // Into a new file: the bundle the record names, beside the new one or
+    // beside the piece directory, where it is there. Every piece taken from
+    // it is checked by its hash all the same.
+    for (const std::string& place : {bundle, options.dir}) {
+        if (src.file)
+            break;
+        const std::size_t sep = place.find_last_of(platform::kPathSeparators);
+        const std::string there = (sep == std::string::npos ? std::string() : place.substr(0, sep + 1)) + rec.bundle;
+        if (there != bundle && there != backup) {
+            src.file = std::make_unique<InputFile>(fs, there, platform::Links::refuse);
+            if (src.file->error())
+                src.file.reset();
+        }
+    }
 
     const std::uint32_t grid = options.align != 0 ? options.align : grid_of(rec);
     std::vector<Bytes> stored(rec.pieces.size());

@@ -4,6 +4,10 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <optional>
 #include <vector>
 
@@ -16,6 +20,9 @@
 #include "count.hpp"
 #include "naming.hpp"
 #include "pack.hpp"
+#include "join.hpp"
+#include "record.hpp"
+#include "split.hpp"
 
 namespace {
 
@@ -250,4 +257,55 @@ std::string check_join_layout(Bytes data)
             return "an entry after the last one used is not kept";
     }
     return "";
+}
+
+namespace {
+
+std::string read_all(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+std::string check_split_join(Bytes data)
+{
+    namespace fs = std::filesystem;
+    if (data.empty())
+        return {};
+    static const fs::path scratch = [] {
+        return fs::temp_directory_path() / ("bndtools-split-join-" + std::to_string(std::random_device{}()));
+    }();
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    const std::string bundle((const char*)data.data() + 1, data.size() - 1);
+    const fs::path path = scratch / "B.BND";
+    std::ofstream(path, std::ios::binary).write(bundle.data(), static_cast<std::streamsize>(bundle.size()));
+    platform::FileSystem& files = platform::system_files();
+    SplitOptions split;
+    split.dir = (scratch / "B").string();
+    split.decode = data[0] & 1;
+    if (const int limit = (data[0] >> 1) & 3; limit != 0)
+        split.maxfiles = limit;
+    const SplitEvents quiet{[](const Piece&) { return Outcome{}; }, [](const Flz0Header&) { return Outcome{}; },
+                            [](const Failure&) {}, [](const std::string&) { return Outcome{}; }};
+    BundleSeen seen;
+    if (split_bundle(files, path.string(), split, quiet, seen))
+        return {};  // a bundle it cannot cut: nothing to join
+    const std::optional<SplitRecord> rec = read_record(read_all(scratch / "B" / kRecordName));
+    if (!rec || !rec->finished)
+        return {};  // no piece written, or outside bytes past what a record holds
+    const auto nothing = [](const Piece&) { return Outcome{}; };
+    for (const char* name : {"N.BND", "B.BND"}) {
+        JoinOptions join;
+        join.dir = split.dir;
+        join.dir_given = true;
+        JoinSeen joined;
+        if (Outcome f = join_bundle(files, (scratch / name).string(), join, nothing, joined))
+            return std::string("the join into ") + name + " failed: " + f->detail.file + ": " + f->detail.reason;
+        if (read_all(scratch / name) != bundle)
+            return std::string("the join into ") + name + " is not the bundle split";
+    }
+    return {};
 }

@@ -34,3 +34,10 @@ std::string check_parse_count(Bytes data);
 // the new pieces, end to end; where the old layout is kept, every byte of
 // it outside its pieces stays, and otherwise the layout is bndsplit's plain one
 std::string check_join_layout(Bytes data);
+
+// check_split_join -- any bytes after the first as a bundle, split (the
+// first byte's low bit: FLZ0 pieces decoded; its next two bits, a limit of
+// 1 to 3 pieces where not 0) into a scratch directory and joined unchanged,
+// in place and into a new file: wherever the split completes, each join
+// gives back the bundle byte for byte
+std::string check_split_join(Bytes data);
