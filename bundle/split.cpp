@@ -334,15 +334,17 @@ Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptio
     TableBytes table{};
     if (Outcome f = open_bundle(in, options.maxfiles, info, seen, table))
         return f;
+    // The record lists every piece the table does, also those past the limit.
+    const std::vector<Piece> listed = list_pieces(table, kMaxPieces).pieces;
+    SplitRecord rec;
     // Each piece is read into one of two buffers in turn: the bundle's hash
-    // goes on over the one while the next is read into the other.
+    // goes on over the one while the next is read into the other. Every
+    // byte it is given (these, the record's head and tail, the table) is
+    // made before it, so that it ends, and waits, first.
     std::array<std::vector<std::uint8_t>, 2> buffers;
     Sha256 hash;
     HashBehind whole(hash);
     const Source src{in, info, whole};
-    // The record lists every piece the table does, also those past the limit.
-    const std::vector<Piece> listed = list_pieces(table, kMaxPieces).pieces;
-    SplitRecord rec;
     rec.bundle = file_name_of(bundle);
     rec.size = info.size;
     rec.table = table;
