@@ -66,8 +66,8 @@ Outcome say_joining(const Piece& piece, const JoinSeen& seen, bool all)
     const auto as_was = [](const PieceFate& f) { return f.change == PieceChange::unchanged && f.moves == 0; };
     const bool changes = !std::all_of(seen.fates.begin(), seen.fates.end(), as_was);
     if (k < seen.fates.size() && (all || (changes && !as_was(seen.fates[k])))) {
-        line.pop_back();
-        line += " " + fate_words(seen.fates[k]) + "\n";
+        line.pop_back();  // the words go before the line's end
+        line.append(1, ' ').append(fate_words(seen.fates[k])).append(1, '\n');
     }
     return say(line);
 }

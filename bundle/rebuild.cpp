@@ -1,6 +1,7 @@
 #include "rebuild.hpp"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -41,7 +42,7 @@ Outcome hash_file(const InputFile& in, std::uint64_t& size, Digest& hash)
     return {};
 }
 
-// same_as -- whether a file is the bundle the record was cut from, or the
+// identify -- whether a file is the bundle the record was cut from, or the
 // one the last join wrote
 Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec, Target& is)
 {
@@ -49,6 +50,12 @@ Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec
     InputFile in(fs, path, platform::Links::refuse);
     if (in.error())
         return system_failure(Fault::cannot_open, path, in.error());
+    // A size neither bundle had needs no hash to tell.
+    platform::Result<platform::FileInfo> info = fs.info(in.handle());
+    if (info.error)
+        return system_failure(Fault::cannot_open, path, info.error);
+    if (info.value.size != rec.size && !(rec.joined && info.value.size == rec.joined->first))
+        return {};
     std::uint64_t size = 0;
     Digest hash{};
     if (Outcome f = hash_file(in, size, hash))
@@ -63,32 +70,65 @@ Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec
 // The file the pieces that are not in the directory come from: the
 // bundle they were cut from, where it is still there.
 struct Source {
-    std::unique_ptr<InputFile> file;
+    std::shared_ptr<InputFile> file;
 };
+
+// What is stored for a piece: bytes in memory, or `size` bytes of an open
+// file from `offset` (a piece file as it stands, or the bundle it was cut
+// from), copied when the bundle is written, so that a join never holds
+// every piece at once; then `padding`, to keep the next piece on a grid.
+struct Stored {
+    Bytes bytes;
+    std::shared_ptr<InputFile> file;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;  // of the file's bytes, where there is a file
+    Bytes padding;
+    std::uint64_t total() const { return (file ? size : bytes.size()) + padding.size(); }
+};
+
+// hash_range -- the SHA-256 of bytes [offset, offset + size) of an open
+// file, read through buf; `whole` false where the file ends before them
+Outcome hash_range(const InputFile& in, std::uint64_t offset, std::uint64_t size, Bytes& buf, Digest& hash,
+                   bool& whole)
+{
+    if (platform::SysError e = in.fs().seek(in.handle(), offset))
+        return system_failure(Fault::read_failed, in.path(), e);
+    Sha256 h;
+    whole = true;
+    for (std::uint64_t left = size; left > 0 && whole;) {
+        const std::span<std::uint8_t> part = std::span(buf).first(static_cast<std::size_t>(std::min<std::uint64_t>(left, buf.size())));
+        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), part);
+        if (r.error)
+            return system_failure(Fault::read_failed, in.path(), r.error);
+        h.update(part.first(r.value));
+        whole = r.value == part.size();
+        left -= r.value;
+    }
+    hash = h.finish();
+    return {};
+}
 
 // from_source -- piece k's stored bytes from the bundle it was cut from,
 // checked by their hash; none where there is no such bundle or it no
 // longer holds them
-Outcome from_source(const Source& src, const PieceRecord& p, std::optional<Bytes>& bytes)
+Outcome from_source(const Source& src, const PieceRecord& p, Bytes& buf, std::optional<Stored>& stored)
 {
-    bytes.reset();
+    stored.reset();
     if (!src.file)
         return {};
-    Bytes b(p.end - p.start);
-    if (platform::SysError e = src.file->fs().seek(src.file->handle(), p.start))
-        return system_failure(Fault::read_failed, src.file->path(), e);
-    platform::Result<std::size_t> r = read_full(src.file->fs(), src.file->handle(), b);
-    if (r.error)
-        return system_failure(Fault::read_failed, src.file->path(), r.error);
-    if (r.value == b.size() && sha256(b) == p.stored)
-        bytes = std::move(b);
+    Digest hash{};
+    bool whole = false;
+    if (Outcome f = hash_range(*src.file, p.start, p.end - p.start, buf, hash, whole))
+        return f;
+    if (whole && hash == p.stored)
+        stored = Stored{{}, src.file, p.start, p.end - p.start, {}};
     return {};
 }
 
-// piece_file -- the bytes of the piece file NNN, or none where there is none
-Outcome piece_file(FileSystem& fs, const std::string& path, std::optional<Bytes>& bytes)
+// open_piece -- the piece file NNN open, with its size; none where there is none
+Outcome open_piece(FileSystem& fs, const std::string& path, std::shared_ptr<InputFile>& file, std::uint64_t& size)
 {
-    bytes.reset();
+    file.reset();
     platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
     if (there.error)
         return system_failure(Fault::cannot_open, path, there.error);
@@ -96,14 +136,34 @@ Outcome piece_file(FileSystem& fs, const std::string& path, std::optional<Bytes>
         return {};
     if (there.value.kind != platform::Kind::regular)
         return system_failure(Fault::bad_piece, path, platform::SysError{platform::kNotRegular});
-    if (there.value.size > kMaxPieceSize)
+    auto in = std::make_shared<InputFile>(fs, path, platform::Links::follow);
+    if (in->error())
+        return system_failure(in->error().code == platform::kNotRegular ? Fault::bad_piece : Fault::cannot_open, path,
+                              in->error());
+    platform::Result<platform::FileInfo> info = fs.info(in->handle());
+    if (info.error)
+        return system_failure(Fault::cannot_open, path, info.error);
+    size = info.value.size;
+    if (size > kMaxPieceSize)
         return tool_failure(Fault::bad_piece, path,
-                            format_text(msg::kPieceTooLargeFormat, static_cast<unsigned long long>(there.value.size),
-                                        kMaxPieceSize));
-    Bytes b;
-    if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, b))
-        return f;
-    bytes = std::move(b);  // empty where it is the decoded content of an empty file
+                            format_text(msg::kPieceTooLargeFormat, static_cast<unsigned long long>(size), kMaxPieceSize));
+    file = std::move(in);
+    return {};
+}
+
+// load -- an open piece file's bytes, all `size` of them
+Outcome load(const InputFile& in, std::uint64_t size, Bytes& bytes)
+{
+    bytes.resize(static_cast<std::size_t>(size));
+    if (platform::SysError e = in.fs().seek(in.handle(), 0))
+        return system_failure(Fault::read_failed, in.path(), e);
+    platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), bytes);
+    if (r.error)
+        return system_failure(Fault::read_failed, in.path(), r.error);
+    if (r.value != bytes.size())
+        return tool_failure(Fault::read_failed, in.path(),
+                            format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(r.value),
+                                        static_cast<unsigned long long>(size)));
     return {};
 }
 
@@ -139,18 +199,28 @@ Outcome compressed_again(const std::string& path, const PieceRecord& p, std::uin
     return f;
 }
 
+// What a rebuild works with, piece by piece.
+struct Work {
+    FileSystem& fs;
+    const JoinOptions& options;
+    const SplitRecord& rec;
+    std::uint32_t grid;
+    Source src;
+    Bytes buf = Bytes(kCopyBlock);  // for hashing what is not held
+};
+
 // stored_piece -- what the bundle stores for listed piece k
-Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitRecord& rec, std::size_t k,
-                     std::uint32_t grid, const Source& src, Bytes& stored, PieceFate& fate)
+Outcome stored_piece(Work& w, std::size_t k, Stored& stored, PieceFate& fate)
 {
-    const PieceRecord& p = rec.pieces[k];
-    const std::string path = options.dir + "/" + piece_file_name(static_cast<int>(k));
-    std::optional<Bytes> file;
-    if (Outcome f = piece_file(fs, path, file))
+    const PieceRecord& p = w.rec.pieces[k];
+    const std::string path = w.options.dir + "/" + piece_file_name(static_cast<int>(k));
+    std::shared_ptr<InputFile> file;
+    std::uint64_t size = 0;
+    if (Outcome f = open_piece(w.fs, path, file, size))
         return f;
-    std::optional<Bytes> original;
+    std::optional<Stored> original;
     if (!file) {
-        if (Outcome f = from_source(src, p, original))
+        if (Outcome f = from_source(w.src, p, w.buf, original))
             return f;
         if (!original)
             return tool_failure(Fault::bad_piece, path, msg::kMissingPiece);
@@ -158,65 +228,108 @@ Outcome stored_piece(FileSystem& fs, const JoinOptions& options, const SplitReco
         fate = {PieceChange::from_source, PieceStore::original};
         return {};
     }
-    const bool unchanged = piece_unchanged(rec, k, file->size(), sha256(*file));
+    Digest hash{};
+    bool whole = false;
+    if (Outcome f = hash_range(*file, 0, size, w.buf, hash, whole))
+        return f;
+    const bool unchanged = whole && piece_unchanged(w.rec, k, size, hash);
     fate.change = unchanged ? PieceChange::unchanged : PieceChange::changed;
-    if (options.as_is || !(rec.decoded && p.flz0)) {
-        if (unchanged || options.as_is || !p.flz0) {
-            stored = std::move(*file);  // the stored bytes themselves, or a raw piece as it stands
-            fate.store = unchanged && !(rec.decoded && p.flz0) ? PieceStore::original : PieceStore::as_it_stands;
-            return {};
-        }
-        return compressed_again(path, p, grid, std::move(*file), stored, fate);  // an FLZ0 piece the user decoded
+    const bool decoded = w.rec.decoded && p.flz0;
+    if ((w.options.as_is || !decoded) && (unchanged || w.options.as_is || !p.flz0)) {
+        // The stored bytes themselves, or a raw piece as it stands.
+        stored = Stored{{}, file, 0, size, {}};
+        fate.store = unchanged && !decoded ? PieceStore::original : PieceStore::as_it_stands;
+        return {};
     }
-    if (!unchanged)
-        return compressed_again(path, p, grid, std::move(*file), stored, fate);
+    Bytes plain;
+    if (Outcome f = load(*file, size, plain))
+        return f;
+    if (!unchanged || !decoded)
+        return compressed_again(path, p, w.grid, std::move(plain), stored.bytes, fate);  // an FLZ0 piece the user changed
     // Decoded and unchanged: the FLZ0 bytes it came from, from NNN.BAK or
     // the bundle, else compressed again.
     Bytes backup;
     const std::string bak = path + kBackupSuffix;
-    platform::Result<platform::FileInfo> there = fs.look(bak, platform::Links::refuse);
+    platform::Result<platform::FileInfo> there = w.fs.look(bak, platform::Links::refuse);
     if (!there.error && there.value.kind == platform::Kind::regular &&
-        !read_whole(fs, bak, platform::Links::refuse, Fault::cannot_open, backup) && sha256(backup) == p.stored) {
-        stored = std::move(backup);
+        !read_whole(w.fs, bak, platform::Links::refuse, Fault::cannot_open, backup) && sha256(backup) == p.stored) {
+        stored.bytes = std::move(backup);
         return {};
     }
-    if (Outcome f = from_source(src, p, original))
+    if (Outcome f = from_source(w.src, p, w.buf, original))
         return f;
     if (original) {
         stored = std::move(*original);
         return {};
     }
-    return compressed_again(path, p, grid, std::move(*file), stored, fate);
+    return compressed_again(path, p, w.grid, std::move(plain), stored.bytes, fate);
 }
 
 // added_pieces -- the piece files after the last listed one, as they stand
-Outcome added_pieces(FileSystem& fs, const JoinOptions& options, std::size_t from, std::vector<Bytes>& stored)
+Outcome added_pieces(Work& w, std::vector<Stored>& stored)
 {
-    for (std::size_t k = from;; ++k) {
-        const std::string path = options.dir + "/" + piece_file_name(static_cast<int>(k));
-        std::optional<Bytes> file;
-        if (Outcome f = piece_file(fs, path, file))
+    for (std::size_t k = w.rec.pieces.size();; ++k) {
+        const std::string path = w.options.dir + "/" + piece_file_name(static_cast<int>(k));
+        std::shared_ptr<InputFile> file;
+        std::uint64_t size = 0;
+        if (Outcome f = open_piece(w.fs, path, file, size))
             return f;
         if (!file)
             return {};
         if (k >= static_cast<std::size_t>(kMaxPieces))
             return tool_failure(Fault::bad_piece, path, format_text(msg::kAtMostPiecesFormat, kMaxPieces));
-        stored.push_back(std::move(*file));
+        stored.push_back(Stored{{}, std::move(file), 0, size, {}});
     }
 }
 
 // write_hashed -- bytes into the output and the new bundle's hash, which
-// goes on behind the writes
+// goes on behind the writes: they must stay as they are until the next
 Outcome write_hashed(Output& out, HashBehind& h, std::span<const std::uint8_t> bytes)
 {
     h.feed(bytes);
     return out.write(bytes);
 }
 
+// Two copy buffers, used in turn: the hash goes on over the one while the
+// next part is read into the other.
+struct CopyBuffers {
+    std::array<Bytes, 2> buf{Bytes(kCopyBlock), Bytes(kCopyBlock)};
+    std::size_t next = 0;
+};
+
+// write_stored -- what is stored for a piece into the output
+Outcome write_stored(Output& out, HashBehind& h, const Stored& s, CopyBuffers& copy)
+{
+    if (!s.file) {
+        if (Outcome f = write_hashed(out, h, s.bytes))
+            return f;
+    } else {
+        const InputFile& in = *s.file;
+        if (platform::SysError e = in.fs().seek(in.handle(), s.offset))
+            return system_failure(Fault::read_failed, in.path(), e);
+        for (std::uint64_t done = 0; done < s.size;) {
+            Bytes& buf = copy.buf[copy.next++ % 2];
+            const std::span<std::uint8_t> part =
+                std::span(buf).first(static_cast<std::size_t>(std::min<std::uint64_t>(s.size - done, buf.size())));
+            platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), part);
+            if (r.error)
+                return system_failure(Fault::read_failed, in.path(), r.error);
+            if (r.value != part.size())  // it shrank since it was looked at
+                return tool_failure(Fault::read_failed, in.path(),
+                                    format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(done + r.value),
+                                                static_cast<unsigned long long>(s.size)));
+            if (Outcome f = write_hashed(out, h, part))
+                return f;
+            done += part.size();
+        }
+    }
+    return write_hashed(out, h, s.padding);
+}
+
 // fill -- the new bundle into out: the table up to piece 0, the bytes
 // kept before it, the pieces, the bytes kept after them
 Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord& rec, bool kept,
-             const std::vector<Bytes>& stored, const std::function<Outcome(const Piece&)>& started)
+             const std::vector<Stored>& stored, CopyBuffers& copy, const std::function<Outcome(const Piece&)>& started)
 {
     const std::size_t table_end = std::min<std::size_t>(kTableSize, layout.pieces.front().start);
     if (Outcome f = write_hashed(out, h, std::span(layout.table).first(table_end)))
@@ -227,7 +340,7 @@ Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord
     for (std::size_t k = 0; k < stored.size(); ++k) {
         if (Outcome f = started(layout.pieces[k]))
             return f;
-        if (Outcome f = write_hashed(out, h, stored[k]))
+        if (Outcome f = write_stored(out, h, stored[k], copy))
             return f;
     }
     if (kept)
@@ -241,18 +354,18 @@ Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord
 // the last one so only where the original's last piece ended on it. The
 // padding is the piece's own where its bytes after the stream were one
 // byte repeated, else zeros.
-void keep_on_grid(const SplitRecord& rec, std::uint32_t grid, std::uint64_t start, std::vector<Bytes>& stored)
+void keep_on_grid(const SplitRecord& rec, std::uint32_t grid, std::uint64_t start, std::vector<Stored>& stored)
 {
     const bool last_on_grid = !rec.pieces.empty() && rec.pieces.back().end % grid == 0;
     std::uint64_t at = start;
     for (std::size_t k = 0; k < stored.size(); ++k) {
         const bool listed = k < rec.pieces.size();
-        const bool moved = !listed || stored[k].size() != rec.pieces[k].end - rec.pieces[k].start;
+        const bool moved = !listed || stored[k].total() != rec.pieces[k].end - rec.pieces[k].start;
         if (moved && (k + 1 < stored.size() || last_on_grid)) {
             const std::uint8_t fill = listed && uniform(rec.pieces[k].after) ? rec.pieces[k].after[0] : 0;
-            pad_to_grid(stored[k], at, grid, fill);
+            stored[k].padding.assign(padding_to_grid(at, stored[k].total(), grid), fill);
         }
-        at += stored[k].size();
+        at += stored[k].total();
     }
 }
 
@@ -282,12 +395,11 @@ std::uint32_t grid_of(const SplitRecord& rec)
     return grid >= kMinGrid ? grid : 1;
 }
 
-void pad_to_grid(Bytes& bytes, std::uint64_t start, std::uint32_t grid, std::uint8_t fill)
+std::size_t padding_to_grid(std::uint64_t start, std::uint64_t size, std::uint32_t grid)
 {
-    const std::uint64_t end = start + bytes.size();
-    const std::uint64_t rounded = (end + grid - 1) / grid * grid;
-    if (bytes.size() + (rounded - end) <= kMaxPieceSize)  // else it cannot be kept on the grid
-        bytes.resize(static_cast<std::size_t>(bytes.size() + (rounded - end)), fill);
+    const std::uint64_t end = start + size;
+    const std::uint64_t pad = (end + grid - 1) / grid * grid - end;
+    return size + pad <= kMaxPieceSize ? static_cast<std::size_t>(pad) : 0;  // else it cannot be kept on the grid
 }
 
 Outcome load_record(FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record)
@@ -324,7 +436,8 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
         return system_failure(Fault::cannot_open, bundle, now.error);
     Target target = Target::none;
     OldFile old = OldFile::must_not_exist;
-    Source src;
+    Work w{fs, options, rec, options.align != 0 ? options.align : grid_of(rec), {}};
+    Source& src = w.src;
     const std::string backup = bundle + kBackupSuffix;
     if (now.value.kind != platform::Kind::none) {
         if (now.value.kind != platform::Kind::regular)
@@ -349,7 +462,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     }
     const std::string from = target == Target::original ? bundle : backup;
     if (target == Target::original || kept.value.kind == platform::Kind::regular)
-        src.file = std::make_unique<InputFile>(fs, from, platform::Links::refuse);
+        src.file = std::make_shared<InputFile>(fs, from, platform::Links::refuse);
     if (src.file && src.file->error())
         src.file.reset();
     // Into a new file: the bundle the record names, beside the new one or
@@ -361,33 +474,36 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
         const std::size_t sep = place.find_last_of(platform::kPathSeparators);
         const std::string there = (sep == std::string::npos ? std::string() : place.substr(0, sep + 1)) + rec.bundle;
         if (there != bundle && there != backup) {
-            src.file = std::make_unique<InputFile>(fs, there, platform::Links::refuse);
+            src.file = std::make_shared<InputFile>(fs, there, platform::Links::refuse);
             if (src.file->error())
                 src.file.reset();
         }
     }
 
-    const std::uint32_t grid = options.align != 0 ? options.align : grid_of(rec);
-    std::vector<Bytes> stored(rec.pieces.size());
+    std::vector<Stored> stored(rec.pieces.size());
     seen.fates.assign(rec.pieces.size(), PieceFate{});
     for (std::size_t k = 0; k < rec.pieces.size(); ++k)
-        if (Outcome f = stored_piece(fs, options, rec, k, grid, src, stored[k], seen.fates[k]))
+        if (Outcome f = stored_piece(w, k, stored[k], seen.fates[k]))
             return f;
-    if (Outcome f = added_pieces(fs, options, rec.pieces.size(), stored))
+    if (Outcome f = added_pieces(w, stored))
         return f;
     seen.fates.resize(stored.size(), PieceFate{PieceChange::added, PieceStore::as_it_stands});
     for (std::size_t k = 0; k < stored.size(); ++k)
-        if (stored[k].empty())
+        if (stored[k].total() == 0)
             return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)), msg::kEmptyPiece);
+        else if (stored[k].total() > kMaxPieceSize)
+            return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)),
+                                format_text(msg::kPieceTooLargeFormat, static_cast<unsigned long long>(stored[k].total()),
+                                            kMaxPieceSize));
 
     bool same = stored.size() == rec.pieces.size();
     for (std::size_t k = 0; k < stored.size(); ++k)
-        same = same && k < rec.pieces.size() && stored[k].size() == rec.pieces[k].end - rec.pieces[k].start;
-    if (!same && grid > 1 && !rec.pieces.empty())
-        keep_on_grid(rec, grid, rec.pieces.front().start, stored);
+        same = same && k < rec.pieces.size() && stored[k].total() == rec.pieces[k].end - rec.pieces[k].start;
+    if (!same && w.grid > 1 && !rec.pieces.empty())
+        keep_on_grid(rec, w.grid, rec.pieces.front().start, stored);
     std::vector<std::uint32_t> sizes;
-    for (const Bytes& b : stored)
-        sizes.push_back(static_cast<std::uint32_t>(b.size()));
+    for (const Stored& s : stored)
+        sizes.push_back(static_cast<std::uint32_t>(s.total()));
     const OldBundle was{rec.table, rec.size};
     seen.replaced = target != Target::none;
     seen.layout = plan_layout(sizes, &was, true);
@@ -413,19 +529,21 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
             if (Outcome f = out.copy_attributes_of(like.handle()))
                 return f;
     }
+    CopyBuffers copy;
     Sha256 hash;
-    HashBehind h(hash);  // every byte given stays in `stored`, `rec` or the layout until the end
-    if (Outcome f = fill(out, h, seen.layout, rec, keep, stored, started))
+    HashBehind h(hash);  // every byte given stays in `copy`, `stored`, `rec` or the layout until the end
+    if (Outcome f = fill(out, h, seen.layout, rec, keep, stored, copy, started))
         return f;
     h.wait();
     std::uint64_t size = 0;
-    for (const Bytes& b : stored)
-        size += b.size();
+    for (const Stored& s : stored)
+        size += s.total();
     size += std::min<std::uint64_t>(kTableSize, seen.layout.pieces.front().start) + (keep ? rec.head.size() + rec.tail.size() : 0);
     // Said before the bundle takes its name: the record may name a bundle
     // that never came, never miss one that did.
     if (Outcome f = write_joined(fs, options.dir, rec, size, hash.finish()))
         return f;
     src.file.reset();  // closed before the swap: an open file cannot be renamed on every system
+    stored.clear();
     return out.commit();
 }

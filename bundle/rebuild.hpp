@@ -34,9 +34,10 @@ inline constexpr std::uint32_t kMaxGrid = 1u << 20;
 // two (kMinGrid to kMaxGrid) that divides every start; 1 where there is none
 std::uint32_t grid_of(const SplitRecord& record);
 
-// pad_to_grid -- the bytes of a piece that starts at `start`, with `fill`
-// bytes added so that it ends on the grid
-void pad_to_grid(std::vector<std::uint8_t>& bytes, std::uint64_t start, std::uint32_t grid, std::uint8_t fill);
+// padding_to_grid -- how many bytes a piece of `size` bytes at `start`
+// needs after it to end on the grid; none where that would make it larger
+// than a piece may be
+std::size_t padding_to_grid(std::uint64_t start, std::uint64_t size, std::uint32_t grid);
 
 // load_record -- the split record in dir, if it holds one
 Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record);
