@@ -42,9 +42,17 @@ Outcome hash_file(const InputFile& in, std::uint64_t& size, Digest& hash)
     return {};
 }
 
-// identify -- whether a file is the bundle the record was cut from, or the
-// one the last join wrote
-Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec, Target& is)
+// joined_by -- whether a join from the record built a bundle of this size and hash
+bool joined_by(const SplitRecord& rec, std::uint64_t size, const Digest* hash)
+{
+    return std::any_of(rec.joined.begin(), rec.joined.end(),
+                       [&](const auto& j) { return j.first == size && (!hash || j.second == *hash); });
+}
+
+// identify -- whether a file is the bundle the record was cut from, or one
+// a join from it wrote; `found` its size and hash, where it was hashed
+Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec, Target& is,
+                 std::pair<std::uint64_t, Digest>& found)
 {
     is = Target::none;
     InputFile in(fs, path, platform::Links::refuse);
@@ -54,15 +62,14 @@ Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec
     platform::Result<platform::FileInfo> info = fs.info(in.handle());
     if (info.error)
         return system_failure(Fault::cannot_open, path, info.error);
-    if (info.value.size != rec.size && !(rec.joined && info.value.size == rec.joined->first))
+    if (info.value.size != rec.size && !joined_by(rec, info.value.size, nullptr))
         return {};
-    std::uint64_t size = 0;
-    Digest hash{};
+    auto& [size, hash] = found;
     if (Outcome f = hash_file(in, size, hash))
         return f;
     if (size == rec.size && hash == rec.sha256)
         is = Target::original;
-    else if (rec.joined && size == rec.joined->first && hash == rec.joined->second)
+    else if (joined_by(rec, size, &hash))
         is = Target::joined;
     return {};
 }
@@ -369,10 +376,17 @@ void keep_on_grid(const SplitRecord& rec, std::uint32_t grid, std::uint64_t star
     }
 }
 
-// write_joined -- the record, now saying which bundle this join wrote
-Outcome write_joined(FileSystem& fs, const std::string& dir, SplitRecord rec, std::uint64_t size, const Digest& hash)
+// write_joined -- the record, now saying which bundle this join wrote,
+// and the one a join wrote that it replaces, which the name holds until
+// the new one takes it: a join after a crash between the two finds either
+Outcome write_joined(FileSystem& fs, const std::string& dir, SplitRecord rec,
+                     const std::optional<std::pair<std::uint64_t, Digest>>& replaced, std::uint64_t size,
+                     const Digest& hash)
 {
-    rec.joined = {size, hash};
+    rec.joined.clear();
+    if (replaced)
+        rec.joined.push_back(*replaced);
+    rec.joined.emplace_back(size, hash);
     Output out(fs, dir + "/" + kRecordName, OldFile::replace, Durability::durable);
     const std::string text = record_text(rec);
     if (Outcome f = out.create())
@@ -435,6 +449,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     if (now.error)
         return system_failure(Fault::cannot_open, bundle, now.error);
     Target target = Target::none;
+    std::pair<std::uint64_t, Digest> now_is;
     OldFile old = OldFile::must_not_exist;
     Work w{fs, options, rec, options.align != 0 ? options.align : grid_of(rec), {}};
     Source& src = w.src;
@@ -442,7 +457,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     if (now.value.kind != platform::Kind::none) {
         if (now.value.kind != platform::Kind::regular)
             return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
-        if (Outcome f = identify(fs, bundle, rec, target))
+        if (Outcome f = identify(fs, bundle, rec, target, now_is))
             return f;
         if (target == Target::none)
             return tool_failure(Fault::cannot_rename, bundle, format_text(msg::kNotThisBundleFormat, options.dir.c_str()));
@@ -454,7 +469,8 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     if (kept.value.kind == platform::Kind::regular && old == OldFile::keep_as_backup) {
         // The pristine original is there already: the bundle, the same, is replaced.
         Target bak = Target::none;
-        if (Outcome f = identify(fs, backup, rec, bak))
+        std::pair<std::uint64_t, Digest> backup_is;
+        if (Outcome f = identify(fs, backup, rec, bak, backup_is))
             return f;
         if (bak != Target::original)
             return tool_failure(Fault::cannot_rename, backup, msg::kAlreadyExists);
@@ -541,7 +557,9 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     size += std::min<std::uint64_t>(kTableSize, seen.layout.pieces.front().start) + (keep ? rec.head.size() + rec.tail.size() : 0);
     // Said before the bundle takes its name: the record may name a bundle
     // that never came, never miss one that did.
-    if (Outcome f = write_joined(fs, options.dir, rec, size, hash.finish()))
+    const std::optional<std::pair<std::uint64_t, Digest>> replaced =
+        target == Target::joined ? std::optional(now_is) : std::nullopt;
+    if (Outcome f = write_joined(fs, options.dir, rec, replaced, size, hash.finish()))
         return f;
     src.file.reset();  // closed before the swap: an open file cannot be renamed on every system
     stored.clear();

@@ -95,8 +95,8 @@ std::string record_text(const SplitRecord& r)
             s += " raw";
         s += "\n";
     }
-    if (r.joined)
-        s += format_text("joined %llu ", static_cast<unsigned long long>(r.joined->first)) + hex_of(r.joined->second) + "\n";
+    for (const auto& [size, hash] : r.joined)
+        s += format_text("joined %llu ", static_cast<unsigned long long>(size)) + hex_of(hash) + "\n";
     return s;
 }
 
@@ -148,7 +148,7 @@ std::optional<SplitRecord> read_record(std::string_view text)
             Digest d{};
             std::uint64_t size = 0;
             ok = number(w[1], size) && digest_of_hex(w[2], d);
-            r.joined = {size, d};
+            r.joined.emplace_back(size, d);
         }
         if (!ok)
             return std::nullopt;

@@ -15,7 +15,8 @@
 //   tail 0000cd00 hex                      the bytes after the last piece, from that offset
 //   piece 000 00000200 00001000 SHA raw
 //   piece 001 00001000 00002000 SHA flz0 3500 SHA hex
-//   joined 51300 SHA                       the bundle the last join built from here
+//   joined 51300 SHA                       a bundle a join built from here: the one it
+//                                          replaced, where a join built that too, and its own
 //
 // Each piece line gives its start and end offsets, the SHA-256 of its
 // bytes as the bundle stores them, and whether it is an FLZ0 file; for
@@ -69,7 +70,10 @@ struct SplitRecord {
     std::uint64_t tail_start = 0;  // the bytes [tail_start, size) are `tail`
     std::vector<std::uint8_t> tail;
     std::vector<PieceRecord> pieces;  // every piece the table lists; those written, unfinished
-    std::optional<std::pair<std::uint64_t, Digest>> joined;  // size and hash of the last join's bundle
+    // Size and hash of the bundles joins built from here that the name may
+    // hold: the last one's, and the one it replaced where a join built that
+    // too, since the record is written before the new bundle takes the name.
+    std::vector<std::pair<std::uint64_t, Digest>> joined;
 };
 
 // record_text -- the record as its file holds it

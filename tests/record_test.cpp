@@ -5,7 +5,9 @@
 
 #include <functional>
 
+#include "fault_fs.hpp"
 #include "flz0_files.hpp"
+#include "join.hpp"
 #include "support.hpp"
 
 namespace {
@@ -86,7 +88,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     r.pieces[1].flz0 = true;
     r.pieces[1].decoded_size = 9;
     r.pieces[1].after = {0, 0};
-    r.joined = std::pair<std::uint64_t, Digest>{800, sha256(bytes("y"))};
+    r.joined = {{800, sha256(bytes("y"))}, {900, sha256(bytes("z"))}};
     const std::string text = record_text(r);
     std::optional<SplitRecord> back = read_record(text);
     ASSERT_TRUE(back);
@@ -355,4 +357,47 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     EXPECT_EQ(r.out, console(line("000", 600, grown, "") + line("001", at1, 700, "") + line("002", at2, 4, "") +
                              line("003", at3, 3, "") + "Nothing was written (a dry run).\n"));
     EXPECT_EQ(snapshot(dir), now);
+}
+
+TEST_F(Records, AJoinStoppedAtAnyCallLeavesALoopThatGoesOn)
+{
+    // The second join of the loop has two outputs, the record and the
+    // bundle. Stopped anywhere, the bundle is the first join's or the
+    // second's, the original stays as the backup, and a join run again
+    // builds the second.
+    const std::string original = laid(600, {kPacked, random_bytes(700, 5)}, "tail");
+    const std::string first = laid(600, {flz0_encode(kText + "1\n"), random_bytes(700, 5)}, "tail");
+    const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), random_bytes(700, 5)}, "tail");
+    const auto nothing = [](const Piece&) { return Outcome{}; };
+    const fs::path seed = dir / "seed", work = dir / "work";
+    fs::create_directory(seed);
+    write_file(seed / "DATA.BND", original);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, seed).status, 0);
+    write_file(seed / "DATA" / "000", kText + "1\n");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, seed).status, 0);
+    write_file(seed / "DATA" / "000", kText + "1\n2\n");
+    for (bool interrupted : {false, true}) {
+        for (int k = 0;; ++k) {
+            SCOPED_TRACE((interrupted ? "interrupted at call " : "stopped at call ") + std::to_string(k));
+            fs::remove_all(work);
+            fs::copy(seed, work, fs::copy_options::recursive);
+            bool stopped = false;
+            {
+                FaultyFs faulty(work.string());
+                faulty.stop_at = k;
+                faulty.interrupted = interrupted;
+                JoinSeen seen;
+                join_bundle(faulty, (work / "DATA.BND").string(), {(work / "DATA").string()}, nothing, seen);
+                stopped = faulty.stopped();
+            }
+            const std::optional<std::string> now = read_file(work / "DATA.BND");
+            EXPECT_TRUE(now == first || now == second);
+            EXPECT_EQ(read_file(work / "DATA.BND.BAK"), original);
+            RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, work);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(read_file(work / "DATA.BND"), second);
+            if (!stopped)
+                break;
+        }
+    }
 }
