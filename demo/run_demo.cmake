@@ -1,7 +1,7 @@
 # Runs the tools on the sample the way a user would, in a fresh directory:
 # the whole way round in two commands. Split the bundle with its FLZ0
 # pieces decoded, join it again unchanged and compare (the same bytes),
-# change one piece and join it, twice, then split the new bundle somewhere
+# change one piece, see what a join would do, and join it, twice, then split the new bundle somewhere
 # else and show the changed text from there.
 #   -DWORK=<dir> -DMAKE_SAMPLE=<exe> -DBNDSPLIT=<exe> -DBNDJOIN=<exe> -DVARNIX=<exe> -DFLZ0PACK=<exe>
 
@@ -58,6 +58,8 @@ say("-- Change the first piece and put the bundle back again, twice: the")
 say("   record beside the pieces says which bundle each join wrote, and the")
 say("   pristine original stays as SAMPLE.BND.BAK.")
 file(APPEND "${WORK}/SAMPLE/000" "And this line was added by the demo.\n")
+say("   First, what the join would do, with nothing written:")
+run(. "${BNDJOIN}" -n SAMPLE.BND)
 run(. "${BNDJOIN}" SAMPLE.BND)
 file(APPEND "${WORK}/SAMPLE/000" "And this one by its second loop.\n")
 run(. "${BNDJOIN}" SAMPLE.BND)
