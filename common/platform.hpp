@@ -221,6 +221,16 @@ std::optional<std::string> locale_codeset();
 // before the process ends by it as it would have
 void prepare_process();
 
+// A second thread of the process, running one task (the system's own
+// threads: the standard library's report their failures through a narrow
+// message call on Windows).
+struct Thread;
+// start_thread -- task(arg) running on a new thread; nullptr where none can
+// be started, and the caller then does the task itself
+Thread* start_thread(void (*task)(void* arg), void* arg);
+// join_thread -- wait until the thread's task has ended, and let it go
+void join_thread(Thread* thread);
+
 // The temporaries to remove if the process is interrupted: every output
 // that holds one, at most kMaxHeldTemps at once (a tool has two at most).
 // Each name is made ready when it is held, before the file exists, so that

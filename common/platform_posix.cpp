@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <pthread.h>
 #include <locale.h>
 #include <new>
 #include <sys/stat.h>
@@ -354,6 +355,39 @@ void prepare_process()
         sigemptyset(&now.sa_mask);
         ::sigaction(sig, &now, nullptr);
     }
+}
+
+struct Thread {
+    pthread_t id;
+    void (*task)(void*);
+    void* arg;
+};
+
+namespace {
+
+void* run_thread(void* thread)
+{
+    Thread* t = static_cast<Thread*>(thread);
+    t->task(t->arg);
+    return nullptr;
+}
+
+}  // namespace
+
+Thread* start_thread(void (*task)(void* arg), void* arg)
+{
+    Thread* t = new Thread{{}, task, arg};
+    if (::pthread_create(&t->id, nullptr, run_thread, t) != 0) {
+        delete t;
+        return nullptr;
+    }
+    return t;
+}
+
+void join_thread(Thread* thread)
+{
+    ::pthread_join(thread->id, nullptr);
+    delete thread;
 }
 
 Result<int> hold_temp(const std::string& path)

@@ -461,6 +461,41 @@ void prepare_process()
     SetConsoleCtrlHandler(remove_temps_and_end, TRUE);
 }
 
+struct Thread {
+    HANDLE handle;
+    void (*task)(void*);
+    void* arg;
+};
+
+namespace {
+
+DWORD WINAPI run_thread(LPVOID thread)
+{
+    Thread* t = static_cast<Thread*>(thread);
+    t->task(t->arg);
+    return 0;
+}
+
+}  // namespace
+
+Thread* start_thread(void (*task)(void* arg), void* arg)
+{
+    Thread* t = new Thread{nullptr, task, arg};
+    t->handle = ::CreateThread(nullptr, 0, run_thread, t, 0, nullptr);
+    if (!t->handle) {
+        delete t;
+        return nullptr;
+    }
+    return t;
+}
+
+void join_thread(Thread* thread)
+{
+    ::WaitForSingleObject(thread->handle, INFINITE);
+    ::CloseHandle(thread->handle);
+    delete thread;
+}
+
 Result<int> hold_temp(const std::string& path)
 {
     SystemPath p = path_for(path);

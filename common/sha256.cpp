@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 
 #include "sha256_blocks.hpp"
 
@@ -240,18 +239,24 @@ bool digest_of_hex(std::string_view hex, Digest& d)
     return true;
 }
 
+void HashBehind::run(void* self)
+{
+    HashBehind* h = static_cast<HashBehind*>(self);
+    h->hash_.update(h->data_);
+}
+
 void HashBehind::feed(std::span<const std::uint8_t> data)
 {
     wait();
-    try {
-        pending_ = std::async(std::launch::async, [this, data] { hash_.update(data); });
-    } catch (const std::system_error&) {
+    data_ = data;
+    running_ = platform::start_thread(run, this);
+    if (!running_)
         hash_.update(data);  // no thread to be had: the same bytes, hashed here
-    }
 }
 
 void HashBehind::wait()
 {
-    if (pending_.valid())
-        pending_.get();
+    if (running_)
+        platform::join_thread(running_);
+    running_ = nullptr;
 }

@@ -6,10 +6,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <future>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform.hpp"
 
 using Digest = std::array<std::uint8_t, 32>;
 
@@ -54,6 +55,8 @@ public:
     void wait();
 
 private:
+    static void run(void* self);
     Sha256& hash_;
-    std::future<void> pending_;
+    std::span<const std::uint8_t> data_;
+    platform::Thread* running_ = nullptr;
 };
