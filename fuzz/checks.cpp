@@ -20,6 +20,7 @@
 #include "count.hpp"
 #include "naming.hpp"
 #include "pack.hpp"
+#include "delta.hpp"
 #include "join.hpp"
 #include "record.hpp"
 #include "split.hpp"
@@ -306,6 +307,29 @@ std::string check_split_join(Bytes data)
             return std::string("the join into ") + name + " failed: " + f->detail.file + ": " + f->detail.reason;
         if (read_all(scratch / name) != bundle)
             return std::string("the join into ") + name + " is not the bundle split";
+    }
+    return {};
+}
+
+std::string check_delta(Bytes data)
+{
+    static const std::vector<std::uint8_t> source = [] {
+        std::vector<std::uint8_t> s(300);
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = static_cast<std::uint8_t>(i * 7 / 3);
+        return s;
+    }();
+    std::vector<std::uint8_t> out;
+    const DeltaStatus read = apply_delta(source, data, 1000, out);
+    if (read != DeltaStatus::ok && !out.empty())
+        return "a refused delta left bytes";
+    if (read == DeltaStatus::ok && out.size() > 1000)
+        return "a delta made more than the limit";
+    const Bytes a = data.first(data.size() / 2), b = data.subspan(data.size() / 2);
+    for (const auto& [from, to] : {std::pair(a, b), std::pair(b, a)}) {
+        const std::vector<std::uint8_t> delta = make_delta(from, to);
+        if (apply_delta(from, delta, to.size(), out) != DeltaStatus::ok || !std::equal(out.begin(), out.end(), to.begin(), to.end()))
+            return "a delta made does not give its target back";
     }
     return {};
 }

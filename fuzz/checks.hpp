@@ -41,3 +41,8 @@ std::string check_join_layout(Bytes data);
 // in place and into a new file: wherever the split completes, each join
 // gives back the bundle byte for byte
 std::string check_split_join(Bytes data);
+
+// check_delta -- any bytes as a delta over a fixed source: it reads right
+// or is refused, never out of bounds; and the first half of any bytes made
+// into the second half by a delta made for them, and back
+std::string check_delta(Bytes data);

@@ -32,3 +32,4 @@ TEST(FuzzCorpus, BundleTable) { replay("bundle_table", check_bundle_table); }
 TEST(FuzzCorpus, ParseCount) { replay("parse_count", check_parse_count); }
 TEST(FuzzCorpus, JoinLayout) { replay("join_layout", check_join_layout); }
 TEST(FuzzCorpus, SplitJoin) { replay("split_join", check_split_join); }
+TEST(FuzzCorpus, Delta) { replay("delta", check_delta); }
