@@ -92,7 +92,7 @@ std::string piece_kind(std::span<const std::uint8_t> bytes)
         if (d.status == DecodeStatus::ok) {
             words = format_text(msg::kKindFlz0Format, decoded.size());
             if (const std::size_t after = bytes.size() - kFlz0HeaderSize - d.read; after > 0)
-                words += format_text(msg::kKindAfterFormat, after);
+                words += after == 1 ? std::string(msg::kKindAfterOne) : format_text(msg::kKindAfterFormat, after);
             content = decoded;
         }
     }

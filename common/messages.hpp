@@ -211,6 +211,7 @@ inline constexpr char kTakesNoValue[] = "takes no value";
 inline constexpr char kKindRaw[] = "raw";
 inline constexpr char kKindFlz0Format[] = "FLZ0, %zu bytes decoded";
 inline constexpr char kKindAfterFormat[] = ", %zu bytes after its stream";
+inline constexpr char kKindAfterOne[] = ", 1 byte after its stream";
 inline constexpr char kTypePng[] = "PNG image";
 inline constexpr char kTypeJpeg[] = "JPEG image";
 inline constexpr char kTypeGif[] = "GIF image";

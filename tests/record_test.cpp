@@ -108,6 +108,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     };
     for (const std::string& bad : {with("record 1", "record 2"), with("listed 2", "listed 3"), with("size 700", "size x"),
                                    with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
+                                   with("written 1", "written 3"),
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
@@ -194,6 +195,29 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
                                         "last!"},
                                   "tail");
          }},
+        {"an edited FLZ0 piece of the same size: compressed again, never its old bytes",
+         laid(600, {kPacked, raw}, "t"), {"-x"},
+         [](const fs::path& d) {
+             std::string t = kText;
+             t[10] = t[10] == 'X' ? 'Y' : 'X';
+             write_file(d / "000", t);
+         },
+         {}, 0,
+         [](const std::string&, const std::string& after) {
+             std::string t = kText;
+             t[10] = t[10] == 'X' ? 'Y' : 'X';
+             return after == laid(600, {flz0_encode(t), random_bytes(700, 5)}, "t");
+         }},
+        {"a .BAK that is not the piece's own bytes: the bundle's are taken", laid(600, {kPacked, raw}, "t"), {"-x"},
+         [](const fs::path& d) { write_file(d / "000.BAK", flz0_literals(kText)); }, {}, 0, same},
+        {"a piece added past the table's 127: refused", laid(512, std::vector<std::string>(127, "p"), ""), {},
+         [](const fs::path& d) { write_file(d / "127", "one too many"); }, {}, 1, same},
+        {"a grid whose padding would make a piece too large: no padding",
+         laid(1u << 20, {"a", "b"}, ""), {},
+         [](const fs::path& d) { write_file(d / "000", std::string(kMaxPieceSize - 1, 'a')); }, {"--align=1048576"}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(1u << 20, {std::string(kMaxPieceSize - 1, 'a'), "b"}, "");
+         }},
         {"a piece added after the last: appended, the tail kept", laid(600, {raw}, "the tail"), {},
          [](const fs::path& d) { write_file(d / "001", "added"); }, {}, 0,
          [](const std::string&, const std::string& after) {
@@ -216,7 +240,11 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
         RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", join, dir);
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_TRUE(row.result(row.bundle, read_file(dir / "DATA.BND").value_or(""))) << r.out << r.err;
-        EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), row.bundle);
+        if (row.status == 0) {
+            EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), row.bundle);
+        } else {
+            EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
+        }
     }
 }
 
@@ -226,6 +254,16 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     write_file(dir / "DATA.BND", original);
     ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
     std::string text = kText;
+    // A DATA.BND.BAK that is some other file: never replaced, nor the
+    // original beside it.
+    write_file(dir / "DATA.BND.BAK", "someone's own file");
+    write_file(dir / "DATA" / "000", text + "Edit 0.\n");
+    RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
+    EXPECT_EQ(read_file(dir / "DATA.BND"), original);
+    EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), "someone's own file");
+    fs::remove(dir / "DATA.BND.BAK");
     for (int loop = 1; loop <= 3; ++loop) {
         text += "Edit " + std::to_string(loop) + ".\n";
         write_file(dir / "DATA" / "000", text);
@@ -235,23 +273,46 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
             << "loop " << loop;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "the pristine original, loop " << loop;
     }
+    // A backup the user removed: the bundle the last join wrote is
+    // replaced, with no backup made of it in the original's place.
+    fs::remove(dir / "DATA.BND.BAK");
+    text += "Edit 4.\n";
+    write_file(dir / "DATA" / "000", text);
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), random_bytes(700, 5)}, "the tail"));
+    EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
+    write_file(dir / "DATA.BND.BAK", original);
+
     // A bundle that neither the split nor a join of this directory wrote
     // is never replaced: a game update, say.
     const std::string update = laid(600, {"new", "data"}, "");
     write_file(dir / "DATA.BND", update);
-    RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND")) << r.err;
     EXPECT_EQ(read_file(dir / "DATA.BND"), update);
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
 
-    // Split again over the edits: refused, naming the piece, unless -f.
+    // Split again over the edits: refused, naming the pieces, unless -f.
     write_file(dir / "DATA.BND", original);
+    std::string edited_raw = random_bytes(700, 5);
+    edited_raw[1] ^= 1;
+    write_file(dir / "DATA" / "001", edited_raw);
     r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
-                           "holds pieces changed since they were cut (000): join them first, or give -f to replace them"))
+                           "holds pieces changed since they were cut (000, 001): join them first, or give -f to replace them"))
         << r.err;
+    // A bundle of the same name and size whose table differs is another bundle.
+    std::string other = original;
+    other[8] ^= 1;  // piece 1 starts a byte off
+    write_file(dir / "DATA.BND", other);
+    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
+                           "holds the pieces of DATA.BND: split into another directory with -d, or give -f to replace them"))
+        << r.err;
+    write_file(dir / "DATA.BND", original);
     EXPECT_EQ(read_file(dir / "DATA" / "000"), text);
     EXPECT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "-x", "DATA.BND"}, dir).status, 0);
     EXPECT_EQ(read_file(dir / "DATA" / "000"), kText);
@@ -319,19 +380,20 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     const std::string raw = random_bytes(700, 5);
     write_file(dir / "DATA.BND", laid(600, {kPacked, raw, "last"}, "t"));
     ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
-    append_file(dir / "DATA" / "000", "An edit.\n");
+    const std::string shorter = kText.substr(0, 1000);
+    write_file(dir / "DATA" / "000", shorter);
     fs::remove(dir / "DATA" / "001");
     write_file(dir / "DATA" / "003", "new");
-    const std::size_t grown = flz0_encode(kText + "An edit.\n").size();
+    const std::size_t shrunk = flz0_encode(shorter).size();
     const auto line = [](const char* name, std::size_t start, std::size_t size, const std::string& words) {
         char head[64];
         std::snprintf(head, sizeof head, "joining ... %-12s [%08zx-%08zx]", name, start, start + size);
         return head + (words.empty() ? "" : " " + words) + "\n";
     };
-    const std::size_t at1 = 600 + grown, at2 = at1 + 700, at3 = at2 + 4;
-    const std::string moved = "later pieces move +" + std::to_string(grown - kPacked.size()) + " bytes";
+    const std::size_t at1 = 600 + shrunk, at2 = at1 + 700, at3 = at2 + 4;
+    const std::string moved = "later pieces move -" + std::to_string(kPacked.size() - shrunk) + " bytes";
     const auto out = [&](bool all) {
-        return line("000", 600, grown, "changed, compressed again, " + moved) +
+        return line("000", 600, shrunk, "changed, compressed again, " + moved) +
                line("001", at1, 700, "taken from the bundle, original bytes") +
                line("002", at2, 4, all ? "unchanged, original bytes" : "") + line("003", at3, 3, "added, as it stands");
     };
@@ -346,7 +408,7 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, console(out(false) + "Completed.\n"));
-    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "An edit.\n"), raw, "last", "new"}, "t"));
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(shorter), raw, "last", "new"}, "t"));
     // Without a record: the places alone, and still nothing written.
     fs::remove(dir / "DATA" / kRecordName);
     write_file(dir / "DATA" / "001", raw);
@@ -354,7 +416,7 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     const Snapshot now = snapshot(dir);
     r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, console(line("000", 600, grown, "") + line("001", at1, 700, "") + line("002", at2, 4, "") +
+    EXPECT_EQ(r.out, console(line("000", 600, shrunk, "") + line("001", at1, 700, "") + line("002", at2, 4, "") +
                              line("003", at3, 3, "") + "Nothing was written (a dry run).\n"));
     EXPECT_EQ(snapshot(dir), now);
 }
@@ -399,5 +461,30 @@ TEST_F(Records, AJoinStoppedAtAnyCallLeavesALoopThatGoesOn)
             if (!stopped)
                 break;
         }
+    }
+}
+
+TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
+{
+    const struct {
+        const char* what;
+        std::uint64_t head, tail;
+        bool recorded;
+    } rows[] = {
+        {"16 MiB before the first piece", kMaxRecordedGap, 0, true},
+        {"a byte more before it", kMaxRecordedGap + 1, 0, false},
+        {"a byte more after the last", 0, kMaxRecordedGap + 1, false},
+    };
+    for (const auto& row : rows) {
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        const std::string bundle =
+            laid(static_cast<std::uint32_t>(512 + row.head), {"piece"}, std::string(static_cast<std::size_t>(row.tail), 't'));
+        write_file(dir / "DATA.BND", bundle);
+        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0) << row.what;
+        EXPECT_EQ(fs::exists(dir / "DATA" / kRecordName), row.recorded) << row.what;
+        // Joined either way, from the record or as before, the same bundle.
+        EXPECT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0) << row.what;
+        EXPECT_TRUE(read_file(dir / "DATA.BND") == bundle) << row.what;
     }
 }
