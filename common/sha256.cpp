@@ -247,9 +247,11 @@ void HashBehind::run(void* self)
 
 void HashBehind::feed(std::span<const std::uint8_t> data)
 {
+    // Fewer bytes than this hash in less time than a thread takes to start.
+    constexpr std::size_t kWorthAThread = 64 * 1024;
     wait();
     data_ = data;
-    running_ = platform::start_thread(run, this);
+    running_ = data.size() >= kWorthAThread ? platform::start_thread(run, this) : nullptr;
     if (!running_)
         hash_.update(data);  // no thread to be had: the same bytes, hashed here
 }
