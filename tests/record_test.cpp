@@ -421,12 +421,13 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     EXPECT_EQ(snapshot(dir), now);
 }
 
-TEST_F(Records, AJoinStoppedAtAnyCallLeavesALoopThatGoesOn)
+TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
 {
     // The second join of the loop has two outputs, the record and the
-    // bundle. Stopped anywhere, the bundle is the first join's or the
-    // second's, the original stays as the backup, and a join run again
-    // builds the second.
+    // bundle. Failed, stopped or interrupted anywhere, the bundle is the
+    // first join's or the second's, the original stays as the backup, no
+    // temporary stays after a failure or an interrupt, and a join run
+    // again builds the second.
     const std::string original = laid(600, {kPacked, random_bytes(700, 5)}, "tail");
     const std::string first = laid(600, {flz0_encode(kText + "1\n"), random_bytes(700, 5)}, "tail");
     const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), random_bytes(700, 5)}, "tail");
@@ -438,19 +439,33 @@ TEST_F(Records, AJoinStoppedAtAnyCallLeavesALoopThatGoesOn)
     write_file(seed / "DATA" / "000", kText + "1\n");
     ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, seed).status, 0);
     write_file(seed / "DATA" / "000", kText + "1\n2\n");
-    for (bool interrupted : {false, true}) {
+    enum Mode { failed, stopped, interrupted };
+    for (Mode mode : {failed, stopped, interrupted}) {
         for (int k = 0;; ++k) {
-            SCOPED_TRACE((interrupted ? "interrupted at call " : "stopped at call ") + std::to_string(k));
+            SCOPED_TRACE((mode == failed ? "failed at call " : mode == stopped ? "stopped at call " : "interrupted at call ") +
+                         std::to_string(k));
             fs::remove_all(work);
             fs::copy(seed, work, fs::copy_options::recursive);
-            bool stopped = false;
+            bool reached = false;
+            bool refused = false;
             {
                 FaultyFs faulty(work.string());
-                faulty.stop_at = k;
-                faulty.interrupted = interrupted;
+                (mode == failed ? faulty.fail_at : faulty.stop_at) = k;
+                faulty.interrupted = mode == interrupted;
                 JoinSeen seen;
-                join_bundle(faulty, (work / "DATA.BND").string(), {(work / "DATA").string()}, nothing, seen);
-                stopped = faulty.stopped();
+                const Outcome f =
+                    join_bundle(faulty, (work / "DATA.BND").string(), {(work / "DATA").string()}, nothing, seen);
+                reached = mode == failed ? faulty.calls() > k : faulty.stopped();
+                refused = f.has_value();
+                if (mode == failed && f) {
+                    EXPECT_NE(f->fault, Fault::corrupt);
+                }
+            }
+            // (A join that worked but could not remove the old record or
+            // bundle after the swap leaves it under the temporary's name.)
+            if (mode == interrupted || (mode == failed && refused)) {
+                for (const auto& [name, bytes] : snapshot(work))
+                    EXPECT_FALSE(name.ends_with(".$$$")) << name;
             }
             const std::optional<std::string> now = read_file(work / "DATA.BND");
             EXPECT_TRUE(now == first || now == second);
@@ -458,7 +473,7 @@ TEST_F(Records, AJoinStoppedAtAnyCallLeavesALoopThatGoesOn)
             RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, work);
             EXPECT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(read_file(work / "DATA.BND"), second);
-            if (!stopped)
+            if (!reached)
                 break;
         }
     }
