@@ -23,20 +23,24 @@ using Bytes = std::vector<std::uint8_t>;
 // What the name of the bundle holds now, as the record sees it.
 enum class Target { none, original, joined };
 
-// hash_file -- size and SHA-256 of an open file, read from its start
-Outcome hash_file(const InputFile& in, std::uint64_t& size, Digest& hash)
+// hash_range -- the SHA-256 of bytes [offset, offset + size) of an open
+// file, read through buf; `whole` false where the file ends before them;
+// a read that fails is `fault`
+Outcome hash_range(const InputFile& in, std::uint64_t offset, std::uint64_t size, Bytes& buf, Digest& hash,
+                   bool& whole, Fault fault = Fault::read_failed)
 {
+    if (platform::SysError e = in.fs().seek(in.handle(), offset))
+        return system_failure(fault, in.path(), e);
     Sha256 h;
-    Bytes buf(kCopyBlock);
-    size = 0;
-    for (;;) {
-        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), buf);
+    whole = true;
+    for (std::uint64_t left = size; left > 0 && whole;) {
+        const std::span<std::uint8_t> part = std::span(buf).first(static_cast<std::size_t>(std::min<std::uint64_t>(left, buf.size())));
+        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), part);
         if (r.error)
-            return system_failure(Fault::cannot_open, in.path(), r.error);
-        h.update(std::span(buf).first(r.value));
-        size += r.value;
-        if (r.value < buf.size())
-            break;
+            return system_failure(fault, in.path(), r.error);
+        h.update(part.first(r.value));
+        whole = r.value == part.size();
+        left -= r.value;
     }
     hash = h.finish();
     return {};
@@ -65,20 +69,19 @@ Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec
     if (info.value.size != rec.size && !joined_by(rec, info.value.size, nullptr))
         return {};
     auto& [size, hash] = found;
-    if (Outcome f = hash_file(in, size, hash))
+    size = info.value.size;
+    Bytes buf(kCopyBlock);
+    bool whole = false;
+    if (Outcome f = hash_range(in, 0, size, buf, hash, whole, Fault::cannot_open))
         return f;
+    if (!whole)
+        return {};  // it shrank while it was read: neither
     if (size == rec.size && hash == rec.sha256)
         is = Target::original;
     else if (joined_by(rec, size, &hash))
         is = Target::joined;
     return {};
 }
-
-// The file the pieces that are not in the directory come from: the
-// bundle they were cut from, where it is still there.
-struct Source {
-    std::shared_ptr<InputFile> file;
-};
 
 // What is stored for a piece: bytes in memory, or `size` bytes of an open
 // file from `offset` (a piece file as it stands, or the bundle it was cut
@@ -93,42 +96,21 @@ struct Stored {
     std::uint64_t total() const { return (file ? size : bytes.size()) + padding.size(); }
 };
 
-// hash_range -- the SHA-256 of bytes [offset, offset + size) of an open
-// file, read through buf; `whole` false where the file ends before them
-Outcome hash_range(const InputFile& in, std::uint64_t offset, std::uint64_t size, Bytes& buf, Digest& hash,
-                   bool& whole)
-{
-    if (platform::SysError e = in.fs().seek(in.handle(), offset))
-        return system_failure(Fault::read_failed, in.path(), e);
-    Sha256 h;
-    whole = true;
-    for (std::uint64_t left = size; left > 0 && whole;) {
-        const std::span<std::uint8_t> part = std::span(buf).first(static_cast<std::size_t>(std::min<std::uint64_t>(left, buf.size())));
-        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), part);
-        if (r.error)
-            return system_failure(Fault::read_failed, in.path(), r.error);
-        h.update(part.first(r.value));
-        whole = r.value == part.size();
-        left -= r.value;
-    }
-    hash = h.finish();
-    return {};
-}
-
 // from_source -- piece k's stored bytes from the bundle it was cut from,
 // checked by their hash; none where there is no such bundle or it no
 // longer holds them
-Outcome from_source(const Source& src, const PieceRecord& p, Bytes& buf, std::optional<Stored>& stored)
+Outcome from_source(const std::shared_ptr<InputFile>& source, const PieceRecord& p, Bytes& buf,
+                    std::optional<Stored>& stored)
 {
     stored.reset();
-    if (!src.file)
+    if (!source)
         return {};
     Digest hash{};
     bool whole = false;
-    if (Outcome f = hash_range(*src.file, p.start, p.end - p.start, buf, hash, whole))
+    if (Outcome f = hash_range(*source, p.start, p.end - p.start, buf, hash, whole))
         return f;
     if (whole && hash == p.stored)
-        stored = Stored{{}, src.file, p.start, p.end - p.start, {}};
+        stored = Stored{{}, source, p.start, p.end - p.start, {}};
     return {};
 }
 
@@ -162,9 +144,7 @@ Outcome open_piece(FileSystem& fs, const std::string& path, std::shared_ptr<Inpu
 Outcome load(const InputFile& in, std::uint64_t size, Bytes& bytes)
 {
     bytes.resize(static_cast<std::size_t>(size));
-    if (platform::SysError e = in.fs().seek(in.handle(), 0))
-        return system_failure(Fault::read_failed, in.path(), e);
-    platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), bytes);
+    platform::Result<std::size_t> r = read_full_at(in.fs(), in.handle(), 0, bytes);
     if (r.error)
         return system_failure(Fault::read_failed, in.path(), r.error);
     if (r.value != bytes.size())
@@ -212,7 +192,9 @@ struct Work {
     const JoinOptions& options;
     const SplitRecord& rec;
     std::uint32_t grid;
-    Source src;
+    // The bundle the pieces not in the directory come from: the one they
+    // were cut from, where it is still there.
+    std::shared_ptr<InputFile> source;
     Bytes buf = Bytes(kCopyBlock);  // for hashing what is not held
 };
 
@@ -227,7 +209,7 @@ Outcome stored_piece(Work& w, std::size_t k, Stored& stored, PieceFate& fate)
         return f;
     std::optional<Stored> original;
     if (!file) {
-        if (Outcome f = from_source(w.src, p, w.buf, original))
+        if (Outcome f = from_source(w.source, p, w.buf, original))
             return f;
         if (!original)
             return tool_failure(Fault::bad_piece, path, msg::kMissingPiece);
@@ -263,7 +245,7 @@ Outcome stored_piece(Work& w, std::size_t k, Stored& stored, PieceFate& fate)
         stored.bytes = std::move(backup);
         return {};
     }
-    if (Outcome f = from_source(w.src, p, w.buf, original))
+    if (Outcome f = from_source(w.source, p, w.buf, original))
         return f;
     if (original) {
         stored = std::move(*original);
@@ -452,7 +434,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     std::pair<std::uint64_t, Digest> now_is;
     OldFile old = OldFile::must_not_exist;
     Work w{fs, options, rec, options.align != 0 ? options.align : grid_of(rec), {}};
-    Source& src = w.src;
+    std::shared_ptr<InputFile>& source = w.source;
     const std::string backup = bundle + kBackupSuffix;
     if (now.value.kind != platform::Kind::none) {
         if (now.value.kind != platform::Kind::regular)
@@ -476,24 +458,26 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
             return tool_failure(Fault::cannot_rename, backup, msg::kAlreadyExists);
         old = OldFile::replace;
     }
-    const std::string from = target == Target::original ? bundle : backup;
-    if (target == Target::original || kept.value.kind == platform::Kind::regular)
-        src.file = std::make_shared<InputFile>(fs, from, platform::Links::refuse);
-    if (src.file && src.file->error())
-        src.file.reset();
-    // Into a new file: the bundle the record names, beside the new one or
-    // beside the piece directory, where it is there. Every piece taken from
-    // it is checked by its hash all the same.
+    // The bundle the pieces not in the directory come from: the one the
+    // name holds or its backup; into a new file, the bundle the record
+    // names, beside the new one or beside the piece directory. Every piece
+    // taken from it is checked by its hash all the same.
+    std::vector<std::string> sources;
+    if (target == Target::original)
+        sources.push_back(bundle);
+    else if (kept.value.kind == platform::Kind::regular)
+        sources.push_back(backup);
     for (const std::string& place : {bundle, options.dir}) {
-        if (src.file)
-            break;
         const std::size_t sep = place.find_last_of(platform::kPathSeparators);
         const std::string there = (sep == std::string::npos ? std::string() : place.substr(0, sep + 1)) + rec.bundle;
-        if (there != bundle && there != backup) {
-            src.file = std::make_shared<InputFile>(fs, there, platform::Links::refuse);
-            if (src.file->error())
-                src.file.reset();
-        }
+        if (there != bundle && there != backup)
+            sources.push_back(there);
+    }
+    for (const std::string& path : sources) {
+        source = std::make_shared<InputFile>(fs, path, platform::Links::refuse);
+        if (!source->error())
+            break;
+        source.reset();
     }
 
     std::vector<Stored> stored(rec.pieces.size());
@@ -561,7 +545,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
         target == Target::joined ? std::optional(now_is) : std::nullopt;
     if (Outcome f = write_joined(fs, options.dir, rec, replaced, size, hash.finish()))
         return f;
-    src.file.reset();  // closed before the swap: an open file cannot be renamed on every system
+    source.reset();  // closed before the swap: an open file cannot be renamed on every system
     stored.clear();
     return out.commit();
 }

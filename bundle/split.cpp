@@ -65,8 +65,10 @@ Outcome start_output(const Source& src, Output& out)
     return out.create();
 }
 
-// remove_stale -- a regular file of an earlier run at path, if any, removed
-Outcome remove_stale(FileSystem& fs, const std::string& dir, const std::string& name, const SplitEvents& events)
+// remove_stale -- a regular file of an earlier run at path, if any, removed,
+// `removing` told of it first
+Outcome remove_stale(FileSystem& fs, const std::string& dir, const std::string& name,
+                     const std::function<Outcome(const std::string&)>& removing)
 {
     const std::string path = dir + "/" + name;
     platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
@@ -74,7 +76,7 @@ Outcome remove_stale(FileSystem& fs, const std::string& dir, const std::string& 
         return system_failure(Fault::write_failed, path, there.error);
     if (there.value.kind != platform::Kind::regular)
         return {};
-    if (Outcome f = events.removing(name))
+    if (Outcome f = removing(name))
         return f;
     if (platform::SysError e = fs.remove(path))
         return system_failure(Fault::write_failed, path, e);
@@ -120,9 +122,7 @@ Outcome read_range(const Source& src, std::uint64_t at, std::vector<std::uint8_t
                    const std::function<Failure()>& past)
 {
     bytes.resize(size);
-    if (platform::SysError e = src.file.fs().seek(src.file.handle(), at))
-        return system_failure(Fault::read_failed, src.file.path(), e);
-    platform::Result<std::size_t> r = read_full(src.file.fs(), src.file.handle(), bytes);
+    platform::Result<std::size_t> r = read_full_at(src.file.fs(), src.file.handle(), at, bytes);
     if (r.error)
         return system_failure(Fault::read_failed, src.file.path(), r.error);
     if (r.value != bytes.size())
@@ -178,7 +178,7 @@ Outcome write_piece(const Source& src, const Piece& piece, const SplitOptions& o
         if (Outcome f = write_raw(src, path, bytes))
             return f;
     // A piece written as it stands was never compressed: no backup of it stays.
-    return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events) : Outcome{};
+    return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events.removing) : Outcome{};
 }
 
 // same_as_bundle -- whether a piece file holds the bytes the bundle holds
@@ -191,9 +191,7 @@ Outcome same_as_bundle(const Source& src, const PieceRecord& p, std::span<const 
     if (file.size() != p.end - p.start)
         return {};
     held.resize(file.size());
-    if (platform::SysError e = src.file.fs().seek(src.file.handle(), p.start))
-        return system_failure(Fault::read_failed, src.file.path(), e);
-    platform::Result<std::size_t> r = read_full(src.file.fs(), src.file.handle(), held);
+    platform::Result<std::size_t> r = read_full_at(src.file.fs(), src.file.handle(), p.start, held);
     if (r.error)
         return system_failure(Fault::read_failed, src.file.path(), r.error);
     same = r.value == held.size() && std::equal(held.begin(), held.end(), file.begin());
@@ -250,14 +248,7 @@ Outcome write_record(const Source& src, const std::string& dir, const SplitRecor
 // the tools' own file, so with no word of it
 Outcome remove_record(FileSystem& fs, const std::string& dir)
 {
-    const std::string path = dir + "/" + kRecordName;
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::write_failed, path, there.error);
-    if (there.value.kind == platform::Kind::regular)
-        if (platform::SysError e = fs.remove(path))
-            return system_failure(Fault::write_failed, path, e);
-    return {};
+    return remove_stale(fs, dir, kRecordName, [](const std::string&) { return Outcome{}; });
 }
 
 // remove_beyond -- the pieces of an earlier run numbered from `count` on
@@ -270,7 +261,7 @@ Outcome remove_beyond(FileSystem& fs, const std::string& dir, int count, const S
     for (const std::string& name : names.value) {
         if (piece_number(name) < count)
             continue;  // a piece kept, or no piece file at all
-        if (Outcome f = remove_stale(fs, dir, name, events))
+        if (Outcome f = remove_stale(fs, dir, name, events.removing))
             return f;
     }
     return {};
@@ -315,9 +306,7 @@ Outcome describe_pieces(FileSystem& fs, const std::string& bundle, const BundleS
         if (piece.end > seen.size)
             continue;
         bytes.resize(piece.size());
-        if (platform::SysError e = fs.seek(in.handle(), piece.start))
-            return system_failure(Fault::read_failed, bundle, e);
-        platform::Result<std::size_t> r = read_full(fs, in.handle(), bytes);
+        platform::Result<std::size_t> r = read_full_at(fs, in.handle(), piece.start, bytes);
         if (r.error)
             return system_failure(Fault::read_failed, bundle, r.error);
         if (r.value == bytes.size())

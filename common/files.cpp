@@ -39,6 +39,14 @@ void InputFile::close()
     h_ = platform::kNoHandle;
 }
 
+platform::Result<std::size_t> read_full_at(platform::FileSystem& fs, platform::Handle h, std::uint64_t at,
+                                           std::span<std::uint8_t> buf)
+{
+    if (platform::SysError e = fs.seek(h, at))
+        return {0, e};
+    return read_full(fs, h, buf);
+}
+
 Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,
                    std::vector<std::uint8_t>& bytes)
 {

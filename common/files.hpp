@@ -14,6 +14,10 @@
 // the bytes that arrived
 platform::Result<std::size_t> read_full(platform::FileSystem& fs, platform::Handle h, std::span<std::uint8_t> buf);
 
+// read_full_at -- the same, from offset `at` of the file
+platform::Result<std::size_t> read_full_at(platform::FileSystem& fs, platform::Handle h, std::uint64_t at,
+                                           std::span<std::uint8_t> buf);
+
 // write_all -- write every byte of data
 platform::SysError write_all(platform::FileSystem& fs, platform::Handle h, std::span<const std::uint8_t> data);
 
