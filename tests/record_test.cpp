@@ -273,6 +273,13 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
             << "loop " << loop;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "the pristine original, loop " << loop;
     }
+    // A piece removed in a later loop comes from the original kept as the
+    // backup, which the bundle the last join wrote no longer is.
+    fs::remove(dir / "DATA" / "001");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), random_bytes(700, 5)}, "the tail"));
+    write_file(dir / "DATA" / "001", random_bytes(700, 5));
+
     // A backup the user removed: the bundle the last join wrote is
     // replaced, with no backup made of it in the original's place.
     fs::remove(dir / "DATA.BND.BAK");
