@@ -19,6 +19,14 @@ FaultReport report_of(Fault fault)
         return {&msg::kAlreadyFlz0, kExitInput};
     case Fault::bad_piece:
         return {&msg::kBadPiece, kExitInput};
+    case Fault::bad_patch:
+        return {&msg::kBadPatch, kExitInput};
+    case Fault::wrong_bundle:
+        return {&msg::kWrongBundle, kExitInput};
+    case Fault::already_applied:
+        return {&msg::kAlreadyApplied, kExitAlready};
+    case Fault::no_change:
+        return {&msg::kNoChange, kExitInput};
     case Fault::write_failed:
     case Fault::output_lost:
         return {&msg::kWriteFailed, kExitOutput};

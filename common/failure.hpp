@@ -13,6 +13,7 @@
 inline constexpr int kExitOk = 0;      // the run completed
 inline constexpr int kExitInput = 1;   // usage, or an input that cannot be used
 inline constexpr int kExitOutput = 2;  // an output cannot be created, written, synced or named
+inline constexpr int kExitAlready = 3; // bndpatch: the bundle already holds what the patch makes
 
 enum class Fault {
     no_memory,      // memory cannot be allocated
@@ -23,6 +24,10 @@ enum class Fault {
     too_large,      // more than an FLZ0 file can hold
     already_flz0,   // a file to compress starts with "FLZ0"
     bad_piece,      // a piece that a bundle cannot hold
+    bad_patch,      // a patch that is not one, is damaged, or does not make what it records
+    wrong_bundle,   // a bundle that does not hold what a patch was made from
+    already_applied,  // a bundle that holds what a patch makes already
+    no_change,      // two bundles that are the same
     write_failed,   // an output cannot be created, written, synced or closed
     output_lost,    // standard output cannot be written
     cannot_rename,  // a new file cannot take its name, or a name it needs is taken

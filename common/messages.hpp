@@ -103,10 +103,48 @@ inline constexpr Text kBadPiece = {
     "\xE3\x83\x94\xE3\x83\xBC\xE3\x82\xB9\xE3\x81\x8C\xE4\xB8\x8D\xE6\xAD\xA3\xE3\x81\xA7\xE3\x81\x99.\n",
 };
 
+// "The patch is invalid." bndpatch: a patch that is not one, damaged,
+// of another version, or that does not make what it records.
+inline constexpr Text kBadPatch = {
+    "\x83p\x83" "b\x83`\x82\xAA\x95s\x90\xB3\x82\xC5\x82\xB7.\n",
+    "\xA5\xD1\xA5\xC3\xA5\xC1\xA4\xAC\xC9\xD4\xC0\xB5\xA4\xC7\xA4\xB9.\n",
+    "\xE3\x83\x91\xE3\x83\x83\xE3\x83\x81\xE3\x81\x8C\xE4\xB8\x8D\xE6\xAD\xA3\xE3\x81\xA7\xE3\x81\x99.\n",
+};
+
+// "It differs from the file the patch was made from." bndpatch: the
+// bundle does not hold the bytes the patch changes.
+inline constexpr Text kWrongBundle = {
+    "\x83p\x83" "b\x83`\x82\xCC\x8C\xB3\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82"
+    "\xB7.\n",
+    "\xA5\xD1\xA5\xC3\xA5\xC1\xA4\xCE\xB8\xB5\xA4\xCE\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB\xA4\xC8\xB0\xE3\xA4\xA4\xA4"
+    "\xDE\xA4\xB9.\n",
+    "\xE3\x83\x91\xE3\x83\x83\xE3\x83\x81\xE3\x81\xAE\xE5\x85\x83\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA1\xE3\x82"
+    "\xA4\xE3\x83\xAB\xE3\x81\xA8\xE9\x81\x95\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x99.\n",
+};
+
+// "The patch has already been applied." bndpatch: the bundle holds what
+// the patch makes (or, taking it back, what it was made from).
+inline constexpr Text kAlreadyApplied = {
+    "\x83p\x83" "b\x83`\x82\xCD\x8A\xF9\x82\xC9\x93\x96\x82\xC4\x82\xE7\x82\xEA\x82\xC4\x82\xA2\x82\xDC"
+    "\x82\xB7.\n",
+    "\xA5\xD1\xA5\xC3\xA5\xC1\xA4\xCF\xB4\xFB\xA4\xCB\xC5\xF6\xA4\xC6\xA4\xE9\xA4\xEC\xA4\xC6\xA4\xA4\xA4\xDE"
+    "\xA4\xB9.\n",
+    "\xE3\x83\x91\xE3\x83\x83\xE3\x83\x81\xE3\x81\xAF\xE6\x97\xA2\xE3\x81\xAB\xE5\xBD\x93\xE3\x81\xA6\xE3\x82"
+    "\x89\xE3\x82\x8C\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x99.\n",
+};
+
+// "There is no difference." bnddiff: the two bundles are the same.
+inline constexpr Text kNoChange = {
+    "\x8D\xB7\x95\xAA\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1.\n",
+    "\xBA\xB9\xCA\xAC\xA4\xAC\xA4\xA2\xA4\xEA\xA4\xDE\xA4\xBB\xA4\xF3.\n",
+    "\xE5\xB7\xAE\xE5\x88\x86\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93.\n",
+};
+
 // Every Japanese text, for the tests that check each encoding.
 inline constexpr const Text* kAllTexts[] = {
     &kCannotOpen, &kWriteFailed, &kReadFailed, &kNoMemory, &kNotFlz0,
     &kCorrupt,    &kCannotRename, &kTooLarge,  &kAlreadyFlz0, &kBadPiece,
+    &kBadPatch,   &kWrongBundle,  &kAlreadyApplied, &kNoChange,
 };
 
 // The English texts are ASCII, the same in every encoding.
@@ -307,5 +345,65 @@ inline constexpr char kStreamEndsFormat[] = "stream ends after %zu of %u bytes";
 inline constexpr char kLongerThanFlz0Format[] = "longer than the %zu bytes an FLZ0 file holds";
 inline constexpr char kPackedTooLongFormat[] = "compressed, longer than the %zu bytes readers take";
 inline constexpr char kNotDecodingBack[] = "the compressed data does not decode to the file";
+
+// bnddiff and bndpatch.
+inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] OLD [NEW] PATCH\n";
+inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
+inline constexpr std::string_view kDiffAbout =
+    "\n"
+    "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
+    "piece that differs, what changed in it (in an FLZ0 piece, in its decoded\n"
+    "content, compressed again when the patch is applied), with the size and\n"
+    "SHA-256 of each piece before and after, and of both whole bundles. With -d,\n"
+    "NEW is the bundle bndjoin would build from DIR over OLD, which need not be\n"
+    "built. An existing PATCH is replaced only where it is a patch itself.\n";
+inline constexpr std::string_view kDiffDirectory = "make NEW from the pieces in DIR and their split record";
+inline constexpr std::string_view kPatchAbout =
+    "\n"
+    "Apply PATCH to BUNDLE: only where BUNDLE holds, in every piece the patch\n"
+    "touches, exactly what the patch was made from; each piece made is checked\n"
+    "against its hash before BUNDLE is replaced in one step. The first patch or\n"
+    "join keeps the old bundle as BUNDLE.BAK; one that is there is left as it is.\n"
+    "Exit status 3: BUNDLE already holds what the patch makes.\n";
+inline constexpr std::string_view kPatchReverse = "take the patch back out: make what it was made from";
+inline constexpr std::string_view kPatchOutput = "write the new bundle to OUT, a new file; leave BUNDLE alone";
+inline constexpr std::string_view kPatchList = "show what the patch holds; no bundle is needed";
+// What a patch holds, as bnddiff and bndpatch -l show it.
+inline constexpr char kPatchBundleFormat[] = "%s: %llu bytes, %u pieces, SHA-256 %s\n";
+inline constexpr char kOldName[] = "old";
+inline constexpr char kNewName[] = "new";
+inline constexpr char kEntryFormat[] = "%s: %s, %s%s\n";
+inline constexpr char kFrameName[] = "the table and the bytes outside the pieces";
+inline constexpr char kPieceNameFormat[] = "piece %s";
+inline constexpr const char* kEntryWords[] = {"changed", "added", "removed"};
+inline constexpr char kSizesChangeFormat[] = "%llu -> %llu bytes";
+inline constexpr char kSizeFormat[] = "%llu bytes";
+inline constexpr char kFromContentFormat[] = ", compressed again from its content (a %zu-byte change)";
+inline constexpr char kFromStoredFormat[] = ", from its stored bytes (a %zu-byte change)";
+inline constexpr char kPatchSizeFormat[] = "patch: %zu bytes\n";
+// bndpatch: before each piece it makes, and each it removes.
+inline constexpr char kPatchingFormat[] = "patching ... %-12s [%08x-%08x]\n";
+// What bndpatch says of a patch or a bundle it refuses.
+inline constexpr char kNoTableToPatch[] = "is shorter than a bundle's 512-byte table";
+inline constexpr char kNotPiecewise[] =
+    "lists no piece, or pieces not all after its table and within it: it cannot be patched a piece at a time";
+inline constexpr char kSameBundleFormat[] = "holds the same bytes as %s: there is no change to share";
+inline constexpr char kSideFormat[] = "%llu bytes, SHA-256 %s";
+inline constexpr char kNoSide[] = "no such piece";
+inline constexpr char kAlreadyMade[] = "already holds what the patch makes; nothing was written";
+inline constexpr char kAlreadyTakenBack[] = "already holds what the patch was made from; nothing was written";
+inline constexpr char kWrongPieceFormat[] =
+    "is not the bundle the patch was made for: in %s the patch expects %s, and the bundle holds %s; nothing was written";
+inline constexpr char kWrongCountFormat[] =
+    "lists %zu pieces, and the patch was made for a bundle of %u; nothing was written";
+inline constexpr char kNotAPatch[] = "is not a bundle patch";
+inline constexpr char kOtherVersionFormat[] = "is a patch of version %llu; this bndpatch reads version %llu";
+inline constexpr char kPatchDamaged[] = "is damaged: its checksum does not match its bytes";
+inline constexpr char kPatchMalformed[] = "does not read as a patch: a field is out of range, or its entries do not fit a bundle";
+inline constexpr char kNotAsRecordedFormat[] = "makes %s other than it records; nothing was written";
+inline constexpr char kOtherCompressorFormat[] =
+    "expects FLZ0 compressor version %llu, and this bndpatch has version %llu; nothing was written";
+inline constexpr char kResultNotAsRecorded[] = "makes a bundle other than the one it records; nothing was written";
+inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
 
 }  // namespace msg

@@ -14,15 +14,6 @@ constexpr std::size_t kMinCopy = 8;
 constexpr int kMaxCandidates = 32;
 constexpr int kMaxHashBits = 16;
 
-void put_number(std::vector<std::uint8_t>& out, std::uint64_t n)
-{
-    while (n >= 0x80) {
-        out.push_back(static_cast<std::uint8_t>(n | 0x80));
-        n >>= 7;
-    }
-    out.push_back(static_cast<std::uint8_t>(n));
-}
-
 std::uint64_t zigzag(std::int64_t n)
 {
     return n < 0 ? (static_cast<std::uint64_t>(-(n + 1)) << 1) | 1 : static_cast<std::uint64_t>(n) << 1;
@@ -109,31 +100,42 @@ struct Reader {
     std::size_t at = 0;
     DeltaStatus status = DeltaStatus::ok;
 
-    bool number(std::uint64_t& n)
-    {
-        n = 0;
-        for (int shift = 0;; shift += 7) {
-            if (at == bytes.size()) {
-                status = DeltaStatus::truncated;
-                return false;
-            }
-            const std::uint8_t b = bytes[at++];
-            if (shift == 63 && b > 1) {  // more than 64 bits
-                status = DeltaStatus::too_large;
-                return false;
-            }
-            n |= static_cast<std::uint64_t>(b & 0x7f) << shift;
-            if (!(b & 0x80))
-                return true;
-            if (shift == 63) {
-                status = DeltaStatus::too_large;
-                return false;
-            }
-        }
-    }
+    bool number(std::uint64_t& n) { return read_number(bytes, at, n, status); }
 };
 
 }  // namespace
+
+void put_number(std::vector<std::uint8_t>& out, std::uint64_t n)
+{
+    while (n >= 0x80) {
+        out.push_back(static_cast<std::uint8_t>(n | 0x80));
+        n >>= 7;
+    }
+    out.push_back(static_cast<std::uint8_t>(n));
+}
+
+bool read_number(std::span<const std::uint8_t> bytes, std::size_t& at, std::uint64_t& n, DeltaStatus& why)
+{
+    n = 0;
+    for (int shift = 0;; shift += 7) {
+        if (at == bytes.size()) {
+            why = DeltaStatus::truncated;
+            return false;
+        }
+        const std::uint8_t b = bytes[at++];
+        if (shift == 63 && b > 1) {  // more than 64 bits
+            why = DeltaStatus::too_large;
+            return false;
+        }
+        n |= static_cast<std::uint64_t>(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            return true;
+        if (shift == 63) {
+            why = DeltaStatus::too_large;
+            return false;
+        }
+    }
+}
 
 std::vector<std::uint8_t> make_delta(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
 {

@@ -34,3 +34,11 @@ enum class DeltaStatus {
 // `limit` bytes.
 DeltaStatus apply_delta(std::span<const std::uint8_t> source, std::span<const std::uint8_t> delta, std::size_t limit,
                         std::vector<std::uint8_t>& out);
+
+// put_number -- n as an unsigned LEB128 number at the end of out
+void put_number(std::vector<std::uint8_t>& out, std::uint64_t n);
+
+// read_number -- the LEB128 number at bytes[at], `at` moved past it; false
+// where the bytes end inside it (truncated) or it holds more than 64 bits
+// (too_large), `why` saying which
+bool read_number(std::span<const std::uint8_t> bytes, std::size_t& at, std::uint64_t& n, DeltaStatus& why);

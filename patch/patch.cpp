@@ -1,0 +1,288 @@
+#include "patch.hpp"
+
+#include <algorithm>
+
+#include "delta.hpp"
+#include "flz0.hpp"
+#include "pack.hpp"
+
+namespace {
+
+constexpr std::uint8_t kWhatPiece = 0;
+constexpr std::uint8_t kWhatFrame = 1;
+
+void put_digest(Bytes& out, const Digest& d)
+{
+    out.insert(out.end(), d.begin(), d.end());
+}
+
+void put_block(Bytes& out, std::span<const std::uint8_t> bytes)
+{
+    put_number(out, bytes.size());
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void put_side(Bytes& out, const Side& side)
+{
+    out.push_back(side.present ? 1 : 0);
+    if (side.present) {
+        put_number(out, side.size);
+        put_digest(out, side.hash);
+    }
+}
+
+void put_change(Bytes& out, const Change& change)
+{
+    out.push_back(static_cast<std::uint8_t>(change.how));
+    put_block(out, change.delta);
+    if (change.how == Remake::flz0)
+        put_block(out, change.after);
+}
+
+// A reader of a patch's fields, which fails for good at the first that
+// does not read.
+struct Reader {
+    std::span<const std::uint8_t> bytes;
+    std::size_t at = 0;
+    bool ok = true;
+
+    std::uint64_t number(std::uint64_t most)
+    {
+        std::uint64_t n = 0;
+        DeltaStatus why = DeltaStatus::ok;
+        if (!ok || !read_number(bytes, at, n, why) || n > most)
+            ok = false;
+        return ok ? n : 0;
+    }
+    std::uint8_t byte(std::uint8_t most)
+    {
+        if (!ok || at == bytes.size() || bytes[at] > most) {
+            ok = false;
+            return 0;
+        }
+        return bytes[at++];
+    }
+    void take(std::size_t n, std::uint8_t* into)
+    {
+        if (!ok || n > bytes.size() - at) {
+            ok = false;
+            return;
+        }
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, into);
+        at += n;
+    }
+    Digest digest()
+    {
+        Digest d{};
+        take(d.size(), d.data());
+        return d;
+    }
+    Bytes block()
+    {
+        const std::uint64_t n = number(bytes.size() - at);
+        Bytes out(static_cast<std::size_t>(n));
+        take(out.size(), out.data());
+        return out;
+    }
+};
+
+BundleId read_bundle_id(Reader& r)
+{
+    BundleId id;
+    id.size = r.number(UINT64_MAX);
+    id.hash = r.digest();
+    id.pieces = static_cast<std::uint32_t>(r.number(kMaxPieces));
+    return id;
+}
+
+Side read_side(Reader& r, std::uint64_t most)
+{
+    Side side;
+    side.present = r.byte(1) == 1;
+    if (side.present) {
+        side.size = r.number(most);
+        side.hash = r.digest();
+        r.ok = r.ok && side.size > 0;
+    }
+    return side;
+}
+
+Change read_change(Reader& r)
+{
+    Change change;
+    change.how = static_cast<Remake>(r.byte(static_cast<std::uint8_t>(Remake::flz0)));
+    change.delta = r.block();
+    if (change.how == Remake::flz0)
+        change.after = r.block();
+    return change;
+}
+
+// entry_fits -- whether an entry states what a bundle can hold: a piece
+// within the table, stored on at least one side, and a frame on both
+bool entry_fits(const Entry& e, const Patch& p)
+{
+    if (e.piece == kFrame)
+        return e.old_side.present && e.new_side.present && e.old_side.size >= kTableSize &&
+               e.new_side.size >= kTableSize && e.forward.how == Remake::raw && e.reverse.how == Remake::raw;
+    return (e.old_side.present || e.new_side.present) && e.old_side.present == (e.piece < p.old_bundle.pieces) &&
+           e.new_side.present == (e.piece < p.new_bundle.pieces);
+}
+
+}  // namespace
+
+Bytes patch_bytes(const Patch& patch)
+{
+    Bytes out(kPatchMagic.begin(), kPatchMagic.end());
+    put_number(out, kPatchVersion);
+    put_number(out, patch.compressor);
+    for (const BundleId* id : {&patch.old_bundle, &patch.new_bundle}) {
+        put_number(out, id->size);
+        put_digest(out, id->hash);
+        put_number(out, id->pieces);
+    }
+    put_number(out, patch.entries.size());
+    for (const Entry& e : patch.entries) {
+        if (e.piece == kFrame) {
+            out.push_back(kWhatFrame);
+        } else {
+            out.push_back(kWhatPiece);
+            put_number(out, e.piece);
+        }
+        put_side(out, e.old_side);
+        put_side(out, e.new_side);
+        put_change(out, e.forward);
+        put_change(out, e.reverse);
+    }
+    put_digest(out, sha256(out));
+    return out;
+}
+
+PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::uint64_t& version)
+{
+    patch = Patch{};
+    if (bytes.size() < kPatchMagic.size() || !std::equal(kPatchMagic.begin(), kPatchMagic.end(), bytes.begin()))
+        return PatchStatus::not_a_patch;
+    Reader r{bytes, kPatchMagic.size()};
+    version = r.number(UINT64_MAX);
+    if (!r.ok)
+        return PatchStatus::malformed;
+    if (version != kPatchVersion)
+        return PatchStatus::other_version;
+    const std::size_t body = bytes.size() >= sizeof(Digest) ? bytes.size() - sizeof(Digest) : 0;
+    if (body < r.at || sha256(bytes.first(body)) != Reader{bytes, body}.digest())
+        return PatchStatus::damaged;
+    r.bytes = bytes.first(body);
+    patch.compressor = r.number(UINT64_MAX);
+    patch.old_bundle = read_bundle_id(r);
+    patch.new_bundle = read_bundle_id(r);
+    const std::uint64_t count = r.number(kTableEntries);
+    std::uint64_t next = 0;  // the least number the next piece may have
+    for (std::uint64_t i = 0; i < count && r.ok; ++i) {
+        Entry e;
+        const bool frame = r.byte(kWhatFrame) == kWhatFrame;
+        r.ok = r.ok && !(frame && i != 0);
+        e.piece = frame ? kFrame : static_cast<std::uint32_t>(r.number(kMaxPieces - 1));
+        r.ok = r.ok && (frame || e.piece >= next);
+        next = e.piece + 1;
+        const std::uint64_t most = frame ? UINT32_MAX : kMaxPieceSize;
+        e.old_side = read_side(r, most);
+        e.new_side = read_side(r, most);
+        e.forward = read_change(r);
+        e.reverse = read_change(r);
+        r.ok = r.ok && entry_fits(e, patch);
+        patch.entries.push_back(std::move(e));
+    }
+    if (!r.ok || r.at != body) {
+        patch = Patch{};
+        return PatchStatus::malformed;
+    }
+    return PatchStatus::ok;
+}
+
+Content content_of(std::span<const std::uint8_t> stored)
+{
+    Content c;
+    if (has_flz0_magic(stored) && stored.size() >= kFlz0HeaderSize) {
+        Bytes plain(read_flz0_header(stored).original_size, 0xA5);
+        const Decoded d = decode_flz0_file(stored, plain);
+        if (d.status == DecodeStatus::ok) {
+            c.flz0 = true;
+            c.content = std::move(plain);
+            c.after.assign(stored.begin() + static_cast<std::ptrdiff_t>(kFlz0HeaderSize + d.read), stored.end());
+            return c;
+        }
+    }
+    c.content.assign(stored.begin(), stored.end());
+    return c;
+}
+
+Change make_change(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
+{
+    Change raw{Remake::raw, make_delta(source, target), {}};
+    const Content to = content_of(target);
+    if (!to.flz0)
+        return raw;
+    const std::optional<Bytes> packed = flz0_pack(to.content);
+    if (!packed || packed->size() + to.after.size() != target.size() ||
+        !std::equal(packed->begin(), packed->end(), target.begin()))
+        return raw;
+    const Content from = content_of(source);
+    Change again{Remake::flz0, make_delta(from.content, to.content), make_delta(from.after, to.after)};
+    return again.delta.size() + again.after.size() < raw.delta.size() ? again : raw;
+}
+
+RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out)
+{
+    out.clear();
+    if (change.how == Remake::raw)
+        return apply_delta(source, change.delta, limit, out) == DeltaStatus::ok ? RemakeStatus::ok
+                                                                                 : RemakeStatus::bad_delta;
+    const Content from = content_of(source);
+    Bytes content;
+    Bytes after;
+    if (apply_delta(from.content, change.delta, kMaxOriginalSize, content) != DeltaStatus::ok ||
+        apply_delta(from.after, change.after, limit, after) != DeltaStatus::ok)
+        return RemakeStatus::bad_delta;
+    std::optional<Bytes> packed = flz0_pack(content);
+    if (!packed || packed->size() + after.size() > limit)
+        return RemakeStatus::cannot_pack;
+    out = std::move(*packed);
+    out.insert(out.end(), after.begin(), after.end());
+    return RemakeStatus::ok;
+}
+
+Bytes frame_bytes(const Frame& frame)
+{
+    Bytes out(frame.table.begin(), frame.table.end());
+    out.insert(out.end(), frame.head.begin(), frame.head.end());
+    out.insert(out.end(), frame.tail.begin(), frame.tail.end());
+    return out;
+}
+
+std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < kTableSize)
+        return std::nullopt;
+    Frame f;
+    std::copy_n(bytes.begin(), kTableSize, f.table.begin());
+    const std::uint32_t first = table_entry(f.table, 0);
+    if (first < kTableSize || first > bytes.size())
+        return std::nullopt;
+    f.head.assign(bytes.begin() + kTableSize, bytes.begin() + first);
+    f.tail.assign(bytes.begin() + first, bytes.end());
+    return f;
+}
+
+Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::uint64_t old_size,
+                          std::vector<Piece>& pieces)
+{
+    const OldBundle was{old.table, old_size};
+    Layout layout = plan_layout(sizes, &was, true);
+    pieces = layout.pieces;
+    Frame f{layout.table, {}, {}};
+    if (layout.lost == LayoutLost::none) {
+        f.head = old.head;
+        f.tail = old.tail;
+    }
+    return f;
+}

@@ -1,0 +1,145 @@
+// A patch: what turns one bundle (OLD) into another (NEW) a piece at a
+// time, and back again, with what each side held where it changes.
+//
+//   "BNDPATCH"                   8 bytes
+//   version                      1
+//   compressor                   the FLZ0 compressor's version the patch expects
+//   OLD  size  SHA-256  pieces   the whole bundle, and the pieces its table lists
+//   NEW  size  SHA-256  pieces
+//   count  entry*                the frame first, if any, then pieces by number
+//   SHA-256                      of every byte before it
+//
+//   entry  := what  side side  change change
+//   what   := 0 piece            a piece, by number
+//           | 1                  the frame: the table, the bytes between it and
+//                                piece 0 and those after the last piece, end to end
+//   side   := 0                  OLD's, then NEW's: none
+//           | 1 size SHA-256     the bytes the bundle stores
+//   change := 0 delta            forward (OLD to NEW), then reverse: the bytes
+//                                from the other side's stored bytes
+//           | 1 delta delta      an FLZ0 file, compressed again from its content
+//                                made from the other side's content, then the
+//                                bytes after its stream from the other side's
+//   delta  := length byte*       see delta.hpp
+//
+// Numbers are unsigned LEB128, as in a delta. A piece the other side has
+// no such piece for is made from no bytes; the content of a piece that is
+// no FLZ0 file is its stored bytes, and it has no bytes after a stream.
+//
+// A patch without a frame leaves the bytes outside the pieces to the
+// layout a join keeps (plan_layout): piece 0 where it was, the pieces end
+// to end, the bytes before piece 0 and after the last piece kept.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bundle.hpp"
+#include "layout.hpp"
+#include "sha256.hpp"
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline constexpr std::array<std::uint8_t, 8> kPatchMagic = {'B', 'N', 'D', 'P', 'A', 'T', 'C', 'H'};
+inline constexpr std::uint64_t kPatchVersion = 1;
+// The version of the FLZ0 compressor: it goes up whenever flz0_pack gives
+// other bytes for any input, since a patch holds only the content of the
+// FLZ0 pieces it makes.
+inline constexpr std::uint64_t kCompressorVersion = 1;
+// The largest patch read: far more than 127 pieces and their gaps need.
+inline constexpr std::uint64_t kMaxPatchSize = 1u << 30;
+// The entry of the frame, where a piece's number would be.
+inline constexpr std::uint32_t kFrame = UINT32_MAX;
+
+// One side's bytes of a piece or of the frame.
+struct Side {
+    bool present = false;
+    std::uint64_t size = 0;
+    Digest hash{};
+    bool operator==(const Side&) const = default;
+};
+
+enum class Remake : std::uint8_t { raw = 0, flz0 = 1 };
+
+// How one side's bytes are made from the other's.
+struct Change {
+    Remake how = Remake::raw;
+    Bytes delta;  // of the stored bytes (raw), or of the content (flz0)
+    Bytes after;  // flz0: of the bytes after the stream
+};
+
+struct Entry {
+    std::uint32_t piece = 0;  // or kFrame
+    Side old_side;
+    Side new_side;
+    Change forward;
+    Change reverse;
+};
+
+struct BundleId {
+    std::uint64_t size = 0;
+    Digest hash{};
+    std::uint32_t pieces = 0;
+};
+
+struct Patch {
+    std::uint64_t compressor = kCompressorVersion;
+    BundleId old_bundle;
+    BundleId new_bundle;
+    std::vector<Entry> entries;  // the frame first, if any, then pieces by number
+};
+
+// patch_bytes -- the patch as its file holds it
+Bytes patch_bytes(const Patch& patch);
+
+enum class PatchStatus {
+    ok,
+    not_a_patch,    // it does not start with the magic
+    other_version,  // of a version this reader does not know
+    damaged,        // its checksum does not match
+    malformed,      // it reads wrong, or states what no bundle holds
+};
+
+// read_patch -- a patch from its file's bytes; `version` is the version it
+// states (other_version)
+PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::uint64_t& version);
+
+// A piece's content, as a patch makes it: an FLZ0 file that decodes is its
+// decoded bytes and the bytes after its stream; anything else is itself.
+struct Content {
+    bool flz0 = false;
+    Bytes content;
+    Bytes after;
+};
+Content content_of(std::span<const std::uint8_t> stored);
+
+// make_change -- how to make target from source: from its content, where
+// target is an FLZ0 file that compressing its content again gives back,
+// else from the stored bytes, whichever patch is smaller
+Change make_change(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target);
+
+enum class RemakeStatus { ok, bad_delta, cannot_pack };
+
+// remake -- the bytes a change makes from source, at most `limit` of them
+RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out);
+
+// The bytes of a bundle outside its pieces: its table, then the bytes
+// between it and piece 0, then those after the last piece.
+struct Frame {
+    TableBytes table{};
+    Bytes head;
+    Bytes tail;
+};
+Bytes frame_bytes(const Frame& frame);
+// frame_of -- a frame's bytes read back; none where the table's piece 0
+// does not start after it, within them
+std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes);
+
+// frame_without_patch -- the frame a patch without one leaves: the layout
+// a join keeps for pieces of these sizes over `old` (its bytes outside the
+// pieces, `frame`); with the pieces' places
+Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::uint64_t old_size,
+                          std::vector<Piece>& pieces);
