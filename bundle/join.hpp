@@ -17,6 +17,11 @@ struct JoinOptions {
     bool dir_given = false;  // the directory was named, not found by the bundle's name
     std::uint32_t align = 0;  // the grid later pieces keep (1: none); 0: the one the record's pieces are on
     bool dry_run = false;     // everything found and told, nothing written
+    // Where set, the bundle a rebuild from the record makes is written into
+    // this output and left uncommitted, for another tool to read: the
+    // bundle named is then only where pieces not in the directory come
+    // from, and the record is left as it is.
+    class Output* into = nullptr;
 };
 
 // What a rebuild from the split record makes of each piece.

@@ -436,7 +436,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     Work w{fs, options, rec, options.align != 0 ? options.align : grid_of(rec), {}};
     std::shared_ptr<InputFile>& source = w.source;
     const std::string backup = bundle + kBackupSuffix;
-    if (now.value.kind != platform::Kind::none) {
+    if (now.value.kind != platform::Kind::none && !options.into) {
         if (now.value.kind != platform::Kind::regular)
             return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
         if (Outcome f = identify(fs, bundle, rec, target, now_is))
@@ -463,7 +463,7 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     // names, beside the new one or beside the piece directory. Every piece
     // taken from it is checked by its hash all the same.
     std::vector<std::string> sources;
-    if (target == Target::original)
+    if (target == Target::original || options.into)
         sources.push_back(bundle);
     else if (kept.value.kind == platform::Kind::regular)
         sources.push_back(backup);
@@ -520,9 +520,11 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     if (options.dry_run)
         return tell_pieces(seen.layout, started);
 
-    Output out(fs, bundle, old, Durability::durable);
-    if (Outcome f = out.create())
-        return f;
+    Output own(fs, bundle, old, Durability::durable);
+    Output& out = options.into ? *options.into : own;
+    if (!options.into)
+        if (Outcome f = out.create())
+            return f;
     if (target != Target::none) {
         InputFile like(fs, bundle, platform::Links::refuse);
         if (!like.error())
@@ -535,6 +537,8 @@ Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOpti
     if (Outcome f = fill(out, h, seen.layout, rec, keep, stored, copy, started))
         return f;
     h.wait();
+    if (options.into)
+        return {};
     std::uint64_t size = 0;
     for (const Stored& s : stored)
         size += s.total();

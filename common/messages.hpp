@@ -404,6 +404,7 @@ inline constexpr char kNotAsRecordedFormat[] = "makes %s other than it records; 
 inline constexpr char kOtherCompressorFormat[] =
     "expects FLZ0 compressor version %llu, and this bndpatch has version %llu; nothing was written";
 inline constexpr char kResultNotAsRecorded[] = "makes a bundle other than the one it records; nothing was written";
+inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d needs the pieces of a split";
 inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
 
 }  // namespace msg

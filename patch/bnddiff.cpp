@@ -14,12 +14,18 @@
 #include "describe.hpp"
 #include "diff.hpp"
 #include "files.hpp"
+#include "join.hpp"
 #include "messages.hpp"
 #include "output.hpp"
 #include "patch_programs.hpp"
+#include "rebuild.hpp"
 #include "text.hpp"
 
 namespace {
+
+// Where bnddiff -d builds the new bundle while it compares it: beside the
+// patch, under the temporary name of PATCH.new.
+constexpr char kBuiltSuffix[] = ".new";
 
 enum Opt { kDirectory };
 constexpr Option kOptions[] = {
@@ -60,11 +66,36 @@ Outcome write_patch(platform::FileSystem& fs, const std::string& path, const Byt
     return out.commit();
 }
 
+// diff_from_pieces -- the patch from OLD to the bundle a join would build
+// from the piece directory over it: built beside the patch under a
+// temporary name, read, and removed
+Outcome diff_from_pieces(platform::FileSystem& fs, const std::string& old_path, const std::string& dir,
+                         const std::string& patch_path, Patch& patch)
+{
+    std::optional<SplitRecord> record;
+    if (Outcome f = load_record(fs, dir, record))
+        return f;
+    if (!record)
+        return tool_failure(Fault::cannot_open, dir, msg::kNoRecordToDiff);
+    Output built(fs, patch_path + kBuiltSuffix, OldFile::replace, Durability::cached);
+    if (Outcome f = built.create())
+        return f;
+    JoinOptions options{dir, false, true, 0, false, &built};
+    JoinSeen seen;
+    if (Outcome f = rebuild_bundle(fs, old_path, options, *record, [](const Piece&) { return Outcome{}; }, seen))
+        return f;
+    Outcome f = diff_bundles(fs, old_path, built.temp(), patch);
+    if (f && f->fault == Fault::no_change)
+        f->detail.file = dir;
+    return f;
+}
+
 Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const CommandLine& cl)
 {
     const std::string& patch_path = cl.operands.back();
     Patch patch;
-    if (Outcome f = diff_bundles(fs, old_path, cl.operands[1], patch))
+    if (Outcome f = cl.has(kDirectory) ? diff_from_pieces(fs, old_path, cl.value(kDirectory), patch_path, patch)
+                                       : diff_bundles(fs, old_path, cl.operands[1], patch))
         return f;
     const Bytes bytes = patch_bytes(patch);
     if (Outcome f = say(describe_patch(patch)))
