@@ -57,7 +57,8 @@ Outcome check_bundle(BundleInput& in, const Patch& patch, const Direction& d)
         if (Outcome f = current_side(in, e, now))
             return f;
         all_made = all_made && now == d.to_side(e);
-        if (!wrong && now != d.from_side(e))
+        // A piece is named before the frame, which any change of size moves.
+        if ((!wrong || wrong->first->piece == kFrame) && now != d.from_side(e))
             wrong.emplace(&e, now);
     }
     if (all_made)
@@ -105,7 +106,7 @@ Outcome plan_bundle(const BundleInput& in, const Patch& patch, const Direction& 
                                         : in.pieces()[k].size());
     }
     if (!frame) {
-        plan.frame = frame_without_patch(sizes, in.frame(), in.size(), plan.places);
+        plan.frame = frame_without_patch(sizes, in.frame(), plan.places);
         return {};
     }
     Bytes made;
@@ -220,7 +221,13 @@ Outcome apply_patch(FileSystem& fs, const std::string& bundle, const Patch& patc
 
     const bool in_place = options.out.empty();
     OldFile old = OldFile::must_not_exist;
-    if (in_place) {
+    if (!in_place) {
+        platform::Result<platform::FileInfo> there = fs.look(options.out, platform::Links::refuse);
+        if (there.error)
+            return system_failure(Fault::cannot_open, options.out, there.error);
+        if (there.value.kind != platform::Kind::none)
+            return tool_failure(Fault::cannot_rename, options.out, msg::kAlreadyExists);
+    } else {
         platform::Result<platform::FileInfo> kept = fs.look(bundle + kBackupSuffix, platform::Links::refuse);
         if (kept.error)
             return system_failure(Fault::cannot_open, bundle + kBackupSuffix, kept.error);

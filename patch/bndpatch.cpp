@@ -10,6 +10,7 @@
 #include "command.hpp"
 #include "console.hpp"
 #include "describe.hpp"
+#include "files.hpp"
 #include "messages.hpp"
 #include "naming.hpp"
 #include "patch_programs.hpp"
@@ -34,6 +35,11 @@ Outcome say_patched(const Patched& p)
 Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const CommandLine& cl)
 {
     const std::string& patch_path = cl.operands.back();
+    if (!cl.has(kList)) {  // the operands in the order given: the bundle first
+        InputFile bundle(fs, first, platform::Links::refuse);
+        if (bundle.error())
+            return system_failure(Fault::cannot_open, first, bundle.error());
+    }
     Patch patch;
     if (Outcome f = load_patch(fs, patch_path, patch))
         return f;

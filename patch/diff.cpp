@@ -28,8 +28,8 @@ std::vector<std::uint32_t> sizes_of(const std::vector<Piece>& pieces)
 std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
 {
     std::vector<Piece> places;
-    const Frame forward = frame_without_patch(sizes_of(b.pieces()), a.frame(), a.size(), places);
-    const Frame reverse = frame_without_patch(sizes_of(a.pieces()), b.frame(), b.size(), places);
+    const Frame forward = frame_without_patch(sizes_of(b.pieces()), a.frame(), places);
+    const Frame reverse = frame_without_patch(sizes_of(a.pieces()), b.frame(), places);
     if (same_frame(forward, b.frame()) && same_frame(reverse, a.frame()))
         return std::nullopt;
     const Bytes from = frame_bytes(a.frame());

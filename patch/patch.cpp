@@ -1,6 +1,7 @@
 #include "patch.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "delta.hpp"
 #include "flz0.hpp"
@@ -273,16 +274,29 @@ std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes)
     return f;
 }
 
-Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::uint64_t old_size,
-                          std::vector<Piece>& pieces)
+Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::vector<Piece>& pieces)
 {
-    const OldBundle was{old.table, old_size};
-    Layout layout = plan_layout(sizes, &was, true);
-    pieces = layout.pieces;
-    Frame f{layout.table, {}, {}};
-    if (layout.lost == LayoutLost::none) {
-        f.head = old.head;
-        f.tail = old.tail;
+    Frame f = old;
+    pieces.clear();
+    std::uint64_t at = kTableSize + old.head.size();
+    std::vector<std::uint32_t> offsets;
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+        if (at + sizes[k] > UINT32_MAX) {  // past what a table holds: from the table on, nothing else kept
+            const Layout fresh = plan_layout(sizes, nullptr);
+            pieces = fresh.pieces;
+            return Frame{fresh.table, {}, {}};
+        }
+        pieces.push_back({static_cast<int>(k), static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(at + sizes[k])});
+        offsets.push_back(static_cast<std::uint32_t>(at));
+        at += sizes[k];
     }
+    offsets.push_back(static_cast<std::uint32_t>(at));
+    // The entries of pieces no longer there end the list, as zeros.
+    const std::size_t listed = enumerate_pieces(old.table, kMaxPieces).size();
+    if (listed > sizes.size())
+        offsets.resize(listed + 1, 0);
+    set_entries(f.table, 0, offsets);
+    if (enumerate_pieces(f.table, kMaxPieces).size() > sizes.size())
+        set_entries(f.table, sizes.size() + 1, std::array<std::uint32_t, 1>{0});
     return f;
 }

@@ -26,9 +26,8 @@
 // no such piece for is made from no bytes; the content of a piece that is
 // no FLZ0 file is its stored bytes, and it has no bytes after a stream.
 //
-// A patch without a frame leaves the bytes outside the pieces to the
-// layout a join keeps (plan_layout): piece 0 where it was, the pieces end
-// to end, the bytes before piece 0 and after the last piece kept.
+// A patch without a frame keeps the bytes outside the pieces where they
+// are, and piece 0 where it starts (see frame_without_patch).
 #pragma once
 
 #include <array>
@@ -138,8 +137,10 @@ Bytes frame_bytes(const Frame& frame);
 // does not start after it, within them
 std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes);
 
-// frame_without_patch -- the frame a patch without one leaves: the layout
-// a join keeps for pieces of these sizes over `old` (its bytes outside the
-// pieces, `frame`); with the pieces' places
-Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::uint64_t old_size,
-                          std::vector<Piece>& pieces);
+// frame_without_patch -- the frame a patch without one leaves, for pieces
+// of these sizes over a bundle with frame `old`: the bytes before piece 0
+// and after the last kept, piece 0 where it was and the others end to end
+// after it; in the table, the entries of pieces no longer there zero, and
+// the others as they were, unless they would list more pieces; with the
+// pieces' places
+Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::vector<Piece>& pieces);

@@ -98,7 +98,7 @@ TEST_F(Messages, EachProgramWritesTheLocalesEncoding)
         for (const Program& program : kPrograms) {
             RunOptions options;
             options.locale = c.locale;
-            RunResult r = run_tool(program.exe, program.name, {"MISSING"}, dir, options);
+            RunResult r = run_tool(program.exe, program.name, operands(program, {"MISSING"}), dir, options);
             EXPECT_EQ(r.err, std::string(msg::kCannotOpen.*c.encoding) + program.name + ": " +
                                  program.missing + ": No such file or directory\n")
                 << program.name << " in " << c.locale;
@@ -136,7 +136,7 @@ TEST_F(Messages, HelpAndVersionAreAnsweredOnStandardOutput)
         EXPECT_GT(r.out.size(), std::string_view(program.usage).size() + 100) << program.name;
         EXPECT_EQ(r.err, "");
         // Anywhere but alone, or written as a path, it is a file name.
-        r = run_tool(program.exe, program.name, {"./--help"}, dir);
+        r = run_tool(program.exe, program.name, operands(program, {"./--help"}), dir);
         EXPECT_TRUE(r.err.starts_with(message(msg::kCannotOpen) + program.name + ": ./--help")) << program.name;
     }
     EXPECT_TRUE(file_names(dir).empty());

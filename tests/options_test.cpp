@@ -132,7 +132,7 @@ TEST_F(Options, HelpListsEveryOptionAndAFileMayStartWithADashAfterDashDash)
         for (const char* standard : {"      --help", "      --version", "\n  --  "})
             EXPECT_NE(r.out.find(standard), std::string::npos) << p.name << " --help lacks " << standard;
         // A file named like an option, after "--", is a file: here a missing one.
-        r = run_tool(p.exe, p.name, {"--", "--help"}, dir);
+        r = run_tool(p.exe, p.name, operands(p, {"--", "--help"}), dir);
         EXPECT_EQ(r.status, 1) << p.name;
         EXPECT_TRUE(r.err.starts_with(message(msg::kCannotOpen) + p.name + ": --help")) << p.name << ": " << r.err;
     }

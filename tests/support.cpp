@@ -11,6 +11,7 @@
 #include "bundle.hpp"
 #include "bundle_programs.hpp"
 #include "flz0_programs.hpp"
+#include "patch_programs.hpp"
 #include "platform.hpp"
 
 std::string console(std::string_view text)
@@ -44,12 +45,22 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
                                        << program << ": " << file << ": " << (reason.empty() ? "..." : reason) << "\"";
 }
 
-const Program kPrograms[4] = {
-    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}},
-    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}},
-    {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", "MISSING", {"-c, --stdout", "-t, --test"}},
-    {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}},
+const Program kPrograms[6] = {
+    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}, {}},
+    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}, {}},
+    {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", "MISSING", {"-c, --stdout", "-t, --test"}, {}},
+    {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}, {}},
+    {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR] OLD [NEW] PATCH\n", "MISSING", {"-d, --directory=DIR"}, {"NEW", "P"}},
+    {"bndpatch", BNDPATCH_EXE, "Usage: bndpatch [-R] [-o OUT] BUNDLE PATCH | bndpatch -l PATCH\n", "MISSING",
+     {"-R, --reverse", "-o, --output=OUT", "-l, --list"}, {"P"}},
 };
+
+std::vector<std::string> operands(const Program& p, const std::vector<std::string>& named)
+{
+    std::vector<std::string> all = named;
+    all.insert(all.end(), p.others.begin(), p.others.end());
+    return all;
+}
 
 namespace {
 
@@ -58,7 +69,8 @@ using Main = int (*)(const Args& args, platform::FileSystem& fs);
 Main program_of(const std::string& exe)
 {
     const std::pair<const char*, Main> programs[] = {
-        {BNDSPLIT_EXE, bndsplit_main}, {BNDJOIN_EXE, bndjoin_main}, {VARNIX_EXE, varnix_main}, {FLZ0PACK_EXE, flz0pack_main}};
+        {BNDSPLIT_EXE, bndsplit_main}, {BNDJOIN_EXE, bndjoin_main}, {VARNIX_EXE, varnix_main}, {FLZ0PACK_EXE, flz0pack_main},
+        {BNDDIFF_EXE, bnddiff_main}, {BNDPATCH_EXE, bndpatch_main}};
     for (const auto& [path, program] : programs)
         if (exe == path)
             return program;

@@ -62,19 +62,25 @@ struct RunOptions {
     bool process = false;               // start the program itself, for what only a process shows
 };
 
-// The four programs, as every table of them names them.
+// The programs, as every table of them names them.
 struct Program {
     const char* name;
     const char* exe;
     const char* usage;                 // the usage line, invoked by its name
     std::string missing;               // what a failure names when the argument "MISSING" is missing
     std::vector<std::string> options;  // every option --help must list
+    std::vector<std::string> others;   // the operands it needs besides, after the one a test names
 };
-extern const Program kPrograms[4];
+extern const Program kPrograms[6];
+
+// operands -- a program's operands, the one a test names first
+std::vector<std::string> operands(const Program& p, const std::vector<std::string>& named);
 inline const Program& kBndsplit = kPrograms[0];
 inline const Program& kBndjoin = kPrograms[1];
 inline const Program& kVarnix = kPrograms[2];
 inline const Program& kFlz0pack = kPrograms[3];
+inline const Program& kBnddiff = kPrograms[4];
+inline const Program& kBndpatch = kPrograms[5];
 
 // kAsProcess -- run the program itself
 inline const RunOptions kAsProcess = [] {

@@ -1,0 +1,345 @@
+// bnddiff and bndpatch: a patch made between two bundles gives the new one
+// back from the old, and the old from the new with -R; every bundle it was
+// not made for, every damaged patch, is refused with nothing written.
+#include <algorithm>
+
+#include "flz0_files.hpp"
+#include "pack.hpp"
+#include "patch.hpp"
+#include "sha256.hpp"
+#include "support.hpp"
+
+namespace {
+
+using Pieces = std::vector<std::string>;
+
+std::string lines(int first, int count, const std::string& word)
+{
+    std::string s;
+    for (int i = first; i < first + count; ++i)
+        s += "Line " + std::to_string(i) + ": the " + word + " says " + std::to_string(i * 7 % 13) + ".\n";
+    return s;
+}
+
+// packed -- text as the join stores an FLZ0 piece it compressed again
+std::string packed(const std::string& text)
+{
+    const std::optional<std::vector<std::uint8_t>> p = flz0_pack(bytes_of(text));
+    return p ? std::string(p->begin(), p->end()) : "";
+}
+
+// laid_out -- a bundle of pieces with bytes before piece 0 and after the last
+std::string laid_out(const std::string& head, const Pieces& pieces, const std::string& tail)
+{
+    std::vector<std::uint32_t> entries = {static_cast<std::uint32_t>(512 + head.size())};
+    for (const std::string& p : pieces)
+        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
+    std::string b = table_bytes(entries) + head;
+    for (const std::string& p : pieces)
+        b += p;
+    return b + tail;
+}
+
+// The old bundle's pieces: FLZ0 files from another compressor than the
+// join's, a raw piece larger than any block the tools copy by, and text.
+const Pieces kOld = {flz0_encode(lines(0, 300, "first")), random_bytes(1100000, 5), flz0_encode(lines(0, 500, "third")),
+                     "a raw piece of text\n", flz0_encode(lines(9, 200, "fifth"))};
+const std::string kHead = "between the table and piece 0";
+const std::string kTail = "after the last piece";
+
+Pieces edited(Pieces pieces, std::size_t k, const std::string& piece)
+{
+    if (k >= pieces.size())
+        pieces.resize(k + 1);
+    pieces[k] = piece;
+    return pieces;
+}
+
+// Edits each a patch is made of, as the join would leave them.
+// with_line -- text with a line put in before line 120, as a translation would
+std::string with_line(const std::string& word, int count)
+{
+    return lines(0, 120, word) + "A line the translation added.\n" + lines(120, count - 120, word);
+}
+const std::string kEditedText = with_line("first", 300);
+const std::string kGrown = kOld[1] + "grown by a few bytes";
+
+class Patches : public ScratchTest {
+protected:
+    RunResult run(const Program& p, const std::vector<std::string>& args) { return run_tool(p.exe, p.name, args, dir); }
+    // patch_from -- PATCH made from OLD.BND to a bundle
+    void patch_from(const std::string& old_bundle, const std::string& new_bundle, const std::string& patch = "P")
+    {
+        write_file(dir / "OLD.BND", old_bundle);
+        write_file(dir / "NEW.BND", new_bundle);
+        RunResult r = run(kBnddiff, {"OLD.BND", "NEW.BND", patch});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+};
+
+TEST_F(Patches, APatchGivesTheNewBundleAndReverseTheOldByteForByte)
+{
+    const struct {
+        const char* name;
+        std::string old_bundle;
+        std::string new_bundle;
+        const char* says;  // what bnddiff says of the change
+    } cases[] = {
+        {"an FLZ0 piece's text edited", laid_out(kHead, kOld, kTail),
+         laid_out(kHead, edited(kOld, 0, packed(kEditedText)), kTail), "compressed again from its content"},
+        {"a raw piece grown", laid_out(kHead, kOld, kTail), laid_out(kHead, edited(kOld, 1, kGrown), kTail),
+         "1100000 -> 1100020 bytes, from its stored bytes"},
+        {"a piece added", laid_out(kHead, kOld, kTail), laid_out(kHead, edited(kOld, 5, "new piece"), kTail),
+         "piece 005: added, 9 bytes"},
+        {"the last piece removed", laid_out(kHead, kOld, kTail),
+         laid_out(kHead, Pieces(kOld.begin(), kOld.end() - 1), kTail), "piece 004: removed"},
+        {"the bytes after the pieces changed", laid_out(kHead, kOld, kTail), laid_out(kHead, kOld, "another tail"),
+         "the table and the bytes outside the pieces: changed"},
+        {"a bundle with no bytes outside its pieces", laid_out("", kOld, ""),
+         laid_out("", edited(edited(kOld, 2, packed(lines(0, 499, "third"))), 3, "shorter"), ""),
+         "piece 003: changed, 20 -> 7 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(dir / "OLD.BND", c.old_bundle);
+        write_file(dir / "NEW.BND", c.new_bundle);
+        RunResult r = run(kBnddiff, {"OLD.BND", "NEW.BND", "P"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+        EXPECT_EQ(run(kBndpatch, {"-l", "P"}).out + "", r.out.substr(0, r.out.find("patch: ")));
+
+        write_file(dir / "B.BND", c.old_bundle);
+        r = run(kBndpatch, {"B.BND", "P"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(dir / "B.BND"), c.new_bundle);
+        EXPECT_EQ(read_file(dir / "B.BND.BAK"), c.old_bundle);
+        r = run(kBndpatch, {"-R", "B.BND", "P"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(dir / "B.BND"), c.old_bundle);
+        EXPECT_EQ(read_file(dir / "B.BND.BAK"), c.old_bundle);
+        r = run(kBndpatch, {"-o", "C.BND", "OLD.BND", "P"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(dir / "C.BND"), c.new_bundle);
+        for (const char* name : {"B.BND", "B.BND.BAK", "C.BND", "P"})
+            fs::remove(dir / name);
+    }
+}
+
+TEST_F(Patches, AnFlz0PieceEditedCostsItsChangeNotItsCompressedBytes)
+{
+    // The old piece was compressed as the join compresses, so the patch
+    // holds the change of content both ways.
+    const Pieces old_pieces = edited(kOld, 0, packed(lines(0, 1500, "first")));
+    patch_from(laid_out(kHead, old_pieces, kTail),
+               laid_out(kHead, edited(old_pieces, 0, packed(with_line("first", 1500))), kTail));
+    EXPECT_LT(fs::file_size(dir / "P"), 400u);
+    EXPECT_GT(packed(with_line("first", 1500)).size(), 6000u);
+}
+
+TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const std::string new_bundle = laid_out(kHead, edited(edited(kOld, 3, "changed"), 5, "added"), kTail);
+    patch_from(old_bundle, new_bundle);
+    const std::string patch = *read_file(dir / "P");
+    const std::string piece3 = hex_of(sha256(bytes_of(kOld[3])));
+    const std::string other3 = hex_of(sha256(bytes_of(std::string("another"))));
+    std::string flipped = patch;
+    flipped[flipped.size() / 2] ^= 0x20;
+    std::string version2 = patch;
+    version2[8] = 2;
+    const struct {
+        const char* name;
+        std::string bundle;
+        std::string patch;
+        std::vector<std::string> options;
+        int status;
+        const msg::Text* text;
+        std::string reason;
+    } cases[] = {
+        {"another piece 3", laid_out(kHead, edited(kOld, 3, "another"), kTail), patch, {}, 1, &msg::kWrongBundle,
+         "is not the bundle the patch was made for: in piece 003 the patch expects 20 bytes, SHA-256 " + piece3 +
+             ", and the bundle holds 7 bytes, SHA-256 " + other3 + "; nothing was written"},
+        {"a piece 5 there already", laid_out(kHead, edited(kOld, 5, "other"), kTail), patch, {}, 1, &msg::kWrongBundle,
+         "piece 005 the patch expects no such piece"},
+        {"one piece too few", laid_out(kHead, Pieces(kOld.begin(), kOld.end() - 1), kTail), patch, {}, 1,
+         &msg::kWrongBundle, "lists 4 pieces, and the patch was made for a bundle of 5; nothing was written"},
+        {"the patch applied already", new_bundle, patch, {}, 3, &msg::kAlreadyApplied,
+         "already holds what the patch makes; nothing was written"},
+        {"taken back already", old_bundle, patch, {"-R"}, 3, &msg::kAlreadyApplied,
+         "already holds what the patch was made from; nothing was written"},
+        {"a truncated patch", old_bundle, patch.substr(0, patch.size() - 1), {}, 1, &msg::kBadPatch,
+         "is damaged: its checksum does not match its bytes"},
+        {"a byte of the patch changed", old_bundle, flipped, {}, 1, &msg::kBadPatch,
+         "is damaged: its checksum does not match its bytes"},
+        {"a later version", old_bundle, version2, {}, 1, &msg::kBadPatch,
+         "is a patch of version 2; this bndpatch reads version 1"},
+        {"a bundle for a patch", old_bundle, old_bundle, {}, 1, &msg::kBadPatch, "is not a bundle patch"},
+        {"no table", "short", patch, {}, 1, &msg::kBadPiece, "is shorter than a bundle's 512-byte table"},
+        {"a piece past the end", old_bundle.substr(0, old_bundle.size() - kTail.size() - 1), patch, {}, 1,
+         &msg::kBadPiece, "lists no piece, or pieces not all after its table and within it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(dir / "B.BND", c.bundle);
+        write_file(dir / "Q", c.patch);
+        const Snapshot before = snapshot(dir);
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"B.BND", "Q"});
+        RunResult r = run(kBndpatch, args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, "");
+        const bool about_patch = c.text == &msg::kBadPatch;
+        EXPECT_TRUE(r.err.starts_with(message(*c.text) + "bndpatch: " + (about_patch ? "Q" : "B.BND") + ": ")) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(snapshot(dir), before);
+    }
+}
+
+TEST_F(Patches, PatchesOfDifferentPiecesApplyInEitherOrderAndOneOnAChangedPieceIsRefused)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const Pieces a = edited(kOld, 2, packed(with_line("third", 500)));
+    const Pieces b = edited(kOld, 1, kGrown);
+    Pieces both = edited(a, 1, kGrown);
+    patch_from(old_bundle, laid_out(kHead, a, kTail), "PA");
+    patch_from(old_bundle, laid_out(kHead, b, kTail), "PB");
+    patch_from(old_bundle, laid_out(kHead, edited(kOld, 2, "another third"), kTail), "PC");
+    for (const auto& order : {std::vector<std::string>{"PA", "PB"}, std::vector<std::string>{"PB", "PA"}}) {
+        SCOPED_TRACE(order[0]);
+        write_file(dir / "X.BND", old_bundle);
+        for (const std::string& p : order)
+            EXPECT_EQ(run(kBndpatch, {"X.BND", p}).status, 0);
+        EXPECT_EQ(read_file(dir / "X.BND"), laid_out(kHead, both, kTail));
+        EXPECT_EQ(read_file(dir / "X.BND.BAK"), old_bundle);  // the first patch's backup, kept
+        RunResult r = run(kBndpatch, {"X.BND", "PC"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("in piece 002 the patch expects"), std::string::npos) << r.err;
+        fs::remove(dir / "X.BND.BAK");
+    }
+    // One of the two taken back out leaves the other.
+    EXPECT_EQ(run(kBndpatch, {"-R", "X.BND", "PA"}).status, 0);
+    EXPECT_EQ(read_file(dir / "X.BND"), laid_out(kHead, b, kTail));
+}
+
+TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
+{
+    patch_from(laid_out(kHead, kOld, kTail), laid_out(kHead, edited(kOld, 3, "changed"), kTail));
+    write_file(dir / "B.BND", laid_out(kHead, kOld, kTail));
+    write_file(dir / "B.BND.BAK", "the pristine original");
+    write_file(dir / "C.BND", "there already");
+    RunResult r = run(kBndpatch, {"-o", "C.BND", "B.BND", "P"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndpatch", "C.BND", "already exists"));
+    EXPECT_EQ(read_file(dir / "C.BND"), "there already");
+    EXPECT_EQ(run(kBndpatch, {"B.BND", "P"}).status, 0);
+    EXPECT_EQ(read_file(dir / "B.BND.BAK"), "the pristine original");
+    EXPECT_EQ(read_file(dir / "B.BND"), laid_out(kHead, edited(kOld, 3, "changed"), kTail));
+    // bnddiff replaces a patch, and nothing else.
+    write_file(dir / "NOT", "a user's file");
+    r = run(kBnddiff, {"OLD.BND", "NEW.BND", "NOT"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bnddiff", "NOT", msg::kNotAPatchToReplace));
+    EXPECT_EQ(read_file(dir / "NOT"), "a user's file");
+    EXPECT_EQ(run(kBnddiff, {"OLD.BND", "NEW.BND", "P"}).status, 0);
+    r = run(kBnddiff, {"OLD.BND", "OLD.BND", "S"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with(message(msg::kNoChange))) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "S"));
+}
+
+TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
+{
+    write_file(dir / "D.BND", laid_out(kHead, kOld, kTail));
+    ASSERT_EQ(run(kBndsplit, {"-x", "D.BND"}).status, 0);
+    write_file(dir / "D" / "002", lines(0, 480, "third"));
+    write_file(dir / "D" / "003", "an edited raw piece");
+    const Snapshot pieces = snapshot(dir / "D");
+    RunResult r = run(kBnddiff, {"-d", "D", "D.BND", "P1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(snapshot(dir / "D"), pieces);
+    EXPECT_EQ(file_names(dir), (std::vector<std::string>{"D", "D.BND", "P1"}));
+    ASSERT_EQ(run(kBndjoin, {"D.BND"}).status, 0);
+    ASSERT_EQ(run(kBnddiff, {"D.BND.BAK", "D.BND", "P2"}).status, 0);
+    EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P2"));
+}
+
+// A patch whose checksum is made again after a field is changed: what no
+// bundle holds is refused all the same.
+TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
+{
+    Patch p;
+    p.old_bundle = {2000, sha256(bytes_of(std::string("old"))), 2};
+    p.new_bundle = {2100, sha256(bytes_of(std::string("new"))), 3};
+    p.entries.push_back({1, {true, 10, {}}, {true, 20, {}}, make_change({}, {}), make_change({}, {})});
+    p.entries.push_back({2, {}, {true, 5, {}}, make_change({}, {}), make_change({}, {})});
+    const std::vector<std::uint8_t> good = patch_bytes(p);
+    Patch back;
+    std::uint64_t version = 0;
+    ASSERT_EQ(read_patch(good, back, version), PatchStatus::ok);
+    EXPECT_EQ(back.entries.size(), 2u);
+    for (std::size_t n = 0; n < good.size(); ++n)
+        EXPECT_NE(read_patch(std::span(good).first(n), back, version), PatchStatus::ok) << n;
+    const struct {
+        const char* name;
+        std::function<void(Patch&)> change;
+    } cases[] = {
+        {"a piece past the table", [](Patch& q) { q.entries[1].piece = 127; }},
+        {"pieces out of order", [](Patch& q) { std::swap(q.entries[0], q.entries[1]); }},
+        {"a piece larger than a piece may be", [](Patch& q) { q.entries[0].new_side.size = kMaxPieceSize + 1; }},
+        {"an empty piece", [](Patch& q) { q.entries[0].old_side.size = 0; }},
+        {"a piece added that the old bundle lists", [](Patch& q) { q.old_bundle.pieces = 3; }},
+        {"a piece neither side has", [](Patch& q) { q.entries[1].new_side.present = false; }},
+        {"a frame after a piece", [](Patch& q) { q.entries[1].piece = kFrame; }},
+        {"a change of no kind", [](Patch& q) { q.entries[0].forward.how = static_cast<Remake>(2); }},
+    };
+    for (const auto& c : cases) {
+        Patch q = p;
+        c.change(q);
+        EXPECT_EQ(read_patch(patch_bytes(q), back, version), PatchStatus::malformed) << c.name;
+    }
+    std::vector<std::uint8_t> longer = good;
+    longer.insert(longer.end() - 32, 0);
+    const Digest sum = sha256(std::span(longer).first(longer.size() - 32));
+    std::copy(sum.begin(), sum.end(), longer.end() - 32);
+    EXPECT_EQ(read_patch(longer, back, version), PatchStatus::malformed);
+}
+
+TEST_F(Patches, APieceThatDoesNotComeOutAsRecordedIsNeverWritten)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    patch_from(old_bundle, laid_out(kHead, edited(kOld, 2, packed(with_line("third", 500))), kTail));
+    Patch p;
+    std::uint64_t version = 0;
+    const std::string bytes = *read_file(dir / "P");
+    ASSERT_EQ(read_patch(bytes_of(bytes), p, version), PatchStatus::ok);
+    ASSERT_EQ(p.entries.at(0).forward.how, Remake::flz0);
+    const struct {
+        const char* name;
+        std::function<void(Patch&)> change;
+        std::string reason;
+    } cases[] = {
+        {"another compressor", [](Patch& q) { q.compressor = 2; },
+         "expects FLZ0 compressor version 2, and this bndpatch has version 1"},
+        {"another hash", [](Patch& q) { q.entries[0].new_side.hash[0] ^= 1; }, "makes piece 002 other than it records"},
+        {"a change cut short", [](Patch& q) { q.entries[0].forward.delta = {10, 1, 10, 97}; },
+         "makes piece 002 other than it records"},
+        {"another whole bundle", [](Patch& q) { q.new_bundle.hash[0] ^= 1; },
+         "makes a bundle other than the one it records"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Patch q = p;
+        c.change(q);
+        const std::vector<std::uint8_t> changed = patch_bytes(q);
+        write_file(dir / "Q", std::string(changed.begin(), changed.end()));
+        write_file(dir / "B.BND", old_bundle);
+        const Snapshot before = snapshot(dir);
+        RunResult r = run(kBndpatch, {"B.BND", "Q"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(is_failure(r.err, msg::kBadPatch, "bndpatch", "Q", c.reason + "; nothing was written")) << r.err;
+        EXPECT_EQ(snapshot(dir), before);
+    }
+}
+
+}  // namespace
