@@ -20,7 +20,11 @@
 #include "count.hpp"
 #include "naming.hpp"
 #include "pack.hpp"
+#include "apply.hpp"
+#include "bundle_input.hpp"
 #include "delta.hpp"
+#include "patch.hpp"
+#include "sha256.hpp"
 #include "join.hpp"
 #include "record.hpp"
 #include "split.hpp"
@@ -330,6 +334,90 @@ std::string check_delta(Bytes data)
         const std::vector<std::uint8_t> delta = make_delta(from, to);
         if (apply_delta(from, delta, to.size(), out) != DeltaStatus::ok || !std::equal(out.begin(), out.end(), to.begin(), to.end()))
             return "a delta made does not give its target back";
+    }
+    return {};
+}
+
+namespace {
+
+// The bundle check_patch applies patches to: bytes before piece 0 and
+// after the last, two FLZ0 pieces compressed as the join compresses, and
+// a raw one.
+std::string patch_text(const char* word, int count)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += "Line " + std::to_string(i) + " of the " + word + " piece.\n";
+    return s;
+}
+
+std::string packed_text(const std::string& text)
+{
+    const std::optional<std::vector<std::uint8_t>> p = flz0_pack(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return std::string(p->begin(), p->end());
+}
+
+std::string patch_base()
+{
+    const std::vector<std::string> pieces = {packed_text(patch_text("first", 40)), "raw piece one",
+                                             packed_text(patch_text("second", 30))};
+    std::vector<std::uint32_t> offsets = {kTableSize + 4};
+    for (const std::string& p : pieces)
+        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(p.size()));
+    const TableBytes table = make_table(offsets);
+    std::string b(table.begin(), table.end());
+    b += "HEAD";
+    for (const std::string& p : pieces)
+        b += p;
+    return b + "TAIL";
+}
+
+}  // namespace
+
+std::string check_patch(Bytes data)
+{
+    namespace fs = std::filesystem;
+    static const std::string base = patch_base();
+    static const fs::path scratch = [] {
+        return fs::temp_directory_path() / ("bndtools-patch-" + std::to_string(std::random_device{}()));
+    }();
+    std::vector<std::uint8_t> bytes(data.begin(), data.end());
+    const Digest sum = sha256(data);
+    bytes.insert(bytes.end(), sum.begin(), sum.end());
+    Patch patch;
+    std::uint64_t version = 0;
+    if (read_patch(bytes, patch, version) != PatchStatus::ok)
+        return patch.entries.empty() ? std::string() : "a refused patch left entries";
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    const fs::path bundle = scratch / "B.BND";
+    const fs::path made = scratch / "N.BND";
+    std::ofstream(bundle, std::ios::binary).write(base.data(), static_cast<std::streamsize>(base.size()));
+    platform::FileSystem& files = platform::system_files();
+    for (const bool reverse : {false, true}) {
+        fs::remove(made);
+        const ApplyOptions options{reverse, made.string(), "P"};
+        const Outcome f = apply_patch(files, bundle.string(), patch, options, [](const Patched&) { return Outcome{}; });
+        if (read_all(bundle) != base)
+            return "applying a patch changed the bundle it read";
+        if (f) {
+            if (fs::exists(made) || fs::exists(made.string() + ".$$$"))
+                return "a refused patch left a file";
+            continue;
+        }
+        // Each piece it touches holds what it records.
+        BundleInput out(files, made.string(), platform::Links::follow);
+        if (out.open())
+            return "an applied patch made no bundle";
+        for (const Entry& e : patch.entries) {
+            const Side& want = reverse ? e.old_side : e.new_side;
+            std::vector<std::uint8_t> piece;
+            if (e.piece == kFrame || out.piece(e.piece, piece))
+                continue;
+            const Side got = e.piece < out.pieces().size() ? side_of(piece) : Side{};
+            if (got != want)
+                return "an applied patch made a piece other than it records";
+        }
     }
     return {};
 }

@@ -46,3 +46,10 @@ std::string check_split_join(Bytes data);
 // or is refused, never out of bounds; and the first half of any bytes made
 // into the second half by a delta made for them, and back
 std::string check_delta(Bytes data);
+
+// check_patch -- any bytes as the body of a patch (its checksum made here,
+// so that every field is reached), applied both ways to a fixed bundle
+// into a new file: refused with nothing written, or the new bundle holds,
+// in each piece it touches, what the patch records; the bundle read is
+// never changed
+std::string check_patch(Bytes data);

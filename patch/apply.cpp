@@ -38,7 +38,7 @@ Outcome current_side(BundleInput& in, const Entry& e, Side& side)
         side = side_of(frame_bytes(in.frame()));
         return {};
     }
-    Bytes bytes;
+    ByteString bytes;
     if (Outcome f = in.piece(e.piece, bytes))
         return f;
     side = e.piece < in.pieces().size() ? side_of(bytes) : Side{};
@@ -109,7 +109,7 @@ Outcome plan_bundle(const BundleInput& in, const Patch& patch, const Direction& 
         plan.frame = frame_without_patch(sizes, in.frame(), plan.places);
         return {};
     }
-    Bytes made;
+    ByteString made;
     std::optional<Frame> f;
     if (remake(frame_bytes(in.frame()), d.change(*frame), UINT32_MAX, made) != RemakeStatus::ok ||
         side_of(made) != d.to_side(*frame) || !(f = frame_of(made)))
@@ -143,8 +143,8 @@ Outcome write_bundle(BundleInput& in, Output& out, const Plan& plan, const Direc
         return f;
     if (Outcome f = write_hashed(out, new_hash, plan.frame.head))
         return f;
-    Bytes piece;
-    Bytes made;
+    ByteString piece;
+    ByteString made;
     const std::size_t count = std::max(in.pieces().size(), plan.places.size());
     for (std::size_t k = 0; k < count; ++k) {
         if (Outcome f = in.next_piece(piece, k < in.pieces().size() ? &old_hash : nullptr))
@@ -179,7 +179,7 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
     platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
     if (!there.error && there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
         return bad_patch(path, msg::kNotAPatch);
-    Bytes bytes;
+    ByteString bytes;
     if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))
         return f;
     std::uint64_t version = 0;

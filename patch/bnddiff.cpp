@@ -42,7 +42,7 @@ Outcome old_patch(platform::FileSystem& fs, const std::string& path, OldFile& ol
     old = OldFile::must_not_exist;
     if (there.value.kind == platform::Kind::none)
         return {};
-    Bytes magic(kPatchMagic.size());
+    ByteString magic(kPatchMagic.size());
     InputFile in(fs, path, platform::Links::refuse);
     platform::Result<std::size_t> r = in.error() ? platform::Result<std::size_t>{0, in.error()}
                                                  : read_full(fs, in.handle(), magic);
@@ -53,7 +53,7 @@ Outcome old_patch(platform::FileSystem& fs, const std::string& path, OldFile& ol
 }
 
 // write_patch -- the patch's bytes under its name, durable
-Outcome write_patch(platform::FileSystem& fs, const std::string& path, const Bytes& bytes)
+Outcome write_patch(platform::FileSystem& fs, const std::string& path, const ByteString& bytes)
 {
     OldFile old = OldFile::must_not_exist;
     if (Outcome f = old_patch(fs, path, old))
@@ -97,7 +97,7 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
     if (Outcome f = cl.has(kDirectory) ? diff_from_pieces(fs, old_path, cl.value(kDirectory), patch_path, patch)
                                        : diff_bundles(fs, old_path, cl.operands[1], patch))
         return f;
-    const Bytes bytes = patch_bytes(patch);
+    const ByteString bytes = patch_bytes(patch);
     if (Outcome f = say(describe_patch(patch)))
         return f;
     if (Outcome f = write_patch(fs, patch_path, bytes))

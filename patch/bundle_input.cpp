@@ -3,7 +3,7 @@
 #include "messages.hpp"
 #include "text.hpp"
 
-Outcome BundleInput::read_at(std::uint64_t at, Bytes& out)
+Outcome BundleInput::read_at(std::uint64_t at, ByteString& out)
 {
     platform::Result<std::size_t> r = read_full_at(in_.fs(), in_.handle(), at, out);
     if (r.error)
@@ -25,7 +25,7 @@ Outcome BundleInput::open()
     size_ = info.value.size;
     if (size_ < kTableSize)
         return tool_failure(Fault::bad_piece, in_.path(), msg::kNoTableToPatch);
-    Bytes table(kTableSize);
+    ByteString table(kTableSize);
     if (Outcome f = read_at(0, table))
         return f;
     std::copy(table.begin(), table.end(), frame_.table.begin());
@@ -39,7 +39,7 @@ Outcome BundleInput::open()
     return read_at(pieces_.back().end, frame_.tail);
 }
 
-Outcome BundleInput::piece(std::size_t k, Bytes& out)
+Outcome BundleInput::piece(std::size_t k, ByteString& out)
 {
     out.clear();
     if (k >= pieces_.size())
@@ -48,7 +48,7 @@ Outcome BundleInput::piece(std::size_t k, Bytes& out)
     return read_at(pieces_[k].start, out);
 }
 
-Outcome BundleInput::next_piece(Bytes& out, Sha256* whole)
+Outcome BundleInput::next_piece(ByteString& out, Sha256* whole)
 {
     const std::size_t k = next_++;
     if (whole && k == 0) {

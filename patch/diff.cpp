@@ -32,8 +32,8 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
     const Frame reverse = frame_without_patch(sizes_of(a.pieces()), b.frame(), places);
     if (same_frame(forward, b.frame()) && same_frame(reverse, a.frame()))
         return std::nullopt;
-    const Bytes from = frame_bytes(a.frame());
-    const Bytes to = frame_bytes(b.frame());
+    const ByteString from = frame_bytes(a.frame());
+    const ByteString to = frame_bytes(b.frame());
     return Entry{kFrame, side_of(from), side_of(to), {Remake::raw, make_delta(from, to), {}},
                  {Remake::raw, make_delta(to, from), {}}};
 }
@@ -53,8 +53,8 @@ Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, cons
         patch.entries.push_back(std::move(*frame));
     Sha256 hash_a;
     Sha256 hash_b;
-    Bytes x;
-    Bytes y;
+    ByteString x;
+    ByteString y;
     const std::size_t count = std::max(a.pieces().size(), b.pieces().size());
     for (std::size_t k = 0; k < count; ++k) {
         if (Outcome f = a.next_piece(x, k < a.pieces().size() ? &hash_a : nullptr))

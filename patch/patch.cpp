@@ -12,18 +12,18 @@ namespace {
 constexpr std::uint8_t kWhatPiece = 0;
 constexpr std::uint8_t kWhatFrame = 1;
 
-void put_digest(Bytes& out, const Digest& d)
+void put_digest(ByteString& out, const Digest& d)
 {
     out.insert(out.end(), d.begin(), d.end());
 }
 
-void put_block(Bytes& out, std::span<const std::uint8_t> bytes)
+void put_block(ByteString& out, std::span<const std::uint8_t> bytes)
 {
     put_number(out, bytes.size());
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void put_side(Bytes& out, const Side& side)
+void put_side(ByteString& out, const Side& side)
 {
     out.push_back(side.present ? 1 : 0);
     if (side.present) {
@@ -32,7 +32,7 @@ void put_side(Bytes& out, const Side& side)
     }
 }
 
-void put_change(Bytes& out, const Change& change)
+void put_change(ByteString& out, const Change& change)
 {
     out.push_back(static_cast<std::uint8_t>(change.how));
     put_block(out, change.delta);
@@ -78,10 +78,10 @@ struct Reader {
         take(d.size(), d.data());
         return d;
     }
-    Bytes block()
+    ByteString block()
     {
         const std::uint64_t n = number(bytes.size() - at);
-        Bytes out(static_cast<std::size_t>(n));
+        ByteString out(static_cast<std::size_t>(n));
         take(out.size(), out.data());
         return out;
     }
@@ -131,9 +131,9 @@ bool entry_fits(const Entry& e, const Patch& p)
 
 }  // namespace
 
-Bytes patch_bytes(const Patch& patch)
+ByteString patch_bytes(const Patch& patch)
 {
-    Bytes out(kPatchMagic.begin(), kPatchMagic.end());
+    ByteString out(kPatchMagic.begin(), kPatchMagic.end());
     put_number(out, kPatchVersion);
     put_number(out, patch.compressor);
     for (const BundleId* id : {&patch.old_bundle, &patch.new_bundle}) {
@@ -204,7 +204,7 @@ Content content_of(std::span<const std::uint8_t> stored)
 {
     Content c;
     if (has_flz0_magic(stored) && stored.size() >= kFlz0HeaderSize) {
-        Bytes plain(read_flz0_header(stored).original_size, 0xA5);
+        ByteString plain(read_flz0_header(stored).original_size, 0xA5);
         const Decoded d = decode_flz0_file(stored, plain);
         if (d.status == DecodeStatus::ok) {
             c.flz0 = true;
@@ -223,7 +223,7 @@ Change make_change(std::span<const std::uint8_t> source, std::span<const std::ui
     const Content to = content_of(target);
     if (!to.flz0)
         return raw;
-    const std::optional<Bytes> packed = flz0_pack(to.content);
+    const std::optional<ByteString> packed = flz0_pack(to.content);
     if (!packed || packed->size() + to.after.size() != target.size() ||
         !std::equal(packed->begin(), packed->end(), target.begin()))
         return raw;
@@ -232,19 +232,19 @@ Change make_change(std::span<const std::uint8_t> source, std::span<const std::ui
     return again.delta.size() + again.after.size() < raw.delta.size() ? again : raw;
 }
 
-RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out)
+RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, ByteString& out)
 {
     out.clear();
     if (change.how == Remake::raw)
         return apply_delta(source, change.delta, limit, out) == DeltaStatus::ok ? RemakeStatus::ok
                                                                                  : RemakeStatus::bad_delta;
     const Content from = content_of(source);
-    Bytes content;
-    Bytes after;
+    ByteString content;
+    ByteString after;
     if (apply_delta(from.content, change.delta, kMaxOriginalSize, content) != DeltaStatus::ok ||
         apply_delta(from.after, change.after, limit, after) != DeltaStatus::ok)
         return RemakeStatus::bad_delta;
-    std::optional<Bytes> packed = flz0_pack(content);
+    std::optional<ByteString> packed = flz0_pack(content);
     if (!packed || packed->size() + after.size() > limit)
         return RemakeStatus::cannot_pack;
     out = std::move(*packed);
@@ -252,9 +252,9 @@ RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, 
     return RemakeStatus::ok;
 }
 
-Bytes frame_bytes(const Frame& frame)
+ByteString frame_bytes(const Frame& frame)
 {
-    Bytes out(frame.table.begin(), frame.table.end());
+    ByteString out(frame.table.begin(), frame.table.end());
     out.insert(out.end(), frame.head.begin(), frame.head.end());
     out.insert(out.end(), frame.tail.begin(), frame.tail.end());
     return out;

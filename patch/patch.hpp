@@ -40,7 +40,7 @@
 #include "layout.hpp"
 #include "sha256.hpp"
 
-using Bytes = std::vector<std::uint8_t>;
+using ByteString = std::vector<std::uint8_t>;
 
 inline constexpr std::array<std::uint8_t, 8> kPatchMagic = {'B', 'N', 'D', 'P', 'A', 'T', 'C', 'H'};
 inline constexpr std::uint64_t kPatchVersion = 1;
@@ -66,8 +66,8 @@ enum class Remake : std::uint8_t { raw = 0, flz0 = 1 };
 // How one side's bytes are made from the other's.
 struct Change {
     Remake how = Remake::raw;
-    Bytes delta;  // of the stored bytes (raw), or of the content (flz0)
-    Bytes after;  // flz0: of the bytes after the stream
+    ByteString delta;  // of the stored bytes (raw), or of the content (flz0)
+    ByteString after;  // flz0: of the bytes after the stream
 };
 
 struct Entry {
@@ -92,7 +92,7 @@ struct Patch {
 };
 
 // patch_bytes -- the patch as its file holds it
-Bytes patch_bytes(const Patch& patch);
+ByteString patch_bytes(const Patch& patch);
 
 enum class PatchStatus {
     ok,
@@ -110,8 +110,8 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
 // decoded bytes and the bytes after its stream; anything else is itself.
 struct Content {
     bool flz0 = false;
-    Bytes content;
-    Bytes after;
+    ByteString content;
+    ByteString after;
 };
 Content content_of(std::span<const std::uint8_t> stored);
 
@@ -123,16 +123,16 @@ Change make_change(std::span<const std::uint8_t> source, std::span<const std::ui
 enum class RemakeStatus { ok, bad_delta, cannot_pack };
 
 // remake -- the bytes a change makes from source, at most `limit` of them
-RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out);
+RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, ByteString& out);
 
 // The bytes of a bundle outside its pieces: its table, then the bytes
 // between it and piece 0, then those after the last piece.
 struct Frame {
     TableBytes table{};
-    Bytes head;
-    Bytes tail;
+    ByteString head;
+    ByteString tail;
 };
-Bytes frame_bytes(const Frame& frame);
+ByteString frame_bytes(const Frame& frame);
 // frame_of -- a frame's bytes read back; none where the table's piece 0
 // does not start after it, within them
 std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes);
