@@ -193,6 +193,14 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
         r.ok = r.ok && entry_fits(e, patch);
         patch.entries.push_back(std::move(e));
     }
+    // Both bundles list pieces, and every piece one lists and the other
+    // does not has its entry.
+    const std::uint32_t fewer = std::min(patch.old_bundle.pieces, patch.new_bundle.pieces);
+    const std::uint32_t more = std::max(patch.old_bundle.pieces, patch.new_bundle.pieces);
+    std::uint32_t covered = fewer;
+    for (const Entry& e : patch.entries)
+        covered += e.piece != kFrame && e.piece >= fewer;
+    r.ok = r.ok && fewer > 0 && covered == more && !patch.entries.empty();
     if (!r.ok || r.at != body) {
         patch = Patch{};
         return PatchStatus::malformed;

@@ -22,6 +22,8 @@
 //                                bytes after its stream from the other side's
 //   delta  := length byte*       see delta.hpp
 //
+// Both bundles list at least one piece, a patch has at least one entry,
+// and every piece one bundle lists and the other does not has one.
 // Numbers are unsigned LEB128, as in a delta. A piece the other side has
 // no such piece for is made from no bytes; the content of a piece that is
 // no FLZ0 file is its stored bytes, and it has no bytes after a stream.

@@ -292,6 +292,9 @@ TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
         {"a piece neither side has", [](Patch& q) { q.entries[1].new_side.present = false; }},
         {"a frame after a piece", [](Patch& q) { q.entries[1].piece = kFrame; }},
         {"a change of no kind", [](Patch& q) { q.entries[0].forward.how = static_cast<Remake>(2); }},
+        {"a bundle of no pieces", [](Patch& q) { q.new_bundle.pieces = 0; q.entries.pop_back(); }},
+        {"an added piece with no entry", [](Patch& q) { q.new_bundle.pieces = 4; }},
+        {"no entry", [](Patch& q) { q.entries.clear(); q.new_bundle.pieces = 2; }},
     };
     for (const auto& c : cases) {
         Patch q = p;
