@@ -177,7 +177,9 @@ Outcome write_bundle(BundleInput& in, Output& out, const Plan& plan, const Direc
 Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
 {
     platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
-    if (!there.error && there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    if (there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
         return bad_patch(path, msg::kNotAPatch);
     ByteString bytes;
     if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))

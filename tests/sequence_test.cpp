@@ -14,7 +14,10 @@
 #include "flz0_reference.hpp"
 #include "pack_file.hpp"
 #include "unpack_file.hpp"
+#include "apply.hpp"
+#include "diff.hpp"
 #include "join.hpp"
+#include "patch.hpp"
 #include "record.hpp"
 #include "split.hpp"
 #include "support.hpp"
@@ -74,6 +77,8 @@ bool exists_now(const fs::path& path)
 // and after the last, and three pieces, two of them FLZ0 files.
 const std::string kEdited = kText + "An edit, which makes the piece be compressed again.\n";
 const std::vector<std::string> kOldLayout = {kPacked, "raw piece", flz0_literals(kText)};
+// The old bundle with a patch applied: its raw piece grown.
+const std::vector<std::string> kPatched = {kPacked, "raw piece, grown", flz0_literals(kText)};
 std::string laid_out(const std::vector<std::string>& pieces)
 {
     std::vector<std::uint32_t> entries = {600};
@@ -346,6 +351,44 @@ const Sequence kSequences[] = {
              return Fault::cannot_open;
          if (c.starts_with("close B.BND ") || c == "close B.BND" || c.starts_with("close B/"))
              return std::nullopt;
+         if (starts(c, {"look", "link", "rename"}))
+             return Fault::cannot_rename;
+         return Fault::write_failed;
+     },
+     "B.BND.$$$", true},
+    {"bndpatch",
+     [](const fs::path& d) {
+         write_file(d / "O.BND", laid_out(kOldLayout));
+         write_file(d / "N.BND", laid_out(kPatched));
+         Patch p;
+         ASSERT_FALSE(diff_bundles(platform::system_files(), at(d, "O.BND"), at(d, "N.BND"), p));
+         const std::vector<std::uint8_t> bytes = patch_bytes(p);
+         write_file(d / "P", std::string(bytes.begin(), bytes.end()));
+         fs::rename(d / "O.BND", d / "B.BND");
+         fs::remove(d / "N.BND");
+     },
+     [](platform::FileSystem& fs, const fs::path& d) {
+         Patch p;
+         if (Outcome f = load_patch(fs, at(d, "P"), p))
+             return f;
+         return apply_patch(fs, at(d, "B.BND"), p, {false, "", at(d, "P")}, [](const Patched&) { return Outcome{}; });
+     },
+     [](const fs::path& d) {
+         return read_file(d / "B.BND") == laid_out(kPatched) && read_file(d / "B.BND.BAK") == laid_out(kOldLayout);
+     },
+     [](const fs::path& d) {
+         std::optional<std::string> b = read_file(d / "B.BND");
+         return b == laid_out(kOldLayout) ||
+                (b == laid_out(kPatched) && read_file(d / "B.BND.BAK") == laid_out(kOldLayout));
+     },
+     [](const std::vector<std::string>& log, int k) -> Expectation {
+         const std::string& c = log[static_cast<std::size_t>(k)];
+         if (c == "close P" || c == "close B.BND")
+             return std::nullopt;
+         if (starts(c, {"read B.BND", "seek B.BND"}))
+             return Fault::read_failed;
+         if (starts(c, {"look P", "open_regular", "info", "read P", "look B.BND.BAK"}))
+             return Fault::cannot_open;
          if (starts(c, {"look", "link", "rename"}))
              return Fault::cannot_rename;
          return Fault::write_failed;
