@@ -1,0 +1,118 @@
+// make_patch_bundles -- write a bundle, and the same bundle with ten of
+// its pieces edited, for bench/patch_vs_xdelta
+//
+//     make_patch_bundles OLD.BND NEW.BND [greedy]
+//
+// 127 pieces: every tenth an FLZ0 file of text (13 of them), the others
+// varied raw bytes of the largest size, but piece 5, of 600,000 bytes. The
+// edits: a sentence added to the decoded text of nine FLZ0 pieces and a
+// word changed, each compressed again as bndjoin does; and 4,096 bytes
+// added to piece 5. The old FLZ0 pieces are compressed as bndjoin does (a
+// bundle an earlier edit was joined into), or with `greedy` by a plain
+// greedy compressor, as a bundle made elsewhere might be.
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bundle.hpp"
+#include "flz0.hpp"
+#include "greedy.hpp"
+#include "pack.hpp"
+
+namespace {
+
+using PieceBytes = std::vector<std::uint8_t>;
+
+constexpr int kFlz0Every = 10;
+constexpr int kGrownPiece = 5;
+constexpr std::size_t kGrownSize = 600000;
+constexpr std::size_t kGrowth = 4096;
+constexpr int kTextEdits = 9;
+
+std::string text_of_piece(int k)
+{
+    static const char* words[] = {"the", "of", "and", "a", "to", "in", "is", "you", "that", "it", "he", "was",
+                                  "for", "on", "are", "as", "with", "his", "they", "at", "be", "this", "have",
+                                  "from", "or", "one", "had", "by", "word", "but", "not", "what", "all", "were",
+                                  "sword", "castle", "dragon", "village", "quest", "potion", "gold", "night"};
+    std::mt19937 rng(static_cast<unsigned>(k));
+    std::string s;
+    while (s.size() < 60000) {
+        s += words[rng() % std::size(words)];
+        s += rng() % 12 == 0 ? ".\n" : " ";
+    }
+    return s;
+}
+
+// edited -- the text with a sentence added in its middle and a word changed
+std::string edited(std::string text)
+{
+    const std::size_t middle = text.find('\n', text.size() / 2) + 1;
+    text.insert(middle, "This sentence was added by the translation, and it is longer than most.\n");
+    const std::size_t word = text.find("dragon", text.size() / 4);
+    if (word != std::string::npos)
+        text.replace(word, 6, "wyvern");
+    return text;
+}
+
+PieceBytes packed(const std::string& text, bool greedy)
+{
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    return greedy ? greedy_encode(bytes) : *flz0_pack(bytes);
+}
+
+PieceBytes raw_piece(int k, std::size_t size)
+{
+    PieceBytes p(size);
+    std::uint32_t x = 12345u + static_cast<std::uint32_t>(k);
+    for (std::uint8_t& b : p)
+        b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    return p;
+}
+
+bool write_bundle(const char* path, const std::vector<PieceBytes>& pieces)
+{
+    std::vector<std::uint32_t> offsets = {kTableSize};
+    for (const PieceBytes& p : pieces)
+        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(p.size()));
+    const TableBytes table = make_table(offsets);
+    std::FILE* f = std::fopen(path, "wb");
+    bool ok = f && std::fwrite(table.data(), 1, table.size(), f) == table.size();
+    for (const PieceBytes& p : pieces)
+        ok = ok && std::fwrite(p.data(), 1, p.size(), f) == p.size();
+    ok = f && std::fclose(f) == 0 && ok;
+    if (!ok)
+        std::fprintf(stderr, "make_patch_bundles: cannot write %s\n", path);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3 || argc > 4 || (argc == 4 && std::strcmp(argv[3], "greedy") != 0)) {
+        std::fprintf(stderr, "usage: make_patch_bundles OLD.BND NEW.BND [greedy]\n");
+        return 1;
+    }
+    const bool greedy = argc == 4;
+    std::vector<PieceBytes> old_pieces;
+    std::vector<PieceBytes> new_pieces;
+    int texts_edited = 0;
+    for (int k = 0; k < kMaxPieces; ++k) {
+        if (k % kFlz0Every == 0) {
+            const std::string text = text_of_piece(k);
+            old_pieces.push_back(packed(text, greedy));
+            new_pieces.push_back(texts_edited++ < kTextEdits ? packed(edited(text), false) : old_pieces.back());
+        } else {
+            old_pieces.push_back(raw_piece(k, k == kGrownPiece ? kGrownSize : kMaxPieceSize));
+            new_pieces.push_back(old_pieces.back());
+            if (k == kGrownPiece) {
+                const PieceBytes more = raw_piece(-k, kGrowth);
+                new_pieces.back().insert(new_pieces.back().begin() + kGrownSize / 2, more.begin(), more.end());
+            }
+        }
+    }
+    return write_bundle(argv[1], old_pieces) && write_bundle(argv[2], new_pieces) ? 0 : 1;
+}
