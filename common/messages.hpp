@@ -347,7 +347,7 @@ inline constexpr char kPackedTooLongFormat[] = "compressed, longer than the %zu 
 inline constexpr char kNotDecodingBack[] = "the compressed data does not decode to the file";
 
 // bnddiff and bndpatch.
-inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] OLD [NEW] PATCH\n";
+inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way] OLD [NEW] PATCH\n";
 inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
@@ -357,6 +357,8 @@ inline constexpr std::string_view kDiffAbout =
     "SHA-256 of each piece before and after, and of both whole bundles. With -d,\n"
     "NEW is the bundle bndjoin would build from DIR over OLD, which need not be\n"
     "built. An existing PATCH is replaced only where it is a patch itself.\n";
+inline constexpr std::string_view kDiffOneWay =
+    "leave out what only bndpatch -R needs: where the old\nFLZ0 pieces came from another compressor, their bytes";
 inline constexpr std::string_view kDiffDirectory = "make NEW from the pieces in DIR and their split record";
 inline constexpr std::string_view kPatchAbout =
     "\n"
@@ -380,6 +382,7 @@ inline constexpr char kSizesChangeFormat[] = "%llu -> %llu bytes";
 inline constexpr char kSizeFormat[] = "%llu bytes";
 inline constexpr char kFromContentFormat[] = ", compressed again from its content (a %zu-byte change)";
 inline constexpr char kFromStoredFormat[] = ", from its stored bytes (a %zu-byte change)";
+inline constexpr char kOneWayLine[] = "one way: bndpatch -R cannot take it back out\n";
 inline constexpr char kPatchSizeFormat[] = "patch: %zu bytes\n";
 // bndpatch: before each piece it makes, and each it removes.
 inline constexpr char kPatchingFormat[] = "patching ... %-12s [%08x-%08x]\n";
@@ -405,6 +408,8 @@ inline constexpr char kOtherCompressorFormat[] =
     "expects FLZ0 compressor version %llu, and this bndpatch has version %llu; nothing was written";
 inline constexpr char kResultNotAsRecorded[] = "makes a bundle other than the one it records; nothing was written";
 inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d needs the pieces of a split";
+inline constexpr char kOneWay[] =
+    "was made one way (bnddiff --one-way) and holds no way back: the bundle before it is the one it was applied to";
 inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
 
 }  // namespace msg

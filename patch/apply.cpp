@@ -212,6 +212,8 @@ Outcome apply_patch(FileSystem& fs, const std::string& bundle, const Patch& patc
                     [&](const Entry& e) { return d.change(e).how == Remake::flz0; }))
         return bad_patch(patch_path, format_text(msg::kOtherCompressorFormat, static_cast<unsigned long long>(patch.compressor),
                                                  static_cast<unsigned long long>(kCompressorVersion)));
+    if (options.reverse && one_way(patch))
+        return bad_patch(patch_path, msg::kOneWay);
     BundleInput in(fs, bundle, platform::Links::refuse);
     if (Outcome f = in.open())
         return f;

@@ -1,12 +1,14 @@
 // bnddiff -- make a patch that turns one bundle into another
 //
-//     bnddiff OLD NEW PATCH
-//     bnddiff -d DIR OLD PATCH
+//     bnddiff [--one-way] OLD NEW PATCH
+//     bnddiff [--one-way] -d DIR OLD PATCH
 //
 // The patch holds, for each piece that differs, how to make it from the
 // old one (an FLZ0 piece from its decoded content), and the size and hash
 // of everything it changes; with -d, NEW is the bundle a join would build
-// from the piece directory DIR over OLD.
+// from the piece directory DIR over OLD. Made --one-way, it holds no way
+// back: what -R needs is the old pieces' own compressed bytes where they
+// came from another compressor, which may be most of the patch.
 #include <algorithm>
 
 #include "command.hpp"
@@ -27,9 +29,10 @@ namespace {
 // patch, under the temporary name of PATCH.new.
 constexpr char kBuiltSuffix[] = ".new";
 
-enum Opt { kDirectory };
+enum Opt { kDirectory, kOneWay };
 constexpr Option kOptions[] = {
     {kDirectory, 'd', "directory", "DIR", msg::kDiffDirectory},
+    {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
 };
 
 // old_patch -- what becomes of a file that has the patch's name: a patch
@@ -70,7 +73,7 @@ Outcome write_patch(platform::FileSystem& fs, const std::string& path, const Byt
 // from the piece directory over it: built beside the patch under a
 // temporary name, read, and removed
 Outcome diff_from_pieces(platform::FileSystem& fs, const std::string& old_path, const std::string& dir,
-                         const std::string& patch_path, Patch& patch)
+                         const std::string& patch_path, bool one_way, Patch& patch)
 {
     std::optional<SplitRecord> record;
     if (Outcome f = load_record(fs, dir, record))
@@ -84,7 +87,7 @@ Outcome diff_from_pieces(platform::FileSystem& fs, const std::string& old_path, 
     JoinSeen seen;
     if (Outcome f = rebuild_bundle(fs, old_path, options, *record, [](const Piece&) { return Outcome{}; }, seen))
         return f;
-    Outcome f = diff_bundles(fs, old_path, built.temp(), patch);
+    Outcome f = diff_bundles(fs, old_path, built.temp(), patch, one_way);
     if (f && f->fault == Fault::no_change)
         f->detail.file = dir;
     return f;
@@ -94,8 +97,9 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
 {
     const std::string& patch_path = cl.operands.back();
     Patch patch;
-    if (Outcome f = cl.has(kDirectory) ? diff_from_pieces(fs, old_path, cl.value(kDirectory), patch_path, patch)
-                                       : diff_bundles(fs, old_path, cl.operands[1], patch))
+    const bool one_way = cl.has(kOneWay);
+    if (Outcome f = cl.has(kDirectory) ? diff_from_pieces(fs, old_path, cl.value(kDirectory), patch_path, one_way, patch)
+                                       : diff_bundles(fs, old_path, cl.operands[1], patch, one_way))
         return f;
     const ByteString bytes = patch_bytes(patch);
     if (Outcome f = say(describe_patch(patch)))

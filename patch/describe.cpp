@@ -40,5 +40,7 @@ std::string describe_patch(const Patch& patch)
     std::string text = bundle_line(msg::kOldName, patch.old_bundle) + bundle_line(msg::kNewName, patch.new_bundle);
     for (const Entry& e : patch.entries)
         text += entry_line(e);
+    if (one_way(patch))
+        text += msg::kOneWayLine;
     return text;
 }

@@ -40,7 +40,8 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
 
 }  // namespace
 
-Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, const std::string& new_path, Patch& patch)
+Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, const std::string& new_path, Patch& patch,
+                     bool one_way)
 {
     BundleInput a(fs, old_path, platform::Links::follow);
     BundleInput b(fs, new_path, platform::Links::follow);
@@ -69,6 +70,9 @@ Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, cons
     }
     patch.old_bundle = {a.size(), hash_a.finish(), static_cast<std::uint32_t>(a.pieces().size())};
     patch.new_bundle = {b.size(), hash_b.finish(), static_cast<std::uint32_t>(b.pieces().size())};
+    if (one_way)
+        for (Entry& e : patch.entries)
+            e.reverse = Change{Remake::none, {}, {}};
     if (patch.entries.empty())
         return tool_failure(Fault::no_change, new_path, format_text(msg::kSameBundleFormat, old_path.c_str()));
     return {};

@@ -35,6 +35,8 @@ void put_side(ByteString& out, const Side& side)
 void put_change(ByteString& out, const Change& change)
 {
     out.push_back(static_cast<std::uint8_t>(change.how));
+    if (change.how == Remake::none)
+        return;
     put_block(out, change.delta);
     if (change.how == Remake::flz0)
         put_block(out, change.after);
@@ -108,10 +110,12 @@ Side read_side(Reader& r, std::uint64_t most)
     return side;
 }
 
-Change read_change(Reader& r)
+Change read_change(Reader& r, Remake most)
 {
     Change change;
-    change.how = static_cast<Remake>(r.byte(static_cast<std::uint8_t>(Remake::flz0)));
+    change.how = static_cast<Remake>(r.byte(static_cast<std::uint8_t>(most)));
+    if (change.how == Remake::none)
+        return change;
     change.delta = r.block();
     if (change.how == Remake::flz0)
         change.after = r.block();
@@ -124,7 +128,7 @@ bool entry_fits(const Entry& e, const Patch& p)
 {
     if (e.piece == kFrame)
         return e.old_side.present && e.new_side.present && e.old_side.size >= kTableSize &&
-               e.new_side.size >= kTableSize && e.forward.how == Remake::raw && e.reverse.how == Remake::raw;
+               e.new_side.size >= kTableSize && e.forward.how == Remake::raw && e.reverse.how != Remake::flz0;
     return (e.old_side.present || e.new_side.present) && e.old_side.present == (e.piece < p.old_bundle.pieces) &&
            e.new_side.present == (e.piece < p.new_bundle.pieces);
 }
@@ -188,8 +192,8 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
         const std::uint64_t most = frame ? UINT32_MAX : kMaxPieceSize;
         e.old_side = read_side(r, most);
         e.new_side = read_side(r, most);
-        e.forward = read_change(r);
-        e.reverse = read_change(r);
+        e.forward = read_change(r, Remake::flz0);
+        e.reverse = read_change(r, Remake::none);
         r.ok = r.ok && entry_fits(e, patch);
         patch.entries.push_back(std::move(e));
     }
@@ -206,6 +210,12 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
         return PatchStatus::malformed;
     }
     return PatchStatus::ok;
+}
+
+bool one_way(const Patch& patch)
+{
+    return std::any_of(patch.entries.begin(), patch.entries.end(),
+                       [](const Entry& e) { return e.reverse.how == Remake::none; });
 }
 
 Content content_of(std::span<const std::uint8_t> stored)
@@ -243,6 +253,8 @@ Change make_change(std::span<const std::uint8_t> source, std::span<const std::ui
 RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, ByteString& out)
 {
     out.clear();
+    if (change.how == Remake::none)
+        return RemakeStatus::bad_delta;
     if (change.how == Remake::raw)
         return apply_delta(source, change.delta, limit, out) == DeltaStatus::ok ? RemakeStatus::ok
                                                                                  : RemakeStatus::bad_delta;

@@ -20,6 +20,7 @@
 //           | 1 delta delta      an FLZ0 file, compressed again from its content
 //                                made from the other side's content, then the
 //                                bytes after its stream from the other side's
+//           | 2                  reverse only: not held, the patch made one way
 //   delta  := length byte*       see delta.hpp
 //
 // Both bundles list at least one piece, a patch has at least one entry,
@@ -63,7 +64,9 @@ struct Side {
     bool operator==(const Side&) const = default;
 };
 
-enum class Remake : std::uint8_t { raw = 0, flz0 = 1 };
+// How a side is made: from the other's stored bytes, from its content
+// compressed again, or not at all (the way back of a patch made one way).
+enum class Remake : std::uint8_t { raw = 0, flz0 = 1, none = 2 };
 
 // How one side's bytes are made from the other's.
 struct Change {
@@ -116,6 +119,9 @@ struct Content {
     ByteString after;
 };
 Content content_of(std::span<const std::uint8_t> stored);
+
+// one_way -- whether a patch holds no way back for some entry
+bool one_way(const Patch& patch);
 
 // make_change -- how to make target from source: from its content, where
 // target is an FLZ0 file that compressing its content again gives back,

@@ -40,9 +40,10 @@ std::string laid_out(const std::string& head, const Pieces& pieces, const std::s
     return b + tail;
 }
 
-// The old bundle's pieces: FLZ0 files from another compressor than the
-// join's, a raw piece larger than any block the tools copy by, and text.
-const Pieces kOld = {flz0_encode(lines(0, 300, "first")), random_bytes(1100000, 5), flz0_encode(lines(0, 500, "third")),
+// The old bundle's pieces: an FLZ0 file from another compressor than the
+// join's (literals only), two from the join's, a raw piece larger than any
+// block the tools copy by, and text.
+const Pieces kOld = {flz0_literals(lines(0, 300, "first")), random_bytes(1100000, 5), flz0_encode(lines(0, 500, "third")),
                      "a raw piece of text\n", flz0_encode(lines(9, 200, "fifth"))};
 const std::string kHead = "between the table and piece 0";
 const std::string kTail = "after the last piece";
@@ -134,6 +135,25 @@ TEST_F(Patches, AnFlz0PieceEditedCostsItsChangeNotItsCompressedBytes)
                laid_out(kHead, edited(old_pieces, 0, packed(with_line("first", 1500))), kTail));
     EXPECT_LT(fs::file_size(dir / "P"), 400u);
     EXPECT_GT(packed(with_line("first", 1500)).size(), 6000u);
+}
+
+TEST_F(Patches, APatchMadeOneWayLeavesOutTheOldCompressedBytesAndRefusesReverse)
+{
+    // The old piece came from another compressor: only its own bytes give it back.
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const std::string new_bundle = laid_out(kHead, edited(kOld, 0, packed(kEditedText)), kTail);
+    patch_from(old_bundle, new_bundle, "BOTH");
+    ASSERT_EQ(run(kBnddiff, {"--one-way", "OLD.BND", "NEW.BND", "ONE"}).status, 0);
+    EXPECT_LT(fs::file_size(dir / "ONE") * 3, fs::file_size(dir / "BOTH"));
+    EXPECT_NE(run(kBndpatch, {"-l", "ONE"}).out.find("one way: bndpatch -R cannot take it back out"), std::string::npos);
+    write_file(dir / "B.BND", old_bundle);
+    EXPECT_EQ(run(kBndpatch, {"B.BND", "ONE"}).status, 0);
+    EXPECT_EQ(read_file(dir / "B.BND"), new_bundle);
+    const Snapshot before = snapshot(dir);
+    RunResult r = run(kBndpatch, {"-R", "B.BND", "ONE"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPatch, "bndpatch", "ONE", msg::kOneWay));
+    EXPECT_EQ(snapshot(dir), before);
 }
 
 TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
@@ -291,7 +311,8 @@ TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
         {"a piece added that the old bundle lists", [](Patch& q) { q.old_bundle.pieces = 3; }},
         {"a piece neither side has", [](Patch& q) { q.entries[1].new_side.present = false; }},
         {"a frame after a piece", [](Patch& q) { q.entries[1].piece = kFrame; }},
-        {"a change of no kind", [](Patch& q) { q.entries[0].forward.how = static_cast<Remake>(2); }},
+        {"a change of no kind", [](Patch& q) { q.entries[0].reverse.how = static_cast<Remake>(3); }},
+        {"no way forward", [](Patch& q) { q.entries[0].forward.how = Remake::none; }},
         {"a bundle of no pieces", [](Patch& q) { q.new_bundle.pieces = 0; q.entries.pop_back(); }},
         {"an added piece with no entry", [](Patch& q) { q.new_bundle.pieces = 4; }},
         {"no entry", [](Patch& q) { q.entries.clear(); q.new_bundle.pieces = 2; }},
