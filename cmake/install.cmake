@@ -11,7 +11,7 @@ if(WIN32)
 endif()
 include(GNUInstallDirs)
 
-set(bndtools_pages bndsplit bndjoin varnix flz0pack)
+set(bndtools_pages bndsplit bndjoin varnix flz0pack bnddiff bndpatch)
 install(TARGETS ${bndtools_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # bndtools_doc_file -- install `source` as `name` in `destination`,
@@ -35,7 +35,9 @@ endfunction()
 foreach(page IN LISTS bndtools_pages)
   bndtools_doc_file("${PROJECT_SOURCE_DIR}/man/${page}.1" "${page}.1" "${CMAKE_INSTALL_MANDIR}/man1" ON)
 endforeach()
-bndtools_doc_file("${PROJECT_SOURCE_DIR}/man/bndtools-split.5" "bndtools-split.5" "${CMAKE_INSTALL_MANDIR}/man5" ON)
+foreach(page IN ITEMS bndtools-split bndtools-patch)
+  bndtools_doc_file("${PROJECT_SOURCE_DIR}/man/${page}.5" "${page}.5" "${CMAKE_INSTALL_MANDIR}/man5" ON)
+endforeach()
 bndtools_doc_file("${PROJECT_SOURCE_DIR}/packaging/changelog" changelog "${CMAKE_INSTALL_DOCDIR}" ON)
 
 file(READ "${PROJECT_SOURCE_DIR}/LICENSE" licence)
@@ -66,7 +68,9 @@ bndsplit cuts a bundle (a BND file: pieces behind a table of offsets) into
 numbered piece files, and bndjoin builds the bundle again from them. varnix
 decompresses an FLZ0 (LZSS) file in place, keeping the compressed file as a
 backup, and flz0pack compresses a file into the smallest FLZ0 file that
-every decoder reads right.")
+every decoder reads right. bnddiff makes a patch that turns one bundle into
+another a piece at a time, and bndpatch applies it, checked, or takes it
+back out.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -1,7 +1,7 @@
-# What a Windows user downloads: one zip, flat, holding the four programs,
+# What a Windows user downloads: one zip, flat, holding the six programs,
 # the README, the licence and each manual page as HTML, with a SHA-256 file
 # beside it. `cmake --install` puts the same files at the top of a prefix.
-set(bndtools_pages bndsplit bndjoin varnix flz0pack)
+set(bndtools_pages bndsplit bndjoin varnix flz0pack bnddiff bndpatch)
 install(TARGETS ${bndtools_programs} RUNTIME DESTINATION .)
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .)
 
