@@ -48,6 +48,14 @@ const Pieces kOld = {flz0_literals(lines(0, 300, "first")), random_bytes(1100000
 const std::string kHead = "between the table and piece 0";
 const std::string kTail = "after the last piece";
 
+// with_entry -- a bundle with one entry of its table set
+std::string with_entry(std::string bundle, std::size_t k, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        bundle[4 * k + i] = static_cast<char>(value >> (8 * i));
+    return bundle;
+}
+
 Pieces edited(Pieces pieces, std::size_t k, const std::string& piece)
 {
     if (k >= pieces.size())
@@ -96,6 +104,10 @@ TEST_F(Patches, APatchGivesTheNewBundleAndReverseTheOldByteForByte)
          laid_out(kHead, Pieces(kOld.begin(), kOld.end() - 1), kTail), "piece 004: removed"},
         {"the bytes after the pieces changed", laid_out(kHead, kOld, kTail), laid_out(kHead, kOld, "another tail"),
          "the table and the bytes outside the pieces: changed"},
+        {"a raw piece changed in place", laid_out(kHead, kOld, kTail),
+         laid_out(kHead, edited(kOld, 3, "A RAW PIECE OF TEXT\n"), kTail), "piece 003: changed, 20 -> 20 bytes"},
+        {"a piece added to a table whose list ended below its start", with_entry(laid_out(kHead, kOld, kTail), 6, 1),
+         laid_out(kHead, edited(kOld, 5, "new piece"), kTail), "the table and the bytes outside the pieces: changed"},
         {"a bundle with no bytes outside its pieces", laid_out("", kOld, ""),
          laid_out("", edited(edited(kOld, 2, packed(lines(0, 499, "third"))), 3, "shorter"), ""),
          "piece 003: changed, 20 -> 7 bytes"},
@@ -279,9 +291,51 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(snapshot(dir / "D"), pieces);
     EXPECT_EQ(file_names(dir), (std::vector<std::string>{"D", "D.BND", "P1"}));
+    // A piece not in the directory comes from OLD, wherever it is.
+    fs::rename(dir / "D.BND", dir / "O.BND");
+    fs::rename(dir / "D" / "004", dir / "004.moved");
+    ASSERT_EQ(run(kBnddiff, {"-d", "D", "O.BND", "P3"}).status, 0);
+    EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P3"));
+    fs::rename(dir / "004.moved", dir / "D" / "004");
+    fs::rename(dir / "O.BND", dir / "D.BND");
     ASSERT_EQ(run(kBndjoin, {"D.BND"}).status, 0);
     ASSERT_EQ(run(kBnddiff, {"D.BND.BAK", "D.BND", "P2"}).status, 0);
     EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P2"));
+}
+
+TEST_F(Patches, APatchWithTheFrameNamesAWrongPieceFirstAndRefusesAFrameThatListsOtherPieces)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const std::string new_bundle = laid_out(kHead, edited(kOld, 3, "changed"), "another tail");
+    patch_from(old_bundle, new_bundle);
+    write_file(dir / "B.BND", laid_out(kHead, edited(kOld, 3, "another"), kTail));  // its table, too, is not OLD's
+    RunResult r = run(kBndpatch, {"B.BND", "P"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("in piece 003 the patch expects 20 bytes"), std::string::npos) << r.err;
+
+    // A frame that lists pieces of other sizes than those the patch makes.
+    Patch p;
+    std::uint64_t version = 0;
+    const std::string bytes = *read_file(dir / "P");
+    ASSERT_EQ(read_patch(bytes_of(bytes), p, version), PatchStatus::ok);
+    ASSERT_EQ(p.entries.at(0).piece, kFrame);
+    const std::string old_frame = old_bundle.substr(0, 512) + kHead + kTail;
+    const auto entry = [&](std::size_t k) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(new_bundle[4 * k])) |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(new_bundle[4 * k + 1])) << 8 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(new_bundle[4 * k + 2])) << 16;
+    };
+    const std::string wrong_frame = with_entry(new_bundle, 4, entry(4) + 1).substr(0, 512) + kHead + "another tail";
+    p.entries[0].forward = make_change(bytes_of(old_frame), bytes_of(wrong_frame));
+    p.entries[0].new_side = {true, wrong_frame.size(), sha256(bytes_of(wrong_frame))};
+    const std::vector<std::uint8_t> changed = patch_bytes(p);
+    write_file(dir / "Q", std::string(changed.begin(), changed.end()));
+    write_file(dir / "B.BND", old_bundle);
+    const Snapshot before = snapshot(dir);
+    r = run(kBndpatch, {"B.BND", "Q"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPatch, "bndpatch", "Q", msg::kPatchMalformed)) << r.err;
+    EXPECT_EQ(snapshot(dir), before);
 }
 
 // A patch whose checksum is made again after a field is changed: what no
@@ -306,11 +360,13 @@ TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
     } cases[] = {
         {"a piece past the table", [](Patch& q) { q.entries[1].piece = 127; }},
         {"pieces out of order", [](Patch& q) { std::swap(q.entries[0], q.entries[1]); }},
+        {"a piece twice", [](Patch& q) { q.entries.insert(q.entries.begin(), q.entries[0]); }},
         {"a piece larger than a piece may be", [](Patch& q) { q.entries[0].new_side.size = kMaxPieceSize + 1; }},
         {"an empty piece", [](Patch& q) { q.entries[0].old_side.size = 0; }},
         {"a piece added that the old bundle lists", [](Patch& q) { q.old_bundle.pieces = 3; }},
         {"a piece neither side has", [](Patch& q) { q.entries[1].new_side.present = false; }},
-        {"a frame after a piece", [](Patch& q) { q.entries[1].piece = kFrame; }},
+        {"a frame after a piece",
+         [](Patch& q) { q.entries.push_back({kFrame, {true, 600, {}}, {true, 600, {}}, {}, {}}); }},
         {"a change of no kind", [](Patch& q) { q.entries[0].reverse.how = static_cast<Remake>(3); }},
         {"no way forward", [](Patch& q) { q.entries[0].forward.how = Remake::none; }},
         {"a bundle of no pieces", [](Patch& q) { q.new_bundle.pieces = 0; q.entries.pop_back(); }},
