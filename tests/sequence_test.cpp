@@ -15,9 +15,9 @@
 #include "pack_file.hpp"
 #include "unpack_file.hpp"
 #include "apply.hpp"
-#include "diff.hpp"
 #include "join.hpp"
 #include "patch.hpp"
+#include "sha256.hpp"
 #include "record.hpp"
 #include "split.hpp"
 #include "support.hpp"
@@ -89,6 +89,20 @@ std::string laid_out(const std::vector<std::string>& pieces)
         b += p;
     return b + "the tail";
 }
+
+// A patch that grows the old bundle's raw piece.
+const std::string kPatch = [] {
+    const std::string from = laid_out(kOldLayout);
+    const std::string to = laid_out(kPatched);
+    Patch p;
+    p.old_bundle = {from.size(), sha256(bytes_of(from)), 3};
+    p.new_bundle = {to.size(), sha256(bytes_of(to)), 3};
+    const auto side = [](const std::string& piece) { return Side{true, piece.size(), sha256(bytes_of(piece))}; };
+    p.entries.push_back({1, side(kOldLayout[1]), side(kPatched[1]), make_change(bytes_of(kOldLayout[1]), bytes_of(kPatched[1])),
+                         make_change(bytes_of(kPatched[1]), bytes_of(kOldLayout[1]))});
+    const std::vector<std::uint8_t> bytes = patch_bytes(p);
+    return std::string(bytes.begin(), bytes.end());
+}();
 
 // What a failed call must come to: a fault, or none where the tool needs
 // nothing of that call (closing an input, an exchange it can do without).
@@ -358,14 +372,8 @@ const Sequence kSequences[] = {
      "B.BND.$$$", true},
     {"bndpatch",
      [](const fs::path& d) {
-         write_file(d / "O.BND", laid_out(kOldLayout));
-         write_file(d / "N.BND", laid_out(kPatched));
-         Patch p;
-         ASSERT_FALSE(diff_bundles(platform::system_files(), at(d, "O.BND"), at(d, "N.BND"), p));
-         const std::vector<std::uint8_t> bytes = patch_bytes(p);
-         write_file(d / "P", std::string(bytes.begin(), bytes.end()));
-         fs::rename(d / "O.BND", d / "B.BND");
-         fs::remove(d / "N.BND");
+         write_file(d / "B.BND", laid_out(kOldLayout));
+         write_file(d / "P", kPatch);
      },
      [](platform::FileSystem& fs, const fs::path& d) {
          Patch p;
