@@ -41,9 +41,8 @@ std::string laid_out(const std::string& head, const Pieces& pieces, const std::s
 }
 
 // The old bundle's pieces: an FLZ0 file from another compressor than the
-// join's (literals only), two from the join's, a raw piece larger than any
-// block the tools copy by, and text.
-const Pieces kOld = {flz0_literals(lines(0, 300, "first")), random_bytes(1100000, 5), flz0_encode(lines(0, 500, "third")),
+// join's (literals only), two from the join's, a larger raw piece, and text.
+const Pieces kOld = {flz0_literals(lines(0, 300, "first")), random_bytes(200000, 5), flz0_encode(lines(0, 500, "third")),
                      "a raw piece of text\n", flz0_encode(lines(9, 200, "fifth"))};
 const std::string kHead = "between the table and piece 0";
 const std::string kTail = "after the last piece";
@@ -97,7 +96,7 @@ TEST_F(Patches, APatchGivesTheNewBundleAndReverseTheOldByteForByte)
         {"an FLZ0 piece's text edited", laid_out(kHead, kOld, kTail),
          laid_out(kHead, edited(kOld, 0, packed(kEditedText)), kTail), "compressed again from its content"},
         {"a raw piece grown", laid_out(kHead, kOld, kTail), laid_out(kHead, edited(kOld, 1, kGrown), kTail),
-         "1100000 -> 1100020 bytes, from its stored bytes"},
+         "200000 -> 200020 bytes, from its stored bytes"},
         {"a piece added", laid_out(kHead, kOld, kTail), laid_out(kHead, edited(kOld, 5, "new piece"), kTail),
          "piece 005: added, 9 bytes"},
         {"the last piece removed", laid_out(kHead, kOld, kTail),
