@@ -146,7 +146,10 @@ std::optional<std::vector<std::uint8_t>> note_piece(std::span<const std::uint8_t
     rec.flz0 = true;
     rec.decoded_size = static_cast<std::uint32_t>(decoded.size());
     rec.decoded = sha256(decoded);
-    rec.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(kFlz0HeaderSize + d.read), bytes.end());
+    // A file shorter than the header reads as one of no bytes, its stream
+    // empty: it has nothing after its stream.
+    const std::size_t used = std::min(bytes.size(), kFlz0HeaderSize + d.read);
+    rec.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end());
     return decoded;
 }
 
