@@ -85,16 +85,12 @@ std::string piece_kind(std::span<const std::uint8_t> bytes)
 {
     std::string words = msg::kKindRaw;
     std::span<const std::uint8_t> content = bytes;
-    std::vector<std::uint8_t> decoded;
-    if (has_flz0_magic(bytes)) {
-        decoded.resize(read_flz0_header(bytes).original_size);
-        const Decoded d = decode_flz0_file(bytes, decoded);
-        if (d.status == DecodeStatus::ok) {
-            words = format_text(msg::kKindFlz0Format, decoded.size());
-            if (const std::size_t after = bytes.size() - kFlz0HeaderSize - d.read; after > 0)
-                words += after == 1 ? std::string(msg::kKindAfterOne) : format_text(msg::kKindAfterFormat, after);
-            content = decoded;
-        }
+    const std::optional<Flz0Content> c = flz0_content(bytes);
+    if (c) {
+        words = format_text(msg::kKindFlz0Format, c->decoded.size());
+        if (const std::size_t after = bytes.size() - c->after; after > 0)
+            words += after == 1 ? std::string(msg::kKindAfterOne) : format_text(msg::kKindAfterFormat, after);
+        content = c->decoded;
     }
     if (const char* type = content_type(content); *type)
         words += std::string(", ") + type;

@@ -137,20 +137,14 @@ Outcome read_range(const Source& src, std::uint64_t at, std::vector<std::uint8_t
 std::optional<std::vector<std::uint8_t>> note_piece(std::span<const std::uint8_t> bytes, PieceRecord& rec)
 {
     rec.stored = sha256(bytes);
-    if (!has_flz0_magic(bytes))
-        return std::nullopt;
-    std::vector<std::uint8_t> decoded(read_flz0_header(bytes).original_size);
-    const Decoded d = decode_flz0_file(bytes, decoded);
-    if (d.status != DecodeStatus::ok)
+    std::optional<Flz0Content> c = flz0_content(bytes);
+    if (!c)
         return std::nullopt;
     rec.flz0 = true;
-    rec.decoded_size = static_cast<std::uint32_t>(decoded.size());
-    rec.decoded = sha256(decoded);
-    // A file shorter than the header reads as one of no bytes, its stream
-    // empty: it has nothing after its stream.
-    const std::size_t used = std::min(bytes.size(), kFlz0HeaderSize + d.read);
-    rec.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end());
-    return decoded;
+    rec.decoded_size = static_cast<std::uint32_t>(c->decoded.size());
+    rec.decoded = sha256(c->decoded);
+    rec.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(c->after), bytes.end());
+    return std::move(c->decoded);
 }
 
 // write_piece -- one piece, under its final name once it is complete, so

@@ -221,15 +221,11 @@ bool one_way(const Patch& patch)
 Content content_of(std::span<const std::uint8_t> stored)
 {
     Content c;
-    if (has_flz0_magic(stored) && stored.size() >= kFlz0HeaderSize) {
-        ByteString plain(read_flz0_header(stored).original_size, 0xA5);
-        const Decoded d = decode_flz0_file(stored, plain);
-        if (d.status == DecodeStatus::ok) {
-            c.flz0 = true;
-            c.content = std::move(plain);
-            c.after.assign(stored.begin() + static_cast<std::ptrdiff_t>(kFlz0HeaderSize + d.read), stored.end());
-            return c;
-        }
+    if (std::optional<Flz0Content> f = flz0_content(stored)) {
+        c.flz0 = true;
+        c.content = std::move(f->decoded);
+        c.after.assign(stored.begin() + static_cast<std::ptrdiff_t>(f->after), stored.end());
+        return c;
     }
     c.content.assign(stored.begin(), stored.end());
     return c;

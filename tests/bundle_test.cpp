@@ -218,6 +218,7 @@ TEST(PieceKind, SaysWhetherFlz0AndGuessesTheTypeOfTheContent)
     } rows[] = {
         {"FLZ0 of text, nothing after", flz0_literals(text), "FLZ0, 26 bytes decoded, text"},
         {"FLZ0 with padding after", flz0_literals(text) + std::string(6, '\0'), "FLZ0, 26 bytes decoded, 6 bytes after its stream, text"},
+        {"FLZ0 shorter than its header", std::string("FLZ0\0", 5), "FLZ0, 0 bytes decoded"},
         {"FLZ0 with one byte after", flz0_literals(text) + "x", "FLZ0, 26 bytes decoded, 1 byte after its stream, text"},
         {"FLZ0 of an image: the content's type", flz0_literals(png), "FLZ0, 28 bytes decoded, PNG image"},
         {"FLZ0 of nothing", flz0_literals(""), "FLZ0, 0 bytes decoded"},
