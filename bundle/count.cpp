@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "numbers.hpp"
+
 namespace {
 
 constexpr std::string_view kHexLiteral = "0x";
@@ -9,18 +11,6 @@ constexpr std::string_view kHexLiteral = "0x";
 bool is_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int digit_value(char c, unsigned base)
-{
-    int v = -1;
-    if (c >= '0' && c <= '9')
-        v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-        v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-        v = c - 'A' + 10;
-    return v >= 0 && static_cast<unsigned>(v) < base ? v : -1;
 }
 
 // read_number -- white space, an optional sign, for base 16 an optional

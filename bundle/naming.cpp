@@ -10,13 +10,19 @@ namespace {
 
 constexpr std::string_view kNoDotSuffix = ".d";
 
+// directory_part -- a path up to and with its last separator; "" for a bare name
+std::string_view directory_part(std::string_view path)
+{
+    const std::size_t sep = path.find_last_of(platform::kPathSeparators);
+    return sep == std::string_view::npos ? std::string_view{} : path.substr(0, sep + 1);
+}
+
 }  // namespace
 
 std::string piece_dir_name(std::string_view bundle)
 {
-    std::size_t sep = bundle.find_last_of(platform::kPathSeparators);
-    std::size_t name = sep == std::string_view::npos ? 0 : sep + 1;
-    std::size_t dot = bundle.rfind('.');
+    const std::size_t name = directory_part(bundle).size();
+    const std::size_t dot = bundle.rfind('.');
     // A '.' in a directory part, or one that begins the name, is no extension.
     if (dot == std::string_view::npos || dot <= name)
         return std::string(bundle) + std::string(kNoDotSuffix);
@@ -28,6 +34,16 @@ std::string piece_file_name(int index)
     return format_text("%03d", index);
 }
 
+std::string in_dir(const std::string& dir, std::string_view name)
+{
+    return dir + "/" + std::string(name);
+}
+
+std::string piece_path(const std::string& dir, int index, std::string_view suffix)
+{
+    return in_dir(dir, piece_file_name(index) + std::string(suffix));
+}
+
 int piece_number(std::string_view name)
 {
     if (name.ends_with(kBackupSuffix))
@@ -37,8 +53,12 @@ int piece_number(std::string_view name)
     return (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
 }
 
-std::string piece_line(const char* format, const Piece& piece)
+std::string file_name_of(std::string_view path)
 {
-    return format_text(format, piece_file_name(piece.index).c_str(), static_cast<unsigned>(piece.start),
-                       static_cast<unsigned>(piece.end));
+    return std::string(path.substr(directory_part(path).size()));
+}
+
+std::string beside(std::string_view path, std::string_view name)
+{
+    return std::string(directory_part(path)) + std::string(name);
 }

@@ -1,12 +1,10 @@
 // What the bundle tools call things: the directory of a bundle's pieces,
-// each piece's file name, and the line shown for a piece.
+// and each piece's file name and path in it.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
-
-#include "bundle.hpp"
 
 // piece_dir_name -- the directory for a bundle's pieces: the bundle's path
 // with the extension of its file name removed (DATA.BND gives DATA), or
@@ -19,11 +17,19 @@ inline constexpr std::size_t kPieceNameDigits = 3;
 // piece_file_name -- the piece's index as three digits
 std::string piece_file_name(int index);
 
+// piece_path -- piece k's file in a piece directory, or a file beside it
+// (a suffix such as ".BAK")
+std::string piece_path(const std::string& dir, int index, std::string_view suffix = {});
+
+// in_dir -- a file of a directory
+std::string in_dir(const std::string& dir, std::string_view name);
+
 // piece_number -- the index a piece file's name gives, for NNN and for
 // NNN.BAK beside it: exactly three digits; -1 for any other name
 int piece_number(std::string_view name);
 
-// piece_line -- a line about a piece, from a format with the piece's file
-// name, start and end offsets
-std::string piece_line(const char* format, const Piece& piece);
+// file_name_of -- the last part of a path
+std::string file_name_of(std::string_view path);
 
+// beside -- a file named `name` in the directory a path names its file in
+std::string beside(std::string_view path, std::string_view name);

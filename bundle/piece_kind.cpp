@@ -6,8 +6,7 @@
 
 #include "bundle.hpp"
 #include "flz0.hpp"
-#include "messages.hpp"
-#include "text.hpp"
+#include "stored.hpp"
 
 namespace {
 
@@ -15,26 +14,26 @@ namespace {
 struct Signature {
     std::size_t at;
     std::string_view bytes;
-    const char* type;
+    ContentType type;
 };
 
 using namespace std::string_view_literals;
 
 constexpr Signature kSignatures[] = {
-    {0, "\x89PNG\r\n\x1a\n"sv, msg::kTypePng},
-    {0, "\xff\xd8\xff"sv, msg::kTypeJpeg},
-    {0, "GIF87a"sv, msg::kTypeGif},
-    {0, "GIF89a"sv, msg::kTypeGif},
-    {0, "DDS "sv, msg::kTypeDds},
-    {8, "WAVE"sv, msg::kTypeWav},
-    {0, "OggS"sv, msg::kTypeOgg},
-    {0, "ID3"sv, msg::kTypeMp3},
-    {0, "PK\x03\x04"sv, msg::kTypeZip},
-    {0, "\x1f\x8b"sv, msg::kTypeGzip},
-    {0, "7z\xbc\xaf\x27\x1c"sv, msg::kType7z},
-    {0, "Rar!"sv, msg::kTypeRar},
-    {0, "\x7f" "ELF"sv, msg::kTypeElf},
-    {0, "MZ"sv, msg::kTypeExe},
+    {0, "\x89PNG\r\n\x1a\n"sv, ContentType::png},
+    {0, "\xff\xd8\xff"sv, ContentType::jpeg},
+    {0, "GIF87a"sv, ContentType::gif},
+    {0, "GIF89a"sv, ContentType::gif},
+    {0, "DDS "sv, ContentType::dds},
+    {8, "WAVE"sv, ContentType::wav},
+    {0, "OggS"sv, ContentType::ogg},
+    {0, "ID3"sv, ContentType::mp3},
+    {0, "PK\x03\x04"sv, ContentType::zip},
+    {0, "\x1f\x8b"sv, ContentType::gzip},
+    {0, "7z\xbc\xaf\x27\x1c"sv, ContentType::sevenz},
+    {0, "Rar!"sv, ContentType::rar},
+    {0, "\x7f" "ELF"sv, ContentType::elf},
+    {0, "MZ"sv, ContentType::exe},
 };
 
 bool starts_with(std::span<const std::uint8_t> bytes, const Signature& s)
@@ -69,30 +68,36 @@ bool looks_like_text(std::span<const std::uint8_t> bytes)
 
 }  // namespace
 
-const char* content_type(std::span<const std::uint8_t> bytes)
+ContentType content_type(std::span<const std::uint8_t> bytes)
 {
     for (const Signature& s : kSignatures)
         if (starts_with(bytes, s))
             return s.type;
     if (reads_as_bundle(bytes))
-        return msg::kTypeBundle;
+        return ContentType::bundle;
     if (looks_like_text(bytes))
-        return msg::kTypeText;
-    return "";
+        return ContentType::text;
+    return ContentType::none;
 }
 
-std::string piece_kind(std::span<const std::uint8_t> bytes)
+PieceKind piece_kind(std::span<const std::uint8_t> bytes)
 {
-    std::string words = msg::kKindRaw;
-    std::span<const std::uint8_t> content = bytes;
-    const std::optional<Flz0Content> c = flz0_content(bytes);
-    if (c) {
-        words = format_text(msg::kKindFlz0Format, c->decoded.size());
-        if (const std::size_t after = bytes.size() - c->after; after > 0)
-            words += after == 1 ? std::string(msg::kKindAfterOne) : format_text(msg::kKindAfterFormat, after);
-        content = c->decoded;
+    PieceKind kind;
+    if (const std::optional<Flz0Content> c = flz0_content(bytes)) {
+        kind.form = PieceForm::flz0;
+        kind.decoded = c->decoded.size();
+        kind.after = bytes.size() - c->after;
+        kind.type = content_type(c->decoded);
+        return kind;
     }
-    if (const char* type = content_type(content); *type)
-        words += std::string(", ") + type;
-    return words;
+    if (has_flz0_magic(bytes)) {
+        // As bndsplit -x and varnix find it: a stream that ends too soon.
+        const Flz0Header header = read_flz0_header(bytes);
+        std::vector<std::uint8_t> part(header.original_size);
+        kind.form = PieceForm::corrupt_flz0;
+        kind.produced = decode_flz0_file(bytes, part).produced;
+        kind.original = header.original_size;
+    }
+    kind.type = content_type(bytes);
+    return kind;
 }

@@ -1,341 +1,445 @@
 #include "rebuild.hpp"
 
 #include <algorithm>
-#include <array>
-#include <memory>
-#include <vector>
+#include <map>
 
+#include "bundle_file.hpp"
 #include "files.hpp"
-#include "flz0.hpp"
-#include "layout.hpp"
-#include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
-#include "pack.hpp"
-#include "sha256.hpp"
-#include "text.hpp"
+#include "stored.hpp"
 
 namespace {
 
 using platform::FileSystem;
-using Bytes = std::vector<std::uint8_t>;
 
 // What the name of the bundle holds now, as the record sees it.
-enum class Target { none, original, joined };
-
-// hash_range -- the SHA-256 of bytes [offset, offset + size) of an open
-// file, read through buf; `whole` false where the file ends before them;
-// a read that fails is `fault`
-Outcome hash_range(const InputFile& in, std::uint64_t offset, std::uint64_t size, Bytes& buf, Digest& hash,
-                   bool& whole, Fault fault = Fault::read_failed)
-{
-    if (platform::SysError e = in.fs().seek(in.handle(), offset))
-        return system_failure(fault, in.path(), e);
-    Sha256 h;
-    whole = true;
-    for (std::uint64_t left = size; left > 0 && whole;) {
-        const std::span<std::uint8_t> part = std::span(buf).first(static_cast<std::size_t>(std::min<std::uint64_t>(left, buf.size())));
-        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), part);
-        if (r.error)
-            return system_failure(fault, in.path(), r.error);
-        h.update(part.first(r.value));
-        whole = r.value == part.size();
-        left -= r.value;
-    }
-    hash = h.finish();
-    return {};
-}
-
-// joined_by -- whether a join from the record built a bundle of this size and hash
-bool joined_by(const SplitRecord& rec, std::uint64_t size, const Digest* hash)
-{
-    return std::any_of(rec.joined.begin(), rec.joined.end(),
-                       [&](const auto& j) { return j.first == size && (!hash || j.second == *hash); });
-}
-
-// identify -- whether a file is the bundle the record was cut from, or one
-// a join from it wrote; `found` its size and hash, where it was hashed
-Outcome identify(FileSystem& fs, const std::string& path, const SplitRecord& rec, Target& is,
-                 std::pair<std::uint64_t, Digest>& found)
-{
-    is = Target::none;
-    InputFile in(fs, path, platform::Links::refuse);
-    if (in.error())
-        return system_failure(Fault::cannot_open, path, in.error());
-    // A size neither bundle had needs no hash to tell.
-    platform::Result<platform::FileInfo> info = fs.info(in.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, path, info.error);
-    if (info.value.size != rec.size && !joined_by(rec, info.value.size, nullptr))
-        return {};
-    auto& [size, hash] = found;
-    size = info.value.size;
-    Bytes buf(kCopyBlock);
-    bool whole = false;
-    if (Outcome f = hash_range(in, 0, size, buf, hash, whole, Fault::cannot_open))
-        return f;
-    if (!whole)
-        return {};  // it shrank while it was read: neither
-    if (size == rec.size && hash == rec.sha256)
-        is = Target::original;
-    else if (joined_by(rec, size, &hash))
-        is = Target::joined;
-    return {};
-}
-
-// What is stored for a piece: bytes in memory, or `size` bytes of an open
-// file from `offset` (a piece file as it stands, or the bundle it was cut
-// from), copied when the bundle is written, so that a join never holds
-// every piece at once; then `padding`, to keep the next piece on a grid.
-struct Stored {
-    Bytes bytes;
-    std::shared_ptr<InputFile> file;
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;  // of the file's bytes, where there is a file
-    Bytes padding;
-    std::uint64_t total() const { return (file ? size : bytes.size()) + padding.size(); }
+enum class Target {
+    none,      // nothing, or nothing of the loop's
+    original,  // the bundle first split, which a join keeps as BUNDLE.BAK
+    cut,       // the bundle the pieces were cut from, where a join wrote it
+    joined,    // a bundle a join from here wrote
 };
 
-// from_source -- piece k's stored bytes from the bundle it was cut from,
-// checked by their hash; none where there is no such bundle or it no
-// longer holds them
-Outcome from_source(const std::shared_ptr<InputFile>& source, const PieceRecord& p, Bytes& buf,
-                    std::optional<Stored>& stored)
+// A piece file, as the rebuild finds it.
+struct PieceFile {
+    bool looked = false;
+    bool there = false;
+    platform::FileInfo info{};
+    std::optional<Digest> digest{};  // of its bytes, where taken
+};
+
+// What is stored for a piece: its parts (a file's bytes, or bytes held),
+// their size and SHA-256, and padding to keep the next piece on a grid.
+struct Stored {
+    std::vector<Part> parts{};
+    std::uint64_t size = 0;
+    Digest digest{};
+    Bytes padding{};
+    std::uint64_t total() const { return size + padding.size(); }
+};
+
+// A bundle pieces not in the directory may come from: found by its own
+// table, each piece checked by its hash unless the bundle is known by its
+// digest to be the one the record was cut from.
+struct Source {
+    std::string path;
+    SourceIs is = SourceIs::unknown;
+    bool tried = false;
+    BundleFile b{};  // open, once tried, where it could be opened
+};
+
+// A rebuild being planned.
+struct Rebuild {
+    FileSystem& fs;
+    const JoinRequest& rq;
+    const SplitRecord& rec;
+    JoinPlan& join;
+    std::uint32_t grid = 1;
+    Target target = Target::none;
+    Identity target_id{};
+    std::vector<Source> sources{};  // where pieces not in the directory may come from, in order
+    std::vector<PieceFile> files{};
+    std::vector<Stored> stored{};
+    std::map<std::string, int> inputs{};  // the plan's inputs, by path
+};
+
+// input -- the plan's input for a file, added once
+int input(Rebuild& r, const std::string& path, platform::Links links, const platform::FileInfo& info)
 {
-    stored.reset();
-    if (!source)
-        return {};
-    Digest hash{};
-    bool whole = false;
-    if (Outcome f = hash_range(*source, p.start, p.end - p.start, buf, hash, whole))
-        return f;
-    if (whole && hash == p.stored)
-        stored = Stored{{}, source, p.start, p.end - p.start, {}};
-    return {};
+    auto [it, added] = r.inputs.try_emplace(path, kNoInput);
+    if (added)
+        it->second = r.join.plan.add_input(input_of(path, links, info));
+    return it->second;
 }
 
-// open_piece -- the piece file NNN open, with its size; none where there is none
-Outcome open_piece(FileSystem& fs, const std::string& path, std::shared_ptr<InputFile>& file, std::uint64_t& size)
+// file -- piece file k, looked at once (links followed)
+Outcome file(Rebuild& r, std::size_t k, PieceFile*& f)
 {
-    file.reset();
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
+    if (r.files.size() <= k)
+        r.files.resize(k + 1);
+    f = &r.files[k];
+    if (f->looked)
+        return {};
+    const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
+    platform::Result<platform::FileInfo> there = r.fs.look(path, platform::Links::follow);
     if (there.error)
         return system_failure(Fault::cannot_open, path, there.error);
-    if (there.value.kind == platform::Kind::none)
-        return {};
-    if (there.value.kind != platform::Kind::regular)
+    if (there.value.kind != platform::Kind::none && there.value.kind != platform::Kind::regular)
         return system_failure(Fault::bad_piece, path, platform::SysError{platform::kNotRegular});
-    auto in = std::make_shared<InputFile>(fs, path, platform::Links::follow);
-    if (in->error())
-        return system_failure(in->error().code == platform::kNotRegular ? Fault::bad_piece : Fault::cannot_open, path,
-                              in->error());
-    platform::Result<platform::FileInfo> info = fs.info(in->handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, path, info.error);
-    size = info.value.size;
-    if (size > kMaxPieceSize)
-        return tool_failure(Fault::bad_piece, path,
-                            format_text(msg::kPieceTooLargeFormat, static_cast<unsigned long long>(size), kMaxPieceSize));
-    file = std::move(in);
+    f->looked = true;
+    f->there = there.value.kind == platform::Kind::regular;
+    f->info = there.value;
+    if (f->there && f->info.size > kMaxPieceSize)
+        return tool_failure(Fault::bad_piece, path, Why::piece_too_large, f->info.size, kMaxPieceSize);
     return {};
 }
 
-// load -- an open piece file's bytes, all `size` of them
-Outcome load(const InputFile& in, std::uint64_t size, Bytes& bytes)
+// load -- piece file k's bytes, whole, and their digest
+Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
 {
-    bytes.resize(static_cast<std::size_t>(size));
-    platform::Result<std::size_t> r = read_full_at(in.fs(), in.handle(), 0, bytes);
-    if (r.error)
-        return system_failure(Fault::read_failed, in.path(), r.error);
-    if (r.value != bytes.size())
-        return tool_failure(Fault::read_failed, in.path(),
-                            format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(r.value),
-                                        static_cast<unsigned long long>(size)));
+    const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
+    InputFile in(r.fs, path, platform::Links::follow);
+    if (in.error())
+        return system_failure(in.error().code == platform::kNotRegular ? Fault::bad_piece : Fault::cannot_open, path,
+                              in.error());
+    bytes.resize(static_cast<std::size_t>(r.files[k].info.size));
+    if (Outcome f = read_exact(in, 0, bytes))
+        return f;
+    r.files[k].digest = sha256(bytes);
     return {};
 }
 
-// uniform -- whether bytes are all one byte, as padding is
-bool uniform(std::span<const std::uint8_t> bytes)
+// same_as_file -- whether piece file k holds exactly these bytes (a piece
+// of the bundle at the name, as its own table places it); where it does,
+// its digest is that piece's, known once the pass has taken it
+Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> bytes, Bytes& buf, bool& same)
 {
-    return !bytes.empty() && std::all_of(bytes.begin(), bytes.end(), [&](std::uint8_t b) { return b == bytes[0]; });
+    same = false;
+    PieceFile* f = nullptr;
+    if (Outcome e = file(r, k, f))
+        return e;
+    // A piece written decoded is its content, which no bundle holds as it is.
+    if (!f->there || f->info.size != bytes.size() || (k < r.rec.pieces.size() && written_decoded(r.rec, k)))
+        return {};
+    const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
+    InputFile in(r.fs, path, platform::Links::follow);
+    if (in.error())
+        return system_failure(Fault::cannot_open, path, in.error());
+    buf.resize(bytes.size());
+    if (Outcome e = read_exact(in, 0, buf))
+        return e;
+    same = std::equal(buf.begin(), buf.end(), bytes.begin(), bytes.end());
+    return {};
 }
 
-// compressed_again -- a changed piece that was an FLZ0 file, stored as one
-// again: as it stands where the user made it one, else compressed as
-// flz0pack compresses, the bytes after its stream kept after the new one
-// (unless they are padding to a grid, which the layout puts back)
-Outcome compressed_again(const std::string& path, const PieceRecord& p, std::uint32_t grid, Bytes plain,
-                         Bytes& stored, PieceFate& fate)
+// loop_member -- what an identity is, as the record sees it
+Target loop_member(const SplitRecord& rec, const Identity& id)
 {
-    if (has_flz0_magic(plain)) {
-        std::vector<std::uint8_t> check(read_flz0_header(plain).original_size);
-        if (decode_flz0_file(plain, check).status == DecodeStatus::ok) {
-            stored = std::move(plain);
-            fate.store = PieceStore::as_it_stands;
+    if (id == rec.first())
+        return Target::original;
+    if (id == rec.cut)
+        return Target::cut;
+    if (std::find(rec.joined.begin(), rec.joined.end(), id) != rec.joined.end())
+        return Target::joined;
+    return Target::none;
+}
+
+// identities -- the record's identities of the loop
+std::vector<Identity> identities(const SplitRecord& rec)
+{
+    std::vector<Identity> ids = {rec.cut, rec.first()};
+    ids.insert(ids.end(), rec.joined.begin(), rec.joined.end());
+    return ids;
+}
+
+// identify -- what the file at path is, as the record sees it, read once:
+// its digest taken (and, for a record of version 1, the SHA-256 of every
+// byte), and, where `compare`, each piece file compared on the way with
+// the file's own piece of that number
+Outcome identify(Rebuild& r, const std::string& path, bool compare, Target& is, Identity& id, BundleFile& b)
+{
+    is = Target::none;
+    if (Outcome f = open_bundle(r.fs, path, platform::Links::refuse, b))
+        return f;
+    const std::vector<Identity> ids = identities(r.rec);
+    // A size no bundle of the loop had needs no hash to tell.
+    if (std::none_of(ids.begin(), ids.end(), [&](const Identity& i) { return i.size == b.size(); }))
+        return {};
+    if (std::any_of(ids.begin(), ids.end(), [](const Identity& i) { return i.whole; })) {
+        id = Identity{b.size(), {}, true};
+        if (Outcome f = whole_sha256(*b.file, b.size(), id.digest))
+            return f;
+        if ((is = loop_member(r.rec, id)) != Target::none)
+            return {};
+    }
+    std::vector<std::size_t> same;  // piece files that hold the piece of the part they stand for
+    Bytes buf;
+    const bool pieces = pieces_are_parts(b.listed, b.size());
+    const auto seen = [&](std::size_t part, std::span<const std::uint8_t> bytes) -> Outcome {
+        if (!compare || !pieces || part == 0 || part > b.listed.size())
+            return {};
+        bool equal = false;
+        if (Outcome f = same_as_file(r, part - 1, bytes, buf, equal))
+            return f;
+        if (equal)
+            same.push_back(part);
+        return {};
+    };
+    std::vector<PartDigest> parts;
+    if (Outcome f = digest_bundle(b, id, parts, seen))
+        return f;
+    for (std::size_t part : same)
+        r.files[part - 1].digest = parts[part].hash;
+    is = loop_member(r.rec, id);
+    return {};
+}
+
+// find_target -- what the name holds, and so what becomes of it: the
+// bundle first split is kept as BUNDLE.BAK (or replaced where that is
+// there and the same), one a join from here wrote is replaced, and
+// anything else is refused
+Outcome find_target(Rebuild& r, OldFile& old)
+{
+    old = OldFile::must_not_exist;
+    const std::string& bundle = r.rq.bundle;
+    platform::Result<platform::FileInfo> now = r.fs.look(bundle, platform::Links::refuse);
+    if (now.error)
+        return system_failure(Fault::cannot_open, bundle, now.error);
+    if (now.value.kind == platform::Kind::none || r.rq.only_planned)
+        return {};
+    if (now.value.kind != platform::Kind::regular)
+        return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
+    BundleFile b;
+    if (Outcome f = identify(r, bundle, true, r.target, r.target_id, b))
+        return f;
+    if (r.target == Target::none)
+        return named_failure(Fault::cannot_rename, bundle, Why::not_this_bundle, r.rq.dir);
+    input(r, bundle, platform::Links::refuse, b.info);
+    old = r.target == Target::original ? OldFile::keep_as_backup : OldFile::replace;
+    if (old != OldFile::keep_as_backup)
+        return {};
+    const std::string backup = bundle + kBackupSuffix;
+    platform::Result<platform::FileInfo> kept = r.fs.look(backup, platform::Links::refuse);
+    if (kept.error)
+        return system_failure(Fault::cannot_open, backup, kept.error);
+    if (kept.value.kind == platform::Kind::none)
+        return {};
+    // The pristine original is there already: the bundle, the same, is replaced.
+    Target is = Target::none;
+    Identity id;
+    BundleFile other;
+    if (kept.value.kind == platform::Kind::regular)
+        if (Outcome f = identify(r, backup, false, is, id, other))
+            return f;
+    if (is == Target::original)
+        old = OldFile::replace;
+    else
+        r.join.plan.blocked = tool_failure(Fault::cannot_rename, backup, Why::already_exists);
+    return {};
+}
+
+// find_sources -- the bundles pieces not in the directory may come from:
+// the one the name holds, its backup (the original, kept by the first
+// join), and the bundle the record names, beside the new one or beside
+// the piece directory
+void find_sources(Rebuild& r)
+{
+    const std::string& bundle = r.rq.bundle;
+    const std::string backup = bundle + kBackupSuffix;
+    const auto is = [](Target t) {
+        return t == Target::original ? SourceIs::original : t == Target::cut ? SourceIs::cut
+                                     : t == Target::joined ? SourceIs::joined : SourceIs::unknown;
+    };
+    r.sources.push_back(Source{bundle, is(r.target)});
+    r.sources.push_back(Source{backup, SourceIs::original});
+    for (const std::string& place : {bundle, r.rq.dir}) {
+        const std::string there = beside(place, r.rec.bundle);
+        if (std::none_of(r.sources.begin(), r.sources.end(), [&](const Source& s) { return s.path == there; }))
+            r.sources.push_back(Source{there, SourceIs::unknown});
+    }
+}
+
+// held_by -- piece k's bytes in a source, by that bundle's own table,
+// where it holds the ones the record gives (by their hash)
+Outcome held_by(Rebuild& r, Source& src, std::size_t k, std::optional<Stored>& stored)
+{
+    const PieceRecord& p = r.rec.pieces[k];
+    if (!src.tried) {
+        src.tried = true;
+        if (open_bundle(r.fs, src.path, platform::Links::refuse, src.b))
+            src.b.file.reset();  // not there, or not a bundle to read: no piece comes from it
+    }
+    if (!src.b.file || k >= src.b.listed.size() || src.b.listed[k].size() != p.size() ||
+        src.b.listed[k].end > src.b.size())
+        return {};
+    const Piece& there = src.b.listed[k];
+    // The bundle the record was cut from, known by its digest, holds them where the record says.
+    const bool known = src.path == r.rq.bundle && !r.rq.only_planned && r.target_id == r.rec.cut;
+    if (!known) {
+        Bytes bytes(there.size());
+        if (Outcome f = read_exact(*src.b.file, there.start, bytes))
+            return f;
+        if (sha256(bytes) != p.stored)
+            return {};
+    }
+    const int in = input(r, src.path, platform::Links::refuse, src.b.info);
+    stored = Stored{{Part{.input = in, .offset = there.start, .size = there.size()}}, p.size(), p.stored, {}};
+    return {};
+}
+
+// from_source -- piece k's stored bytes from the first source that holds
+// them; none where no source does, and `from` the one that did
+Outcome from_source(Rebuild& r, std::size_t k, std::optional<Stored>& stored, const Source** from = nullptr)
+{
+    stored.reset();
+    for (Source& src : r.sources) {
+        if (Outcome f = held_by(r, src, k, stored))
+            return f;
+        if (stored) {
+            if (from)
+                *from = &src;
             return {};
         }
     }
-    fate.store = PieceStore::compressed;
-    if (plain.size() > kMaxOriginalSize)
-        return tool_failure(Fault::bad_piece, path, format_text(msg::kPieceTooLargeToPackFormat, plain.size(), kMaxOriginalSize));
-    Outcome f = flz0_pack_checked(path, plain, stored);
-    if (f && f->fault == Fault::too_large)
-        f->fault = Fault::bad_piece;
-    if (!f && !(grid > 1 && uniform(p.after)))
-        stored.insert(stored.end(), p.after.begin(), p.after.end());
-    return f;
+    return {};
 }
 
-// What a rebuild works with, piece by piece.
-struct Work {
-    FileSystem& fs;
-    const JoinOptions& options;
-    const SplitRecord& rec;
-    std::uint32_t grid;
-    // The bundle the pieces not in the directory come from: the one they
-    // were cut from, where it is still there.
-    std::shared_ptr<InputFile> source;
-    Bytes buf = Bytes(kCopyBlock);  // for hashing what is not held
-};
-
-// stored_piece -- what the bundle stores for listed piece k
-Outcome stored_piece(Work& w, std::size_t k, Stored& stored, PieceFate& fate)
+// held_bytes -- bytes the plan holds as what is stored
+Stored held_bytes(Bytes bytes)
 {
-    const PieceRecord& p = w.rec.pieces[k];
-    const std::string path = w.options.dir + "/" + piece_file_name(static_cast<int>(k));
-    std::shared_ptr<InputFile> file;
-    std::uint64_t size = 0;
-    if (Outcome f = open_piece(w.fs, path, file, size))
+    Stored s;
+    s.size = bytes.size();
+    s.digest = sha256(bytes);
+    s.parts.push_back(Part{.bytes = held(std::move(bytes))});
+    return s;
+}
+
+// as_it_stands -- piece file k's bytes as they stand
+Stored as_it_stands(Rebuild& r, std::size_t k)
+{
+    const PieceFile& f = r.files[k];
+    const int in = input(r, piece_path(r.rq.dir, static_cast<int>(k)), platform::Links::follow, f.info);
+    return Stored{{Part{.input = in, .size = f.info.size}}, f.info.size, *f.digest, {}};
+}
+
+// stored_again -- piece k, changed (or unchanged without its original
+// bytes), stored again as store_again says
+Outcome stored_again(Rebuild& r, std::size_t k, const Bytes& plain, PieceFate& fate)
+{
+    const PieceRecord& p = r.rec.pieces[k];
+    const WasFlz0 was{p.size(), p.after, written_decoded(r.rec, k) && p.nested};
+    Bytes bytes;
+    StoredAs how = StoredAs::compressed;
+    if (Outcome f = store_again(piece_path(r.rq.dir, static_cast<int>(k)), plain, was, r.grid > 1, bytes, how))
         return f;
-    std::optional<Stored> original;
-    if (!file) {
-        if (Outcome f = from_source(w.source, p, w.buf, original))
-            return f;
-        if (!original)
-            return tool_failure(Fault::bad_piece, path, msg::kMissingPiece);
-        stored = std::move(*original);
-        fate = {PieceChange::from_source, PieceStore::original};
+    fate.store = how == StoredAs::compressed ? PieceStore::compressed : PieceStore::as_it_stands;
+    r.stored[k] = held_bytes(std::move(bytes));
+    return {};
+}
+
+// original_bytes -- an unchanged piece written decoded: its own FLZ0
+// bytes, from NNN.BAK where that holds them, else from the source
+Outcome original_bytes(Rebuild& r, std::size_t k, std::optional<Stored>& stored)
+{
+    const std::string bak = piece_path(r.rq.dir, static_cast<int>(k), kBackupSuffix);
+    platform::Result<platform::FileInfo> there = r.fs.look(bak, platform::Links::refuse);
+    Bytes backup;
+    if (!there.error && there.value.kind == platform::Kind::regular && there.value.size <= kMaxPieceSize &&
+        !read_whole(r.fs, bak, platform::Links::refuse, Fault::cannot_open, backup) &&
+        sha256(backup) == r.rec.pieces[k].stored) {
+        stored = held_bytes(std::move(backup));
         return {};
     }
-    Digest hash{};
-    bool whole = false;
-    if (Outcome f = hash_range(*file, 0, size, w.buf, hash, whole))
-        return f;
-    const bool unchanged = whole && piece_unchanged(w.rec, k, size, hash);
+    return from_source(r, k, stored);
+}
+
+// stored_piece -- what the bundle stores for listed piece k
+Outcome stored_piece(Rebuild& r, std::size_t k, PieceFate& fate)
+{
+    const PieceRecord& p = r.rec.pieces[k];
+    PieceFile* f = nullptr;
+    if (Outcome e = file(r, k, f))
+        return e;
+    std::optional<Stored> original;
+    if (!f->there) {
+        const Source* from = nullptr;
+        if (Outcome e = from_source(r, k, original, &from))
+            return e;
+        if (!original)
+            return tool_failure(Fault::bad_piece, piece_path(r.rq.dir, static_cast<int>(k)), Why::missing_piece);
+        r.stored[k] = std::move(*original);
+        fate = {PieceChange::from_source, PieceStore::original, 0, from->path, from->is};
+        return {};
+    }
+    std::optional<Bytes> plain;
+    if (!f->digest)
+        if (Outcome e = load(r, k, plain.emplace()))
+            return e;
+    const bool unchanged = piece_unchanged(r.rec, k, f->info.size, *f->digest);
+    const bool decoded = written_decoded(r.rec, k);
     fate.change = unchanged ? PieceChange::unchanged : PieceChange::changed;
-    const bool decoded = w.rec.decoded && p.flz0;
-    if ((w.options.as_is || !decoded) && (unchanged || w.options.as_is || !p.flz0)) {
+    if ((r.rq.as_is || !decoded) && (unchanged || r.rq.as_is || !p.flz0)) {
         // The stored bytes themselves, or a raw piece as it stands.
-        stored = Stored{{}, file, 0, size, {}};
+        r.stored[k] = as_it_stands(r, k);
         fate.store = unchanged && !decoded ? PieceStore::original : PieceStore::as_it_stands;
         return {};
     }
-    Bytes plain;
-    if (Outcome f = load(*file, size, plain))
-        return f;
+    if (!plain)
+        if (Outcome e = load(r, k, plain.emplace()))
+            return e;
     if (!unchanged || !decoded)
-        return compressed_again(path, p, w.grid, std::move(plain), stored.bytes, fate);  // an FLZ0 piece the user changed
-    // Decoded and unchanged: the FLZ0 bytes it came from, from NNN.BAK or
-    // the bundle, else compressed again.
-    Bytes backup;
-    const std::string bak = path + kBackupSuffix;
-    platform::Result<platform::FileInfo> there = w.fs.look(bak, platform::Links::refuse);
-    if (!there.error && there.value.kind == platform::Kind::regular &&
-        !read_whole(w.fs, bak, platform::Links::refuse, Fault::cannot_open, backup) && sha256(backup) == p.stored) {
-        stored.bytes = std::move(backup);
-        return {};
-    }
-    if (Outcome f = from_source(w.source, p, w.buf, original))
-        return f;
-    if (original) {
-        stored = std::move(*original);
-        return {};
-    }
-    return compressed_again(path, p, w.grid, std::move(plain), stored.bytes, fate);
+        return stored_again(r, k, *plain, fate);  // an FLZ0 piece the user changed
+    if (Outcome e = original_bytes(r, k, original))
+        return e;
+    if (!original)
+        return stored_again(r, k, *plain, fate);
+    r.stored[k] = std::move(*original);
+    return {};
 }
 
 // added_pieces -- the piece files after the last listed one, as they stand
-Outcome added_pieces(Work& w, std::vector<Stored>& stored)
+Outcome added_pieces(Rebuild& r)
 {
-    for (std::size_t k = w.rec.pieces.size();; ++k) {
-        const std::string path = w.options.dir + "/" + piece_file_name(static_cast<int>(k));
-        std::shared_ptr<InputFile> file;
-        std::uint64_t size = 0;
-        if (Outcome f = open_piece(w.fs, path, file, size))
-            return f;
-        if (!file)
+    for (std::size_t k = r.rec.pieces.size();; ++k) {
+        PieceFile* f = nullptr;
+        if (Outcome e = file(r, k, f))
+            return e;
+        if (!f->there)
             return {};
         if (k >= static_cast<std::size_t>(kMaxPieces))
-            return tool_failure(Fault::bad_piece, path, format_text(msg::kAtMostPiecesFormat, kMaxPieces));
-        stored.push_back(Stored{{}, std::move(file), 0, size, {}});
+            return tool_failure(Fault::bad_piece, piece_path(r.rq.dir, static_cast<int>(k)), Why::at_most_pieces, 0, kMaxPieces);
+        Bytes bytes;
+        if (!f->digest)
+            if (Outcome e = load(r, k, bytes))
+                return e;
+        r.stored.push_back(as_it_stands(r, k));
+        r.join.fates.push_back(PieceFate{.change = PieceChange::added, .store = PieceStore::as_it_stands});
     }
 }
 
-// write_hashed -- bytes into the output and the new bundle's hash, which
-// goes on behind the writes: they must stay as they are until the next
-Outcome write_hashed(Output& out, HashBehind& h, std::span<const std::uint8_t> bytes)
+// fit -- a failure where a piece is empty or too large for a bundle
+Outcome fit(const Rebuild& r)
 {
-    h.feed(bytes);
-    return out.write(bytes);
-}
-
-// Two copy buffers, used in turn: the hash goes on over the one while the
-// next part is read into the other.
-struct CopyBuffers {
-    std::array<Bytes, 2> buf{Bytes(kCopyBlock), Bytes(kCopyBlock)};
-    std::size_t next = 0;
-};
-
-// write_stored -- what is stored for a piece into the output
-Outcome write_stored(Output& out, HashBehind& h, const Stored& s, CopyBuffers& copy)
-{
-    if (!s.file) {
-        if (Outcome f = write_hashed(out, h, s.bytes))
-            return f;
-    } else {
-        const InputFile& in = *s.file;
-        if (platform::SysError e = in.fs().seek(in.handle(), s.offset))
-            return system_failure(Fault::read_failed, in.path(), e);
-        for (std::uint64_t done = 0; done < s.size;) {
-            Bytes& buf = copy.buf[copy.next++ % 2];
-            const std::span<std::uint8_t> part =
-                std::span(buf).first(static_cast<std::size_t>(std::min<std::uint64_t>(s.size - done, buf.size())));
-            platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), part);
-            if (r.error)
-                return system_failure(Fault::read_failed, in.path(), r.error);
-            if (r.value != part.size())  // it shrank since it was looked at
-                return tool_failure(Fault::read_failed, in.path(),
-                                    format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(done + r.value),
-                                                static_cast<unsigned long long>(s.size)));
-            if (Outcome f = write_hashed(out, h, part))
-                return f;
-            done += part.size();
-        }
+    for (std::size_t k = 0; k < r.stored.size(); ++k) {
+        const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
+        if (r.stored[k].total() == 0)
+            return tool_failure(Fault::bad_piece, path, Why::empty_piece);
+        if (r.stored[k].total() > kMaxPieceSize)
+            return tool_failure(Fault::bad_piece, path, Why::piece_too_large, r.stored[k].total(), kMaxPieceSize);
     }
-    return write_hashed(out, h, s.padding);
-}
-
-// fill -- the new bundle into out: the table up to piece 0, the bytes
-// kept before it, the pieces, the bytes kept after them
-Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord& rec, bool kept,
-             const std::vector<Stored>& stored, CopyBuffers& copy, const std::function<Outcome(const Piece&)>& started)
-{
-    const std::size_t table_end = std::min<std::size_t>(kTableSize, layout.pieces.front().start);
-    if (Outcome f = write_hashed(out, h, std::span(layout.table).first(table_end)))
-        return f;
-    if (kept)
-        if (Outcome f = write_hashed(out, h, rec.head))
-            return f;
-    for (std::size_t k = 0; k < stored.size(); ++k) {
-        if (Outcome f = started(layout.pieces[k]))
-            return f;
-        if (Outcome f = write_stored(out, h, stored[k], copy))
-            return f;
-    }
-    if (kept)
-        if (Outcome f = write_hashed(out, h, rec.tail))
-            return f;
     return {};
+}
+
+// as_recorded -- whether every piece is stored at the size the record gives it
+bool as_recorded(const Rebuild& r)
+{
+    if (r.stored.size() != r.rec.pieces.size())
+        return false;
+    for (std::size_t k = 0; k < r.stored.size(); ++k)
+        if (r.stored[k].total() != r.rec.pieces[k].size())
+            return false;
+    return true;
 }
 
 // keep_on_grid -- every piece whose size changed, or that was added,
@@ -343,39 +447,162 @@ Outcome fill(Output& out, HashBehind& h, const Layout& layout, const SplitRecord
 // the last one so only where the original's last piece ended on it. The
 // padding is the piece's own where its bytes after the stream were one
 // byte repeated, else zeros.
-void keep_on_grid(const SplitRecord& rec, std::uint32_t grid, std::uint64_t start, std::vector<Stored>& stored)
+void keep_on_grid(Rebuild& r)
 {
-    const bool last_on_grid = !rec.pieces.empty() && rec.pieces.back().end % grid == 0;
-    std::uint64_t at = start;
-    for (std::size_t k = 0; k < stored.size(); ++k) {
+    const SplitRecord& rec = r.rec;
+    if (r.grid <= 1 || rec.pieces.empty())
+        return;
+    const bool last_on_grid = rec.pieces.back().end % r.grid == 0;
+    std::uint64_t at = rec.pieces.front().start;
+    for (std::size_t k = 0; k < r.stored.size(); ++k) {
+        Stored& s = r.stored[k];
         const bool listed = k < rec.pieces.size();
-        const bool moved = !listed || stored[k].total() != rec.pieces[k].end - rec.pieces[k].start;
-        if (moved && (k + 1 < stored.size() || last_on_grid)) {
-            const std::uint8_t fill = listed && uniform(rec.pieces[k].after) ? rec.pieces[k].after[0] : 0;
-            stored[k].padding.assign(padding_to_grid(at, stored[k].total(), grid), fill);
+        const bool moved = !listed || s.total() != rec.pieces[k].size();
+        if (moved && (k + 1 < r.stored.size() || last_on_grid)) {
+            const std::uint8_t fill = listed && one_byte_run(rec.pieces[k].after) ? rec.pieces[k].after[0] : 0;
+            s.padding.assign(padding_to_grid(at, s.total(), r.grid), fill);
         }
-        at += stored[k].total();
+        at += s.total();
     }
 }
 
-// write_joined -- the record, now saying which bundle this join wrote,
-// and the one a join wrote that it replaces, which the name holds until
-// the new one takes it: a join after a crash between the two finds either
-Outcome write_joined(FileSystem& fs, const std::string& dir, SplitRecord rec,
-                     const std::optional<std::pair<std::uint64_t, Digest>>& replaced, std::uint64_t size,
-                     const Digest& hash)
+// piece_digest -- the SHA-256 of what is stored for piece k with its padding
+Outcome piece_digest(Rebuild& r, std::size_t k, Digest& digest)
 {
+    const Stored& s = r.stored[k];
+    if (s.padding.empty()) {
+        digest = s.digest;
+        return {};
+    }
+    Bytes bytes;
+    for (const Part& part : s.parts) {
+        Bytes from;
+        if (part.bytes) {
+            from = *part.bytes;
+        } else {
+            const PlannedInput& in = r.join.plan.inputs[static_cast<std::size_t>(part.input)];
+            InputFile file(r.fs, in.path, in.links);
+            if (file.error())
+                return system_failure(Fault::read_failed, in.path, file.error());
+            from.resize(static_cast<std::size_t>(part.size));
+            if (Outcome f = read_exact(file, part.offset, from))
+                return f;
+        }
+        bytes.insert(bytes.end(), from.begin(), from.end());
+    }
+    bytes.insert(bytes.end(), s.padding.begin(), s.padding.end());
+    digest = sha256(bytes);
+    return {};
+}
+
+// bundle_output -- the new bundle: the table up to piece 0, the bytes kept
+// before it, the pieces, the bytes kept after them; and its identity
+Outcome bundle_output(Rebuild& r, OldFile old, PlannedOutput& out, Identity& id)
+{
+    const Layout& layout = r.join.layout;
+    const bool kept = layout.lost == LayoutLost::none;
+    const Bytes none;
+    const Bytes& head = kept ? r.rec.head : none;
+    const Bytes& tail = kept ? r.rec.tail : none;
+    Bytes first(layout.table.begin(), layout.table.begin() + static_cast<std::ptrdiff_t>(layout.table_bytes()));
+    first.insert(first.end(), head.begin(), head.end());
+    std::vector<PartDigest> parts = {{first.size(), sha256(first)}};
+    out = PlannedOutput{.path = r.rq.bundle, .old = old, .durability = Durability::durable};
+    if (auto it = r.inputs.find(r.rq.bundle); it != r.inputs.end() && r.target != Target::none)
+        out.attributes_of = it->second;
+    out.parts.push_back(Part{.bytes = held(std::move(first))});
+    for (std::size_t k = 0; k < r.stored.size(); ++k) {
+        Stored& s = r.stored[k];
+        const Piece& p = layout.pieces[k];
+        s.parts.front().told.push_back(Event{.what = Tell::joining, .piece = p.index, .start = p.start, .end = p.end});
+        PartDigest& d = parts.emplace_back(PartDigest{s.total(), {}});
+        if (Outcome f = piece_digest(r, k, d.hash))
+            return f;
+        out.parts.insert(out.parts.end(), s.parts.begin(), s.parts.end());
+        if (!s.padding.empty())
+            out.parts.push_back(Part{.bytes = held(s.padding)});
+    }
+    parts.push_back({tail.size(), sha256(tail)});
+    out.parts.push_back(Part{.bytes = held(tail)});
+    id = Identity{out.size(), bundle_digest(parts), false};
+    return {};
+}
+
+// plan_write -- the steps: the new bundle written, then the record saying
+// which bundle this join wrote, and the one a join wrote that it
+// replaces, which the name holds until the new one takes it (a join after
+// a crash between the two finds either), then the name
+void plan_write(Rebuild& r, PlannedOutput bundle, const Identity& made)
+{
+    Plan& plan = r.join.plan;
+    r.join.bundle = plan.add_output(std::move(bundle));
+    if (r.rq.only_planned)
+        return;
+    SplitRecord rec = r.rec;
     rec.joined.clear();
-    if (replaced)
-        rec.joined.push_back(*replaced);
-    rec.joined.emplace_back(size, hash);
-    Output out(fs, dir + "/" + kRecordName, OldFile::replace, Durability::durable);
-    const std::string text = record_text(rec);
-    if (Outcome f = out.create())
-        return f;
-    if (Outcome f = out.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
-        return f;
-    return out.commit();
+    if (r.target == Target::cut || r.target == Target::joined)
+        rec.joined.push_back(r.target_id);
+    rec.joined.push_back(made);
+    const int record = plan.add_output(record_output(r.rq.dir, rec, Durability::durable));
+    plan.then(Step{.what = Do::write, .output = r.join.bundle});
+    plan.then(Step{.what = Do::write_and_name, .output = record});
+    plan.then(Step{.what = Do::close_inputs});  // an open file cannot be renamed on every system
+    plan.then(Step{.what = Do::name, .output = r.join.bundle});
+}
+
+// first_unwritten -- of a split that stopped, the first piece whose file
+// is not what the record says was cut; kNoPiece where every one is
+Outcome first_unwritten(Rebuild& r, int& first)
+{
+    first = kNoPiece;
+    if (r.rec.version == 1) {
+        first = static_cast<int>(r.rec.written);
+        return {};
+    }
+    for (std::size_t k = 0; k < r.rec.pieces.size(); ++k) {
+        PieceFile* f = nullptr;
+        Bytes bytes;
+        // Whatever is not a piece the split wrote is one it never wrote.
+        const bool there = !file(r, k, f) && f->there && !load(r, k, bytes);
+        if (!there || !piece_unchanged(r.rec, k, f->info.size, *f->digest)) {
+            first = static_cast<int>(k);
+            return {};
+        }
+    }
+    return {};
+}
+
+// usable -- a failure where the record cannot be joined from: a split that
+// stopped, or the pieces of another bundle
+Outcome usable(Rebuild& r)
+{
+    // A split that stopped may have left pieces of an earlier run: no piece
+    // of it can be known to be the bundle's.
+    if (!r.rec.finished) {
+        int first = kNoPiece;
+        if (Outcome f = first_unwritten(r, first))
+            return f;
+        const std::string file = first == kNoPiece ? in_dir(r.rq.dir, kRecordName) : piece_path(r.rq.dir, first);
+        return piece_failure(Fault::bad_piece, file, Why::split_stopped, first);
+    }
+    // Another bundle's pieces are never taken for this one's.
+    if (!r.rq.dir_given && file_name_of(r.rq.bundle) != r.rec.bundle)
+        return named_failure(Fault::other_pieces, r.rq.dir, Why::holds_other_join, r.rec.bundle);
+    return {};
+}
+
+// place_pieces -- the new bundle's layout over the record's, and how far
+// each listed piece's change of size moves the ones after it
+void place_pieces(Rebuild& r)
+{
+    std::vector<std::uint32_t> sizes;
+    for (const Stored& s : r.stored)
+        sizes.push_back(static_cast<std::uint32_t>(s.total()));
+    const OldBundle was{r.rec.table, r.rec.cut.size};
+    r.join.layout = plan_layout(sizes, &was, LayoutPolicy{.any_count = true, .same_sizes_same_table = true});
+    for (std::size_t k = 0; k < r.rec.pieces.size() && k < r.join.layout.pieces.size(); ++k)
+        r.join.fates[k].moves =
+            static_cast<std::int64_t>(r.join.layout.pieces[k].size()) - static_cast<std::int64_t>(r.rec.pieces[k].size());
 }
 
 }  // namespace
@@ -398,158 +625,34 @@ std::size_t padding_to_grid(std::uint64_t start, std::uint64_t size, std::uint32
     return size + pad <= kMaxPieceSize ? static_cast<std::size_t>(pad) : 0;  // else it cannot be kept on the grid
 }
 
-Outcome load_record(FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record)
+Outcome plan_rebuild(FileSystem& fs, const JoinRequest& rq, const SplitRecord& rec, JoinPlan& join)
 {
-    record.reset();
-    const std::string path = dir + "/" + kRecordName;
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::cannot_open, path, there.error);
-    if (there.value.kind != platform::Kind::regular)
-        return {};
-    Bytes text;
-    if (Outcome f = read_whole(fs, path, platform::Links::refuse, Fault::cannot_open, text))
+    Rebuild r{fs, rq, rec, join};
+    r.grid = rq.align != 0 ? rq.align : grid_of(rec);
+    if (Outcome f = usable(r))
         return f;
-    record = read_record(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-    if (!record)
-        return tool_failure(Fault::cannot_open, path, msg::kRecordUnreadable);
-    return {};
-}
-
-Outcome rebuild_bundle(FileSystem& fs, const std::string& bundle, const JoinOptions& options, const SplitRecord& rec,
-                       const std::function<Outcome(const Piece&)>& started, JoinSeen& seen)
-{
-    // A split that stopped never read what it did not write: no piece of it
-    // can be known to be the bundle's.
-    if (!rec.finished)
-        return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(rec.written)),
-                            msg::kSplitStopped);
-    // Another bundle's pieces are never taken for this one's.
-    if (!options.dir_given && file_name_of(bundle) != rec.bundle)
-        return tool_failure(Fault::cannot_open, options.dir, format_text(msg::kOtherBundleFormat, rec.bundle.c_str()));
-    platform::Result<platform::FileInfo> now = fs.look(bundle, platform::Links::refuse);
-    if (now.error)
-        return system_failure(Fault::cannot_open, bundle, now.error);
-    Target target = Target::none;
-    std::pair<std::uint64_t, Digest> now_is;
     OldFile old = OldFile::must_not_exist;
-    Work w{fs, options, rec, options.align != 0 ? options.align : grid_of(rec), {}};
-    std::shared_ptr<InputFile>& source = w.source;
-    const std::string backup = bundle + kBackupSuffix;
-    if (now.value.kind != platform::Kind::none && !options.into) {
-        if (now.value.kind != platform::Kind::regular)
-            return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
-        if (Outcome f = identify(fs, bundle, rec, target, now_is))
-            return f;
-        if (target == Target::none)
-            return tool_failure(Fault::cannot_rename, bundle, format_text(msg::kNotThisBundleFormat, options.dir.c_str()));
-        old = target == Target::joined ? OldFile::replace : OldFile::keep_as_backup;
-    }
-    platform::Result<platform::FileInfo> kept = fs.look(backup, platform::Links::refuse);
-    if (kept.error)
-        return system_failure(Fault::cannot_open, backup, kept.error);
-    if (kept.value.kind == platform::Kind::regular && old == OldFile::keep_as_backup) {
-        // The pristine original is there already: the bundle, the same, is replaced.
-        Target bak = Target::none;
-        std::pair<std::uint64_t, Digest> backup_is;
-        if (Outcome f = identify(fs, backup, rec, bak, backup_is))
-            return f;
-        if (bak != Target::original)
-            return tool_failure(Fault::cannot_rename, backup, msg::kAlreadyExists);
-        old = OldFile::replace;
-    }
-    // The bundle the pieces not in the directory come from: the one the
-    // name holds or its backup; into a new file, the bundle the record
-    // names, beside the new one or beside the piece directory. Every piece
-    // taken from it is checked by its hash all the same.
-    std::vector<std::string> sources;
-    if (target == Target::original || options.into)
-        sources.push_back(bundle);
-    else if (kept.value.kind == platform::Kind::regular)
-        sources.push_back(backup);
-    for (const std::string& place : {bundle, options.dir}) {
-        const std::size_t sep = place.find_last_of(platform::kPathSeparators);
-        const std::string there = (sep == std::string::npos ? std::string() : place.substr(0, sep + 1)) + rec.bundle;
-        if (there != bundle && there != backup)
-            sources.push_back(there);
-    }
-    for (const std::string& path : sources) {
-        source = std::make_shared<InputFile>(fs, path, platform::Links::refuse);
-        if (!source->error())
-            break;
-        source.reset();
-    }
-
-    std::vector<Stored> stored(rec.pieces.size());
-    seen.fates.assign(rec.pieces.size(), PieceFate{});
+    if (Outcome f = find_target(r, old))
+        return f;
+    join.replaced = r.target != Target::none;
+    find_sources(r);
+    r.stored.resize(rec.pieces.size());
+    join.fates.assign(rec.pieces.size(), PieceFate{});
     for (std::size_t k = 0; k < rec.pieces.size(); ++k)
-        if (Outcome f = stored_piece(w, k, stored[k], seen.fates[k]))
+        if (Outcome f = stored_piece(r, k, join.fates[k]))
             return f;
-    if (Outcome f = added_pieces(w, stored))
+    if (Outcome f = added_pieces(r))
         return f;
-    seen.fates.resize(stored.size(), PieceFate{PieceChange::added, PieceStore::as_it_stands});
-    for (std::size_t k = 0; k < stored.size(); ++k)
-        if (stored[k].total() == 0)
-            return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)), msg::kEmptyPiece);
-        else if (stored[k].total() > kMaxPieceSize)
-            return tool_failure(Fault::bad_piece, options.dir + "/" + piece_file_name(static_cast<int>(k)),
-                                format_text(msg::kPieceTooLargeFormat, static_cast<unsigned long long>(stored[k].total()),
-                                            kMaxPieceSize));
-
-    bool same = stored.size() == rec.pieces.size();
-    for (std::size_t k = 0; k < stored.size(); ++k)
-        same = same && k < rec.pieces.size() && stored[k].total() == rec.pieces[k].end - rec.pieces[k].start;
-    if (!same && w.grid > 1 && !rec.pieces.empty())
-        keep_on_grid(rec, w.grid, rec.pieces.front().start, stored);
-    std::vector<std::uint32_t> sizes;
-    for (const Stored& s : stored)
-        sizes.push_back(static_cast<std::uint32_t>(s.total()));
-    const OldBundle was{rec.table, rec.size};
-    seen.replaced = target != Target::none;
-    seen.layout = plan_layout(sizes, &was, true);
-    const bool keep = same || seen.layout.lost == LayoutLost::none;
-    if (same) {  // every offset as it was: the table as it was, also where piece 0 starts inside it
-        seen.layout.table = rec.table;
-        seen.layout.lost = LayoutLost::none;
-        seen.layout.pieces.clear();
-        for (std::size_t k = 0; k < rec.pieces.size(); ++k)
-            seen.layout.pieces.push_back({static_cast<int>(k), rec.pieces[k].start, rec.pieces[k].end});
-    }
-    for (std::size_t k = 0; k < rec.pieces.size() && k < seen.layout.pieces.size(); ++k)
-        seen.fates[k].moves = static_cast<std::int64_t>(seen.layout.pieces[k].size()) - (rec.pieces[k].end - rec.pieces[k].start);
-    if (options.dry_run)
-        return tell_pieces(seen.layout, started);
-
-    Output own(fs, bundle, old, Durability::durable);
-    Output& out = options.into ? *options.into : own;
-    if (!options.into)
-        if (Outcome f = out.create())
-            return f;
-    if (target != Target::none) {
-        InputFile like(fs, bundle, platform::Links::refuse);
-        if (!like.error())
-            if (Outcome f = out.copy_attributes_of(like.handle()))
-                return f;
-    }
-    CopyBuffers copy;
-    Sha256 hash;
-    HashBehind h(hash);  // every byte given stays in `copy`, `stored`, `rec` or the layout until the end
-    if (Outcome f = fill(out, h, seen.layout, rec, keep, stored, copy, started))
+    if (Outcome f = fit(r))
         return f;
-    h.wait();
-    if (options.into)
-        return {};
-    std::uint64_t size = 0;
-    for (const Stored& s : stored)
-        size += s.total();
-    size += std::min<std::uint64_t>(kTableSize, seen.layout.pieces.front().start) + (keep ? rec.head.size() + rec.tail.size() : 0);
-    // Said before the bundle takes its name: the record may name a bundle
-    // that never came, never miss one that did.
-    const std::optional<std::pair<std::uint64_t, Digest>> replaced =
-        target == Target::joined ? std::optional(now_is) : std::nullopt;
-    if (Outcome f = write_joined(fs, options.dir, rec, replaced, size, hash.finish()))
+    if (!as_recorded(r))
+        keep_on_grid(r);
+    place_pieces(r);
+    PlannedOutput bundle;
+    Identity made;
+    if (Outcome f = bundle_output(r, old, bundle, made))
         return f;
-    source.reset();  // closed before the swap: an open file cannot be renamed on every system
-    stored.clear();
-    return out.commit();
+    r.sources.clear();  // closed: an open file cannot be renamed on every system
+    plan_write(r, std::move(bundle), made);
+    return {};
 }

@@ -3,7 +3,7 @@
 // what the user changed, and the offsets after it, moves.
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <string>
 
 #include "failure.hpp"
@@ -11,20 +11,20 @@
 #include "platform.hpp"
 #include "record.hpp"
 
-// rebuild_bundle -- bundle from the pieces in options.dir and their record.
-// Each listed piece is stored as the bundle held it where it is unchanged
-// (by hash), taken from NNN.BAK or from the bundle it was cut from; an
-// FLZ0 piece that changed is compressed again, its bytes after the stream
-// kept; a raw one is stored as it stands; a missing one comes from the
-// bundle it was cut from where that still holds it, else is refused. The
-// pieces after the last listed one are appended. Where the pieces are on a
-// grid (see grid_of), a piece whose size changed is padded to keep every
-// later one on it. The bundle that has the
-// name is replaced only where it is the one the directory was cut from
-// (kept as BUNDLE.BAK, unless that is already there and the same) or the
-// one the last join wrote; the record then says what this join wrote.
-Outcome rebuild_bundle(platform::FileSystem& fs, const std::string& bundle, const JoinOptions& options,
-                       const SplitRecord& record, const std::function<Outcome(const Piece&)>& started, JoinSeen& seen);
+// plan_rebuild -- the bundle from the pieces in the request's directory
+// and their record. Each listed piece is stored as the bundle held it
+// where it is unchanged (by hash), taken from NNN.BAK or from the bundle
+// it was cut from; an FLZ0 piece that changed is stored again as
+// store_again says; a raw one is stored as it stands; a missing one comes
+// from the bundle it was cut from where that still holds it, else is
+// refused. The pieces after the last listed one are appended. Where the
+// pieces are on a grid (see grid_of), a piece whose size changed is
+// padded to keep every later one on it. The bundle that has the name is
+// replaced only where it is one of the record's loop: the bundle first
+// split (kept as BUNDLE.BAK, unless that is already there and the same)
+// or one a join from here wrote; the record then says what this join
+// wrote, before the bundle takes its name.
+Outcome plan_rebuild(platform::FileSystem& fs, const JoinRequest& request, const SplitRecord& record, JoinPlan& join);
 
 // The smallest grid a rebuild keeps pieces on, and the largest it finds.
 inline constexpr std::uint32_t kMinGrid = 16;
@@ -38,6 +38,3 @@ std::uint32_t grid_of(const SplitRecord& record);
 // needs after it to end on the grid; none where that would make it larger
 // than a piece may be
 std::size_t padding_to_grid(std::uint64_t start, std::uint64_t size, std::uint32_t grid);
-
-// load_record -- the split record in dir, if it holds one
-Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record);

@@ -1,51 +1,98 @@
 #include "record.hpp"
 
-#include <charconv>
+#include <algorithm>
+#include <limits>
 
-#include "platform.hpp"
+#include "hex.hpp"
+#include "naming.hpp"
+#include "numbers.hpp"
 #include "text.hpp"
 
 namespace {
 
 constexpr std::string_view kMagic = "bndtools split record";
-constexpr char kNone[] = "-";
+constexpr std::string_view kNone = "-";
+constexpr char kRun = '*';
+constexpr char kChunks = ',';
+// Runs shorter than this are written out: a run costs the byte and its count.
+constexpr std::size_t kShortestRun = 8;
 
-std::string hex_bytes(std::span<const std::uint8_t> bytes)
+// bytes_text -- bytes as a record gives them: "-", or chunks of hex and of
+// runs of one byte
+std::string bytes_text(std::span<const std::uint8_t> bytes)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
     if (bytes.empty())
-        return kNone;
+        return std::string(kNone);
     std::string s;
-    s.reserve(bytes.size() * 2);
-    for (std::uint8_t b : bytes) {
-        s += kDigits[b >> 4];
-        s += kDigits[b & 15];
+    std::size_t plain = 0;  // where the bytes not yet written start
+    const auto chunk = [&](std::string text) {
+        if (!s.empty())
+            s += kChunks;
+        s += text;
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t j = i;
+        while (j < bytes.size() && bytes[j] == bytes[i])
+            ++j;
+        if (j - i >= kShortestRun) {
+            if (plain < i)
+                chunk(hex_of(bytes.subspan(plain, i - plain)));
+            chunk(hex_of(bytes.subspan(i, 1)) + kRun + std::to_string(j - i));
+            plain = j;
+        }
+        i = j;
     }
+    if (plain < bytes.size())
+        chunk(hex_of(bytes.subspan(plain)));
     return s;
 }
 
-bool bytes_of_hex(std::string_view hex, std::vector<std::uint8_t>& out)
+// read_bytes -- bytes as bytes_text gives them (version 2), or as plain
+// hexadecimal (version 1); at most kMaxRecordedGap of them
+bool read_bytes(std::string_view text, int version, Bytes& out)
 {
     out.clear();
-    if (hex == kNone)
+    if (text == kNone)
         return true;
-    if (hex.size() % 2 != 0 || hex.empty())
-        return false;
-    auto nibble = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = nibble(hex[i]), lo = nibble(hex[i + 1]);
-        if (hi < 0 || lo < 0)
+    if (version == 1)
+        return read_hex(text, out) && !out.empty();
+    while (true) {
+        const std::size_t end = std::min(text.find(kChunks), text.size());
+        const std::string_view chunk = text.substr(0, end);
+        const std::size_t star = chunk.find(kRun);
+        Bytes part;
+        if (star == std::string_view::npos) {
+            if (!read_hex(chunk, part) || part.empty())
+                return false;
+        } else {
+            const std::optional<std::uint64_t> count = parse_number(chunk.substr(star + 1));
+            if (!read_hex(chunk.substr(0, star), part) || part.size() != 1 || !count || *count == 0 ||
+                *count > kMaxRecordedGap)
+                return false;
+            part.resize(static_cast<std::size_t>(*count), part[0]);
+        }
+        if (out.size() + part.size() > kMaxRecordedGap)
             return false;
-        out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+        out.insert(out.end(), part.begin(), part.end());
+        if (end == text.size())
+            return true;
+        text = text.substr(end + 1);
     }
-    return true;
 }
 
 template <typename T>
-bool number(std::string_view s, T& v, int base = 10)
+bool number(std::string_view s, T& v, unsigned base = 10)
 {
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-    return ec == std::errc{} && end == s.data() + s.size() && !s.empty();
+    const std::optional<std::uint64_t> n = parse_number(s, base);
+    if (!n || *n > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+        return false;
+    v = static_cast<T>(*n);
+    return true;
+}
+
+bool digest(std::string_view hex, Digest& d)
+{
+    return read_hex_exact(hex, d);
 }
 
 std::vector<std::string_view> words(std::string_view line)
@@ -59,17 +106,106 @@ std::vector<std::string_view> words(std::string_view line)
     return w;
 }
 
-bool read_piece(const std::vector<std::string_view>& w, std::size_t index, PieceRecord& p)
+// identity_text -- "SIZE HEX", or "sha256 SIZE HEX" for a version 1 hash
+std::string identity_text(const Identity& id)
+{
+    return std::string(id.whole ? "sha256 " : "") + std::to_string(id.size) + " " + hex_of(id.digest);
+}
+
+// read_identity -- an identity from the words after a line's first
+bool read_identity(std::span<const std::string_view> w, bool whole, Identity& id)
+{
+    id.whole = whole || (w.size() == 3 && w[0] == "sha256");
+    if (w.size() == 3 && w[0] == "sha256")
+        w = w.subspan(1);
+    return w.size() == 2 && number(w[0], id.size) && digest(w[1], id.digest);
+}
+
+bool read_piece(const std::vector<std::string_view>& w, std::size_t index, int version, PieceRecord& p)
 {
     std::size_t k = 0;
     if (w.size() < 6 || !number(w[1], k) || k != index || !number(w[2], p.start, 16) || !number(w[3], p.end, 16) ||
-        !digest_of_hex(w[4], p.stored))
+        !digest(w[4], p.stored))
         return false;
     if (w[5] == "raw")
         return w.size() == 6;
     p.flz0 = true;
-    return w[5] == "flz0" && w.size() == 9 && number(w[6], p.decoded_size) && digest_of_hex(w[7], p.decoded) &&
-           bytes_of_hex(w[8], p.after);
+    p.nested = w.size() == 10 && w[9] == "nested";
+    return w[5] == "flz0" && (w.size() == 9 || p.nested) && number(w[6], p.decoded_size) && digest(w[7], p.decoded) &&
+           read_bytes(w[8], version, p.after);
+}
+
+// A record being read, and the lines it must have.
+struct Reading {
+    SplitRecord r;
+    bool magic = false;
+    bool table = false;
+    bool identity = false;
+};
+
+// read_line -- one line's fact; false where it does not read
+bool read_line(Reading& x, const std::vector<std::string_view>& w, std::string_view line)
+{
+    SplitRecord& r = x.r;
+    if (!x.magic) {
+        x.magic = true;
+        for (int v : {1, kRecordVersion})
+            if (line == format_text("%s %d", std::string(kMagic).c_str(), v))
+                r.version = v;
+        return line.starts_with(kMagic) && line == format_text("%s %d", std::string(kMagic).c_str(), r.version);
+    }
+    const std::string_view key = w[0];
+    if (key == "bundle" && w.size() >= 2) {
+        r.bundle = line.substr(7);
+    } else if (key == "size" && w.size() == 2) {
+        return number(w[1], r.cut.size);
+    } else if (key == "digest" && w.size() == 2 && r.version > 1) {
+        return x.identity = digest(w[1], r.cut.digest);
+    } else if (key == "sha256" && w.size() == 2) {
+        // Version 1 said the hash of every byte here, "-" while the split ran.
+        r.cut.whole = true;
+        r.finished = r.version > 1 || w[1] != kNone;
+        return x.identity = !r.finished || digest(w[1], r.cut.digest);
+    } else if (key == "original" && r.version > 1) {
+        Identity id;
+        if (!read_identity(std::span(w).subspan(1), false, id))
+            return false;
+        r.original = id;
+    } else if (key == "state" && w.size() == 2 && r.version > 1) {
+        r.finished = w[1] == "done";
+        return w[1] == "done" || w[1] == "running";
+    } else if (key == "table" && w.size() == 2) {
+        return x.table = read_hex_exact(w[1], r.table);
+    } else if (key == "decoded" && w.size() == 2) {
+        r.decoded = w[1] == "1";
+    } else if (key == "listed" && w.size() == 2) {
+        return number(w[1], r.listed);
+    } else if (key == "written" && w.size() == 2 && r.version == 1) {
+        return number(w[1], r.written);
+    } else if ((key == "head" || key == "tail") && w.size() == 3) {
+        return key == "head" ? number(w[1], r.head_start, 16) && read_bytes(w[2], r.version, r.head)
+                             : number(w[1], r.tail_start, 16) && read_bytes(w[2], r.version, r.tail);
+    } else if (key == "piece") {
+        PieceRecord p;
+        const bool ok = read_piece(w, r.pieces.size(), r.version, p);
+        r.pieces.push_back(std::move(p));
+        return ok;
+    } else if (key == "joined") {
+        Identity id;
+        if (!read_identity(std::span(w).subspan(1), r.version == 1, id))
+            return false;
+        r.joined.push_back(id);
+    }
+    return true;
+}
+
+// holds_together -- whether a record read whole says what a record must
+bool holds_together(const Reading& x)
+{
+    const SplitRecord& r = x.r;
+    const std::size_t pieces = r.version == 1 && !r.finished ? r.written : r.listed;
+    return x.magic && x.table && x.identity && !r.bundle.empty() && pieces == r.pieces.size() &&
+           r.written <= r.listed && r.listed <= static_cast<std::size_t>(kMaxPieces);
 }
 
 }  // namespace
@@ -78,32 +214,33 @@ std::string record_text(const SplitRecord& r)
 {
     std::string s = format_text("%s %d\n", std::string(kMagic).c_str(), kRecordVersion);
     s += "bundle " + r.bundle + "\n";
-    s += format_text("size %llu\n", static_cast<unsigned long long>(r.size));
-    s += "sha256 " + (r.finished ? hex_of(r.sha256) : std::string("-")) + "\n";
-    s += "table " + hex_bytes(r.table) + "\n";
-    s += format_text("decoded %d\nlisted %zu\nwritten %zu\n", r.decoded ? 1 : 0, r.listed, r.written);
-    if (r.finished) {
-        s += format_text("head %08llx ", static_cast<unsigned long long>(r.head_start)) + hex_bytes(r.head) + "\n";
-        s += format_text("tail %08llx ", static_cast<unsigned long long>(r.tail_start)) + hex_bytes(r.tail) + "\n";
-    }
-    for (std::size_t k = 0; k < (r.finished ? r.pieces.size() : r.written); ++k) {
+    s += "size " + std::to_string(r.cut.size) + "\n";
+    s += (r.cut.whole ? "sha256 " : "digest ") + hex_of(r.cut.digest) + "\n";
+    if (r.original)
+        s += "original " + identity_text(*r.original) + "\n";
+    s += std::string("state ") + (r.finished ? "done" : "running") + "\n";
+    s += "table " + hex_of(r.table) + "\n";
+    s += format_text("decoded %d\nlisted %zu\n", r.decoded ? 1 : 0, r.listed);
+    s += format_text("head %08llx ", static_cast<unsigned long long>(r.head_start)) + bytes_text(r.head) + "\n";
+    s += format_text("tail %08llx ", static_cast<unsigned long long>(r.tail_start)) + bytes_text(r.tail) + "\n";
+    for (std::size_t k = 0; k < r.pieces.size(); ++k) {
         const PieceRecord& p = r.pieces[k];
         s += format_text("piece %03zu %08x %08x ", k, p.start, p.end) + hex_of(p.stored);
         if (p.flz0)
-            s += format_text(" flz0 %u ", p.decoded_size) + hex_of(p.decoded) + " " + hex_bytes(p.after);
+            s += format_text(" flz0 %u ", p.decoded_size) + hex_of(p.decoded) + " " + bytes_text(p.after) +
+                 (p.nested ? " nested" : "");
         else
             s += " raw";
         s += "\n";
     }
-    for (const auto& [size, hash] : r.joined)
-        s += format_text("joined %llu ", static_cast<unsigned long long>(size)) + hex_of(hash) + "\n";
+    for (const Identity& id : r.joined)
+        s += "joined " + identity_text(id) + "\n";
     return s;
 }
 
 std::optional<SplitRecord> read_record(std::string_view text)
 {
-    SplitRecord r;
-    bool seen_magic = false, seen_table = false, seen_sha = false;
+    Reading x;
     // Split by hand: the standard streams would bring the C runtime's
     // narrow message calls into the Windows programs.
     while (!text.empty()) {
@@ -113,63 +250,58 @@ std::optional<SplitRecord> read_record(std::string_view text)
         if (!line.empty() && line.back() == '\r')
             line.pop_back();  // as an editor on Windows may leave it
         const std::vector<std::string_view> w = words(line);
-        if (w.empty())
-            continue;
-        bool ok = true;
-        if (!seen_magic) {
-            ok = line == format_text("%s %d", std::string(kMagic).c_str(), kRecordVersion);
-            seen_magic = true;
-        } else if (w[0] == "bundle" && w.size() >= 2) {
-            r.bundle = line.substr(7);
-        } else if (w[0] == "size" && w.size() == 2) {
-            ok = number(w[1], r.size);
-        } else if (w[0] == "sha256" && w.size() == 2) {
-            r.finished = w[1] != "-";
-            ok = seen_sha = !r.finished || digest_of_hex(w[1], r.sha256);
-        } else if (w[0] == "table" && w.size() == 2) {
-            std::vector<std::uint8_t> t;
-            ok = seen_table = bytes_of_hex(w[1], t) && t.size() == kTableSize;
-            if (ok)
-                std::copy(t.begin(), t.end(), r.table.begin());
-        } else if (w[0] == "decoded" && w.size() == 2) {
-            r.decoded = w[1] == "1";
-        } else if (w[0] == "listed" && w.size() == 2) {
-            ok = number(w[1], r.listed);
-        } else if (w[0] == "written" && w.size() == 2) {
-            ok = number(w[1], r.written);
-        } else if ((w[0] == "head" || w[0] == "tail") && w.size() == 3) {
-            ok = w[0] == "head" ? number(w[1], r.head_start, 16) && bytes_of_hex(w[2], r.head)
-                                : number(w[1], r.tail_start, 16) && bytes_of_hex(w[2], r.tail);
-        } else if (w[0] == "piece") {
-            PieceRecord p;
-            ok = read_piece(w, r.pieces.size(), p);
-            r.pieces.push_back(std::move(p));
-        } else if (w[0] == "joined" && w.size() == 3) {
-            Digest d{};
-            std::uint64_t size = 0;
-            ok = number(w[1], size) && digest_of_hex(w[2], d);
-            r.joined.emplace_back(size, d);
-        }
-        if (!ok)
+        if (!w.empty() && !read_line(x, w, line))
             return std::nullopt;
     }
-    if (!seen_magic || !seen_table || !seen_sha || r.bundle.empty() ||
-        (r.finished ? r.listed : r.written) != r.pieces.size() || r.written > r.listed ||
-        r.listed > static_cast<std::size_t>(kMaxPieces))
+    if (!holds_together(x))
         return std::nullopt;
-    return r;
+    return std::move(x.r);
+}
+
+bool written_decoded(const SplitRecord& r, std::size_t k)
+{
+    return r.decoded && r.pieces[k].flz0;
 }
 
 bool piece_unchanged(const SplitRecord& r, std::size_t k, std::uint64_t size, const Digest& hash)
 {
     const PieceRecord& p = r.pieces[k];
-    if (r.decoded && p.flz0)
+    if (written_decoded(r, k))
         return size == p.decoded_size && hash == p.decoded;
-    return size == p.end - p.start && hash == p.stored;
+    return size == p.size() && hash == p.stored;
 }
 
-std::string file_name_of(std::string_view path)
+Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record)
 {
-    const std::size_t sep = path.find_last_of(platform::kPathSeparators);
-    return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+    record.reset();
+    const std::string path = in_dir(dir, kRecordName);
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    if (there.value.kind != platform::Kind::regular)
+        return {};
+    Bytes text;
+    if (Outcome f = read_whole(fs, path, platform::Links::refuse, Fault::cannot_open, text))
+        return f;
+    record = read_record(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    if (!record)
+        return tool_failure(Fault::cannot_open, path, Why::record_unreadable);
+    return {};
+}
+
+PlannedOutput record_output(const std::string& dir, const SplitRecord& r, Durability durability)
+{
+    const std::string text = record_text(r);
+    PlannedOutput out{.path = in_dir(dir, kRecordName), .old = OldFile::replace, .durability = durability};
+    out.parts.push_back(Part{.bytes = held(Bytes(text.begin(), text.end()))});
+    return out;
+}
+
+bool of_this_loop(const SplitRecord& r, const std::string& name, const Identity& bundle, const TableBytes& table)
+{
+    if (r.bundle != name)
+        return false;
+    if (r.cut.whole)  // version 1 hashed every byte: its size and table tell it well enough here
+        return r.cut.size == bundle.size && r.table == table;
+    return bundle == r.cut || bundle == r.first() || std::find(r.joined.begin(), r.joined.end(), bundle) != r.joined.end();
 }

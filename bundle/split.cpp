@@ -1,419 +1,416 @@
 #include "split.hpp"
 
 #include <algorithm>
-#include <array>
-#include <vector>
 
-#include "files.hpp"
-#include "messages.hpp"
+#include "bundle_file.hpp"
+#include "flz0.hpp"
 #include "naming.hpp"
 #include "output.hpp"
-#include "piece_kind.hpp"
-#include "rebuild.hpp"
 #include "record.hpp"
-#include "sha256.hpp"
-#include "text.hpp"
+#include "stored.hpp"
 
 namespace {
 
 using platform::FileSystem;
 
-// The bundle being split, as the copy needs it.
-struct Source {
-    const InputFile& file;
-    platform::FileInfo info;  // its size, and which file it is, to tell it from any piece path
-    HashBehind& whole;        // of every byte read so far, in order, hashed behind the copy
+// What the split makes of one piece it writes.
+struct Cut {
+    Piece piece{};
+    std::optional<Bytes> decoded{};      // written decoded, beside its own bytes as NNN.BAK
+    std::optional<Flz0Header> header{};  // with -x, of a piece that starts with "FLZ0"
+    std::optional<Failure> corrupt{};    // with -x, why such a piece is written as it stands
+    bool kept = false;                 // the piece file holds it already
 };
 
-Failure past_the_end(const Source& src, const Piece& piece)
-{
-    return tool_failure(Fault::read_failed, src.file.path(),
-                        format_text(msg::kPastTheEndFormat, piece.index, static_cast<unsigned>(piece.end),
-                                    static_cast<unsigned long long>(src.info.size)));
-}
+// A split being planned.
+struct Work {
+    FileSystem& fs;
+    const SplitRequest& rq;
+    BundleFile b;
+    std::vector<Cut> cuts;                // the pieces it writes
+    bool removes_beyond = false;          // pieces of an earlier run numbered beyond them go
+    std::optional<SplitRecord> old;       // the record of an earlier split
+    SplitRecord rec;                      // the new one
+    bool recorded = true;
+    std::vector<int> edited;              // pieces the user changed that the split would replace
+    Bytes file;                           // a piece file read to compare
+};
 
 // reaches_the_bundle -- a failure when a path reaches the bundle itself, as
 // it can through a piece directory that is a link back to the bundle's own
-Outcome reaches_the_bundle(const Source& src, const std::string& path)
+Outcome reaches_the_bundle(Work& w, const std::string& path, platform::Kind& kind)
 {
-    platform::Result<platform::FileInfo> r = src.file.fs().look(path, platform::Links::follow);
+    platform::Result<platform::FileInfo> r = w.fs.look(path, platform::Links::follow);
     if (r.error)
         return system_failure(Fault::write_failed, path, r.error);
-    if (r.value.kind != platform::Kind::none && r.value.id == src.info.id)
-        return tool_failure(Fault::write_failed, path, msg::kIsTheBundle);
+    if (r.value.kind != platform::Kind::none && r.value.id == w.b.info.id)
+        return tool_failure(Fault::write_failed, path, Why::is_the_bundle);
+    kind = r.value.kind;
     return {};
 }
 
-// committed -- an output's commit, as bndsplit reports it: with one
-// message for every piece that cannot be made, named or not
-Outcome committed(Output& out)
+// output_named -- a failure where an output's name or its temporary's
+// reaches the bundle; whether a regular file (no link) has the name
+Outcome output_named(Work& w, const std::string& path, bool& regular)
 {
-    Outcome f = out.commit();
-    if (f && f->fault == Fault::cannot_rename)
-        f->fault = Fault::write_failed;
-    return f;
-}
-
-// start_output -- an output for a piece file, made once every name it
-// uses is found not to reach the bundle. Not synced: a piece is as durable
-// as any copied file, and syncing each would cost several times the copy.
-Outcome start_output(const Source& src, Output& out)
-{
-    for (const std::string& name : {out.temp(), out.path()})
-        if (Outcome f = reaches_the_bundle(src, name))
+    platform::Kind kind = platform::Kind::none;
+    for (const std::string& name : {path + kTempSuffix, path}) {
+        if (Outcome f = reaches_the_bundle(w, name, kind))
             return f;
-    return out.create();
-}
-
-// remove_stale -- a regular file of an earlier run at path, if any, removed,
-// `removing` told of it first
-Outcome remove_stale(FileSystem& fs, const std::string& dir, const std::string& name,
-                     const std::function<Outcome(const std::string&)>& removing)
-{
-    const std::string path = dir + "/" + name;
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::write_failed, path, there.error);
-    if (there.value.kind != platform::Kind::regular)
+        // A directory there could never be replaced by the piece.
+        if (kind == platform::Kind::directory)
+            return system_failure(Fault::write_failed, name, platform::SysError{platform::kNotRegular});
+    }
+    regular = false;
+    if (kind != platform::Kind::regular)
         return {};
-    if (Outcome f = removing(name))
-        return f;
-    if (platform::SysError e = fs.remove(path))
-        return system_failure(Fault::write_failed, path, e);
+    platform::Result<platform::FileInfo> own = w.fs.look(path, platform::Links::refuse);
+    if (own.error)
+        return system_failure(Fault::write_failed, path, own.error);
+    regular = own.value.kind == platform::Kind::regular;
     return {};
 }
 
-// write_decoded -- an FLZ0 piece as varnix would leave it: decoded under
-// its name, its own bytes beside it as <nnn>.BAK, each whole or not at all
-Outcome write_decoded(const Source& src, const std::string& path, std::span<const std::uint8_t> packed,
-                      std::span<const std::uint8_t> decoded)
+// holds -- whether the regular file at path holds exactly these bytes
+Outcome holds(Work& w, const std::string& path, std::span<const std::uint8_t> bytes, bool regular, bool& same)
 {
-    FileSystem& fs = src.file.fs();
-    Output backup(fs, path + kBackupSuffix, OldFile::replace, Durability::cached);
-    Output plain(fs, path, OldFile::replace, Durability::cached);
-    for (Output* out : {&backup, &plain})
-        if (Outcome f = start_output(src, *out))
-            return f;
-    if (Outcome f = backup.write(packed))
+    same = false;
+    if (!regular)
+        return {};
+    if (Outcome f = read_whole(w.fs, path, platform::Links::refuse, Fault::cannot_open, w.file))
         return f;
-    if (Outcome f = plain.write(decoded))
-        return f;
-    if (Outcome f = committed(backup))
-        return f;
-    return committed(plain);
-}
-
-// write_raw -- a piece as it stands, from memory; an <nnn>.BAK of an
-// earlier run beside it is removed
-Outcome write_raw(const Source& src, const std::string& path, std::span<const std::uint8_t> bytes)
-{
-    Output out(src.file.fs(), path, OldFile::replace, Durability::cached);
-    if (Outcome f = start_output(src, out))
-        return f;
-    if (Outcome f = out.write(bytes))
-        return f;
-    return committed(out);
-}
-
-// read_range -- bytes [at, at + size) of the bundle, whole, fed to the
-// bundle's hash (so they must stay until the next feed); a range past its
-// end is `past`
-Outcome read_range(const Source& src, std::uint64_t at, std::vector<std::uint8_t>& bytes, std::size_t size,
-                   const std::function<Failure()>& past)
-{
-    bytes.resize(size);
-    platform::Result<std::size_t> r = read_full_at(src.file.fs(), src.file.handle(), at, bytes);
-    if (r.error)
-        return system_failure(Fault::read_failed, src.file.path(), r.error);
-    if (r.value != bytes.size())
-        return past();
-    src.whole.feed(bytes);
+    same = std::equal(w.file.begin(), w.file.end(), bytes.begin(), bytes.end());
     return {};
 }
 
-// note_piece -- what the record keeps of a piece's bytes: their hash and,
-// for an FLZ0 file that decodes as varnix decodes it, its decoded size
-// and hash and the bytes after its stream; the decoded content, if any
-std::optional<std::vector<std::uint8_t>> note_piece(std::span<const std::uint8_t> bytes, PieceRecord& rec)
+// unchanged_since -- whether the piece file just read holds what the
+// earlier split wrote for piece k
+bool unchanged_since(const Work& w, std::size_t k)
 {
-    rec.stored = sha256(bytes);
+    return w.old && k < w.old->pieces.size() && piece_unchanged(*w.old, k, w.file.size(), sha256(w.file));
+}
+
+// note_piece -- what the record keeps of a piece; its content, where it
+// is an FLZ0 file that decodes
+std::optional<Bytes> note_piece(std::span<const std::uint8_t> bytes, PieceRecord& p)
+{
     std::optional<Flz0Content> c = flz0_content(bytes);
     if (!c)
         return std::nullopt;
-    rec.flz0 = true;
-    rec.decoded_size = static_cast<std::uint32_t>(c->decoded.size());
-    rec.decoded = sha256(c->decoded);
-    rec.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(c->after), bytes.end());
+    p.flz0 = true;
+    p.decoded_size = static_cast<std::uint32_t>(c->decoded.size());
+    p.decoded = sha256(c->decoded);
+    p.after.assign(bytes.begin() + static_cast<std::ptrdiff_t>(c->after), bytes.end());
+    p.nested = has_flz0_magic(c->decoded);
     return std::move(c->decoded);
 }
 
-// write_piece -- one piece, under its final name once it is complete, so
-// that its name holds either an earlier run's piece or this one, never a
-// part; with decode, an FLZ0 piece decoded beside its own bytes as NNN.BAK
-Outcome write_piece(const Source& src, const Piece& piece, const SplitOptions& options, const SplitEvents& events,
-                    std::span<const std::uint8_t> bytes, const std::optional<std::vector<std::uint8_t>>& decoded)
+// cut_piece -- what the split makes of piece k, which it writes: decoded
+// or as it stands, and whether its file holds that already; a file there
+// that the earlier split did not write is an edit
+Outcome cut_piece(Work& w, Cut& cut, std::span<const std::uint8_t> bytes, std::optional<Bytes> content)
 {
-    const std::string name = piece_file_name(piece.index);
-    const std::string path = options.dir + "/" + name;
-    bool raw = true;
-    if (options.decode && has_flz0_magic(bytes)) {
-        const Flz0Header header = read_flz0_header(bytes);
-        if (Outcome f = events.decoding(header))
-            return f;
-        if (decoded) {
-            raw = false;
-            if (Outcome f = write_decoded(src, path, bytes, *decoded))
-                return f;
+    const std::string path = piece_path(w.rq.dir, cut.piece.index);
+    if (w.rq.decode && has_flz0_magic(bytes)) {
+        cut.header = read_flz0_header(bytes);
+        if (content) {
+            cut.decoded = std::move(content);
         } else {
-            std::vector<std::uint8_t> part(header.original_size);
+            Bytes part(cut.header->original_size);
             const Decoded d = decode_flz0_file(bytes, part);
-            events.not_decoded(
-                tool_failure(Fault::corrupt, path, format_text(msg::kStreamEndsFormat, d.produced, header.original_size)));
+            cut.corrupt = tool_failure(Fault::corrupt, path, Why::stream_ends, d.produced, cut.header->original_size);
         }
     }
-    if (raw)
-        if (Outcome f = write_raw(src, path, bytes))
+    bool regular = false, backup_regular = false;
+    if (Outcome f = output_named(w, path, regular))
+        return f;
+    if (Outcome f = output_named(w, path + kBackupSuffix, backup_regular))
+        return f;
+    const std::span<const std::uint8_t> written = cut.decoded ? std::span<const std::uint8_t>(*cut.decoded) : bytes;
+    bool same = false;
+    if (Outcome f = holds(w, path, written, regular, same))
+        return f;
+    if (regular && !same && !unchanged_since(w, static_cast<std::size_t>(cut.piece.index)))
+        w.edited.push_back(cut.piece.index);
+    bool backup_same = !cut.decoded;
+    if (cut.decoded && same)
+        if (Outcome f = holds(w, path + kBackupSuffix, bytes, backup_regular, backup_same))
             return f;
+    cut.kept = same && backup_same;
+    return {};
+}
+
+// look_at_piece -- one listed piece's bytes, as the digest pass reads them
+Outcome look_at_piece(Work& w, std::size_t k, std::span<const std::uint8_t> bytes)
+{
+    PieceRecord& p = w.rec.pieces[k];
+    std::optional<Bytes> content = note_piece(bytes, p);
+    if (k < w.cuts.size())
+        return cut_piece(w, w.cuts[k], bytes, std::move(content));
+    return {};
+}
+
+// read_pieces -- every listed piece read once: where the split is
+// recorded, in the pass that takes the bundle's digest, the bytes before
+// and after the pieces kept; else only the pieces it writes
+Outcome read_pieces(Work& w)
+{
+    const std::size_t pieces = w.b.listed.size();
+    if (w.recorded) {
+        std::vector<PartDigest> parts;
+        const auto seen = [&](std::size_t part, std::span<const std::uint8_t> bytes) -> Outcome {
+            if (part == 0)
+                w.rec.head.assign(bytes.begin() + static_cast<std::ptrdiff_t>(w.rec.head_start), bytes.end());
+            else if (part == pieces + 1)
+                w.rec.tail.assign(bytes.begin(), bytes.end());
+            else
+                return look_at_piece(w, part - 1, bytes);
+            return {};
+        };
+        if (Outcome f = digest_bundle(w.b, w.rec.cut, parts, seen))
+            return f;
+        for (std::size_t k = 0; k < pieces; ++k)
+            w.rec.pieces[k].stored = parts[k + 1].hash;
+        return {};
+    }
+    Bytes bytes;
+    for (Cut& cut : w.cuts) {
+        if (Outcome f = read_piece(w.b, cut.piece, bytes))
+            return f;
+        if (Outcome f = look_at_piece(w, static_cast<std::size_t>(cut.piece.index), bytes))
+            return f;
+    }
+    return {};
+}
+
+// start_record -- the new record's facts known before a piece is read;
+// whether the bundle can be recorded at all: every listed piece within
+// it, and at most kMaxRecordedGap bytes before and after them
+void start_record(Work& w)
+{
+    SplitRecord& r = w.rec;
+    const std::vector<Piece>& listed = w.b.listed;
+    r.bundle = file_name_of(w.rq.bundle);
+    r.table = w.b.table;
+    r.decoded = w.rq.decode;
+    r.listed = listed.size();
+    r.pieces.resize(listed.size());
+    for (std::size_t k = 0; k < listed.size(); ++k) {
+        r.pieces[k].start = listed[k].start;
+        r.pieces[k].end = listed[k].end;
+    }
+    const std::uint64_t size = w.b.size();
+    w.recorded = pieces_are_parts(listed, size) && size - listed.back().end <= kMaxRecordedGap;
+    if (!w.recorded)
+        return;
+    // The bytes between the table (or as much of it as there is) and piece 0,
+    // which may start inside it.
+    r.head_start = std::min<std::uint64_t>({kTableSize, size, listed.front().start});
+    r.tail_start = listed.back().end;
+    w.recorded = listed.front().start - r.head_start <= kMaxRecordedGap;
+}
+
+// check_loop -- the earlier split's directory, where there is one: unless
+// forced, refused where it holds another bundle's pieces, or pieces the
+// user changed that the split would replace or remove; the new record
+// goes on with the loop the earlier one was of
+Outcome check_loop(Work& w, std::vector<std::string>& beyond)
+{
+    const bool ours = w.old && of_this_loop(*w.old, w.rec.bundle, w.rec.cut, w.rec.table);
+    if (ours) {
+        // The bundle first split stays the original, and the bundles joins
+        // wrote stay known, also where this is one of them.
+        if (!(w.rec.cut == w.old->first()))
+            w.rec.original = w.old->first();
+        w.rec.joined = w.old->joined;
+    }
+    if (w.rq.force || !w.old)
+        return {};
+    if (!ours)
+        return named_failure(Fault::other_pieces, w.rq.dir, Why::holds_other, w.old->bundle);
+    // Pieces removed beyond the last count as replaced.
+    for (const std::string& name : beyond) {
+        const int k = piece_number(name);
+        const std::string path = in_dir(w.rq.dir, name);
+        if (name.size() != kPieceNameDigits)
+            continue;
+        platform::Result<platform::FileInfo> there = w.fs.look(path, platform::Links::refuse);
+        if (there.error)
+            return system_failure(Fault::cannot_open, path, there.error);
+        if (there.value.kind != platform::Kind::regular)
+            continue;
+        if (Outcome f = read_whole(w.fs, path, platform::Links::refuse, Fault::cannot_open, w.file))
+            return f;
+        if (!unchanged_since(w, static_cast<std::size_t>(k)))
+            w.edited.push_back(k);
+    }
+    if (w.edited.empty())
+        return {};
+    Failure f = tool_failure(Fault::cannot_rename, w.rq.dir, Why::edited);
+    f.detail.pieces = w.edited;
+    return f;
+}
+
+// dir_usable -- a failure where the piece directory's name holds anything
+// but a directory, which the pieces could not go into
+Outcome dir_usable(Work& w)
+{
+    platform::Result<platform::FileInfo> dir = w.fs.look(w.rq.dir, platform::Links::follow);
+    if (dir.error)
+        return system_failure(Fault::write_failed, w.rq.dir, dir.error);
+    if (dir.value.kind != platform::Kind::none && dir.value.kind != platform::Kind::directory)
+        return system_failure(Fault::write_failed, w.rq.dir, platform::not_a_directory());
+    return {};
+}
+
+// files_beyond -- the names of an earlier run's pieces numbered from
+// `count` on, in order
+Outcome files_beyond(Work& w, std::size_t count, std::vector<std::string>& names)
+{
+    platform::Result<platform::FileInfo> dir = w.fs.look(w.rq.dir, platform::Links::follow);
+    if (dir.error)
+        return system_failure(Fault::write_failed, w.rq.dir, dir.error);
+    if (dir.value.kind != platform::Kind::directory)
+        return {};
+    platform::Result<std::vector<std::string>> all = w.fs.list_dir(w.rq.dir);
+    if (all.error)
+        return system_failure(Fault::write_failed, w.rq.dir, all.error);
+    for (const std::string& name : all.value)
+        if (piece_number(name) >= static_cast<int>(count))
+            names.push_back(name);
+    std::sort(names.begin(), names.end());
+    return {};
+}
+
+// cut_steps -- the steps that write one piece
+// cut_told -- what is told before a piece is cut: its line, and with -x
+// its header's sizes and why it cannot be decoded
+std::vector<Event> cut_told(const Cut& cut)
+{
+    const Piece& p = cut.piece;
+    std::vector<Event> told = {Event{.what = Tell::cutting, .piece = p.index, .start = p.start, .end = p.end}};
+    if (cut.header)
+        told.push_back(Event{.what = Tell::sizes, .first = cut.header->compressed_size, .second = cut.header->original_size});
+    if (cut.corrupt)
+        told.push_back(Event{.what = Tell::failed, .failure = cut.corrupt});
+    return told;
+}
+
+// cut_steps -- the steps that write one piece, after what is told of it
+void cut_steps(Work& w, const Cut& cut, std::vector<Event> told, Plan& plan)
+{
+    const Piece& p = cut.piece;
+    const std::string path = piece_path(w.rq.dir, p.index);
+    // Not synced: a piece is as durable as any copied file, and syncing
+    // each would cost several times the copy.
+    const auto output = [&](const std::string& name, Part part) {
+        PlannedOutput out{.path = name, .old = OldFile::replace, .durability = Durability::cached, .fails_as_write = true};
+        out.parts.push_back(std::move(part));
+        return plan.add_output(std::move(out));
+    };
+    const Part stored{.input = 0, .offset = p.start, .size = p.size()};
+    if (cut.kept) {
+        plan.then(Step{.what = Do::tell, .told = std::move(told)});
+    } else if (cut.decoded) {
+        const int backup = output(path + kBackupSuffix, stored);
+        const int plain = output(path, Part{.bytes = held(*cut.decoded)});
+        plan.then(Step{.what = Do::write, .output = backup, .told = std::move(told)});
+        plan.then(Step{.what = Do::write, .output = plain});
+        plan.then(Step{.what = Do::name, .output = backup});
+        plan.then(Step{.what = Do::name, .output = plain});
+    } else {
+        plan.then(Step{.what = Do::write_and_name, .output = output(path, stored), .told = std::move(told)});
+    }
     // A piece written as it stands was never compressed: no backup of it stays.
-    return raw ? remove_stale(src.file.fs(), options.dir, name + kBackupSuffix, events.removing) : Outcome{};
-}
-
-// same_as_bundle -- whether a piece file holds the bytes the bundle holds
-// for a piece now, which a split writes again: nothing of the user's is
-// lost in replacing it, whatever the record says
-Outcome same_as_bundle(const Source& src, const PieceRecord& p, std::span<const std::uint8_t> file,
-                       std::vector<std::uint8_t>& held, bool& same)
-{
-    same = false;
-    if (file.size() != p.end - p.start)
-        return {};
-    held.resize(file.size());
-    platform::Result<std::size_t> r = read_full_at(src.file.fs(), src.file.handle(), p.start, held);
-    if (r.error)
-        return system_failure(Fault::read_failed, src.file.path(), r.error);
-    same = r.value == held.size() && std::equal(held.begin(), held.end(), file.begin());
-    return {};
-}
-
-// edits_kept -- a failure where dir holds the record of another bundle,
-// or of this one with pieces changed since, which a split would replace
-Outcome edits_kept(const Source& src, const std::string& dir, const SplitRecord& now)
-{
-    FileSystem& fs = src.file.fs();
-    std::optional<SplitRecord> was;
-    if (Outcome f = load_record(fs, dir, was))
-        return f;
-    if (!was)
-        return {};
-    if (was->bundle != now.bundle || was->size != now.size || was->table != now.table)
-        return tool_failure(Fault::cannot_rename, dir, format_text(msg::kHoldsOtherFormat, was->bundle.c_str()));
-    std::string changed;
-    std::vector<std::uint8_t> file, held;  // kept from piece to piece, so that memory is not asked for again
-    for (std::size_t k = 0; k < was->written; ++k) {
-        const std::string name = piece_file_name(static_cast<int>(k));
-        platform::Result<platform::FileInfo> there = fs.look(dir + "/" + name, platform::Links::refuse);
-        if (there.error || there.value.kind != platform::Kind::regular)
-            continue;  // gone, or never the tools': nothing of the user's to lose here
-        if (Outcome f = read_whole(fs, dir + "/" + name, platform::Links::refuse, Fault::cannot_open, file))
-            return f;
-        // Compared first with the bundle, which costs less than a hash.
-        bool same = false;
-        if (!(was->decoded && was->pieces[k].flz0))
-            if (Outcome f = same_as_bundle(src, was->pieces[k], file, held, same))
-                return f;
-        if (!same && !piece_unchanged(*was, k, file.size(), sha256(file)))
-            changed += (changed.empty() ? "" : ", ") + name;
+    if (!cut.decoded) {
+        const std::string name = piece_file_name(p.index) + kBackupSuffix;
+        plan.then(Step{.what = Do::remove, .path = in_dir(w.rq.dir, name),
+                       .told = {Event{.what = Tell::removing, .piece = p.index, .name = name}}});
     }
-    if (!changed.empty())
-        return tool_failure(Fault::cannot_rename, dir, format_text(msg::kEditedFormat, changed.c_str()));
-    return {};
 }
 
-// write_record -- the split record, whole or not at all, beside the pieces
-Outcome write_record(const Source& src, const std::string& dir, const SplitRecord& rec)
+// plan_steps -- the whole split: the directory, the record saying the
+// split runs (or the earlier record gone, where none can be had), each
+// piece, the record saying it is done, and the pieces beyond removed
+void plan_steps(Work& w, const std::vector<std::string>& beyond, Plan& plan)
 {
-    Output out(src.file.fs(), dir + "/" + kRecordName, OldFile::replace, Durability::cached);
-    if (Outcome f = start_output(src, out))
-        return f;
-    const std::string text = record_text(rec);
-    if (Outcome f = out.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
-        return f;
-    return committed(out);
-}
-
-// remove_record -- the split record in dir, if there is one, removed:
-// the tools' own file, so with no word of it
-Outcome remove_record(FileSystem& fs, const std::string& dir)
-{
-    return remove_stale(fs, dir, kRecordName, [](const std::string&) { return Outcome{}; });
-}
-
-// remove_beyond -- the pieces of an earlier run numbered from `count` on
-Outcome remove_beyond(FileSystem& fs, const std::string& dir, int count, const SplitEvents& events)
-{
-    platform::Result<std::vector<std::string>> names = fs.list_dir(dir);
-    if (names.error)
-        return system_failure(Fault::write_failed, dir, names.error);
-    std::sort(names.value.begin(), names.value.end());
-    for (const std::string& name : names.value) {
-        if (piece_number(name) < count)
-            continue;  // a piece kept, or no piece file at all
-        if (Outcome f = remove_stale(fs, dir, name, events.removing))
-            return f;
+    const std::string record = in_dir(w.rq.dir, kRecordName);
+    plan.add_input(input_of(w.rq.bundle, platform::Links::follow, w.b.info));
+    // The first piece's line comes first: where it cannot be told, nothing is made.
+    plan.then(Step{.what = Do::make_dir, .path = w.rq.dir, .told = cut_told(w.cuts.front())});
+    if (w.recorded) {
+        w.rec.finished = false;
+        PlannedOutput running = record_output(w.rq.dir, w.rec, Durability::cached);
+        running.fails_as_write = true;
+        plan.then(Step{.what = Do::write_and_name, .output = plan.add_output(std::move(running))});
+    } else {
+        plan.then(Step{.what = Do::remove, .path = record});
     }
-    return {};
-}
-
-// open_bundle -- the bundle open, its table read
-Outcome open_bundle(const InputFile& in, std::int32_t maxfiles, platform::FileInfo& info, BundleSeen& seen,
-                    TableBytes& table)
-{
-    if (in.error())
-        return system_failure(Fault::cannot_open, in.path(), in.error());
-    platform::Result<platform::FileInfo> r = in.fs().info(in.handle());
-    if (r.error)
-        return system_failure(Fault::cannot_open, in.path(), r.error);
-    info = r.value;
-    table = TableBytes{};  // a short bundle reads as zeros
-    if (platform::Result<std::size_t> read = read_full(in.fs(), in.handle(), table); read.error)
-        return system_failure(Fault::cannot_open, in.path(), read.error);
-    seen = {list_pieces(table, maxfiles), info.size};
-    return {};
+    for (std::size_t k = 0; k < w.cuts.size(); ++k)
+        cut_steps(w, w.cuts[k], k == 0 ? std::vector<Event>{} : cut_told(w.cuts[k]), plan);
+    if (w.recorded) {
+        w.rec.finished = true;
+        PlannedOutput done = record_output(w.rq.dir, w.rec, Durability::cached);
+        done.fails_as_write = true;
+        plan.then(Step{.what = Do::write_and_name, .output = plan.add_output(std::move(done))});
+    }
+    for (const std::string& name : beyond)
+        plan.then(Step{.what = Do::remove, .path = in_dir(w.rq.dir, name),
+                       .told = {Event{.what = Tell::removing, .piece = piece_number(name), .name = name}}});
 }
 
 }  // namespace
 
-Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t maxfiles, BundleSeen& seen)
+Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t maxfiles, BundleLook& look)
 {
-    InputFile in(fs, bundle, platform::Links::follow);
-    platform::FileInfo info;
-    TableBytes table;
-    return open_bundle(in, maxfiles, info, seen, table);
-}
-
-Outcome describe_pieces(FileSystem& fs, const std::string& bundle, const BundleSeen& seen,
-                        std::vector<std::string>& kinds)
-{
-    InputFile in(fs, bundle, platform::Links::follow);
-    if (in.error())
-        return system_failure(Fault::cannot_open, bundle, in.error());
-    std::vector<std::uint8_t> bytes;
-    for (const Piece& piece : seen.list.pieces) {
-        kinds.emplace_back();
-        if (piece.end > seen.size)
+    BundleFile b;
+    if (Outcome f = open_bundle(fs, bundle, platform::Links::follow, b))
+        return f;
+    look.seen = {list_pieces(b.table, maxfiles), b.size()};
+    Bytes bytes;
+    for (const Piece& piece : look.seen.list.pieces) {
+        look.kinds.emplace_back();
+        if (piece.end > b.size())
             continue;
-        bytes.resize(piece.size());
-        platform::Result<std::size_t> r = read_full_at(fs, in.handle(), piece.start, bytes);
-        if (r.error)
-            return system_failure(Fault::read_failed, bundle, r.error);
-        if (r.value == bytes.size())
-            kinds.back() = piece_kind(bytes);
+        if (Outcome f = read_piece(b, piece, bytes))
+            return f;
+        look.kinds.back() = piece_kind(bytes);
     }
     return {};
 }
 
-Outcome split_bundle(FileSystem& fs, const std::string& bundle, const SplitOptions& options,
-                     const SplitEvents& events, BundleSeen& seen)
+Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
 {
-    InputFile in(fs, bundle, platform::Links::follow);
-    platform::FileInfo info;
-    TableBytes table{};
-    if (Outcome f = open_bundle(in, options.maxfiles, info, seen, table))
+    Work w{fs, rq, {}, {}, false, {}, {}, true, {}, {}};
+    if (Outcome f = open_bundle(fs, rq.bundle, platform::Links::follow, w.b))
         return f;
-    // The record lists every piece the table does, also those past the limit.
-    const std::vector<Piece> listed = list_pieces(table, kMaxPieces).pieces;
-    SplitRecord rec;
-    // Each piece is read into one of two buffers in turn: the bundle's hash
-    // goes on over the one while the next is read into the other. Every
-    // byte it is given (these, the record's head and tail, the table) is
-    // made before it, so that it ends, and waits, first.
-    std::array<std::vector<std::uint8_t>, 2> buffers;
-    Sha256 hash;
-    HashBehind whole(hash);
-    const Source src{in, info, whole};
-    rec.bundle = file_name_of(bundle);
-    rec.size = info.size;
-    rec.table = table;
-    rec.decoded = options.decode;
-    rec.listed = listed.size();
-    rec.finished = false;
-    // Nothing the user changed is replaced unasked.
-    if (!options.force && !seen.list.pieces.empty())
-        if (Outcome f = edits_kept(src, options.dir, rec))
-            return f;
-    // Every byte in order, once: the table up to piece 0 (which may start
-    // inside it), the bytes between, the pieces, the bytes after them.
-    std::uint64_t pos = std::min<std::uint64_t>(kTableSize, info.size);
-    if (!listed.empty() && listed.front().start < pos)
-        pos = listed.front().start;
-    whole.feed(std::span(table).first(static_cast<std::size_t>(pos)));
-    // No record where a listed piece runs past the end, or where the bytes
-    // outside the pieces are more than a record holds.
-    bool recorded = listed.empty() || listed.front().start - pos <= kMaxRecordedGap;
-    if (recorded && !listed.empty() && listed.front().start > pos && listed.front().start <= info.size) {
-        rec.head_start = pos;
-        if (Outcome f = read_range(src, pos, rec.head, static_cast<std::size_t>(listed.front().start - pos),
-                                   [&] { return past_the_end(src, listed.front()); }))
-            return f;
-        pos = listed.front().start;
-    }
-    bool dir_made = false;
-    for (const Piece& piece : listed) {
-        const bool writing = rec.pieces.size() < seen.list.pieces.size();
-        if (writing)
-            if (Outcome f = events.started(piece))
-                return f;
-        // Known in advance: fail before touching any piece file of an
-        // earlier run.
-        if (piece.end > info.size) {
-            if (writing)
-                return past_the_end(src, piece);
-            recorded = false;  // a piece past the limit that is not all there: no record can say it
-            break;
-        }
-        PieceRecord& p = rec.pieces.emplace_back();
-        p.start = piece.start;
-        p.end = piece.end;
-        std::vector<std::uint8_t>& bytes = buffers[rec.pieces.size() % 2];
-        if (Outcome f = read_range(src, piece.start, bytes, piece.size(), [&] { return past_the_end(src, piece); }))
-            return f;
-        const std::optional<std::vector<std::uint8_t>> decoded = note_piece(bytes, p);
-        pos = piece.end;
-        if (!writing)
-            continue;
-        // Made only for a piece, so that a file that describes none leaves
-        // nothing behind; the record of an earlier split goes first, since
-        // the pieces it speaks of are being replaced.
-        if (!dir_made) {
-            if (platform::SysError e = fs.make_dir(options.dir))
-                return system_failure(Fault::write_failed, options.dir, e);
-            if (Outcome f = remove_record(fs, options.dir))
-                return f;
-            dir_made = true;
-        }
-        if (Outcome f = write_piece(src, piece, options, events, bytes, decoded))
-            return f;
-        rec.written = rec.pieces.size();
-        if (Outcome f = write_record(src, options.dir, rec))
-            return f;
-    }
-    if (!dir_made)
+    split.seen = {list_pieces(w.b.table, rq.maxfiles), w.b.size()};
+    const std::vector<Piece>& pieces = split.seen.list.pieces;
+    // Made only for a piece, so that a file that describes none leaves nothing behind.
+    if (pieces.empty())
         return {};
-    if (recorded && info.size - pos <= kMaxRecordedGap) {
-        rec.tail_start = pos;
-        if (Outcome f = read_range(src, pos, rec.tail, static_cast<std::size_t>(info.size - pos),
-                                   [&] { return tool_failure(Fault::read_failed, bundle, msg::kOutsideEnded); }))
+    for (const Piece& p : pieces)
+        if (p.end > w.b.size())
+            return piece_failure(Fault::read_failed, rq.bundle, Why::past_the_end, p.index, p.end, w.b.size());
+    w.cuts.resize(pieces.size());
+    for (std::size_t k = 0; k < pieces.size(); ++k)
+        w.cuts[k].piece = pieces[k];
+    w.removes_beyond = !split.seen.list.more;
+    if (Outcome f = dir_usable(w))
+        return f;
+    // The earlier split's record: one that does not read is refused, unless
+    // forced, when it is replaced like any other.
+    if (Outcome f = load_record(fs, rq.dir, w.old); f && !rq.force)
+        return f;
+    start_record(w);
+    if (Outcome f = read_pieces(w))
+        return f;
+    std::vector<std::string> beyond;
+    if (w.removes_beyond)
+        if (Outcome f = files_beyond(w, pieces.size(), beyond))
             return f;
-        whole.wait();
-        rec.sha256 = hash.finish();
-        rec.finished = true;
-        if (Outcome f = write_record(src, options.dir, rec))
-            return f;
-    } else if (Outcome f = remove_record(fs, options.dir)) {
-        return f;  // no record of this split can be had, and none of it running may stay
-    }
-    // The directory now holds this bundle's pieces, and only those.
-    if (seen.list.more)
-        return {};
-    return remove_beyond(fs, options.dir, static_cast<int>(seen.list.pieces.size()), events);
+    if (Outcome f = check_loop(w, beyond))
+        return f;
+    plan_steps(w, beyond, split.plan);
+    return {};
 }

@@ -1,12 +1,16 @@
-// Every way a run can fail, in one list, and the one table that says what
-// the user is told for each and with which exit status. Every layer hands
-// back a Failure; only the console turns it into text.
+// Every way a run can fail, in one list, each as data: the kind of failure
+// (which message the user is told, and the exit status), the file it
+// concerns, and why, as the system's error or one of the tools' own
+// reasons with the piece, sizes and hashes it names as fields. No layer
+// below the programs turns one into text: they render it.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "messages.hpp"
 #include "platform.hpp"
 
 // Exit statuses, the same for every program.
@@ -28,23 +32,96 @@ enum class Fault {
     wrong_bundle,   // a bundle that does not hold what a patch was made from
     already_applied,  // a bundle that holds what a patch makes already
     no_change,      // two bundles that are the same
+    other_pieces,   // a piece directory that holds another bundle's pieces
     write_failed,   // an output cannot be created, written, synced or closed
     output_lost,    // standard output cannot be written
     cannot_rename,  // a new file cannot take its name, or a name it needs is taken
 };
 
-// What the detail line says: the file a failure concerns, as the user
-// would write it, and the system's error or, where there is none, a short
-// English reason of the tool's own.
+// The tools' own reasons, where the system gave no error. The fields of
+// Detail each one names are given beside it.
+enum class Why {
+    none,
+    out_of_memory,          // memory ran out in the middle of a step
+    no_memory_for_file,     // no buffer for a file to compress
+    no_memory_for_image,    // no buffer for a file's image
+    no_memory_for_decoded,  // no buffer for the decoded data
+    already_exists,         // the name is taken
+    changed_since_read,     // an input is not as it was when the run read it
+    ended_after,            // an input ended after `size` of its `limit` bytes
+    outside_ended,          // the bundle ended while its bytes outside the pieces were copied
+    is_the_bundle,          // a piece's name reaches the bundle being split
+    past_the_end,           // `piece` ends at `size`, past the end of the `limit`-byte bundle
+    no_piece_zero,          // a piece directory with no piece 000
+    follows_gap,            // a piece after a gap: there is no piece `piece`
+    at_most_pieces,         // more pieces than a bundle holds (`limit`)
+    empty_piece,            // a piece of no bytes
+    piece_too_large,        // a piece of `size` bytes, more than `limit`
+    too_large_to_pack,      // a piece of `size` bytes, more than the `limit` an FLZ0 file holds
+    missing_piece,          // a piece not there, nor in the bundle it was cut from
+    split_stopped,          // a piece never written by a split that stopped
+    holds_other,            // a directory holding the pieces of `name` (bndsplit's advice)
+    holds_other_join,       // the same, told by bndjoin
+    edited,                 // pieces changed since they were cut (`pieces`)
+    record_unreadable,      // a split record this version cannot read
+    not_this_bundle,        // a bundle that neither the split nor a join of `name` wrote
+    no_flz0_magic,          // a file to decode that does not start with "FLZ0"
+    starts_with_flz0,       // a file to compress that starts with "FLZ0"
+    stream_ends,            // an FLZ0 stream that ends after `size` of `limit` bytes
+    longer_than_flz0,       // a file longer than the `limit` bytes an FLZ0 file holds
+    packed_too_long,        // compressed, longer than the `limit` bytes readers take
+    not_decoding_back,      // compressed data that does not decode to the file
+    no_table_to_patch,      // a bundle shorter than its table
+    not_piecewise,          // a bundle whose pieces are not all after its table and within it
+    same_bundle,            // two bundles alike: this one and `name`
+    wrong_piece,            // in `piece`, the patch expects `expected` and the bundle holds `found`
+    wrong_count,            // a bundle of `size` pieces, a patch made for `limit`
+    already_made,           // the bundle holds what the patch makes
+    already_taken_back,     // the bundle holds what the patch was made from
+    not_a_patch,            // a file that is no patch
+    other_version,          // a patch of version `size`; this one reads `limit`
+    patch_damaged,          // a patch whose checksum does not match
+    patch_malformed,        // a patch whose fields do not fit a bundle
+    not_as_recorded,        // a patch that makes `piece` other than it records
+    other_compressor,       // a patch for compressor version `size`; this one is `limit`
+    result_not_as_recorded, // a patch that makes another whole bundle than it records
+    no_record_to_diff,      // a piece directory without a split record, for bnddiff -d
+    one_way,                // a patch made without the way back
+    not_a_patch_to_replace, // a file in the patch's place that is no patch
+};
+
+// The piece that stands for the table and the bytes outside the pieces.
+inline constexpr int kFramePiece = -2;
+inline constexpr int kNoPiece = -1;
+
+// One side of a piece, as a patch or a record states it: none, or its
+// size and SHA-256.
+struct Side {
+    bool present = false;
+    std::uint64_t size = 0;
+    std::array<std::uint8_t, 32> hash{};
+    bool operator==(const Side&) const = default;
+};
+
+// What a failure is about: the file, as the user would write it, and the
+// system's error or, where there is none, the tools' own reason and the
+// fields it names.
 struct Detail {
-    std::string file;
+    std::string file{};
     platform::SysError error{};
-    std::string reason;
+    Why why = Why::none;
+    int piece = kNoPiece;
+    std::uint64_t size = 0;
+    std::uint64_t limit = 0;
+    std::string name{};
+    std::vector<int> pieces{};
+    Side expected{};
+    Side found{};
 };
 
 struct Failure {
-    Fault fault;
-    Detail detail;
+    Fault fault = Fault::write_failed;
+    Detail detail{};
 };
 
 // What a step came to: nothing when it worked, else what went wrong.
@@ -54,20 +131,37 @@ using Outcome = std::optional<Failure>;
 // says memory ran out is that, whatever the call was for
 inline Failure system_failure(Fault fault, std::string file, platform::SysError error)
 {
-    return {platform::out_of_memory(error) ? Fault::no_memory : fault, Detail{std::move(file), error, {}}};
+    Detail d;
+    d.file = std::move(file);
+    d.error = error;
+    return {platform::out_of_memory(error) ? Fault::no_memory : fault, std::move(d)};
 }
 
-// tool_failure -- a failure with a reason of the tool's own
-inline Failure tool_failure(Fault fault, std::string file, std::string reason)
+// tool_failure -- a failure for one of the tools' own reasons, with the
+// numbers it names
+inline Failure tool_failure(Fault fault, std::string file, Why why, std::uint64_t size = 0, std::uint64_t limit = 0)
 {
-    return {fault, Detail{std::move(file), {}, std::move(reason)}};
+    Detail d;
+    d.file = std::move(file);
+    d.why = why;
+    d.size = size;
+    d.limit = limit;
+    return {fault, std::move(d)};
 }
 
-// What the user is told of a fault.
-struct FaultReport {
-    const msg::Text* text;
-    int status;
-};
+// piece_failure -- the same, about a piece
+inline Failure piece_failure(Fault fault, std::string file, Why why, int piece, std::uint64_t size = 0,
+                             std::uint64_t limit = 0)
+{
+    Failure f = tool_failure(fault, std::move(file), why, size, limit);
+    f.detail.piece = piece;
+    return f;
+}
 
-// report_of -- the message and exit status of a fault
-FaultReport report_of(Fault fault);
+// named_failure -- the same, naming another file or directory
+inline Failure named_failure(Fault fault, std::string file, Why why, std::string name)
+{
+    Failure f = tool_failure(fault, std::move(file), why);
+    f.detail.name = std::move(name);
+    return f;
+}

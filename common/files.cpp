@@ -63,3 +63,13 @@ Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::
     bytes.resize(r.value);
     return {};
 }
+
+Outcome read_exact(const InputFile& in, std::uint64_t at, std::span<std::uint8_t> out)
+{
+    platform::Result<std::size_t> r = read_full_at(in.fs(), in.handle(), at, out);
+    if (r.error)
+        return system_failure(Fault::read_failed, in.path(), r.error);
+    if (r.value != out.size())  // it shrank since it was looked at, or never held them
+        return tool_failure(Fault::read_failed, in.path(), Why::ended_after, at + r.value, at + out.size());
+    return {};
+}

@@ -10,6 +10,9 @@
 #include "failure.hpp"
 #include "platform.hpp"
 
+// Bytes a tool holds.
+using Bytes = std::vector<std::uint8_t>;
+
 // read_full -- read until the buffer is full, the file ends, or an error;
 // the bytes that arrived
 platform::Result<std::size_t> read_full(platform::FileSystem& fs, platform::Handle h, std::span<std::uint8_t> buf);
@@ -46,7 +49,37 @@ private:
     platform::SysError error_;
 };
 
+// read_exact -- bytes [at, at + out.size()) of an open file, all of them:
+// a read that fails is read_failed, and a file that ends first is too,
+// saying where it ended (ended_after: at + the bytes read, of at +
+// out.size())
+Outcome read_exact(const InputFile& in, std::uint64_t at, std::span<std::uint8_t> out);
+
 // read_whole -- every byte of a file, opened by name; every failure is
 // `fault`, naming the file
 Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,
                    std::vector<std::uint8_t>& bytes);
+
+// Bytes read at any offset: a file's, or a planned output's (plan.hpp).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // name -- the file a failure names
+    virtual const std::string& name() const = 0;
+    virtual std::uint64_t size() const = 0;
+    // read -- bytes [at, at + out.size()), all of them, as read_exact reads them
+    virtual Outcome read(std::uint64_t at, std::span<std::uint8_t> out) = 0;
+};
+
+// An open input file as a ByteSource, of the size it had when it was looked at.
+class FileBytes final : public ByteSource {
+public:
+    FileBytes(const InputFile& in, std::uint64_t size) : in_(in), size_(size) {}
+    const std::string& name() const override { return in_.path(); }
+    std::uint64_t size() const override { return size_; }
+    Outcome read(std::uint64_t at, std::span<std::uint8_t> out) override { return read_exact(in_, at, out); }
+
+private:
+    const InputFile& in_;
+    std::uint64_t size_;
+};

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "messages.hpp"
 
 using platform::SysError;
 
@@ -161,7 +160,7 @@ Outcome backup_is_free(platform::FileSystem& fs, const std::string& path)
     if (r.error)
         return system_failure(Fault::cannot_rename, backup, r.error);
     if (r.value.kind != platform::Kind::none)
-        return tool_failure(Fault::cannot_rename, backup, msg::kAlreadyExists);
+        return tool_failure(Fault::cannot_rename, backup, Why::already_exists);
     return {};
 }
 
@@ -194,24 +193,6 @@ SysError rename_noreplace(platform::FileSystem& fs, const std::string& from, con
     if (SysError removed = fs.remove(from)) {
         fs.remove(to);  // back to the one name it had
         return removed;
-    }
-    return {};
-}
-
-Outcome copy_exactly(const InputFile& in, Output& out, std::uint64_t size, std::span<std::uint8_t> buf,
-                     const EndedEarly& ended)
-{
-    std::uint64_t copied = 0;
-    while (copied < size) {
-        std::span<std::uint8_t> block = buf.first(static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, buf.size())));
-        platform::Result<std::size_t> r = read_full(in.fs(), in.handle(), block);
-        if (r.error)
-            return system_failure(Fault::read_failed, in.path(), r.error);
-        if (r.value != block.size())
-            return ended(copied + r.value);
-        if (Outcome f = out.write(block))
-            return f;
-        copied += block.size();
     }
     return {};
 }

@@ -16,7 +16,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -101,13 +100,3 @@ Outcome restore_backup(platform::FileSystem& fs, const std::string& path);
 // the system refuses such a rename, by a second link and removal of the
 // first name, the link taken back if the removal fails
 platform::SysError rename_noreplace(platform::FileSystem& fs, const std::string& from, const std::string& to);
-
-// What copy_exactly makes of an input that ends early: the failure to
-// report, given how many bytes were copied.
-using EndedEarly = std::function<Failure(std::uint64_t copied)>;
-
-// copy_exactly -- size bytes from in's position into out, a block of buf
-// at a time; a read error is the input's (read_failed), a write error the
-// output's
-Outcome copy_exactly(const InputFile& in, Output& out, std::uint64_t size, std::span<std::uint8_t> buf,
-                     const EndedEarly& ended);

@@ -1,20 +1,7 @@
 // The parts of the platform layer that are the same on every system.
 #include "platform.hpp"
 
-#include "messages.hpp"
-
 namespace platform {
-
-std::string error_text(SysError e)
-{
-    if (e.code == kNotRegular)
-        return msg::kNotRegularFile;
-    if (e.code == kUnsupported)
-        return msg::kNotSupported;
-    if (e.code == kTooManyTemps)
-        return msg::kTooManyAtOnce;
-    return system_error_text(e);
-}
 
 namespace {
 

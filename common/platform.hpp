@@ -43,11 +43,8 @@ inline constexpr int kNotRegular = -1;   // the name is not a regular file (a di
 inline constexpr int kUnsupported = -2;  // the system has no such call
 inline constexpr int kTooManyTemps = -3; // every slot for a temporary is taken
 
-// error_text -- the text for an error, in English: the system's own, or
-// this layer's for its own codes
-std::string error_text(SysError e);
-
-// system_error_text -- each system's own text for one of its errors
+// system_error_text -- each system's own text for one of its errors, in
+// English; "" where the system has none
 std::string system_error_text(SysError e);
 
 // not_found -- whether an error says that nothing has the name
@@ -55,6 +52,10 @@ bool not_found(SysError e);
 
 // nothing_there -- the error that says nothing has a name
 SysError nothing_there();
+
+// not_a_directory -- the error that says a name that should be a
+// directory holds something else
+SysError not_a_directory();
 
 // out_of_memory -- whether an error says memory ran out
 bool out_of_memory(SysError e);

@@ -269,6 +269,11 @@ SysError nothing_there()
     return SysError{ENOENT};
 }
 
+SysError not_a_directory()
+{
+    return SysError{ENOTDIR};
+}
+
 bool out_of_memory(SysError e)
 {
     return e.code == ENOMEM;

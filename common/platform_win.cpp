@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include "long_paths.hpp"
-#include "messages.hpp"
 #include "text.hpp"
 #include "unicode.hpp"
 
@@ -356,7 +355,7 @@ std::string system_error_text(SysError e)
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(e.code), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                              reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = n && text ? utf8_of(text) : format_text(msg::kSystemErrorFormat, static_cast<int>(e.code));
+    std::string out = n && text ? utf8_of(text) : std::string();
     LocalFree(text);
     // The system's texts are sentences ending in ". \r\n"; a detail line wants the bare reason.
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
@@ -372,6 +371,11 @@ bool not_found(SysError e)
 SysError nothing_there()
 {
     return SysError{ERROR_FILE_NOT_FOUND};
+}
+
+SysError not_a_directory()
+{
+    return SysError{ERROR_DIRECTORY};
 }
 
 bool out_of_memory(SysError e)

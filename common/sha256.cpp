@@ -212,43 +212,21 @@ Digest sha256(std::span<const std::uint8_t> data)
     return h.finish();
 }
 
-std::string hex_of(const Digest& d)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string s;
-    for (std::uint8_t b : d) {
-        s += kDigits[b >> 4];
-        s += kDigits[b & 15];
-    }
-    return s;
-}
-
-bool digest_of_hex(std::string_view hex, Digest& d)
-{
-    if (hex.size() != 2 * d.size())
-        return false;
-    auto nibble = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
-    for (std::size_t i = 0; i < d.size(); ++i) {
-        const int hi = nibble(hex[2 * i]), lo = nibble(hex[2 * i + 1]);
-        if (hi < 0 || lo < 0)
-            return false;
-        d[i] = static_cast<std::uint8_t>(hi << 4 | lo);
-    }
-    return true;
-}
-
 void HashBehind::run(void* self)
 {
     HashBehind* h = static_cast<HashBehind*>(self);
     h->hash_.update(h->data_);
 }
 
+namespace {
+
+// Fewer bytes than this hash in less time than a thread takes to start.
+constexpr std::size_t kWorthAThread = 64 * 1024;
+
+}  // namespace
+
 void HashBehind::feed(std::span<const std::uint8_t> data)
 {
-    // Fewer bytes than this hash in less time than a thread takes to start.
-    constexpr std::size_t kWorthAThread = 64 * 1024;
     wait();
     data_ = data;
     running_ = data.size() >= kWorthAThread ? platform::start_thread(run, this) : nullptr;
@@ -257,6 +235,29 @@ void HashBehind::feed(std::span<const std::uint8_t> data)
 }
 
 void HashBehind::wait()
+{
+    if (running_)
+        platform::join_thread(running_);
+    running_ = nullptr;
+}
+
+void DigestBehind::run(void* self)
+{
+    DigestBehind* d = static_cast<DigestBehind*>(self);
+    *d->out_ = sha256(d->data_);
+}
+
+void DigestBehind::start(std::span<const std::uint8_t> data, Digest* out)
+{
+    wait();
+    data_ = data;
+    out_ = out;
+    running_ = data.size() >= kWorthAThread ? platform::start_thread(run, this) : nullptr;
+    if (!running_)
+        *out = sha256(data);
+}
+
+void DigestBehind::wait()
 {
     if (running_)
         platform::join_thread(running_);

@@ -32,12 +32,6 @@ private:
 // sha256 -- the digest of one buffer
 Digest sha256(std::span<const std::uint8_t> data);
 
-// hex_of -- a digest as 64 lower-case hexadecimal digits
-std::string hex_of(const Digest& d);
-
-// digest_of_hex -- 64 hexadecimal digits read back; false if they are not
-bool digest_of_hex(std::string_view hex, Digest& d);
-
 // A Sha256 fed on a second thread while the caller goes on with the same
 // bytes (a copy hashes its data twice, as a whole and piece by piece: on
 // two cores that costs one hash's time). Each span given must stay as it
@@ -58,5 +52,29 @@ private:
     static void run(void* self);
     Sha256& hash_;
     std::span<const std::uint8_t> data_;
+    platform::Thread* running_ = nullptr;
+};
+
+// The SHA-256 of one span at a time, taken on a second thread while the
+// caller goes on (reading the next span, hashing another itself): the
+// digests of a bundle's pieces are independent, so two cores take them in
+// half the time. The span and the digest must stay until the next start,
+// wait or the object's end. Where no thread can be started, the digest is
+// taken at once.
+class DigestBehind {
+public:
+    DigestBehind() = default;
+    ~DigestBehind() { wait(); }
+    DigestBehind(const DigestBehind&) = delete;
+    DigestBehind& operator=(const DigestBehind&) = delete;
+    // start -- the digest of data into *out, once the one before is taken
+    void start(std::span<const std::uint8_t> data, Digest* out);
+    // wait -- every digest started is taken
+    void wait();
+
+private:
+    static void run(void* self);
+    std::span<const std::uint8_t> data_;
+    Digest* out_ = nullptr;
     platform::Thread* running_ = nullptr;
 };

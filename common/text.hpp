@@ -1,4 +1,4 @@
-// Filling the printf-style formats of messages.hpp.
+// Filling a printf-style format.
 #pragma once
 
 #include <cstdio>

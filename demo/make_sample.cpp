@@ -7,16 +7,26 @@
 // A note sits between the table and the first piece, and a few bytes after
 // the last: bytes no piece holds, which a rebuild keeps where they are.
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "bundle.hpp"
-#include "flz0_files.hpp"
+#include "pack.hpp"
 
 namespace {
 
 constexpr char kBetween[] = "-- bytes between the table and the first piece --";
 constexpr char kAfter[] = "-- and after the last --";
+
+// packed -- text as the tools' own compressor stores it
+std::string packed(const std::string& text)
+{
+    const std::optional<std::vector<std::uint8_t>> file =
+        flz0_pack(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return std::string(file->begin(), file->end());
+}
 
 std::vector<std::string> sample_pieces()
 {
@@ -29,7 +39,7 @@ std::vector<std::string> sample_pieces()
     std::string greeting;
     for (int i = 0; i < 3; ++i)
         greeting += "Hello from the first piece, which was compressed.\n";
-    return {flz0_encode(greeting), flz0_encode(table_of_squares), gradient};
+    return {packed(greeting), packed(table_of_squares), gradient};
 }
 
 }  // namespace

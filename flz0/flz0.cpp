@@ -229,18 +229,6 @@ Decoded decode_flz0_file(std::span<const std::uint8_t> file, std::span<std::uint
     return flz0_decode(flz0_stream(file.first(std::min(file.size(), kMaxImageSize))), out);
 }
 
-std::optional<Flz0Content> flz0_content(std::span<const std::uint8_t> file)
-{
-    if (!has_flz0_magic(file))
-        return std::nullopt;
-    Flz0Content c{std::vector<std::uint8_t>(read_flz0_header(file).original_size), 0};
-    const Decoded d = decode_flz0_file(file, c.decoded);
-    if (d.status != DecodeStatus::ok)
-        return std::nullopt;
-    c.after = std::min(file.size(), kFlz0HeaderSize + d.read);
-    return c;
-}
-
 bool flz0_decodes_to(std::span<const std::uint8_t> file, std::span<const std::uint8_t> plain)
 {
     if (!has_flz0_magic(file) || read_flz0_header(file).original_size != plain.size())

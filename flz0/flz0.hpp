@@ -22,7 +22,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -96,18 +95,6 @@ Decoded flz0_decode(std::span<const std::uint8_t> stream, std::span<std::uint8_t
 // header's original size of bytes (out.size() must be that) from as much
 // of the file as any stream can need, the rest of a longer file unread
 Decoded decode_flz0_file(std::span<const std::uint8_t> file, std::span<std::uint8_t> out);
-
-// An FLZ0 file as varnix reads it: its decoded content, and where the
-// bytes after its stream start (past the last byte any item took).
-struct Flz0Content {
-    std::vector<std::uint8_t> decoded;
-    std::size_t after = 0;
-};
-
-// flz0_content -- the content of a file that starts with "FLZ0" and
-// decodes as varnix decodes it; none for any other. A file shorter than
-// the header reads as one of no bytes, with nothing after its stream.
-std::optional<Flz0Content> flz0_content(std::span<const std::uint8_t> file);
 
 // flz0_decodes_to -- whether a file is an FLZ0 file that decodes, as
 // varnix decodes it, to exactly `plain`

@@ -8,8 +8,6 @@
 #include "cost_vector.hpp"
 #include "flz0.hpp"
 #include "matches.hpp"
-#include "messages.hpp"
-#include "text.hpp"
 
 // The parse is a shortest path over the positions of the data, found in one
 // backward pass: the cost of the rest of the stream from each position, for
@@ -159,9 +157,9 @@ Outcome flz0_pack_checked(const std::string& name, std::span<const std::uint8_t>
 {
     std::optional<std::vector<std::uint8_t>> file = flz0_pack(data);
     if (!file)
-        return tool_failure(Fault::too_large, name, format_text(msg::kPackedTooLongFormat, kMaxFlz0FileSize));
+        return tool_failure(Fault::too_large, name, Why::packed_too_long, 0, kMaxFlz0FileSize);
     if (!flz0_decodes_to(*file, data))
-        return tool_failure(Fault::write_failed, name, msg::kNotDecodingBack);
+        return tool_failure(Fault::write_failed, name, Why::not_decoding_back);
     packed = std::move(*file);
     return {};
 }

@@ -16,24 +16,19 @@
 #include "flz0.hpp"
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
-#include "layout.hpp"
-#include "count.hpp"
-#include "naming.hpp"
-#include "pack.hpp"
-#include "apply.hpp"
+#include "bndtools.hpp"
 #include "bundle_input.hpp"
 #include "delta.hpp"
-#include "patch.hpp"
-#include "sha256.hpp"
-#include "join.hpp"
+#include "layout.hpp"
+#include "pack.hpp"
 #include "record.hpp"
-#include "split.hpp"
+#include "sha256.hpp"
 
 namespace {
 
 // decode_image -- the shipped decoder over a whole image, into an output
 // that does not start as zeros, so that a byte it fails to write shows
-std::optional<std::vector<std::uint8_t>> decode_image(Bytes image)
+std::optional<std::vector<std::uint8_t>> decode_image(FuzzData image)
 {
     std::vector<std::uint8_t> out(read_flz0_header(image).original_size, 0xA5);
     if (decode_flz0_file(image, out).status != DecodeStatus::ok)
@@ -42,7 +37,7 @@ std::optional<std::vector<std::uint8_t>> decode_image(Bytes image)
 }
 
 // le32_at -- entry `entry` of a table, read apart from the shipped reader
-std::uint32_t le32_at(Bytes table, std::size_t entry)
+std::uint32_t le32_at(FuzzData table, std::size_t entry)
 {
     return entry_at(std::string_view(reinterpret_cast<const char*>(table.data()), table.size()), entry);
 }
@@ -91,7 +86,7 @@ struct PlainBest {
 // plain_search -- over every parse of data: the items from position i on,
 // with `items` already written modulo eight; memoised, as the parses
 // from a position do not depend on how it was reached
-PlainBest plain_search(Bytes data)
+PlainBest plain_search(FuzzData data)
 {
     const std::size_t n = data.size(), ring = 4096;
     std::vector<std::uint8_t> h(ring, 0);
@@ -126,7 +121,7 @@ PlainBest plain_search(Bytes data)
 
 }  // namespace
 
-std::string check_flz0_decode(Bytes data)
+std::string check_flz0_decode(FuzzData data)
 {
     std::optional<std::vector<std::uint8_t>> got = decode_image(data);
     if (got && got->size() != read_flz0_header(data).original_size)
@@ -136,9 +131,9 @@ std::string check_flz0_decode(Bytes data)
     return "";
 }
 
-std::string check_round_trip(Bytes data)
+std::string check_round_trip(FuzzData data)
 {
-    Bytes input = data.first(std::min(data.size(), kMaxOriginalSize));
+    FuzzData input = data.first(std::min(data.size(), kMaxOriginalSize));
     std::vector<std::uint8_t> expected(input.begin(), input.end());
     const std::string literals = flz0_literals(std::string(input.begin(), input.end()));
     std::optional<std::vector<std::uint8_t>> file = flz0_pack(input);
@@ -168,7 +163,7 @@ std::string check_round_trip(Bytes data)
     return "";
 }
 
-std::string check_bundle_table(Bytes data)
+std::string check_bundle_table(FuzzData data)
 {
     std::array<std::uint8_t, kTableSize> table{};
     std::copy_n(data.begin(), std::min(data.size(), table.size()), table.begin());
@@ -192,7 +187,7 @@ std::string check_bundle_table(Bytes data)
     return "";
 }
 
-std::string check_parse_count(Bytes data)
+std::string check_parse_count(FuzzData data)
 {
     // Command-line arguments end at the first NUL.
     std::string text(data.begin(), std::find(data.begin(), data.end(), 0));
@@ -206,11 +201,11 @@ std::string check_parse_count(Bytes data)
     return "";
 }
 
-std::string check_join_layout(Bytes data)
+std::string check_join_layout(FuzzData data)
 {
     OldBundle old{};
     std::copy_n(data.begin(), std::min(data.size(), old.table.size()), old.table.begin());
-    Bytes rest = data.subspan(std::min(data.size(), kTableSize));
+    FuzzData rest = data.subspan(std::min(data.size(), kTableSize));
     auto next = [&rest](std::size_t n) {
         std::uint64_t v = 0;
         for (std::size_t b = 0; b < n && !rest.empty(); ++b, rest = rest.subspan(1))
@@ -224,7 +219,7 @@ std::string check_join_layout(Bytes data)
         sizes.push_back(static_cast<std::uint32_t>(1 + next(3) % kMaxPieceSize));
     if (sizes.empty())
         return "";
-    const Layout layout = plan_layout(sizes, has_old ? &old : nullptr);
+    const Layout layout = plan_layout(sizes, has_old ? &old : nullptr, LayoutPolicy{});
 
     // Read back independently: exactly the new pieces, end to end.
     std::size_t listed = 0;
@@ -274,7 +269,7 @@ std::string read_all(const std::filesystem::path& p)
 
 }  // namespace
 
-std::string check_split_join(Bytes data)
+std::string check_split_join(FuzzData data)
 {
     namespace fs = std::filesystem;
     if (data.empty())
@@ -288,34 +283,32 @@ std::string check_split_join(Bytes data)
     const fs::path path = scratch / "B.BND";
     std::ofstream(path, std::ios::binary).write(bundle.data(), static_cast<std::streamsize>(bundle.size()));
     platform::FileSystem& files = platform::system_files();
-    SplitOptions split;
-    split.dir = (scratch / "B").string();
-    split.decode = data[0] & 1;
+    SplitRequest split{.bundle = path.string(), .dir = (scratch / "B").string(), .decode = (data[0] & 1) != 0};
     if (const int limit = (data[0] >> 1) & 3; limit != 0)
         split.maxfiles = limit;
-    const SplitEvents quiet{[](const Piece&) { return Outcome{}; }, [](const Flz0Header&) { return Outcome{}; },
-                            [](const Failure&) {}, [](const std::string&) { return Outcome{}; }};
-    BundleSeen seen;
-    if (split_bundle(files, path.string(), split, quiet, seen))
+    const auto quiet = [](const Event&) { return Outcome{}; };
+    SplitPlan planned;
+    if (plan_split(files, split, planned) || commit(files, planned.plan, quiet))
         return {};  // a bundle it cannot cut: nothing to join
     const std::optional<SplitRecord> rec = read_record(read_all(scratch / "B" / kRecordName));
     if (!rec || !rec->finished)
         return {};  // no piece written, or outside bytes past what a record holds
-    const auto nothing = [](const Piece&) { return Outcome{}; };
     for (const char* name : {"N.BND", "B.BND"}) {
-        JoinOptions join;
-        join.dir = split.dir;
-        join.dir_given = true;
-        JoinSeen joined;
-        if (Outcome f = join_bundle(files, (scratch / name).string(), join, nothing, joined))
-            return std::string("the join into ") + name + " failed: " + f->detail.file + ": " + f->detail.reason;
+        const JoinRequest join{.bundle = (scratch / name).string(), .dir = split.dir, .dir_given = true};
+        JoinPlan joined;
+        Outcome f = plan_join(files, join, joined);
+        if (!f)
+            f = commit(files, joined.plan, quiet);
+        if (f)
+            return std::string("the join into ") + name + " failed: " + f->detail.file + ": why " +
+                   std::to_string(static_cast<int>(f->detail.why)) + ", error " + std::to_string(f->detail.error.code);
         if (read_all(scratch / name) != bundle)
             return std::string("the join into ") + name + " is not the bundle split";
     }
     return {};
 }
 
-std::string check_delta(Bytes data)
+std::string check_delta(FuzzData data)
 {
     static const std::vector<std::uint8_t> source = [] {
         std::vector<std::uint8_t> s(300);
@@ -329,7 +322,7 @@ std::string check_delta(Bytes data)
         return "a refused delta left bytes";
     if (read == DeltaStatus::ok && out.size() > 1000)
         return "a delta made more than the limit";
-    const Bytes a = data.first(data.size() / 2), b = data.subspan(data.size() / 2);
+    const FuzzData a = data.first(data.size() / 2), b = data.subspan(data.size() / 2);
     for (const auto& [from, to] : {std::pair(a, b), std::pair(b, a)}) {
         const std::vector<std::uint8_t> delta = make_delta(from, to);
         if (apply_delta(from, delta, to.size(), out) != DeltaStatus::ok || !std::equal(out.begin(), out.end(), to.begin(), to.end()))
@@ -374,7 +367,7 @@ std::string patch_base()
 
 }  // namespace
 
-std::string check_patch(Bytes data)
+std::string check_patch(FuzzData data)
 {
     namespace fs = std::filesystem;
     static const std::string base = patch_base();
@@ -396,8 +389,11 @@ std::string check_patch(Bytes data)
     platform::FileSystem& files = platform::system_files();
     for (const bool reverse : {false, true}) {
         fs::remove(made);
-        const ApplyOptions options{reverse, made.string(), "P"};
-        const Outcome f = apply_patch(files, bundle.string(), patch, options, [](const Patched&) { return Outcome{}; });
+        const ApplyRequest request{.bundle = bundle.string(), .patch = "P", .reverse = reverse, .out = made.string()};
+        Plan plan;
+        Outcome f = plan_apply(files, request, patch, plan);
+        if (!f)
+            f = commit(files, plan, [](const Event&) { return Outcome{}; });
         if (read_all(bundle) != base)
             return "applying a patch changed the bundle it read";
         if (f) {
@@ -406,7 +402,22 @@ std::string check_patch(Bytes data)
             continue;
         }
         // Each piece it touches holds what it records.
-        BundleInput out(files, made.string(), platform::Links::follow);
+        const std::string bytes = read_all(made);
+        struct Held final : ByteSource {
+            const std::string& path;
+            const std::string& bytes;
+            Held(const std::string& p, const std::string& b) : path(p), bytes(b) {}
+            const std::string& name() const override { return path; }
+            std::uint64_t size() const override { return bytes.size(); }
+            Outcome read(std::uint64_t at, std::span<std::uint8_t> out) override
+            {
+                std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), out.size(), out.begin());
+                return {};
+            }
+        };
+        const std::string made_path = made.string();
+        Held held_bytes(made_path, bytes);
+        BundleInput out(held_bytes);
         if (out.open())
             return "an applied patch made no bundle";
         for (const Entry& e : patch.entries) {

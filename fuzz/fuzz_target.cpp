@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::string failure = FUZZ_CHECK(Bytes(data, size));
+    std::string failure = FUZZ_CHECK(FuzzData(data, size));
     if (!failure.empty()) {
         std::fprintf(stderr, "check failed: %s\n", failure.c_str());
         std::abort();

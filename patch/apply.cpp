@@ -3,12 +3,9 @@
 #include <algorithm>
 
 #include "bundle_input.hpp"
-#include "describe.hpp"
 #include "files.hpp"
-#include "messages.hpp"
 #include "naming.hpp"
 #include "output.hpp"
-#include "text.hpp"
 
 namespace {
 
@@ -25,151 +22,192 @@ struct Direction {
     const Change& change(const Entry& e) const { return reverse ? e.reverse : e.forward; }
 };
 
-std::string side_words(const Side& s)
+Failure bad_patch(const std::string& path, Why why, int piece = kNoPiece)
 {
-    return s.present ? format_text(msg::kSideFormat, static_cast<unsigned long long>(s.size), hex_of(s.hash).c_str())
-                     : std::string(msg::kNoSide);
+    return piece_failure(Fault::bad_patch, path, why, piece);
 }
 
-// current_side -- what the bundle holds where an entry is
-Outcome current_side(BundleInput& in, const Entry& e, Side& side)
+// entry_piece -- an entry's piece as a failure names it
+int entry_piece(const Entry& e)
 {
-    if (e.piece == kFrame) {
-        side = side_of(frame_bytes(in.frame()));
-        return {};
+    return e.piece == kFrame ? kFramePiece : static_cast<int>(e.piece);
+}
+
+// What the bundle holds where the patch touches it, read in one pass: each
+// touched piece's side, and what the change makes of it.
+struct Read {
+    std::vector<Side> now;    // by entry
+    std::vector<Bytes> made;  // by entry, where the bundle holds what the change is made from
+    bool was_from = false;    // the bundle is exactly the one the patch is applied to
+    std::optional<Failure> unmade;  // the first piece the patch does not make as it records
+};
+
+// make -- what an entry's change makes of the piece the bundle holds,
+// where that is what the patch was made from
+void make(const Entry& e, std::size_t i, std::span<const std::uint8_t> piece, const Direction& d,
+          const std::string& patch_path, Read& r)
+{
+    if (r.now[i] != d.from_side(e) || !d.to_side(e).present)
+        return;
+    if (remake(piece, d.change(e), kMaxPieceSize, r.made[i]) != RemakeStatus::ok || side_of(r.made[i]) != d.to_side(e))
+        if (!r.unmade)
+            r.unmade = bad_patch(patch_path, Why::not_as_recorded, entry_piece(e));
+}
+
+// read_bundle -- every piece in order, once: the bundle's hash taken, each
+// touched one's side, and, where it holds what the patch is made from,
+// what the change makes of it
+Outcome read_bundle(BundleInput& in, const Patch& patch, const Direction& d, const std::string& patch_path, Read& r)
+{
+    r.now.assign(patch.entries.size(), Side{});
+    r.made.assign(patch.entries.size(), Bytes{});
+    std::vector<int> entry_of(in.pieces().size(), -1);
+    for (std::size_t i = 0; i < patch.entries.size(); ++i) {
+        const Entry& e = patch.entries[i];
+        if (e.piece == kFrame)
+            r.now[i] = side_of(frame_bytes(in.frame()));
+        else if (e.piece < entry_of.size())
+            entry_of[e.piece] = static_cast<int>(i);
     }
-    ByteString bytes;
-    if (Outcome f = in.piece(e.piece, bytes))
-        return f;
-    side = e.piece < in.pieces().size() ? side_of(bytes) : Side{};
+    Sha256 whole;
+    Bytes piece;
+    for (std::size_t k = 0; k < in.pieces().size(); ++k) {
+        if (Outcome f = in.next_piece(piece, &whole))
+            return f;
+        if (entry_of[k] < 0)
+            continue;
+        const std::size_t i = static_cast<std::size_t>(entry_of[k]);
+        r.now[i] = side_of(piece);
+        make(patch.entries[i], i, piece, d, patch_path, r);
+    }
+    // Pieces the bundle does not list, which the patch adds, are made from none.
+    for (std::size_t i = 0; i < patch.entries.size(); ++i)
+        if (patch.entries[i].piece != kFrame && patch.entries[i].piece >= in.pieces().size())
+            make(patch.entries[i], i, {}, d, patch_path, r);
+    r.was_from = in.size() == d.from.size && whole.finish() == d.from.hash;
     return {};
 }
 
 // check_bundle -- that the bundle holds what the patch is applied to in
 // every entry, and lists the pieces it must
-Outcome check_bundle(BundleInput& in, const Patch& patch, const Direction& d)
+Outcome check_bundle(const BundleInput& in, const Patch& patch, const Direction& d, const Read& r)
 {
     const bool recount = d.from.pieces != d.to.pieces;
     bool all_made = !recount || in.pieces().size() == d.to.pieces;
-    std::optional<std::pair<const Entry*, Side>> wrong;
-    for (const Entry& e : patch.entries) {
-        Side now;
-        if (Outcome f = current_side(in, e, now))
-            return f;
-        all_made = all_made && now == d.to_side(e);
+    std::optional<std::size_t> wrong;
+    for (std::size_t i = 0; i < patch.entries.size(); ++i) {
+        const Entry& e = patch.entries[i];
+        all_made = all_made && r.now[i] == d.to_side(e);
         // A piece is named before the frame, which any change of size moves.
-        if ((!wrong || wrong->first->piece == kFrame) && now != d.from_side(e))
-            wrong.emplace(&e, now);
+        if ((!wrong || patch.entries[*wrong].piece == kFrame) && r.now[i] != d.from_side(e))
+            wrong = i;
     }
     if (all_made)
-        return tool_failure(Fault::already_applied, in.path(), d.reverse ? msg::kAlreadyTakenBack : msg::kAlreadyMade);
-    if (wrong)
-        return tool_failure(Fault::wrong_bundle, in.path(),
-                            format_text(msg::kWrongPieceFormat, entry_name(*wrong->first).c_str(),
-                                        side_words(d.from_side(*wrong->first)).c_str(), side_words(wrong->second).c_str()));
+        return tool_failure(Fault::already_applied, in.path(), d.reverse ? Why::already_taken_back : Why::already_made);
+    if (wrong) {
+        Failure f = piece_failure(Fault::wrong_bundle, in.path(), Why::wrong_piece, entry_piece(patch.entries[*wrong]));
+        f.detail.expected = d.from_side(patch.entries[*wrong]);
+        f.detail.found = r.now[*wrong];
+        return f;
+    }
     if (recount && in.pieces().size() != d.from.pieces)
-        return tool_failure(Fault::wrong_bundle, in.path(),
-                            format_text(msg::kWrongCountFormat, in.pieces().size(), static_cast<unsigned>(d.from.pieces)));
+        return tool_failure(Fault::wrong_bundle, in.path(), Why::wrong_count, in.pieces().size(), d.from.pieces);
     return {};
-}
-
-Failure bad_patch(const std::string& path, const std::string& why)
-{
-    return tool_failure(Fault::bad_patch, path, why);
 }
 
 // The new bundle, before its bytes are made: its frame, and each piece's
 // place and entry (none where the bundle's own piece stays).
-struct Plan {
+struct NewBundle {
     Frame frame;
     std::vector<Piece> places;
-    std::vector<const Entry*> entries;
+    std::vector<int> entries;
 };
 
-// plan_bundle -- the new bundle's frame and places
-Outcome plan_bundle(const BundleInput& in, const Patch& patch, const Direction& d, const std::string& patch_path,
-                    Plan& plan)
+// plan_frame -- the new bundle's frame and places
+Outcome plan_frame(const BundleInput& in, const Patch& patch, const Direction& d, const std::string& patch_path,
+                   NewBundle& nb)
 {
     const std::size_t count = d.from.pieces != d.to.pieces ? d.to.pieces : in.pieces().size();
-    plan.entries.assign(count, nullptr);
+    nb.entries.assign(count, -1);
     const Entry* frame = nullptr;
-    for (const Entry& e : patch.entries)
+    for (std::size_t i = 0; i < patch.entries.size(); ++i) {
+        const Entry& e = patch.entries[i];
         if (e.piece == kFrame)
             frame = &e;
         else if (e.piece < count)
-            plan.entries[e.piece] = &e;
+            nb.entries[e.piece] = static_cast<int>(i);
+    }
     std::vector<std::uint32_t> sizes;
     for (std::size_t k = 0; k < count; ++k) {
-        if (!plan.entries[k] && k >= in.pieces().size())
-            return bad_patch(patch_path, msg::kPatchMalformed);  // a piece it says it adds, not in it
-        sizes.push_back(plan.entries[k] ? static_cast<std::uint32_t>(d.to_side(*plan.entries[k]).size)
-                                        : in.pieces()[k].size());
+        if (nb.entries[k] < 0 && k >= in.pieces().size())
+            return bad_patch(patch_path, Why::patch_malformed);  // a piece it says it adds, not in it
+        sizes.push_back(nb.entries[k] >= 0
+                            ? static_cast<std::uint32_t>(d.to_side(patch.entries[static_cast<std::size_t>(nb.entries[k])]).size)
+                            : in.pieces()[k].size());
     }
     if (!frame) {
-        plan.frame = frame_without_patch(sizes, in.frame(), plan.places);
+        nb.frame = frame_without_patch(sizes, in.frame(), nb.places);
         return {};
     }
     ByteString made;
     std::optional<Frame> f;
     if (remake(frame_bytes(in.frame()), d.change(*frame), UINT32_MAX, made) != RemakeStatus::ok ||
         side_of(made) != d.to_side(*frame) || !(f = frame_of(made)))
-        return bad_patch(patch_path, format_text(msg::kNotAsRecordedFormat, msg::kFrameName));
-    plan.frame = std::move(*f);
-    plan.places = enumerate_pieces(plan.frame.table, kMaxPieces);
-    bool fits = plan.places.size() == count && plan.places.front().start == kTableSize + plan.frame.head.size();
+        return bad_patch(patch_path, Why::not_as_recorded, kFramePiece);
+    nb.frame = std::move(*f);
+    nb.places = enumerate_pieces(nb.frame.table, kMaxPieces);
+    bool fits = nb.places.size() == count && nb.places.front().start == kTableSize + nb.frame.head.size();
     for (std::size_t k = 0; fits && k < count; ++k)
-        fits = plan.places[k].size() == sizes[k];
+        fits = nb.places[k].size() == sizes[k];
     if (!fits)
-        return bad_patch(patch_path, msg::kPatchMalformed);
+        return bad_patch(patch_path, Why::patch_malformed);
     return {};
 }
 
-// write_hashed -- bytes into the output and its hash
-Outcome write_hashed(Output& out, Sha256& hash, std::span<const std::uint8_t> bytes)
+// new_output -- what becomes of the name the new bundle takes: in place,
+// the bundle is kept as BUNDLE.BAK unless one is there; -o OUT must be new
+Outcome new_output(FileSystem& fs, const ApplyRequest& rq, PlannedOutput& out)
 {
-    hash.update(bytes);
-    return out.write(bytes);
+    const bool in_place = rq.out.empty();
+    out = PlannedOutput{.path = in_place ? rq.bundle : rq.out, .durability = Durability::durable};
+    if (!in_place) {
+        platform::Result<platform::FileInfo> there = fs.look(rq.out, platform::Links::refuse);
+        if (there.error)
+            return system_failure(Fault::cannot_open, rq.out, there.error);
+        if (there.value.kind != platform::Kind::none)
+            return tool_failure(Fault::cannot_rename, rq.out, Why::already_exists);
+        out.old = OldFile::must_not_exist;
+        return {};
+    }
+    platform::Result<platform::FileInfo> kept = fs.look(rq.bundle + kBackupSuffix, platform::Links::refuse);
+    if (kept.error)
+        return system_failure(Fault::cannot_open, rq.bundle + kBackupSuffix, kept.error);
+    out.old = kept.value.kind == platform::Kind::none ? OldFile::keep_as_backup : OldFile::replace;
+    out.attributes_of = 0;
+    return {};
 }
 
-// write_bundle -- the new bundle into out, the old one read once in order;
-// whether it is exactly `from`, and the hash of what was written
-Outcome write_bundle(BundleInput& in, Output& out, const Plan& plan, const Direction& d,
-                     const std::string& patch_path, const std::function<Outcome(const Patched&)>& patched,
-                     bool& was_from, Digest& written)
+// bundle_parts -- the new bundle's bytes: the frame's table and head, each
+// piece made (held) or the bundle's own (read at the commit), each piece
+// removed told, the tail
+void bundle_parts(const BundleInput& in, const NewBundle& nb, Read& r, PlannedOutput& out)
 {
-    Sha256 old_hash;
-    Sha256 new_hash;
-    if (Outcome f = write_hashed(out, new_hash, plan.frame.table))
-        return f;
-    if (Outcome f = write_hashed(out, new_hash, plan.frame.head))
-        return f;
-    ByteString piece;
-    ByteString made;
-    const std::size_t count = std::max(in.pieces().size(), plan.places.size());
-    for (std::size_t k = 0; k < count; ++k) {
-        if (Outcome f = in.next_piece(piece, k < in.pieces().size() ? &old_hash : nullptr))
-            return f;
-        const Entry* e = k < plan.entries.size() ? plan.entries[k] : nullptr;
-        if (k >= plan.places.size()) {
-            if (Outcome f = patched(Patched{{static_cast<int>(k), 0, 0}, true}))
-                return f;
+    out.parts.push_back(Part{.bytes = held(Bytes(nb.frame.table.begin(), nb.frame.table.end()))});
+    out.parts.push_back(Part{.bytes = held(nb.frame.head)});
+    for (std::size_t k = 0; k < nb.places.size(); ++k) {
+        const Piece& place = nb.places[k];
+        const int i = nb.entries[k];
+        if (i < 0) {
+            out.parts.push_back(Part{.input = 0, .offset = in.pieces()[k].start, .size = in.pieces()[k].size()});
             continue;
         }
-        if (e) {
-            const Side& want = d.to_side(*e);
-            if (remake(piece, d.change(*e), kMaxPieceSize, made) != RemakeStatus::ok || side_of(made) != want)
-                return bad_patch(patch_path, format_text(msg::kNotAsRecordedFormat, entry_name(*e).c_str()));
-            if (Outcome f = patched(Patched{plan.places[k], false}))
-                return f;
-        }
-        if (Outcome f = write_hashed(out, new_hash, e ? made : piece))
-            return f;
+        out.parts.push_back(Part{.bytes = held(std::move(r.made[static_cast<std::size_t>(i)])),
+                                 .told = {Event{.what = Tell::patching, .piece = place.index, .start = place.start, .end = place.end}}});
     }
-    if (Outcome f = write_hashed(out, new_hash, plan.frame.tail))
-        return f;
-    was_from = in.size() == d.from.size && old_hash.finish() == d.from.hash;
-    written = new_hash.finish();
-    return {};
+    Part tail{.bytes = held(nb.frame.tail)};
+    for (std::size_t k = nb.places.size(); k < in.pieces().size(); ++k)
+        tail.told.push_back(Event{.what = Tell::removing, .piece = static_cast<int>(k), .name = piece_file_name(static_cast<int>(k))});
+    out.parts.push_back(std::move(tail));
 }
 
 }  // namespace
@@ -180,7 +218,7 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
     if (there.error)
         return system_failure(Fault::cannot_open, path, there.error);
     if (there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
-        return bad_patch(path, msg::kNotAPatch);
+        return bad_patch(path, Why::not_a_patch);
     ByteString bytes;
     if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))
         return f;
@@ -189,66 +227,58 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
     case PatchStatus::ok:
         return {};
     case PatchStatus::not_a_patch:
-        return bad_patch(path, msg::kNotAPatch);
+        return bad_patch(path, Why::not_a_patch);
     case PatchStatus::other_version:
-        return bad_patch(path, format_text(msg::kOtherVersionFormat, static_cast<unsigned long long>(version),
-                                           static_cast<unsigned long long>(kPatchVersion)));
+        return tool_failure(Fault::bad_patch, path, Why::other_version, version, kPatchVersion);
     case PatchStatus::damaged:
-        return bad_patch(path, msg::kPatchDamaged);
+        return bad_patch(path, Why::patch_damaged);
     case PatchStatus::malformed:
         break;
     }
-    return bad_patch(path, msg::kPatchMalformed);
+    return bad_patch(path, Why::patch_malformed);
 }
 
-Outcome apply_patch(FileSystem& fs, const std::string& bundle, const Patch& patch, const ApplyOptions& options,
-                    const std::function<Outcome(const Patched&)>& patched)
+Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, Plan& plan)
 {
-    const Direction d{options.reverse ? patch.new_bundle : patch.old_bundle,
-                      options.reverse ? patch.old_bundle : patch.new_bundle, options.reverse};
-    const std::string& patch_path = options.patch_path;
+    const Direction d{rq.reverse ? patch.new_bundle : patch.old_bundle, rq.reverse ? patch.old_bundle : patch.new_bundle,
+                      rq.reverse};
     if (patch.compressor != kCompressorVersion &&
-        std::any_of(patch.entries.begin(), patch.entries.end(),
-                    [&](const Entry& e) { return d.change(e).how == Remake::flz0; }))
-        return bad_patch(patch_path, format_text(msg::kOtherCompressorFormat, static_cast<unsigned long long>(patch.compressor),
-                                                 static_cast<unsigned long long>(kCompressorVersion)));
-    if (options.reverse && one_way(patch))
-        return bad_patch(patch_path, msg::kOneWay);
-    BundleInput in(fs, bundle, platform::Links::refuse);
+        std::any_of(patch.entries.begin(), patch.entries.end(), [&](const Entry& e) { return d.change(e).how == Remake::flz0; }))
+        return tool_failure(Fault::bad_patch, rq.patch, Why::other_compressor, patch.compressor, kCompressorVersion);
+    if (rq.reverse && one_way(patch))
+        return bad_patch(rq.patch, Why::one_way);
+    InputFile file(fs, rq.bundle, platform::Links::refuse);
+    if (file.error())
+        return system_failure(Fault::cannot_open, rq.bundle, file.error());
+    platform::Result<platform::FileInfo> info = fs.info(file.handle());
+    if (info.error)
+        return system_failure(Fault::cannot_open, rq.bundle, info.error);
+    FileBytes bytes(file, info.value.size);
+    BundleInput in(bytes);
     if (Outcome f = in.open())
         return f;
-    if (Outcome f = check_bundle(in, patch, d))
+    Read r;
+    if (Outcome f = read_bundle(in, patch, d, rq.patch, r))
         return f;
-    Plan plan;
-    if (Outcome f = plan_bundle(in, patch, d, patch_path, plan))
+    if (Outcome f = check_bundle(in, patch, d, r))
         return f;
-
-    const bool in_place = options.out.empty();
-    OldFile old = OldFile::must_not_exist;
-    if (!in_place) {
-        platform::Result<platform::FileInfo> there = fs.look(options.out, platform::Links::refuse);
-        if (there.error)
-            return system_failure(Fault::cannot_open, options.out, there.error);
-        if (there.value.kind != platform::Kind::none)
-            return tool_failure(Fault::cannot_rename, options.out, msg::kAlreadyExists);
-    } else {
-        platform::Result<platform::FileInfo> kept = fs.look(bundle + kBackupSuffix, platform::Links::refuse);
-        if (kept.error)
-            return system_failure(Fault::cannot_open, bundle + kBackupSuffix, kept.error);
-        old = kept.value.kind == platform::Kind::none ? OldFile::keep_as_backup : OldFile::replace;
+    if (r.unmade)
+        return r.unmade;
+    NewBundle nb;
+    if (Outcome f = plan_frame(in, patch, d, rq.patch, nb))
+        return f;
+    PlannedOutput out;
+    if (Outcome f = new_output(fs, rq, out))
+        return f;
+    plan.add_input(input_of(rq.bundle, platform::Links::refuse, info.value));
+    bundle_parts(in, nb, r, out);
+    if (r.was_from) {
+        out.digest = d.to.hash;
+        out.wrong = bad_patch(rq.patch, Why::result_not_as_recorded);
     }
-    Output out(fs, in_place ? bundle : options.out, old, Durability::durable);
-    if (Outcome f = out.create())
-        return f;
-    if (in_place)
-        if (Outcome f = out.copy_attributes_of(in.handle()))
-            return f;
-    bool was_from = false;
-    Digest written{};
-    if (Outcome f = write_bundle(in, out, plan, d, patch_path, patched, was_from, written))
-        return f;
-    if (was_from && written != d.to.hash)
-        return bad_patch(patch_path, msg::kResultNotAsRecorded);
-    in.close();  // before the swap: an open file cannot be renamed on every system
-    return out.commit();
+    const int k = plan.add_output(std::move(out));
+    plan.then(Step{.what = Do::write, .output = k});
+    plan.then(Step{.what = Do::close_inputs});  // before the swap: an open file cannot be renamed on every system
+    plan.then(Step{.what = Do::name, .output = k});
+    return {};
 }

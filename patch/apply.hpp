@@ -3,32 +3,30 @@
 // checked against its hash, and the bundle replaced in one step.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "failure.hpp"
 #include "patch.hpp"
+#include "plan.hpp"
 #include "platform.hpp"
 
-struct ApplyOptions {
+struct ApplyRequest {
+    std::string bundle{};
+    std::string patch{};     // where the patch came from, for the messages
     bool reverse = false;  // take the patch back out: NEW to OLD
-    std::string out;       // the new bundle's name; empty: the bundle's own
-    std::string patch_path;  // where the patch came from, for the messages
-};
-
-// What an applied patch did to a piece: made it (its place in the new
-// bundle), or removed it.
-struct Patched {
-    Piece place;
-    bool removed = false;
+    std::string out{};       // the new bundle's name; empty: the bundle's own
 };
 
 // load_patch -- the patch in a file, checked whole
 Outcome load_patch(platform::FileSystem& fs, const std::string& path, Patch& patch);
 
-// apply_patch -- the patch applied to the bundle: where the bundle holds,
-// in every piece the patch touches, what the patch was made from, the new
-// bundle takes its name (or options.out); a bundle that holds what it
-// makes is already_applied, any other wrong_bundle, and nothing is written
-Outcome apply_patch(platform::FileSystem& fs, const std::string& bundle, const Patch& patch,
-                    const ApplyOptions& options, const std::function<Outcome(const Patched&)>& patched);
+// plan_apply -- the plan that applies the patch to the bundle, reading
+// each piece of it once: where the bundle holds, in every piece the patch
+// touches, what the patch was made from, the new bundle takes its name
+// (or request.out), each piece made (Tell::patching) checked against the
+// hash the patch records, and each piece it removes told
+// (Tell::removing); where the bundle was exactly the one the patch was
+// made from, the new one is checked whole against the other's hash before
+// it takes the name. A bundle that holds what it makes is
+// already_applied, any other wrong_bundle, and nothing is planned.
+Outcome plan_apply(platform::FileSystem& fs, const ApplyRequest& request, const Patch& patch, Plan& plan);

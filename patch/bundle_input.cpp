@@ -1,42 +1,19 @@
 #include "bundle_input.hpp"
 
-#include "messages.hpp"
-#include "text.hpp"
-
-Outcome BundleInput::read_at(std::uint64_t at, ByteString& out)
-{
-    platform::Result<std::size_t> r = read_full_at(in_.fs(), in_.handle(), at, out);
-    if (r.error)
-        return system_failure(Fault::read_failed, in_.path(), r.error);
-    if (r.value != out.size())  // it shrank since it was looked at
-        return tool_failure(Fault::read_failed, in_.path(),
-                            format_text(msg::kEndedAfterFormat, static_cast<unsigned long long>(at + r.value),
-                                        static_cast<unsigned long long>(size_)));
-    return {};
-}
-
 Outcome BundleInput::open()
 {
-    if (in_.error())
-        return system_failure(Fault::cannot_open, in_.path(), in_.error());
-    platform::Result<platform::FileInfo> info = in_.fs().info(in_.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, in_.path(), info.error);
-    size_ = info.value.size;
-    if (size_ < kTableSize)
-        return tool_failure(Fault::bad_piece, in_.path(), msg::kNoTableToPatch);
-    ByteString table(kTableSize);
-    if (Outcome f = read_at(0, table))
+    if (size() < kTableSize)
+        return tool_failure(Fault::bad_piece, path(), Why::no_table_to_patch);
+    if (Outcome f = bytes_.read(0, frame_.table))
         return f;
-    std::copy(table.begin(), table.end(), frame_.table.begin());
     pieces_ = enumerate_pieces(frame_.table, kMaxPieces);
-    if (pieces_.empty() || pieces_.front().start < kTableSize || pieces_.back().end > size_)
-        return tool_failure(Fault::bad_piece, in_.path(), msg::kNotPiecewise);
+    if (pieces_.empty() || pieces_.front().start < kTableSize || pieces_.back().end > size())
+        return tool_failure(Fault::bad_piece, path(), Why::not_piecewise);
     frame_.head.resize(pieces_.front().start - kTableSize);
-    frame_.tail.resize(static_cast<std::size_t>(size_ - pieces_.back().end));
-    if (Outcome f = read_at(kTableSize, frame_.head))
+    frame_.tail.resize(static_cast<std::size_t>(size() - pieces_.back().end));
+    if (Outcome f = bytes_.read(kTableSize, frame_.head))
         return f;
-    return read_at(pieces_.back().end, frame_.tail);
+    return bytes_.read(pieces_.back().end, frame_.tail);
 }
 
 Outcome BundleInput::piece(std::size_t k, ByteString& out)
@@ -45,7 +22,7 @@ Outcome BundleInput::piece(std::size_t k, ByteString& out)
     if (k >= pieces_.size())
         return {};
     out.resize(pieces_[k].size());
-    return read_at(pieces_[k].start, out);
+    return bytes_.read(pieces_[k].start, out);
 }
 
 Outcome BundleInput::next_piece(ByteString& out, Sha256* whole)
@@ -63,9 +40,4 @@ Outcome BundleInput::next_piece(ByteString& out, Sha256* whole)
             whole->update(frame_.tail);
     }
     return {};
-}
-
-Side side_of(std::span<const std::uint8_t> bytes)
-{
-    return Side{true, bytes.size(), sha256(bytes)};
 }

@@ -4,10 +4,13 @@
 
 #include "bundle_input.hpp"
 #include "delta.hpp"
-#include "messages.hpp"
-#include "text.hpp"
+#include "join.hpp"
+#include "rebuild.hpp"
+#include "record.hpp"
 
 namespace {
+
+using platform::FileSystem;
 
 bool same_frame(const Frame& a, const Frame& b)
 {
@@ -38,13 +41,64 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
                  {Remake::raw, make_delta(to, from), {}}};
 }
 
+// old_patch -- what becomes of a file that has the patch's name: a patch
+// is replaced; anything else is refused
+Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
+{
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    old = OldFile::must_not_exist;
+    if (there.value.kind == platform::Kind::none)
+        return {};
+    ByteString magic(kPatchMagic.size());
+    InputFile in(fs, path, platform::Links::refuse);
+    platform::Result<std::size_t> r = in.error() ? platform::Result<std::size_t>{0, in.error()}
+                                                 : read_full(fs, in.handle(), magic);
+    if (r.error || r.value != magic.size() || !std::equal(magic.begin(), magic.end(), kPatchMagic.begin()))
+        return tool_failure(Fault::cannot_rename, path, Why::not_a_patch_to_replace);
+    old = OldFile::replace;
+    return {};
+}
+
+// opened -- a bundle file open for the diff, with its size
+Outcome opened(FileSystem& fs, const InputFile& in, std::uint64_t& size)
+{
+    if (in.error())
+        return system_failure(Fault::cannot_open, in.path(), in.error());
+    platform::Result<platform::FileInfo> info = fs.info(in.handle());
+    if (info.error)
+        return system_failure(Fault::cannot_open, in.path(), info.error);
+    size = info.value.size;
+    return {};
+}
+
+// diff_from_pieces -- the patch from OLD to the bundle a rebuild from the
+// piece directory over it would build, read from its plan
+Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Patch& patch)
+{
+    std::optional<SplitRecord> record;
+    if (Outcome f = load_record(fs, rq.dir, record))
+        return f;
+    if (!record)
+        return tool_failure(Fault::cannot_open, rq.dir, Why::no_record_to_diff);
+    const JoinRequest join_rq{.bundle = rq.old_bundle, .dir = rq.dir, .dir_given = true, .only_planned = true};
+    JoinPlan join;
+    if (Outcome f = plan_rebuild(fs, join_rq, *record, join))
+        return f;
+    PlannedBytes built(fs, join.plan, join.bundle);
+    Outcome f = diff_bundles(old, built, patch, rq.one_way);
+    if (f && f->fault == Fault::no_change)
+        f->detail.file = rq.dir;
+    return f;
+}
+
 }  // namespace
 
-Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, const std::string& new_path, Patch& patch,
-                     bool one_way)
+Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch, bool one_way)
 {
-    BundleInput a(fs, old_path, platform::Links::follow);
-    BundleInput b(fs, new_path, platform::Links::follow);
+    BundleInput a(old_bytes);
+    BundleInput b(new_bytes);
     if (Outcome f = a.open())
         return f;
     if (Outcome f = b.open())
@@ -74,6 +128,38 @@ Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, cons
         for (Entry& e : patch.entries)
             e.reverse = Change{Remake::none, {}, {}};
     if (patch.entries.empty())
-        return tool_failure(Fault::no_change, new_path, format_text(msg::kSameBundleFormat, old_path.c_str()));
+        return named_failure(Fault::no_change, b.path(), Why::same_bundle, a.path());
+    return {};
+}
+
+Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
+{
+    InputFile old_file(fs, rq.old_bundle, platform::Links::follow);
+    std::uint64_t old_size = 0;
+    if (rq.dir.empty()) {
+        InputFile new_file(fs, rq.new_bundle, platform::Links::follow);
+        std::uint64_t new_size = 0;
+        if (Outcome f = opened(fs, old_file, old_size))
+            return f;
+        if (Outcome f = opened(fs, new_file, new_size))
+            return f;
+        FileBytes a(old_file, old_size), b(new_file, new_size);
+        if (Outcome f = diff_bundles(a, b, diff.patch, rq.one_way))
+            return f;
+    } else {
+        if (Outcome f = opened(fs, old_file, old_size))
+            return f;
+        FileBytes a(old_file, old_size);
+        if (Outcome f = diff_from_pieces(fs, rq, a, diff.patch))
+            return f;
+    }
+    const ByteString bytes = patch_bytes(diff.patch);
+    diff.size = bytes.size();
+    OldFile old = OldFile::must_not_exist;
+    if (Outcome f = old_patch(fs, rq.patch, old))
+        return f;
+    PlannedOutput out{.path = rq.patch, .old = old, .durability = Durability::durable};
+    out.parts.push_back(Part{.bytes = held(bytes)});
+    diff.plan.then(Step{.what = Do::write_and_name, .output = diff.plan.add_output(std::move(out))});
     return {};
 }

@@ -1,16 +1,39 @@
 // Making a patch: the pieces two bundles hold, compared a piece at a time.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "failure.hpp"
+#include "files.hpp"
 #include "patch.hpp"
+#include "plan.hpp"
 #include "platform.hpp"
 
-// diff_bundles -- the patch that turns the bundle at old_path into the one
-// at new_path: an entry for each piece whose stored bytes differ, or that
-// one of them lacks, and one for the frame where the layout a join keeps
-// does not give either one's frame from the other's; no_change where the
-// two are the same. Made one way, it holds no way back from NEW to OLD.
-Outcome diff_bundles(platform::FileSystem& fs, const std::string& old_path, const std::string& new_path, Patch& patch,
-                     bool one_way = false);
+// diff_bundles -- the patch that turns bundle `a` into bundle `b`: an
+// entry for each piece whose stored bytes differ, or that one of them
+// lacks, and one for the frame where the layout a join keeps does not
+// give either one's frame from the other's; no_change where the two are
+// the same. Made one way, it holds no way back from b to a.
+Outcome diff_bundles(ByteSource& a, ByteSource& b, Patch& patch, bool one_way = false);
+
+struct DiffRequest {
+    std::string old_bundle{};
+    std::string new_bundle{};  // or, where `dir` is given, none:
+    std::string dir{};         // the bundle a join would build from this piece directory over OLD
+    std::string patch{};       // where the patch goes
+    bool one_way = false;
+};
+
+// A patch made, and the plan that writes it.
+struct DiffPlan {
+    Plan plan;
+    Patch patch;
+    std::uint64_t size = 0;  // of the patch's bytes
+};
+
+// plan_diff -- the patch from OLD to NEW (or to the bundle a rebuild from
+// the piece directory and its split record would build, planned and never
+// written), and the plan that writes it: an existing file of the patch's
+// name is replaced only where it is a patch itself
+Outcome plan_diff(platform::FileSystem& fs, const DiffRequest& request, DiffPlan& diff);

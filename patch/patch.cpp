@@ -5,7 +5,7 @@
 
 #include "delta.hpp"
 #include "flz0.hpp"
-#include "pack.hpp"
+#include "layout.hpp"
 
 namespace {
 
@@ -218,29 +218,12 @@ bool one_way(const Patch& patch)
                        [](const Entry& e) { return e.reverse.how == Remake::none; });
 }
 
-Content content_of(std::span<const std::uint8_t> stored)
-{
-    Content c;
-    if (std::optional<Flz0Content> f = flz0_content(stored)) {
-        c.flz0 = true;
-        c.content = std::move(f->decoded);
-        c.after.assign(stored.begin() + static_cast<std::ptrdiff_t>(f->after), stored.end());
-        return c;
-    }
-    c.content.assign(stored.begin(), stored.end());
-    return c;
-}
-
 Change make_change(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
 {
     Change raw{Remake::raw, make_delta(source, target), {}};
+    if (!made_by_pack(target))
+        return raw;
     const Content to = content_of(target);
-    if (!to.flz0)
-        return raw;
-    const std::optional<ByteString> packed = flz0_pack(to.content);
-    if (!packed || packed->size() + to.after.size() != target.size() ||
-        !std::equal(packed->begin(), packed->end(), target.begin()))
-        return raw;
     const Content from = content_of(source);
     Change again{Remake::flz0, make_delta(from.content, to.content), make_delta(from.after, to.after)};
     return again.delta.size() + again.after.size() < raw.delta.size() ? again : raw;
@@ -260,11 +243,10 @@ RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, 
     if (apply_delta(from.content, change.delta, kMaxOriginalSize, content) != DeltaStatus::ok ||
         apply_delta(from.after, change.after, limit, after) != DeltaStatus::ok)
         return RemakeStatus::bad_delta;
-    std::optional<ByteString> packed = flz0_pack(content);
-    if (!packed || packed->size() + after.size() > limit)
+    std::optional<ByteString> stored = stored_form(content, after);
+    if (!stored || stored->size() > limit)
         return RemakeStatus::cannot_pack;
-    out = std::move(*packed);
-    out.insert(out.end(), after.begin(), after.end());
+    out = std::move(*stored);
     return RemakeStatus::ok;
 }
 
@@ -292,27 +274,16 @@ std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes)
 
 Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::vector<Piece>& pieces)
 {
-    Frame f = old;
-    pieces.clear();
-    std::uint64_t at = kTableSize + old.head.size();
-    std::vector<std::uint32_t> offsets;
-    for (std::size_t k = 0; k < sizes.size(); ++k) {
-        if (at + sizes[k] > UINT32_MAX) {  // past what a table holds: from the table on, nothing else kept
-            const Layout fresh = plan_layout(sizes, nullptr);
-            pieces = fresh.pieces;
-            return Frame{fresh.table, {}, {}};
-        }
-        pieces.push_back({static_cast<int>(k), static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(at + sizes[k])});
-        offsets.push_back(static_cast<std::uint32_t>(at));
-        at += sizes[k];
-    }
-    offsets.push_back(static_cast<std::uint32_t>(at));
-    // The entries of pieces no longer there end the list, as zeros.
-    const std::size_t listed = enumerate_pieces(old.table, kMaxPieces).size();
-    if (listed > sizes.size())
-        offsets.resize(listed + 1, 0);
-    set_entries(f.table, 0, offsets);
-    if (enumerate_pieces(f.table, kMaxPieces).size() > sizes.size())
-        set_entries(f.table, sizes.size() + 1, std::array<std::uint32_t, 1>{0});
-    return f;
+    const std::vector<Piece> listed = enumerate_pieces(old.table, kMaxPieces);
+    const OldBundle was{old.table, (listed.empty() ? kTableSize : listed.back().end) + old.tail.size()};
+    const Layout layout = plan_layout(sizes, &was, LayoutPolicy{.any_count = true});
+    pieces = layout.pieces;
+    if (layout.lost != LayoutLost::none)  // past what a table holds: from the table on, nothing else kept
+        return Frame{layout.table, {}, {}};
+    return Frame{layout.table, old.head, old.tail};
+}
+
+Side side_of(std::span<const std::uint8_t> bytes)
+{
+    return Side{true, bytes.size(), sha256(bytes)};
 }

@@ -40,29 +40,19 @@
 #include <vector>
 
 #include "bundle.hpp"
-#include "layout.hpp"
+#include "failure.hpp"
+#include "files.hpp"
 #include "sha256.hpp"
+#include "stored.hpp"
 
-using ByteString = std::vector<std::uint8_t>;
+using ByteString = Bytes;
 
 inline constexpr std::array<std::uint8_t, 8> kPatchMagic = {'B', 'N', 'D', 'P', 'A', 'T', 'C', 'H'};
 inline constexpr std::uint64_t kPatchVersion = 1;
-// The version of the FLZ0 compressor: it goes up whenever flz0_pack gives
-// other bytes for any input, since a patch holds only the content of the
-// FLZ0 pieces it makes.
-inline constexpr std::uint64_t kCompressorVersion = 1;
 // The largest patch read: far more than 127 pieces and their gaps need.
 inline constexpr std::uint64_t kMaxPatchSize = 1u << 30;
 // The entry of the frame, where a piece's number would be.
 inline constexpr std::uint32_t kFrame = UINT32_MAX;
-
-// One side's bytes of a piece or of the frame.
-struct Side {
-    bool present = false;
-    std::uint64_t size = 0;
-    Digest hash{};
-    bool operator==(const Side&) const = default;
-};
 
 // How a side is made: from the other's stored bytes, from its content
 // compressed again, or not at all (the way back of a patch made one way).
@@ -111,21 +101,12 @@ enum class PatchStatus {
 // states (other_version)
 PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::uint64_t& version);
 
-// A piece's content, as a patch makes it: an FLZ0 file that decodes is its
-// decoded bytes and the bytes after its stream; anything else is itself.
-struct Content {
-    bool flz0 = false;
-    ByteString content;
-    ByteString after;
-};
-Content content_of(std::span<const std::uint8_t> stored);
-
 // one_way -- whether a patch holds no way back for some entry
 bool one_way(const Patch& patch);
 
 // make_change -- how to make target from source: from its content, where
-// target is an FLZ0 file that compressing its content again gives back,
-// else from the stored bytes, whichever patch is smaller
+// target is an FLZ0 file its stored form gives back (made_by_pack), else
+// from the stored bytes, whichever patch is smaller
 Change make_change(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target);
 
 enum class RemakeStatus { ok, bad_delta, cannot_pack };
@@ -146,9 +127,10 @@ ByteString frame_bytes(const Frame& frame);
 std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes);
 
 // frame_without_patch -- the frame a patch without one leaves, for pieces
-// of these sizes over a bundle with frame `old`: the bytes before piece 0
-// and after the last kept, piece 0 where it was and the others end to end
-// after it; in the table, the entries of pieces no longer there zero, and
-// the others as they were, unless they would list more pieces; with the
-// pieces' places
+// of these sizes over a bundle with frame `old`: the join's layout rule
+// (layout.hpp), keeping the old layout whatever the number of pieces;
+// with the pieces' places
 Frame frame_without_patch(std::span<const std::uint32_t> sizes, const Frame& old, std::vector<Piece>& pieces);
+
+// side_of -- bytes as one side of an entry: their size and hash
+Side side_of(std::span<const std::uint8_t> bytes);

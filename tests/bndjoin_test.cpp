@@ -200,7 +200,7 @@ TEST_F(Bndjoin, DirectoryOptionTakesThePiecesFromThereForOneBundleOnly)
     }
     RunResult r = join({"-d", "elsewhere", "A.BND", "B.BND"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, console("Usage: bndjoin [.BND type file]...\n"));
+    EXPECT_EQ(r.err, console("Usage: bndjoin [-n] [-d DIR] [--as-is] [--align N] [.BND type file]...\n"));
     EXPECT_FALSE(fs::exists(dir / "A.BND"));
 }
 

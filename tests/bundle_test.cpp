@@ -12,6 +12,7 @@
 #include "naming.hpp"
 #include "piece_kind.hpp"
 #include "flz0_files.hpp"
+#include "render.hpp"
 #include "support.hpp"
 
 namespace {
@@ -171,8 +172,8 @@ TEST(PieceNames, FilesAreThreeDigitsAndTheProgressLineIsPadded)
 {
     EXPECT_EQ(piece_file_name(0), "000");
     EXPECT_EQ(piece_file_name(126), "126");
-    EXPECT_EQ(piece_line(msg::kCuttingFormat, Piece{0, 0x200, 0x9a0}), "cutting ... 000          [00000200-000009a0]\n");
-    EXPECT_EQ(piece_line(msg::kCuttingFormat, Piece{42, 0xFFFFFF00u, 0xFFFFFFFFu}),
+    EXPECT_EQ(piece_line(msg::kCuttingFormat, 0, 0x200, 0x9a0), "cutting ... 000          [00000200-000009a0]\n");
+    EXPECT_EQ(piece_line(msg::kCuttingFormat, 42, 0xFFFFFF00u, 0xFFFFFFFFu),
               "cutting ... 042          [ffffff00-ffffffff]\n");
 }
 
@@ -222,7 +223,8 @@ TEST(PieceKind, SaysWhetherFlz0AndGuessesTheTypeOfTheContent)
         {"FLZ0 with one byte after", flz0_literals(text) + "x", "FLZ0, 26 bytes decoded, 1 byte after its stream, text"},
         {"FLZ0 of an image: the content's type", flz0_literals(png), "FLZ0, 28 bytes decoded, PNG image"},
         {"FLZ0 of nothing", flz0_literals(""), "FLZ0, 0 bytes decoded"},
-        {"FLZ0 that does not decode is raw", flz0_literals(text).substr(0, 14), "raw"},
+        {"FLZ0 that does not decode, as -x and varnix find it", flz0_literals(text).substr(0, 14),
+         "FLZ0 that does not decode: its stream ends after 5 of 26 bytes"},
         {"raw image", png, "raw, PNG image"},
         {"raw sound, its mark at 8", "RIFF\x10\0\0\0WAVEfmt "s, "raw, WAVE sound"},
         {"raw archive", "PK\x03\x04rest"s, "raw, ZIP archive"},
@@ -234,6 +236,6 @@ TEST(PieceKind, SaysWhetherFlz0AndGuessesTheTypeOfTheContent)
         {"text with a DEL", "a\x7f", "raw"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(piece_kind({reinterpret_cast<const std::uint8_t*>(row.piece.data()), row.piece.size()}), row.words)
+        EXPECT_EQ(kind_words(piece_kind({reinterpret_cast<const std::uint8_t*>(row.piece.data()), row.piece.size()})), row.words)
             << row.what;
 }

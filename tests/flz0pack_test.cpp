@@ -6,7 +6,7 @@
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
 #include "messages.hpp"
-#include "pack_file.hpp"
+#include "file_plans.hpp"
 #include "support.hpp"
 
 namespace {
@@ -174,10 +174,13 @@ TEST_F(Flz0pack, NoSizeLineWhenTheNewFileCannotBeMade)
         FaultyFs fs(dir.string());
         fs.refuse[call] = kInjected;
         bool told = false;
-        Outcome r = compress_in_place(fs, (dir / "F").string(), [&](std::size_t, std::size_t) {
-            told = true;
-            return Outcome{};
-        });
+        Plan plan;
+        Outcome r = plan_pack(fs, (dir / "F").string(), plan);
+        if (!r)
+            r = commit(fs, plan, [&](const Event& e) {
+                told = told || e.what == Tell::packed;
+                return Outcome{};
+            });
         ASSERT_TRUE(r) << call;
         EXPECT_EQ(r->fault, Fault::write_failed) << call;
         EXPECT_FALSE(told) << call;

@@ -8,7 +8,7 @@
 
 namespace {
 
-void replay(const std::string& target, std::string (*check)(Bytes))
+void replay(const std::string& target, std::string (*check)(FuzzData))
 {
     std::size_t inputs = 0;
     for (const fs::directory_entry& e : fs::directory_iterator(fs::path(FUZZ_CORPUS_DIR) / target)) {
@@ -18,7 +18,7 @@ void replay(const std::string& target, std::string (*check)(Bytes))
         const std::string bytes = read_file(e.path()).value_or("");
         auto data = std::make_unique<std::uint8_t[]>(bytes.size());
         std::copy(bytes.begin(), bytes.end(), data.get());
-        EXPECT_EQ(check(Bytes(data.get(), bytes.size())), "") << e.path();
+        EXPECT_EQ(check(FuzzData(data.get(), bytes.size())), "") << e.path();
         ++inputs;
     }
     EXPECT_GT(inputs, 0u) << target;

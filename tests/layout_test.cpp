@@ -55,7 +55,7 @@ TEST(PlanLayout, KeepsWhatItCanOfTheOldBundleAndListsExactlyTheNewPieces)
     };
     for (const auto& c : cases) {
         const OldBundle old{c.table, c.size};
-        const Layout l = plan_layout(c.sizes, c.old ? &old : nullptr);
+        const Layout l = plan_layout(c.sizes, c.old ? &old : nullptr, LayoutPolicy{});
         EXPECT_EQ(l.lost, c.lost) << c.what;
         EXPECT_EQ(entries_of(l.table, c.entries.size()), c.entries) << c.what;
         EXPECT_EQ(l.head_end, c.head_end) << c.what;

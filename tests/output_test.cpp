@@ -2,6 +2,7 @@
 // old file, a failure or a crash at every call, the syncs a durable output
 // makes and where, and the fallbacks where the system refuses a call.
 #include "output.hpp"
+#include "render.hpp"
 
 #include <algorithm>
 #include <memory>
@@ -241,7 +242,7 @@ TEST_F(OutputTest, WithoutLinksTheOldFileMovesAsideByRenamesThatNeverReplace)
         GTEST_SKIP() << "this build has no rename that refuses to replace";
     }
     for (platform::SysError refusal : kLinkRefusals) {
-        const std::string what = "link refused with " + platform::error_text(refusal);
+        const std::string what = "link refused with " + error_words(refusal);
         // Moved aside, then the new file in.
         start(keep);
         FaultyFs fs(dir.string());
@@ -288,7 +289,7 @@ TEST_F(OutputTest, WithoutANoReplaceRenameALinkTakesTheNameAndIsTakenBackOnFailu
 {
     const Rule free_name = kRules[3];
     for (platform::SysError refusal : kNoReplaceRefusals) {
-        const std::string what = "rename refused with " + platform::error_text(refusal);
+        const std::string what = "rename refused with " + error_words(refusal);
         start(free_name);
         FaultyFs fs(dir.string());
         fs.refuse["rename_noreplace"] = refusal;

@@ -7,6 +7,7 @@
 #include "pack.hpp"
 #include "patch.hpp"
 #include "sha256.hpp"
+#include "hex.hpp"
 #include "support.hpp"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+#include "render.hpp"
 #include "support.hpp"
 
 namespace {
@@ -43,7 +44,7 @@ TEST_F(Platform, RenamesThatMustNotReplaceNeverDo)
         platform::SysError e = rename(p(dir / "a"), p(dir / "b"));
         if (e.code == platform::kUnsupported)
             continue;  // a build without the call: the second row covers it
-        ASSERT_FALSE(e) << platform::error_text(e);
+        ASSERT_FALSE(e) << error_words(e);
         EXPECT_EQ(file_names(dir), std::vector<std::string>{"b"});
         EXPECT_EQ(read_file(dir / "b"), "A");
 
@@ -68,7 +69,7 @@ TEST_F(Platform, ExchangeSwapsTwoFilesOrSaysItCannot)
         EXPECT_EQ(read_file(dir / "a"), "A");
         GTEST_SKIP() << "this build has no exchange";
     }
-    ASSERT_FALSE(e) << platform::error_text(e);
+    ASSERT_FALSE(e) << error_words(e);
     EXPECT_EQ(read_file(dir / "a"), "B");
     EXPECT_EQ(read_file(dir / "b"), "A");
 }
@@ -99,7 +100,7 @@ TEST_F(Platform, LookTellsWhatANameHoldsAndNothingIsNoError)
     };
     for (const auto& c : cases) {
         platform::Result<platform::FileInfo> r = sys().look(p(dir / c.name), platform::Links::refuse);
-        EXPECT_FALSE(r.error) << c.name << ": " << platform::error_text(r.error);
+        EXPECT_FALSE(r.error) << c.name << ": " << error_words(r.error);
         EXPECT_EQ(r.value.kind, c.kind) << c.name;
     }
     EXPECT_EQ(sys().look(p(dir / "f"), platform::Links::follow).value.size, 5u);

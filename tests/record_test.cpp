@@ -7,7 +7,8 @@
 
 #include "fault_fs.hpp"
 #include "flz0_files.hpp"
-#include "join.hpp"
+#include "bndtools.hpp"
+#include "hex.hpp"
 #include "support.hpp"
 
 namespace {
@@ -75,8 +76,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
 {
     SplitRecord r;
     r.bundle = "A B.BND";  // a name with a space
-    r.size = 700;
-    r.sha256 = sha256(bytes("x"));
+    r.cut = {700, sha256(bytes("x")), false};
     r.table[0] = 0x58;
     r.decoded = true;
     r.listed = 2;
@@ -88,14 +88,16 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     r.pieces[1].flz0 = true;
     r.pieces[1].decoded_size = 9;
     r.pieces[1].after = {0, 0};
-    r.joined = {{800, sha256(bytes("y"))}, {900, sha256(bytes("z"))}};
+    r.joined = {{800, sha256(bytes("y")), false}, {900, sha256(bytes("z")), false}};
     const std::string text = record_text(r);
     std::optional<SplitRecord> back = read_record(text);
     ASSERT_TRUE(back);
     EXPECT_EQ(record_text(*back), text);
     EXPECT_EQ(back->bundle, "A B.BND");
     EXPECT_EQ(back->pieces[1].after, (std::vector<std::uint8_t>{0, 0}));
-    EXPECT_TRUE(text.starts_with("bndtools split record 1\nbundle A B.BND\nsize 700\n")) << text;
+    EXPECT_TRUE(text.starts_with("bndtools split record 2\nbundle A B.BND\nsize 700\ndigest " + hex_of(r.cut.digest) +
+                                 "\nstate done\n"))
+        << text;
     EXPECT_NE(text.find("\npiece 001 00000000 00000000 " + hex_of(r.pieces[1].stored) + " flz0 9 " +
                         hex_of(r.pieces[1].decoded) + " 0000\n"),
               std::string::npos)
@@ -106,24 +108,21 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
         t.replace(t.find(from), from.size(), to);
         return t;
     };
-    for (const std::string& bad : {with("record 1", "record 2"), with("listed 2", "listed 3"), with("size 700", "size x"),
+    for (const std::string& bad : {with("record 2", "record 3"), with("listed 2", "listed 3"), with("size 700", "size x"),
                                    with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
-                                   with("written 1", "written 3"),
+                                   with("state done", "state half"),
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
 
-    // While the split runs: no hash, head or tail, only the pieces written.
+    // While the split runs: the whole record, saying so.
     r.finished = false;
     const std::string running = record_text(r);
-    EXPECT_TRUE(running.starts_with("bndtools split record 1\nbundle A B.BND\nsize 700\nsha256 -\n")) << running;
-    EXPECT_EQ(running.find("head"), std::string::npos);
-    EXPECT_EQ(running.find("piece 001"), std::string::npos);
+    EXPECT_NE(running.find("\nstate running\n"), std::string::npos) << running;
     back = read_record(running);
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->finished);
-    EXPECT_EQ(back->pieces.size(), 1u);
-    EXPECT_FALSE(read_record(running + "piece 001 00000000 00000000 " + hex_of(r.pieces[1].stored) + " raw\n"));
+    EXPECT_EQ(back->pieces.size(), 2u);
 }
 
 TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
@@ -152,12 +151,26 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
          {"-x", "1"}, kNothing, {}, 0, same},
         {"a piece removed: it comes from the bundle", laid(600, {kPacked, raw}, "t"), {"-x"},
          [](const fs::path& d) { fs::remove(d / "001"); }, {}, 0, same},
-        {"an edited FLZ0 piece: compressed again, its padding kept, the rest moved", laid(600, {padded, raw}, "tail"),
-         {"-x"}, [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {}, 0,
-         [](const std::string& before, const std::string& after) {
-             return after == laid(600, {flz0_encode(kText + "An edit.\n") + std::string(13, '\0'), random_bytes(700, 5)},
+        {"an edited FLZ0 piece whose stream still fits its slot: the padding absorbs it, nothing moves",
+         laid(600, {padded, raw}, "tail"), {"-x"}, [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {}, 0,
+         [padded](const std::string& before, const std::string& after) {
+             const std::string stream = flz0_encode(kText + "An edit.\n");
+             return stream.size() > kPacked.size() && stream.size() <= padded.size() &&
+                    after == laid(600, {stream + std::string(padded.size() - stream.size(), '\0'), random_bytes(700, 5)},
                                   "tail") &&
                     before != after;
+         }},
+        {"an edited FLZ0 piece that outgrows its slot: the padding kept after it, the rest moved",
+         laid(600, {padded, raw}, "tail"), {"-x"}, [](const fs::path& d) { append_file(d / "000", random_bytes(40, 9)); },
+         {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(kText + random_bytes(40, 9)) + std::string(13, '\0'), random_bytes(700, 5)},
+                                  "tail");
+         }},
+        {"other bytes after a stream are kept after the new one", laid(600, {kPacked + "trailer", raw}, "t"), {"-x"},
+         [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(kText + "An edit.\n") + "trailer", random_bytes(700, 5)}, "t");
          }},
         {"a raw piece that starts with FLZ0 stays raw when edited", laid(512, {"FLZ0 is not this file's form", raw}, ""),
          {}, [](const fs::path& d) { append_file(d / "000", "!"); }, {}, 0,
@@ -176,12 +189,18 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
                                          ending_on(ending_on(random_bytes(700, 5), 0, 2048, '\0') + "+", 0, 2048, '\0')},
                                   "");
          }},
-        {"--align 1: no grid, the bytes after the stream kept as they were",
+        {"--align 1: no grid, the piece's slot kept all the same",
          laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), raw}, ""), {"-x"},
          [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {"--align", "1"}, 0,
          [](const std::string&, const std::string& after) {
+             return after == laid(2048, {ending_on(flz0_encode(kText + "An edit.\n"), 0, 2048, '\xff'), random_bytes(700, 5)}, "");
+         }},
+        {"--align 1, outgrowing the slot: the old padding kept after the new stream",
+         laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), raw}, ""), {"-x"},
+         [](const fs::path& d) { append_file(d / "000", random_bytes(2100, 3)); }, {"--align", "1"}, 0,
+         [](const std::string&, const std::string& after) {
              const std::string padding(ending_on(kPacked, 0, 2048, '\xff').size() - kPacked.size(), '\xff');
-             return after == laid(2048, {flz0_encode(kText + "An edit.\n") + padding, random_bytes(700, 5)}, "");
+             return after == laid(2048, {flz0_encode(kText + random_bytes(2100, 3)) + padding, random_bytes(700, 5)}, "");
          }},
         {"--align 512 on a bundle with no grid: pieces after a changed one start on it",
          laid(600, {padded, raw, "last"}, "tail"), {"-x"},
@@ -315,8 +334,8 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     other[8] ^= 1;  // piece 1 starts a byte off
     write_file(dir / "DATA.BND", other);
     r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "DATA",
                            "holds the pieces of DATA.BND: split into another directory with -d, or give -f to replace them"))
         << r.err;
     write_file(dir / "DATA.BND", original);
@@ -341,14 +360,14 @@ TEST_F(Records, AnotherBundlesPiecesAreNeverTaken)
     write_file(dir / "SE.PAK", laid(512, {"pak piece"}, ""));
     ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"SE.BND"}, dir).status, 0);
     RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"SE.PAK"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "SE",
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "SE",
                            "holds the pieces of SE.BND: split into another directory with -d, or give -f to replace them"))
         << r.err;
     ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "SE.PAK"}, dir).status, 0);
     r = run_tool(BNDJOIN_EXE, "bndjoin", {"SE.BND"}, dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotOpen, "bndjoin", "SE",
+    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndjoin", "SE",
                            "holds the pieces of SE.PAK: name that bundle, or give the directory with -d"))
         << r.err;
     EXPECT_EQ(read_file(dir / "SE.BND"), laid(512, {"bnd piece"}, ""));
@@ -401,7 +420,7 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     const std::string moved = "later pieces move -" + std::to_string(kPacked.size() - shrunk) + " bytes";
     const auto out = [&](bool all) {
         return line("000", 600, shrunk, "changed, compressed again, " + moved) +
-               line("001", at1, 700, "taken from the bundle, original bytes") +
+               line("001", at1, 700, "taken from DATA.BND, the original, original bytes") +
                line("002", at2, 4, all ? "unchanged, original bytes" : "") + line("003", at3, 3, "added, as it stands");
     };
     const Snapshot before = snapshot(dir);
@@ -438,7 +457,6 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
     const std::string original = laid(600, {kPacked, random_bytes(700, 5)}, "tail");
     const std::string first = laid(600, {flz0_encode(kText + "1\n"), random_bytes(700, 5)}, "tail");
     const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), random_bytes(700, 5)}, "tail");
-    const auto nothing = [](const Piece&) { return Outcome{}; };
     const fs::path seed = dir / "seed", work = dir / "work";
     fs::create_directory(seed);
     write_file(seed / "DATA.BND", original);
@@ -459,9 +477,10 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
                 FaultyFs faulty(work.string());
                 (mode == failed ? faulty.fail_at : faulty.stop_at) = k;
                 faulty.interrupted = mode == interrupted;
-                JoinSeen seen;
-                const Outcome f =
-                    join_bundle(faulty, (work / "DATA.BND").string(), {(work / "DATA").string()}, nothing, seen);
+                JoinPlan join;
+                Outcome f = plan_join(faulty, JoinRequest{.bundle = (work / "DATA.BND").string(), .dir = (work / "DATA").string()}, join);
+                if (!f)
+                    f = commit(faulty, join.plan, [](const Event&) { return Outcome{}; });
                 reached = mode == failed ? faulty.calls() > k : faulty.stopped();
                 refused = f.has_value();
                 if (mode == failed && f) {

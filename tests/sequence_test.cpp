@@ -12,11 +12,7 @@
 #include "fault_fs.hpp"
 #include "flz0_files.hpp"
 #include "flz0_reference.hpp"
-#include "pack_file.hpp"
-#include "unpack_file.hpp"
-#include "apply.hpp"
-#include "join.hpp"
-#include "patch.hpp"
+#include "bndtools.hpp"
 #include "sha256.hpp"
 #include "record.hpp"
 #include "split.hpp"
@@ -46,9 +42,52 @@ bool decodes_to_text(const std::optional<std::string>& file)
     return back && std::string(back->begin(), back->end()) == kText;
 }
 
-Outcome ignore_piece(const Piece&)
+Outcome quiet(const Event&)
 {
     return {};
+}
+
+// committed -- a plan made by `planned`, then committed
+Outcome committed(platform::FileSystem& fs, const std::function<Outcome(Plan&)>& planned)
+{
+    Plan plan;
+    if (Outcome f = planned(plan))
+        return f;
+    return commit(fs, plan, quiet);
+}
+
+Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path)
+{
+    return committed(fs, [&](Plan& p) { return plan_decode(fs, path, quiet, p); });
+}
+
+Outcome compress_in_place(platform::FileSystem& fs, const std::string& path)
+{
+    return committed(fs, [&](Plan& p) { return plan_pack(fs, path, p); });
+}
+
+Outcome join_bundle(platform::FileSystem& fs, const std::string& bundle, const std::string& dir)
+{
+    JoinPlan join;
+    if (Outcome f = plan_join(fs, JoinRequest{.bundle = bundle, .dir = dir}, join))
+        return f;
+    return commit(fs, join.plan, quiet);
+}
+
+Outcome split_bundle(platform::FileSystem& fs, const std::string& bundle, const std::string& dir, bool decode)
+{
+    SplitPlan split;
+    if (Outcome f = plan_split(fs, SplitRequest{.bundle = bundle, .dir = dir, .decode = decode}, split))
+        return f;
+    return commit(fs, split.plan, quiet);
+}
+
+Outcome apply_patch(platform::FileSystem& fs, const std::string& bundle, const std::string& path)
+{
+    Patch p;
+    if (Outcome f = load_patch(fs, path, p))
+        return f;
+    return committed(fs, [&](Plan& plan) { return plan_apply(fs, ApplyRequest{.bundle = bundle, .patch = path}, p, plan); });
 }
 
 // prior -- whether the call before call k is this one
@@ -131,7 +170,7 @@ const Sequence kSequences[] = {
     {"varnix",
      [](const fs::path& d) { write_file(d / "N", kPacked); },
      [](platform::FileSystem& fs, const fs::path& d) {
-         return decompress_in_place(fs, at(d, "N"), [](const Flz0Header&) { return Outcome{}; });
+         return decompress_in_place(fs, at(d, "N"));
      },
      [](const fs::path& d) { return read_file(d / "N") == kText && read_file(d / "N.BAK") == kPacked; },
      [](const fs::path& d) {
@@ -152,7 +191,7 @@ const Sequence kSequences[] = {
     {"flz0pack",
      [](const fs::path& d) { write_file(d / "F", kText); },
      [](platform::FileSystem& fs, const fs::path& d) {
-         return compress_in_place(fs, at(d, "F"), [](std::size_t, std::size_t) { return Outcome{}; });
+         return compress_in_place(fs, at(d, "F"));
      },
      [](const fs::path& d) { return decodes_to_text(read_file(d / "F")); },
      [](const fs::path& d) { return read_file(d / "F") == kText || decodes_to_text(read_file(d / "F")); },
@@ -178,8 +217,7 @@ const Sequence kSequences[] = {
              write_file(d / "B" / ("00" + std::to_string(k)), kNewPieces[k]);
      },
      [](platform::FileSystem& fs, const fs::path& d) {
-         JoinSeen seen;
-         return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
+         return join_bundle(fs, at(d, "B.BND"), at(d, "B"));
      },
      [](const fs::path& d) {
          return read_file(d / "B.BND") == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"});
@@ -211,10 +249,7 @@ const Sequence kSequences[] = {
              write_file(d / "B" / ("00" + std::to_string(k)), kOldPieces[k]);
      },
      [](platform::FileSystem& fs, const fs::path& d) {
-         BundleSeen seen;
-         const SplitEvents events{ignore_piece, [](const Flz0Header&) { return Outcome{}; }, [](const Failure&) {},
-                                  [](const std::string&) { return Outcome{}; }};
-         return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, false}, events, seen);
+         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), false);
      },
      [](const fs::path& d) {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
@@ -258,10 +293,7 @@ const Sequence kSequences[] = {
              write_file(d / "B" / name, std::string("earlier ") + name);
      },
      [](platform::FileSystem& fs, const fs::path& d) {
-         BundleSeen seen;
-         const SplitEvents events{ignore_piece, [](const Flz0Header&) { return Outcome{}; }, [](const Failure&) {},
-                                  [](const std::string&) { return Outcome{}; }};
-         return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, true}, events, seen);
+         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), true);
      },
      [](const fs::path& d) {
          return read_file(d / "B" / "000") == kText && read_file(d / "B" / "000.BAK") == kPacked &&
@@ -310,7 +342,7 @@ const Sequence kSequences[] = {
          write_file(d / "F.BAK", flz0_literals(kText));
      },
      [](platform::FileSystem& fs, const fs::path& d) {
-         return compress_in_place(fs, at(d, "F"), [](std::size_t, std::size_t) { return Outcome{}; });
+         return compress_in_place(fs, at(d, "F"));
      },
      [](const fs::path& d) { return read_file(d / "F") == flz0_literals(kText) && !exists_now(d / "F.BAK"); },
      [](const fs::path& d) {
@@ -342,8 +374,7 @@ const Sequence kSequences[] = {
          write_file(d / "B" / "002.BAK", flz0_literals(kText));
      },
      [](platform::FileSystem& fs, const fs::path& d) {
-         JoinSeen seen;
-         return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
+         return join_bundle(fs, at(d, "B.BND"), at(d, "B"));
      },
      [](const fs::path& d) {
          return read_file(d / "B.BND") == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
@@ -376,10 +407,7 @@ const Sequence kSequences[] = {
          write_file(d / "P", kPatch);
      },
      [](platform::FileSystem& fs, const fs::path& d) {
-         Patch p;
-         if (Outcome f = load_patch(fs, at(d, "P"), p))
-             return f;
-         return apply_patch(fs, at(d, "B.BND"), p, {false, "", at(d, "P")}, [](const Patched&) { return Outcome{}; });
+         return apply_patch(fs, at(d, "B.BND"), at(d, "P"));
      },
      [](const fs::path& d) {
          return read_file(d / "B.BND") == laid_out(kPatched) && read_file(d / "B.BND.BAK") == laid_out(kOldLayout);

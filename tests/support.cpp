@@ -9,9 +9,7 @@
 #include <random>
 
 #include "bundle.hpp"
-#include "bundle_programs.hpp"
-#include "flz0_programs.hpp"
-#include "patch_programs.hpp"
+#include "programs.hpp"
 #include "platform.hpp"
 
 std::string console(std::string_view text)
@@ -46,8 +44,8 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
 }
 
 const Program kPrograms[6] = {
-    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}, {}},
-    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}, {}},
+    {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [-l] [-x] [-f] [-d DIR] [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}, {}},
+    {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [-n] [-d DIR] [--as-is] [--align N] [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}, {}},
     {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", "MISSING", {"-c, --stdout", "-t, --test"}, {}},
     {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}, {}},
     {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR] [--one-way] OLD [NEW] PATCH\n", "MISSING",

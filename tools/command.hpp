@@ -30,20 +30,20 @@ enum class Operands { each, first };
 
 // What a program is.
 struct Tool {
-    const char* name;                 // as --version and the detail lines give it
-    const char* usage;                // the usage line; a "%s" in it is the invocation name
-    std::string_view about;           // what --help says of the program, after the usage line
-    std::string_view options_head;    // the line --help gives before the options
-    std::span<const Option> options;  // besides --help and --version
-    OptionPlace place;
-    Expand wildcards;                 // what an operand with wildcards stands for, on Windows
+    const char* name = "";               // as --version and the detail lines give it
+    const char* usage = "";              // the usage line; a "%s" in it is the invocation name
+    std::string_view about{};            // what --help says of the program, after the usage line
+    std::string_view options_head{};     // the line --help gives before the options
+    std::span<const Option> options{};   // besides --help and --version
+    OptionPlace place = OptionPlace::anywhere;
+    Expand wildcards = Expand::one;      // what an operand with wildcards stands for, on Windows
     // fits -- whether the operands make a run; if not, the usage line
-    bool (*fits)(const CommandLine& cl);
-    Operands run_on;
-    int data_option;                  // the option that sends the data to standard output, or -1
+    bool (*fits)(const CommandLine& cl) = nullptr;
+    Operands run_on = Operands::first;
+    int data_option = -1;                // the option that sends the data to standard output, or -1
     // step -- the work on one operand, its files reached through fs;
     // failures it reports itself as it goes count towards the exit status too
-    Outcome (*step)(platform::FileSystem& fs, const std::string& operand, const CommandLine& cl);
+    Outcome (*step)(platform::FileSystem& fs, const std::string& operand, const CommandLine& cl) = nullptr;
 };
 
 // run_tool -- the whole run of a program, its files reached through fs;

@@ -6,15 +6,11 @@
 // Nothing is written unless the bundle holds, in every piece the patch
 // touches, what the patch was made from (with -R, what it makes); a bundle
 // that holds the result already ends with status 3.
-#include "apply.hpp"
+#include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
-#include "describe.hpp"
-#include "files.hpp"
-#include "messages.hpp"
-#include "naming.hpp"
-#include "patch_programs.hpp"
-#include "text.hpp"
+#include "programs.hpp"
+#include "render.hpp"
 
 namespace {
 
@@ -25,11 +21,9 @@ constexpr Option kOptions[] = {
     {kList, 'l', "list", nullptr, msg::kPatchList},
 };
 
-Outcome say_patched(const Patched& p)
+Outcome told(const Event& e)
 {
-    if (p.removed)
-        return say(format_text(msg::kRemovingFormat, piece_file_name(p.place.index).c_str()));
-    return say(piece_line(msg::kPatchingFormat, p.place));
+    return say(event_line(e));
 }
 
 Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const CommandLine& cl)
@@ -45,8 +39,14 @@ Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const C
         return f;
     if (cl.has(kList))
         return say(describe_patch(patch));
-    const ApplyOptions options{cl.has(kReverse), cl.has(kOutput) ? cl.value(kOutput) : std::string(), patch_path};
-    if (Outcome f = apply_patch(fs, first, patch, options, say_patched))
+    const ApplyRequest request{.bundle = first,
+                               .patch = patch_path,
+                               .reverse = cl.has(kReverse),
+                               .out = cl.has(kOutput) ? cl.value(kOutput) : std::string()};
+    Plan plan;
+    if (Outcome f = plan_apply(fs, request, patch, plan))
+        return f;
+    if (Outcome f = commit(fs, plan, told))
         return f;
     return say(msg::kCompleted);
 }
@@ -63,7 +63,15 @@ bool fits(const CommandLine& cl)
 
 int bndpatch_main(const Args& args, platform::FileSystem& fs)
 {
-    const Tool tool{"bndpatch", msg::kPatchUsage, msg::kPatchAbout, msg::kOptionsAnywhere, kOptions,
-                    OptionPlace::anywhere, Expand::one, fits, Operands::first, -1, bndpatch_run};
+    const Tool tool{.name = "bndpatch",
+                    .usage = msg::kPatchUsage,
+                    .about = msg::kPatchAbout,
+                    .options_head = msg::kOptionsAnywhere,
+                    .options = kOptions,
+                    .place = OptionPlace::anywhere,
+                    .wildcards = Expand::one,
+                    .fits = fits,
+                    .run_on = Operands::first,
+                    .step = bndpatch_run};
     return run_tool(args, tool, fs);
 }

@@ -14,6 +14,8 @@
 
 #include "failure.hpp"
 #include "messages.hpp"
+#include <string>
+#include <utility>
 #include "platform.hpp"
 
 enum class Encoding { utf8, sjis, euc_jp };
@@ -43,6 +45,9 @@ void complain(std::string_view text);
 // note -- a detail line on its own: "PROGRAM: FILE: REASON"
 void note(const Detail& detail);
 
+// note_text -- the same, with a reason in words
+void note_text(const std::string& file, const std::string& reason);
+
 // report -- a failure's message and its detail line; its exit status,
 // kExitOk when there was none
 int report(const Outcome& outcome);
@@ -53,7 +58,7 @@ int worst_reported();
 
 // fail_usage -- the usage line, and a detail line where one says what is
 // wrong; gives the usage exit status
-int fail_usage(std::string_view usage, const std::optional<Detail>& detail = std::nullopt);
+int fail_usage(std::string_view usage, const std::optional<std::pair<std::string, std::string>>& detail = std::nullopt);
 
 // keeps_window_open -- whether the program has a console window of its
 // own, which closes when it ends: the system made it for this process

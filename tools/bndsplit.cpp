@@ -1,20 +1,16 @@
 // bndsplit -- cut a bundle into numbered piece files
 //
-//     bndsplit [-l] [-x] [-d DIR] bundle [maxfiles]
+//     bndsplit [-l] [-x] [-f] [-d DIR] bundle [maxfiles]
 //
 // The pieces go into a directory named after the bundle, or into DIR;
 // with -x each FLZ0 piece is written decoded, as varnix would leave it.
 // maxfiles is read only when it is the sole extra argument; with a third
 // argument both are ignored and the limit stays 127.
-#include <algorithm>
-
+#include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
-#include "messages.hpp"
-#include "bundle_programs.hpp"
-#include "count.hpp"
-#include "naming.hpp"
-#include "split.hpp"
+#include "programs.hpp"
+#include "render.hpp"
 #include "text.hpp"
 
 namespace {
@@ -27,55 +23,34 @@ constexpr Option kOptions[] = {
     {kForce, 'f', "force", nullptr, msg::kSplitForce},
 };
 
-Outcome say_cutting(const Piece& piece)
+// told -- what a split tells as it goes: a piece that cannot be decoded
+// is reported, and the run goes on
+Outcome told(const Event& e)
 {
-    return say(piece_line(msg::kCuttingFormat, piece));
-}
-
-Outcome say_sizes(const Flz0Header& header)
-{
-    return say(format_text(msg::kSizesFormat, header.compressed_size, header.original_size));
-}
-
-Outcome say_removing(const std::string& name)
-{
-    return say(format_text(msg::kRemovingFormat, name.c_str()));
-}
-
-// why_it_ended -- why a bundle's list of pieces ended, in words
-std::string why_it_ended(const PieceList& list)
-{
-    switch (list.end) {
-    case ListEnd::limit:
-        return format_text(msg::kEndsAtLimitFormat, list.limit);
-    case ListEnd::capacity:
-        return format_text(msg::kEndsAtCapacityFormat, kMaxPieces);
-    case ListEnd::end_zero:
-        return format_text(msg::kEndIsZeroFormat, list.entry);
-    case ListEnd::size_zero:
-        return format_text(msg::kSizeIsZeroFormat, list.entry);
-    case ListEnd::end_below_start:
-        return format_text(msg::kEndBelowStartFormat, list.entry, list.stop, list.start);
-    case ListEnd::too_large:
-        break;
+    if (e.what == Tell::failed) {
+        report(e.failure);
+        return {};
     }
-    return format_text(msg::kTooLargeFormat, list.entry, list.stop - list.start, kMaxPieceSize);
+    return say(event_line(e));
 }
 
 // list -- each piece's line, why the list ends with the bytes in no
 // piece, and each piece that runs past the end of the bundle
 Outcome list(platform::FileSystem& fs, const std::string& bundle, std::int32_t maxfiles)
 {
-    BundleSeen seen;
-    if (Outcome f = look_at_bundle(fs, bundle, maxfiles, seen))
+    BundleLook look;
+    if (Outcome f = look_at_bundle(fs, bundle, maxfiles, look))
         return f;
-    std::vector<std::string> kinds;
-    if (Outcome f = describe_pieces(fs, bundle, seen, kinds))
-        return f;
+    const BundleSeen& seen = look.seen;
     for (std::size_t k = 0; k < seen.list.pieces.size(); ++k) {
-        std::string line = piece_line(msg::kCuttingFormat, seen.list.pieces[k]);
-        if (!kinds[k].empty())
-            line.insert(line.size() - 1, " " + kinds[k]);
+        const Piece& p = seen.list.pieces[k];
+        std::string line = piece_line(msg::kCuttingFormat, p.index, p.start, p.end);
+        if (look.kinds[k]) {
+            line.pop_back();  // the words go before the line's end
+            line += ' ';
+            line += kind_words(*look.kinds[k]);
+            line += '\n';
+        }
         if (Outcome f = say(line))
             return f;
     }
@@ -103,7 +78,7 @@ void note_left_out(const std::string& bundle, const BundleSeen& seen)
     const std::string where = left.all_after
                                   ? format_text(msg::kLeftAfterFormat, count, static_cast<unsigned long long>(left.after), why.c_str())
                                   : format_text(msg::kLeftFromFormat, count, static_cast<unsigned long long>(left.first), why.c_str());
-    note({bundle, {}, where});
+    note_text(bundle, where);
 }
 
 // fits -- a bundle, and at most two more operands: a sole second one is
@@ -123,7 +98,7 @@ std::int32_t limit_of(platform::FileSystem& fs, const CommandLine& cl)
     const std::int32_t limit = parse_count(count);
     platform::Result<platform::FileInfo> there = fs.look(count, platform::Links::follow);
     if (!there.error && there.value.kind != platform::Kind::none)
-        note({count, {}, format_text(msg::kReadAsLimitFormat, limit)});
+        note_text(count, format_text(msg::kReadAsLimitFormat, limit));
     return limit;
 }
 
@@ -132,16 +107,19 @@ Outcome bndsplit_one(platform::FileSystem& fs, const std::string& bundle, const 
     const std::int32_t maxfiles = limit_of(fs, cl);
     if (cl.has(kList))
         return list(fs, bundle, maxfiles);
-    const SplitOptions options{cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle), maxfiles,
-                               cl.has(kDecode), cl.has(kForce)};
-    // A piece that cannot be decoded is reported, and the run goes on.
-    const SplitEvents events{say_cutting, say_sizes, [](const Failure& f) { report(f); }, say_removing};
-    BundleSeen seen;
-    if (Outcome f = split_bundle(fs, bundle, options, events, seen))
+    const SplitRequest request{.bundle = bundle,
+                               .dir = cl.has(kDirectory) ? cl.value(kDirectory) : piece_dir_name(bundle),
+                               .maxfiles = maxfiles,
+                               .decode = cl.has(kDecode),
+                               .force = cl.has(kForce)};
+    SplitPlan split;
+    if (Outcome f = plan_split(fs, request, split))
+        return f;
+    if (Outcome f = commit(fs, split.plan, told))
         return f;
     if (Outcome f = say(msg::kCompleted))
         return f;
-    note_left_out(bundle, seen);
+    note_left_out(bundle, split.seen);
     return {};
 }
 
@@ -149,7 +127,15 @@ Outcome bndsplit_one(platform::FileSystem& fs, const std::string& bundle, const 
 
 int bndsplit_main(const Args& args, platform::FileSystem& fs)
 {
-    const Tool tool{"bndsplit", msg::kSplitUsageFormat, msg::kSplitAbout, msg::kOptionsFirst, kOptions,
-                    OptionPlace::first, Expand::one, fits, Operands::first, -1, bndsplit_one};
+    const Tool tool{.name = "bndsplit",
+                    .usage = msg::kSplitUsageFormat,
+                    .about = msg::kSplitAbout,
+                    .options_head = msg::kOptionsFirst,
+                    .options = kOptions,
+                    .place = OptionPlace::first,
+                    .wildcards = Expand::one,
+                    .fits = fits,
+                    .run_on = Operands::first,
+                    .step = bndsplit_one};
     return run_tool(args, tool, fs);
 }

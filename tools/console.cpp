@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "render.hpp"
 #include "text.hpp"
 
 namespace {
@@ -105,8 +106,12 @@ int report(const Outcome& outcome)
 
 void note(const Detail& d)
 {
-    const std::string reason = d.error ? platform::error_text(d.error) : d.reason;
-    complain(format_text(msg::kDetailFormat, g_program, d.file.c_str(), reason.c_str()));
+    note_text(d.file, reason_text(d));
+}
+
+void note_text(const std::string& file, const std::string& reason)
+{
+    complain(format_text(msg::kDetailFormat, g_program, file.c_str(), reason.c_str()));
 }
 
 int worst_reported()
@@ -114,11 +119,11 @@ int worst_reported()
     return g_worst;
 }
 
-int fail_usage(std::string_view usage, const std::optional<Detail>& detail)
+int fail_usage(std::string_view usage, const std::optional<std::pair<std::string, std::string>>& detail)
 {
     complain(usage);
     if (detail)
-        note(*detail);
+        note_text(detail->first, detail->second);
     return kExitInput;
 }
 

@@ -140,21 +140,31 @@ inline constexpr Text kNoChange = {
     "\xE5\xB7\xAE\xE5\x88\x86\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93.\n",
 };
 
+// "These are another file's pieces." bndsplit and bndjoin: a piece
+// directory that holds the pieces of another bundle.
+inline constexpr Text kOtherPieces = {
+    "\x91\xBC\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x83s\x81[\x83X\x82\xC5\x82\xB7.\n",
+    "\xC2\xBE\xA4\xCE\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB\xA4\xCE\xA5\xD4\xA1\xBC\xA5\xB9\xA4\xC7\xA4\xB9.\n",
+    "\xE4\xBB\x96\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\xAE\xE3\x83\x94\xE3\x83\xBC"
+    "\xE3\x82\xB9\xE3\x81\xA7\xE3\x81\x99.\n",
+};
+
 // Every Japanese text, for the tests that check each encoding.
 inline constexpr const Text* kAllTexts[] = {
     &kCannotOpen, &kWriteFailed, &kReadFailed, &kNoMemory, &kNotFlz0,
     &kCorrupt,    &kCannotRename, &kTooLarge,  &kAlreadyFlz0, &kBadPiece,
-    &kBadPatch,   &kWrongBundle,  &kAlreadyApplied, &kNoChange,
+    &kBadPatch,   &kWrongBundle,  &kAlreadyApplied, &kNoChange, &kOtherPieces,
 };
 
 // The English texts are ASCII, the same in every encoding.
 
-// bndsplit: wrong number of arguments; %s is the invocation name.
-inline constexpr char kSplitUsageFormat[] = "Usage: %s [.BND type file] [maxfiles]\n";
+// bndsplit: wrong number of arguments; %s is the invocation name. The
+// options come before the original words.
+inline constexpr char kSplitUsageFormat[] = "Usage: %s [-l] [-x] [-f] [-d DIR] [.BND type file] [maxfiles]\n";
 // bndsplit: before each piece; its file name, start and end (exclusive) offsets.
 inline constexpr char kCuttingFormat[] = "cutting ... %-12s [%08x-%08x]\n";
 // bndjoin: wrong number of arguments.
-inline constexpr char kJoinUsage[] = "Usage: bndjoin [.BND type file]...\n";
+inline constexpr char kJoinUsage[] = "Usage: bndjoin [-n] [-d DIR] [--as-is] [--align N] [.BND type file]...\n";
 // bndjoin: before each piece; its file name, start and end (exclusive) offsets.
 inline constexpr char kJoiningFormat[] = "joining ... %-12s [%08x-%08x]\n";
 // bndsplit and bndjoin: after the last piece.
@@ -204,7 +214,12 @@ inline constexpr std::string_view kJoinDryRun =
     "write nothing; tell for each piece whether it changed\nand how it would be stored";
 inline constexpr std::string_view kDryRunDone = "Nothing was written (a dry run).\n";
 // What a join makes of a piece, on its line: "unchanged, original bytes".
-inline constexpr const char* kPieceChangeWords[] = {"unchanged", "changed", "added", "taken from the bundle"};
+inline constexpr const char* kPieceChangeWords[] = {"unchanged", "changed", "added", "taken from %s"};
+// What the bundle a piece is taken from is: one found by its name alone,
+// the one first split, the one the pieces were cut from again, or one a
+// join from them wrote.
+inline constexpr const char* kSourceWords[] = {"", ", the original", ", the bundle they were cut from",
+                                               ", the bundle a join from them wrote"};
 inline constexpr const char* kPieceStoreWords[] = {"original bytes", "compressed again", "as it stands"};
 inline constexpr char kMovesFormat[] = ", later pieces move %+lld bytes";
 inline constexpr std::string_view kJoinAlign =
@@ -250,6 +265,7 @@ inline constexpr char kKindRaw[] = "raw";
 inline constexpr char kKindFlz0Format[] = "FLZ0, %zu bytes decoded";
 inline constexpr char kKindAfterFormat[] = ", %zu bytes after its stream";
 inline constexpr char kKindAfterOne[] = ", 1 byte after its stream";
+inline constexpr char kKindCorruptFormat[] = "FLZ0 that does not decode: its stream ends after %zu of %zu bytes";
 inline constexpr char kTypePng[] = "PNG image";
 inline constexpr char kTypeJpeg[] = "JPEG image";
 inline constexpr char kTypeGif[] = "GIF image";
@@ -330,6 +346,9 @@ inline constexpr char kMissingPiece[] =
     "is missing, and the bundle it was cut from is not here, or no longer holds it";
 inline constexpr char kSplitStopped[] =
     "was never written: the split that cut these pieces stopped before it; split the bundle again";
+inline constexpr char kSplitStoppedAtEnd[] =
+    "says the split that cut these pieces stopped before it finished; split the bundle again";
+inline constexpr char kChangedSinceRead[] = "changed while the tool ran, after it was read";
 inline constexpr char kHoldsOtherFormat[] =
     "holds the pieces of %s: split into another directory with -d, or give -f to replace them";
 inline constexpr char kEditedFormat[] =

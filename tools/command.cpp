@@ -65,7 +65,7 @@ int run_tool(const Args& args, const Tool& tool, platform::FileSystem& fs)
     WrongOption wrong;
     std::optional<CommandLine> read = read_options(args, options, tool.place, wrong);
     if (!read)
-        return fail_usage(usage, Detail{wrong.option, {}, wrong.reason});
+        return fail_usage(usage, std::pair<std::string, std::string>(wrong.option, wrong.reason));
     CommandLine& cl = *read;
     if (platform::kExpandsWildcards)
         cl.operands = expand_wildcards(cl.operands, fs, tool.wildcards);
@@ -85,6 +85,6 @@ Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
         return step();
     } catch (const std::bad_alloc&) {
         // Whatever the step had made is undone as it unwinds.
-        return tool_failure(Fault::no_memory, file, msg::kOutOfMemory);
+        return tool_failure(Fault::no_memory, file, Why::out_of_memory);
     }
 }

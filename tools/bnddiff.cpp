@@ -1,0 +1,72 @@
+// bnddiff -- make a patch that turns one bundle into another
+//
+//     bnddiff [--one-way] OLD NEW PATCH
+//     bnddiff [--one-way] -d DIR OLD PATCH
+//
+// The patch holds, for each piece that differs, how to make it from the
+// old one (an FLZ0 piece from its decoded content), and the size and hash
+// of everything it changes; with -d, NEW is the bundle a join would build
+// from the piece directory DIR over OLD, planned and never written. Made
+// --one-way, it holds no way back: what -R needs is the old pieces' own
+// compressed bytes where they came from another compressor, which may be
+// most of the patch.
+#include "bndtools.hpp"
+#include "command.hpp"
+#include "console.hpp"
+#include "programs.hpp"
+#include "render.hpp"
+#include "text.hpp"
+
+namespace {
+
+enum Opt { kDirectory, kOneWay };
+constexpr Option kOptions[] = {
+    {kDirectory, 'd', "directory", "DIR", msg::kDiffDirectory},
+    {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
+};
+
+Outcome told_nothing(const Event&)
+{
+    return {};
+}
+
+Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const CommandLine& cl)
+{
+    const DiffRequest request{.old_bundle = old_path,
+                              .new_bundle = cl.has(kDirectory) ? std::string() : cl.operands[1],
+                              .dir = cl.has(kDirectory) ? cl.value(kDirectory) : std::string(),
+                              .patch = cl.operands.back(),
+                              .one_way = cl.has(kOneWay)};
+    DiffPlan diff;
+    if (Outcome f = plan_diff(fs, request, diff))
+        return f;
+    if (Outcome f = say(describe_patch(diff.patch)))
+        return f;
+    if (Outcome f = commit(fs, diff.plan, told_nothing))
+        return f;
+    if (Outcome f = say(format_text(msg::kPatchSizeFormat, static_cast<std::size_t>(diff.size))))
+        return f;
+    return say(msg::kCompleted);
+}
+
+bool fits(const CommandLine& cl)
+{
+    return cl.operands.size() == (cl.has(kDirectory) ? 2u : 3u);
+}
+
+}  // namespace
+
+int bnddiff_main(const Args& args, platform::FileSystem& fs)
+{
+    const Tool tool{.name = "bnddiff",
+                    .usage = msg::kDiffUsage,
+                    .about = msg::kDiffAbout,
+                    .options_head = msg::kOptionsAnywhere,
+                    .options = kOptions,
+                    .place = OptionPlace::anywhere,
+                    .wildcards = Expand::one,
+                    .fits = fits,
+                    .run_on = Operands::first,
+                    .step = bnddiff_run};
+    return run_tool(args, tool, fs);
+}
