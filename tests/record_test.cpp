@@ -108,6 +108,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     };
     for (const std::string& bad : {with("record 1", "record 2"), with("listed 2", "listed 3"), with("size 700", "size x"),
                                    with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
+                                   with("piece 001", "piece 000"),  // piece 0 twice
                                    with("written 1", "written 3"),
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
