@@ -87,3 +87,34 @@ TEST(Delta, WhatDoesNotReadRightIsRefusedAndGivesNothing)
     ASSERT_EQ(apply_delta(source, std::vector<std::uint8_t>{4, 0, 4, 2, 0, 0, 2}, 100, out), DeltaStatus::ok);
     EXPECT_EQ(out, v("2345"));
 }
+
+TEST(Delta, NumbersAreSevenBitsAByteLowFirstAndReadBack)
+{
+    // Each number where another byte starts, and the largest; the bytes
+    // worked out by hand.
+    const struct {
+        std::uint64_t n;
+        std::vector<std::uint8_t> bytes;
+    } rows[] = {
+        {127, {0x7f}},
+        {128, {0x80, 0x01}},
+        {16383, {0xff, 0x7f}},
+        {16384, {0x80, 0x80, 0x01}},
+        {std::uint64_t{1} << 63, {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01}},
+        {UINT64_MAX, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x01}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::uint8_t> out;
+        put_number(out, row.n);
+        EXPECT_EQ(out, row.bytes) << row.n;
+        // A byte after the number, which its last byte ends it before.
+        std::vector<std::uint8_t> in = row.bytes;
+        in.push_back(0x7f);
+        std::size_t at = 0;
+        std::uint64_t n = 0xA5;
+        DeltaStatus why = DeltaStatus::ok;
+        EXPECT_TRUE(read_number(in, at, n, why)) << row.n;
+        EXPECT_EQ(n, row.n);
+        EXPECT_EQ(at, row.bytes.size()) << row.n;
+    }
+}

@@ -1,5 +1,6 @@
 #include "flz0.hpp"
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -204,6 +205,43 @@ TEST(Flz0Decode, TruncatedInsideAReference)
 {
     EXPECT_EQ(decode(std::string("\0\x10", 2), 3).status, DecodeStatus::truncated);
     EXPECT_EQ(decode(std::string("\x01" "a", 2), 2).status, DecodeStatus::truncated);
+}
+
+TEST(Flz0Decode, AGroupOneByteShortOfEitherEndStaysInsideBoth)
+{
+    // Eight references of 18 bytes: the most input (16 bytes) and output
+    // (144) a group can use, each one byte short. The spans are parts of
+    // larger buffers, so a byte read or written past an end is not out of
+    // bounds and shows only in the result: the byte after the stream, read
+    // as a reference's second byte, makes the longest reference, which
+    // fills the output; the byte after the output is a sentinel.
+    Stream group;
+    for (std::size_t i = 0; i < kItemsPerGroup; ++i)
+        group.ref(0x123, kMaxMatch);  // before any literal: zeros
+    const std::string whole = group.bytes();
+    const struct {
+        const char* what;
+        std::string stream;
+        std::size_t original;
+        DecodeStatus status;
+        std::size_t produced;
+    } cases[] = {
+        {"the stream ends inside the last reference", whole.substr(0, whole.size() - 1), 144, DecodeStatus::truncated,
+         126},
+        {"the output ends inside the last reference", whole, 143, DecodeStatus::ok, 143},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> in(c.stream.begin(), c.stream.end());
+        in.push_back(0xFF);
+        std::vector<std::uint8_t> out(c.original + 1, 0xA5);
+        const Decoded d = flz0_decode(std::span(in).first(c.stream.size()), std::span(out).first(c.original));
+        EXPECT_EQ(d.status, c.status) << c.what;
+        EXPECT_EQ(d.produced, c.produced) << c.what;
+        EXPECT_EQ(out.back(), 0xA5) << c.what << ": a byte written past the output";
+        EXPECT_TRUE(std::all_of(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(c.produced),
+                                [](std::uint8_t b) { return b == 0; }))
+            << c.what;
+    }
 }
 
 TEST(Flz0Pack, RoundTripsAndEndsWithAWholeGroupWhereAnyParseDoes)

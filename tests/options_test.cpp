@@ -53,6 +53,8 @@ TEST(ReadOptions, OptionsStandFirstOrAnywhereAndEndAtDashDash)
         {{"p", "--directory", "D", "B"}, "directory=D | B"},
         {{"p", "--directory=", "B"}, "directory= | B"},
         {{"p", "-d", "D1", "-d", "D2", "B"}, "directory=D2 | B"},  // the last wins
+        {{"p", "-d", "D1", "--directory=D2", "B"}, "directory=D2 | B"},  // long or short, the last wins
+        {{"p", "--directory", "D1", "-dD2", "B"}, "directory=D2 | B"},
         {{"p", "--", "-l"}, "| -l"},
         {{"p", "-l", "--", "--", "B"}, "list= | -- B"},
         {{"p", "-", "-l"}, "| - -l"},                 // "-" alone is an operand

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "flz0_files.hpp"
+#include "flz0_reference.hpp"
 #include "pack.hpp"
 #include "patch.hpp"
 #include "sha256.hpp"
@@ -383,6 +384,32 @@ TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
     const Digest sum = sha256(std::span(longer).first(longer.size() - 32));
     std::copy(sum.begin(), sum.end(), longer.end() - 32);
     EXPECT_EQ(read_patch(longer, back, version), PatchStatus::malformed);
+}
+
+TEST(PatchChange, AnFlz0PieceIsMadeFromItsContentOnlyWhereCompressingItAgainGivesItsVeryBytes)
+{
+    // Text after 18 zeros: the compressor's first item is a reference to
+    // the ring's initial zeros. Another compressor may name another ring
+    // position, which before any output holds zeros too: a file of the
+    // same size and content, whose bytes compressing again cannot give.
+    const std::string old_text = std::string(18, '\0') + lines(0, 300, "first");
+    const std::string new_text = std::string(18, '\0') + kEditedText;
+    const std::string ours = packed(new_text);
+    ASSERT_EQ(ours[8] & 1, 0);  // the first flag bit: a reference
+    std::string other = ours;
+    other[9] = static_cast<char>(other[9] ^ 0x55);  // the low bits of its position
+    const std::optional<std::vector<std::uint8_t>> decoded = flz0_reference_decode(bytes_of(other));
+    ASSERT_TRUE(decoded && std::string(decoded->begin(), decoded->end()) == new_text);
+    const struct {
+        const char* what;
+        std::string target;
+        Remake how;
+    } rows[] = {
+        {"compressed as the join compresses: from its content", ours, Remake::flz0},
+        {"another compressor's bytes of the same size: from its stored bytes", other, Remake::raw},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(make_change(bytes_of(packed(old_text)), bytes_of(row.target)).how, row.how) << row.what;
 }
 
 TEST_F(Patches, APieceThatDoesNotComeOutAsRecordedIsNeverWritten)

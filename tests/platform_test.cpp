@@ -151,6 +151,25 @@ TEST(PlatformErrors, EachKindOfRefusalIsToldFromAFailure)
 #endif
 }
 
+TEST(PlatformSync, ADirectoryWhoseFileSystemKeepsNoDirectoryDataSyncsWithoutFailing)
+{
+#ifndef _WIN32
+    // Linux keeps /proc in no storage, and an fsync of a directory there
+    // fails with EINVAL: a real refusal, where this system gives one.
+    const int d = ::open("/proc", O_RDONLY | O_DIRECTORY);
+    if (d < 0)
+        GTEST_SKIP() << "no /proc here";
+    const bool refused = ::fsync(d) != 0 && (errno == EINVAL || errno == ENOTSUP);
+    ::close(d);
+    if (!refused)
+        GTEST_SKIP() << "a directory sync in /proc is not refused here";
+    const platform::SysError e = sys().sync_dir("/proc");
+    EXPECT_FALSE(e) << error_words(e);
+#else
+    GTEST_SKIP() << "Windows syncs no directory apart";
+#endif
+}
+
 #ifndef _WIN32
 TEST_F(Platform, CreateNewNeverOpensWhatHasTheNameAndAFifoIsNeverOpened)
 {

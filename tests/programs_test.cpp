@@ -209,18 +209,31 @@ TEST_F(Programs, TheNewFileKeepsThePermissionBits)
 {
     if (kWindows)
         GTEST_SKIP() << "Windows files have no POSIX permission bits";
+    // The set-user-ID, set-group-ID and sticky bits too.
+    const fs::perms modes[] = {fs::perms(0600),  fs::perms(0755),  fs::perms(0640),
+                               fs::perms(04755), fs::perms(02750), fs::perms(01644)};
     for (const Tool& t : kTools) {
         if (!t.keeps_mode)
             continue;
-        // The set-user-ID, set-group-ID and sticky bits too.
-        for (fs::perms mode : {fs::perms(0600), fs::perms(0755), fs::perms(0640), fs::perms(04755), fs::perms(02750),
-                               fs::perms(01644)}) {
+        for (fs::perms mode : modes) {
             clear();
             const std::string arg = t.input(dir, "A");
             fs::permissions(dir / t.replaced("A"), mode);
             ASSERT_EQ(run(t, {arg}).status, 0) << t.program.name;
             EXPECT_EQ(fs::status(dir / t.replaced("A")).permissions(), mode) << t.program.name;
         }
+    }
+    // bndpatch applying a patch in place: the bundle it replaces gives them.
+    clear();
+    write_file(dir / "OLD.BND", make_bundle(kPieces));
+    write_file(dir / "NEW.BND", make_bundle({kText, "another second piece"}));
+    ASSERT_EQ(run_tool(kBnddiff.exe, kBnddiff.name, {"OLD.BND", "NEW.BND", "P"}, dir, kAsProcess).status, 0);
+    for (fs::perms mode : modes) {
+        fs::remove(dir / "A.BND.BAK");
+        fs::copy_file(dir / "OLD.BND", dir / "A.BND", fs::copy_options::overwrite_existing);
+        fs::permissions(dir / "A.BND", mode);
+        ASSERT_EQ(run_tool(kBndpatch.exe, kBndpatch.name, {"A.BND", "P"}, dir, kAsProcess).status, 0);
+        EXPECT_EQ(fs::status(dir / "A.BND").permissions(), mode) << "bndpatch";
     }
 }
 

@@ -111,6 +111,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     for (const std::string& bad : {with("record 2", "record 3"), with("listed 2", "listed 3"), with("size 700", "size x"),
                                    with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
                                    with("state done", "state half"),
+                                   with("piece 001", "piece 000"),  // piece 0 twice
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
