@@ -75,17 +75,19 @@ Outcome digest_bundle(const BundleFile& b, Identity& identity, std::vector<PartD
 {
     const std::vector<Range> ranges = digest_parts(b.listed, b.size());
     parts.assign(ranges.size(), PartDigest{});
-    // Parts in turn into two buffers: the even ones hashed on a second
-    // thread while the odd ones are read and hashed here.
-    std::array<Bytes, 2> buf;
+    // Parts read in turn into buffers, each hashed by the second thread
+    // where it has room, else here; a buffer is read into again once the
+    // digest of what it held is taken.
+    std::array<Bytes, Behind::kDepth + 1> buf;
+    std::array<std::uint64_t, Behind::kDepth + 1> job{};  // the digest each buffer waits for, 0 for none
     DigestBehind behind;
     for (std::size_t k = 0; k < ranges.size(); ++k) {
         const Range& r = ranges[k];
         parts[k].size = r.size();
-        Bytes& bytes = buf[k % 2];
-        const bool even = k % 2 == 0;
-        if (even)
-            behind.wait();  // the buffer's last part is hashed
+        std::size_t free = 0;
+        while (!behind.done(job[free]))
+            free = (free + 1) % buf.size();
+        Bytes& bytes = buf[free];
         if (r.size() > kWholePart) {
             if (Outcome f = hash_streamed(*b.file, r, bytes, parts[k].hash))
                 return f;
@@ -94,13 +96,10 @@ Outcome digest_bundle(const BundleFile& b, Identity& identity, std::vector<PartD
         bytes.resize(static_cast<std::size_t>(r.size()));
         if (Outcome f = read_exact(*b.file, r.start, bytes))
             return f;
-        if (even)
-            behind.start(bytes, &parts[k].hash);
         if (seen)
             if (Outcome f = seen(k, bytes))
                 return f;
-        if (!even)
-            parts[k].hash = sha256(bytes);
+        job[free] = behind.take(bytes, &parts[k].hash);
     }
     behind.wait();
     identity = Identity{b.size(), bundle_digest(parts), false};

@@ -124,8 +124,9 @@ bool read_identity(std::span<const std::string_view> w, bool whole, Identity& id
 bool read_piece(const std::vector<std::string_view>& w, std::size_t index, int version, PieceRecord& p)
 {
     std::size_t k = 0;
+    p.hashed = w.size() < 5 || w[4] != kNone;
     if (w.size() < 6 || !number(w[1], k) || k != index || !number(w[2], p.start, 16) || !number(w[3], p.end, 16) ||
-        !digest(w[4], p.stored))
+        !(digest(w[4], p.stored) || (!p.hashed && version > 1)))
         return false;
     if (w[5] == "raw")
         return w.size() == 6;
@@ -160,7 +161,9 @@ bool read_line(Reading& x, const std::vector<std::string_view>& w, std::string_v
     } else if (key == "size" && w.size() == 2) {
         return number(w[1], r.cut.size);
     } else if (key == "digest" && w.size() == 2 && r.version > 1) {
-        return x.identity = digest(w[1], r.cut.digest);
+        // "-" while a split that runs has not read every piece yet
+        x.identity = digest(w[1], r.cut.digest);
+        return x.identity || w[1] == kNone;
     } else if (key == "sha256" && w.size() == 2) {
         // Version 1 said the hash of every byte here, "-" while the split ran.
         r.cut.whole = true;
@@ -204,8 +207,9 @@ bool holds_together(const Reading& x)
 {
     const SplitRecord& r = x.r;
     const std::size_t pieces = r.version == 1 && !r.finished ? r.written : r.listed;
-    return x.magic && x.table && x.identity && !r.bundle.empty() && pieces == r.pieces.size() &&
-           r.written <= r.listed && r.listed <= static_cast<std::size_t>(kMaxPieces);
+    const bool hashed = std::all_of(r.pieces.begin(), r.pieces.end(), [](const PieceRecord& p) { return p.hashed; });
+    return x.magic && x.table && (x.identity || !r.finished) && !r.bundle.empty() && pieces == r.pieces.size() &&
+           r.written <= r.listed && r.listed <= static_cast<std::size_t>(kMaxPieces) && (hashed || !r.finished);
 }
 
 }  // namespace
@@ -215,7 +219,8 @@ std::string record_text(const SplitRecord& r)
     std::string s = format_text("%s %d\n", std::string(kMagic).c_str(), kRecordVersion);
     s += "bundle " + r.bundle + "\n";
     s += "size " + std::to_string(r.cut.size) + "\n";
-    s += (r.cut.whole ? "sha256 " : "digest ") + hex_of(r.cut.digest) + "\n";
+    const bool hashed = std::all_of(r.pieces.begin(), r.pieces.end(), [](const PieceRecord& p) { return p.hashed; });
+    s += std::string(r.cut.whole ? "sha256 " : "digest ") + (hashed ? hex_of(r.cut.digest) : std::string(kNone)) + "\n";
     if (r.original)
         s += "original " + identity_text(*r.original) + "\n";
     s += std::string("state ") + (r.finished ? "done" : "running") + "\n";
@@ -225,7 +230,7 @@ std::string record_text(const SplitRecord& r)
     s += format_text("tail %08llx ", static_cast<unsigned long long>(r.tail_start)) + bytes_text(r.tail) + "\n";
     for (std::size_t k = 0; k < r.pieces.size(); ++k) {
         const PieceRecord& p = r.pieces[k];
-        s += format_text("piece %03zu %08x %08x ", k, p.start, p.end) + hex_of(p.stored);
+        s += format_text("piece %03zu %08x %08x ", k, p.start, p.end) + (p.hashed ? hex_of(p.stored) : std::string(kNone));
         if (p.flz0)
             s += format_text(" flz0 %u ", p.decoded_size) + hex_of(p.decoded) + " " + bytes_text(p.after) +
                  (p.nested ? " nested" : "");

@@ -21,7 +21,8 @@
 //                                     replaced, where a join built that too, and its own
 //
 // Each piece line gives its start and end offsets, the SHA-256 of its
-// bytes as the bundle stores them, and whether it is an FLZ0 file; for
+// bytes as the bundle stores them ("-" where a split that runs has not
+// read them yet), and whether it is an FLZ0 file; for
 // one that is, its decoded size and SHA-256, the bytes after its stream,
 // and "nested" where its content is itself an FLZ0 file. BYTES are "-"
 // for none, else chunks joined by ",": hexadecimal (two lower-case digits
@@ -60,6 +61,7 @@ struct PieceRecord {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
     Digest stored{};                 // of the bytes the bundle holds
+    bool hashed = true;              // whether `stored` is known: a running split may not know it yet
     bool flz0 = false;               // an FLZ0 file that decodes
     std::uint32_t decoded_size = 0;  // of its decoded content
     Digest decoded{};

@@ -20,6 +20,9 @@ struct Cut {
     std::optional<Flz0Header> header{};  // with -x, of a piece that starts with "FLZ0"
     std::optional<Failure> corrupt{};    // with -x, why such a piece is written as it stands
     bool kept = false;                 // the piece file holds it already
+    bool regular = false;              // a regular file has its name ...
+    bool backup_regular = false;       // ... or NNN.BAK's
+    int digest = -1;                   // the commit's digest of it, where the plan has not taken it
 };
 
 // A split being planned.
@@ -34,6 +37,9 @@ struct Work {
     bool recorded = true;
     std::vector<int> edited;              // pieces the user changed that the split would replace
     Bytes file;                           // a piece file read to compare
+    std::size_t digests = 0;              // pieces whose digest the commit takes
+    PartDigest head{};                    // the bytes before piece 0, and after the last
+    PartDigest tail{};
 };
 
 // reaches_the_bundle -- a failure when a path reaches the bundle itself, as
@@ -121,22 +127,31 @@ Outcome cut_piece(Work& w, Cut& cut, std::span<const std::uint8_t> bytes, std::o
             cut.corrupt = tool_failure(Fault::corrupt, path, Why::stream_ends, d.produced, cut.header->original_size);
         }
     }
-    bool regular = false, backup_regular = false;
-    if (Outcome f = output_named(w, path, regular))
-        return f;
-    if (Outcome f = output_named(w, path + kBackupSuffix, backup_regular))
-        return f;
     const std::span<const std::uint8_t> written = cut.decoded ? std::span<const std::uint8_t>(*cut.decoded) : bytes;
     bool same = false;
-    if (Outcome f = holds(w, path, written, regular, same))
+    if (Outcome f = holds(w, path, written, cut.regular, same))
         return f;
-    if (regular && !same && !unchanged_since(w, static_cast<std::size_t>(cut.piece.index)))
+    if (cut.regular && !same && !unchanged_since(w, static_cast<std::size_t>(cut.piece.index)))
         w.edited.push_back(cut.piece.index);
     bool backup_same = !cut.decoded;
     if (cut.decoded && same)
-        if (Outcome f = holds(w, path + kBackupSuffix, bytes, backup_regular, backup_same))
+        if (Outcome f = holds(w, path + kBackupSuffix, bytes, cut.backup_regular, backup_same))
             return f;
     cut.kept = same && backup_same;
+    return {};
+}
+
+// name_cuts -- every name a piece written takes, looked at: none may reach
+// the bundle or be a directory, and whether a regular file has it
+Outcome name_cuts(Work& w)
+{
+    for (Cut& cut : w.cuts) {
+        const std::string path = piece_path(w.rq.dir, cut.piece.index);
+        if (Outcome f = output_named(w, path, cut.regular))
+            return f;
+        if (Outcome f = output_named(w, path + kBackupSuffix, cut.backup_regular))
+            return f;
+    }
     return {};
 }
 
@@ -150,29 +165,134 @@ Outcome look_at_piece(Work& w, std::size_t k, std::span<const std::uint8_t> byte
     return {};
 }
 
-// read_pieces -- every listed piece read once: where the split is
-// recorded, in the pass that takes the bundle's digest, the bytes before
-// and after the pieces kept; else only the pieces it writes
-Outcome read_pieces(Work& w)
+// What the record of a split whose commit takes some digests waits for:
+// the record as the plan knows it, and where each such piece's digest goes.
+struct RecordToBe {
+    SplitRecord rec;
+    std::vector<int> slots;  // by piece: the commit's digest of it, or -1
+    PartDigest head;
+    PartDigest tail;
+    std::uint64_t size = 0;
+
+    // identity -- the bundle's, from the digests of its parts: the pieces'
+    // as the record has them, or as the commit took them
+    Identity identity(std::span<const Digest> taken) const
+    {
+        std::vector<PartDigest> parts = {head};
+        for (std::size_t k = 0; k < rec.pieces.size(); ++k) {
+            const int slot = k < slots.size() ? slots[k] : -1;
+            parts.push_back({rec.pieces[k].size(), slot >= 0 ? taken[static_cast<std::size_t>(slot)] : rec.pieces[k].stored});
+        }
+        parts.push_back(tail);
+        return Identity{size, bundle_digest(parts), false};
+    }
+    // text -- the whole record, every digest known
+    Bytes text(std::span<const Digest> taken) const
+    {
+        SplitRecord done = rec;
+        for (std::size_t k = 0; k < slots.size(); ++k)
+            if (slots[k] >= 0) {
+                done.pieces[k].stored = taken[static_cast<std::size_t>(slots[k])];
+                done.pieces[k].hashed = true;
+            }
+        done.cut = identity(taken);
+        const std::string t = record_text(done);
+        return Bytes(t.begin(), t.end());
+    }
+};
+
+// record_to_be -- what a record waits for
+RecordToBe record_to_be(const Work& w)
+{
+    RecordToBe r{w.rec, {}, w.head, w.tail, w.b.size()};
+    for (const Cut& cut : w.cuts)
+        r.slots.push_back(cut.digest);
+    return r;
+}
+
+// read_every_piece -- every listed piece read once, in the pass that takes
+// the bundle's digest, the bytes before and after the pieces kept
+Outcome read_every_piece(Work& w)
 {
     const std::size_t pieces = w.b.listed.size();
-    if (w.recorded) {
-        std::vector<PartDigest> parts;
-        const auto seen = [&](std::size_t part, std::span<const std::uint8_t> bytes) -> Outcome {
-            if (part == 0)
-                w.rec.head.assign(bytes.begin() + static_cast<std::ptrdiff_t>(w.rec.head_start), bytes.end());
-            else if (part == pieces + 1)
-                w.rec.tail.assign(bytes.begin(), bytes.end());
-            else
-                return look_at_piece(w, part - 1, bytes);
-            return {};
-        };
-        if (Outcome f = digest_bundle(w.b, w.rec.cut, parts, seen))
-            return f;
-        for (std::size_t k = 0; k < pieces; ++k)
-            w.rec.pieces[k].stored = parts[k + 1].hash;
+    std::vector<PartDigest> parts;
+    const auto seen = [&](std::size_t part, std::span<const std::uint8_t> bytes) -> Outcome {
+        if (part == 0)
+            w.rec.head.assign(bytes.begin() + static_cast<std::ptrdiff_t>(w.rec.head_start), bytes.end());
+        else if (part == pieces + 1)
+            w.rec.tail.assign(bytes.begin(), bytes.end());
+        else
+            return look_at_piece(w, part - 1, bytes);
         return {};
+    };
+    if (Outcome f = digest_bundle(w.b, w.rec.cut, parts, seen))
+        return f;
+    for (std::size_t k = 0; k < pieces; ++k)
+        w.rec.pieces[k].stored = parts[k + 1].hash;
+    return {};
+}
+
+// whole_part -- bytes [start, end) of the bundle, and their digest
+Outcome whole_part(Work& w, std::uint64_t start, std::uint64_t end, Bytes& bytes, PartDigest& digest)
+{
+    bytes.resize(static_cast<std::size_t>(end - start));
+    if (Outcome f = read_exact(*w.b.file, start, bytes))
+        return f;
+    digest = PartDigest{bytes.size(), sha256(bytes)};
+    return {};
+}
+
+// read_what_matters -- where no earlier split's pieces are there to
+// compare: only the pieces that must be read before anything is written
+// (FLZ0 files, to decode; those a file has the name of, to compare; those
+// past the limit, which the record gives too), and the bytes outside the
+// pieces. Each other piece's digest is taken by the commit as it copies it.
+Outcome read_what_matters(Work& w)
+{
+    Bytes bytes;
+    for (std::size_t k = 0; k < w.b.listed.size(); ++k) {
+        const Piece& piece = w.b.listed[k];
+        PieceRecord& p = w.rec.pieces[k];
+        bool whole = k >= w.cuts.size() || w.cuts[k].regular || w.cuts[k].backup_regular;
+        if (!whole) {
+            bytes.resize(std::min<std::size_t>(kFlz0Magic.size(), piece.size()));
+            if (Outcome f = read_exact(*w.b.file, piece.start, bytes))
+                return f;
+            whole = has_flz0_magic(bytes);
+        }
+        if (!whole) {
+            p.hashed = false;
+            w.cuts[k].digest = static_cast<int>(w.digests++);
+            continue;
+        }
+        PartDigest d;
+        if (Outcome f = whole_part(w, piece.start, piece.end, bytes, d))
+            return f;
+        p.stored = d.hash;
+        if (Outcome f = look_at_piece(w, k, bytes))
+            return f;
     }
+    // The bytes before piece 0 (the table, and what lies between it and the piece) and after the last.
+    if (Outcome f = whole_part(w, 0, w.b.listed.front().start, bytes, w.head))
+        return f;
+    w.rec.head.assign(bytes.begin() + static_cast<std::ptrdiff_t>(w.rec.head_start), bytes.end());
+    if (Outcome f = whole_part(w, w.b.listed.back().end, w.b.size(), w.rec.tail, w.tail))
+        return f;
+    if (w.digests == 0)
+        w.rec.cut = record_to_be(w).identity({});
+    return {};
+}
+
+// read_pieces -- the pieces read as the split needs them: every one in a
+// recorded split over an earlier one of this bundle's name, whose loop it
+// must tell by the bundle's digest; the ones that matter where it is
+// recorded afresh; else only the pieces it writes
+Outcome read_pieces(Work& w)
+{
+    if (w.recorded && w.old && w.old->bundle == w.rec.bundle)
+        return read_every_piece(w);
+    if (w.recorded)
+        return read_what_matters(w);
     Bytes bytes;
     for (Cut& cut : w.cuts) {
         if (Outcome f = read_piece(w.b, cut.piece, bytes))
@@ -308,7 +428,7 @@ void cut_steps(Work& w, const Cut& cut, std::vector<Event> told, Plan& plan)
         out.parts.push_back(std::move(part));
         return plan.add_output(std::move(out));
     };
-    const Part stored{.input = 0, .offset = p.start, .size = p.size()};
+    const Part stored{.input = 0, .offset = p.start, .size = p.size(), .digest = cut.digest};
     if (cut.kept) {
         plan.then(Step{.what = Do::tell, .told = std::move(told)});
     } else if (cut.decoded) {
@@ -352,6 +472,14 @@ void plan_steps(Work& w, const std::vector<std::string>& beyond, Plan& plan)
         w.rec.finished = true;
         PlannedOutput done = record_output(w.rq.dir, w.rec, Durability::cached);
         done.fails_as_write = true;
+        if (w.digests > 0) {
+            // The pieces the commit hashed as it copied them, and so the bundle's digest.
+            done.parts.clear();
+            done.made = [r = std::make_shared<const RecordToBe>(record_to_be(w))](std::span<const Digest> taken) {
+                return r->text(taken);
+            };
+            plan.digests = w.digests;
+        }
         plan.then(Step{.what = Do::write_and_name, .output = plan.add_output(std::move(done))});
     }
     for (const std::string& name : beyond)
@@ -397,6 +525,8 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
         w.cuts[k].piece = pieces[k];
     w.removes_beyond = !split.seen.list.more;
     if (Outcome f = dir_usable(w))
+        return f;
+    if (Outcome f = name_cuts(w))
         return f;
     // The earlier split's record: one that does not read is refused, unless
     // forced, when it is replaced like any other.

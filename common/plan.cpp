@@ -22,6 +22,13 @@ struct Committing {
     // before it, so the buffer read into is never the one being hashed).
     std::array<Bytes, 2> buffers;
     std::size_t next_buffer = 0;
+    // The digests taken of parts, by whichever thread has room, and the
+    // buffers the parts are read into whole: one is read into again once
+    // the digest of what it held is taken.
+    std::vector<Digest> digests;
+    DigestBehind digesting;
+    std::array<Bytes, Behind::kDepth + 1> whole;
+    std::array<std::uint64_t, Behind::kDepth + 1> whole_job{};
 };
 
 // opened -- input k, open and still the file the plan read
@@ -73,6 +80,35 @@ Outcome copy_part(Committing& c, const Part& part, Output& out, HashBehind* hash
     return {};
 }
 
+// copy_digested -- a part read whole, written, and its digest taken
+Outcome copy_digested(Committing& c, const Part& part, Output& out)
+{
+    const InputFile* in = nullptr;
+    if (Outcome f = opened(c, part.input, in))
+        return f;
+    std::size_t free = 0;
+    while (!c.digesting.done(c.whole_job[free]))
+        free = (free + 1) % c.whole.size();
+    Bytes& buf = c.whole[free];
+    buf.resize(static_cast<std::size_t>(part.size));
+    if (Outcome f = read_exact(*in, part.offset, buf))
+        return f;
+    if (Outcome f = out.write(buf))
+        return f;
+    c.whole_job[free] = c.digesting.take(buf, &c.digests[static_cast<std::size_t>(part.digest)]);
+    return {};
+}
+
+// write_part -- a part's bytes into the output
+Outcome write_part(Committing& c, const Part& part, Output& out, HashBehind* h)
+{
+    if (part.input == kNoInput)
+        return part.bytes ? write_block(out, h, *part.bytes) : Outcome{};
+    if (part.digest >= 0 && !h)
+        return copy_digested(c, part, out);
+    return copy_part(c, part, out, h);
+}
+
 // write_output -- output k under its temporary name, whole and checked
 Outcome write_output(Committing& c, int k)
 {
@@ -92,11 +128,15 @@ Outcome write_output(Committing& c, int k)
     if (p.digest)
         hash.emplace(sum);
     HashBehind* h = hash ? &*hash : nullptr;
+    if (p.made) {
+        c.digesting.wait();
+        if (Outcome f = write_block(*out, h, p.made(c.digests)))
+            return f;
+    }
     for (const Part& part : p.parts) {
         if (Outcome f = tell_all(part.told, c.observer))
             return f;
-        if (Outcome f = part.input != kNoInput ? copy_part(c, part, *out, h)
-                                                : part.bytes ? write_block(*out, h, *part.bytes) : Outcome{})
+        if (Outcome f = write_part(c, part, *out, h))
             return f;
     }
     if (hash) {
@@ -207,8 +247,9 @@ Outcome commit(FileSystem& fs, const Plan& plan, const Observer& observer)
 {
     if (plan.blocked)
         return plan.blocked;
-    Committing c{fs, plan, observer, {}, {}, {}, 0};
+    Committing c{fs, plan, observer, {}, {}, {}, 0, {}, {}, {}, {}};
     c.inputs.resize(plan.inputs.size());
+    c.digests.resize(plan.digests);
     c.outputs.resize(plan.outputs.size());
     for (const Step& step : plan.steps)
         if (Outcome f = take(c, step))

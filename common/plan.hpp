@@ -68,13 +68,17 @@ struct PlannedInput {
 };
 
 // Some of an output's bytes: `size` bytes of an input from `offset`, or
-// the bytes `held`; what is told before they are written.
+// the bytes `held`; what is told before they are written. A part of an
+// input may have its SHA-256 taken as it is copied, into one of the
+// plan's digests (`digest`): it is then read whole (a piece, not a
+// whole file).
 struct Part {
     int input = kNoInput;
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
     HeldBytes bytes{};
     std::vector<Event> told{};
+    int digest = -1;
 
     std::uint64_t length() const { return input != kNoInput ? size : bytes ? bytes->size() : 0; }
 };
@@ -90,6 +94,9 @@ struct PlannedOutput {
     std::optional<Digest> digest{};  // the SHA-256 its bytes must have ...
     std::optional<Failure> wrong{};   // ... else this failure, and it never takes the name
     bool fails_as_write = false;    // a name it cannot take is write_failed too (bndsplit's one message)
+    // Where set, its bytes are made when it is written, from the digests
+    // the commit has taken by then (a split's record), in place of parts.
+    std::function<Bytes(std::span<const Digest>)> made{};
 
     std::uint64_t size() const;
 };
@@ -121,6 +128,8 @@ struct Plan {
     // be made (a backup's name taken): a dry run shows it all the same,
     // and a commit refuses it before its first step.
     std::optional<Failure> blocked;
+    // How many digests the commit takes of the parts it copies.
+    std::size_t digests = 0;
 
     // add_input -- an input the plan read; its number
     int add_input(PlannedInput input);

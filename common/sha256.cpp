@@ -212,54 +212,52 @@ Digest sha256(std::span<const std::uint8_t> data)
     return h.finish();
 }
 
+namespace {
+
+// Fewer bytes than this hash in less time than handing them over takes.
+constexpr std::size_t kWorthAThread = 64 * 1024;
+
+}  // namespace
+
 void HashBehind::run(void* self)
 {
     HashBehind* h = static_cast<HashBehind*>(self);
     h->hash_.update(h->data_);
 }
 
-namespace {
-
-// Fewer bytes than this hash in less time than a thread takes to start.
-constexpr std::size_t kWorthAThread = 64 * 1024;
-
-}  // namespace
-
 void HashBehind::feed(std::span<const std::uint8_t> data)
 {
-    wait();
+    wait();  // in the order given
     data_ = data;
-    running_ = data.size() >= kWorthAThread ? platform::start_thread(run, this) : nullptr;
-    if (!running_)
-        hash_.update(data);  // no thread to be had: the same bytes, hashed here
+    if (data.size() >= kWorthAThread)
+        behind_.run(run, this);
+    else
+        hash_.update(data);
 }
 
 void HashBehind::wait()
 {
-    if (running_)
-        platform::join_thread(running_);
-    running_ = nullptr;
+    behind_.wait();
 }
 
-void DigestBehind::run(void* self)
+void DigestBehind::run(void* job)
 {
-    DigestBehind* d = static_cast<DigestBehind*>(self);
-    *d->out_ = sha256(d->data_);
+    const Job* j = static_cast<const Job*>(job);
+    *j->out = sha256(j->data);
 }
 
-void DigestBehind::start(std::span<const std::uint8_t> data, Digest* out)
+std::uint64_t DigestBehind::take(std::span<const std::uint8_t> data, Digest* out)
 {
-    wait();
-    data_ = data;
-    out_ = out;
-    running_ = data.size() >= kWorthAThread ? platform::start_thread(run, this) : nullptr;
-    if (!running_)
+    if (data.size() < kWorthAThread || behind_.full()) {
         *out = sha256(data);
+        return 0;
+    }
+    Job& job = jobs_[given_++ % Behind::kDepth];  // the one kDepth before it is done: there was room
+    job = Job{data, out};
+    return behind_.run(run, &job);
 }
 
 void DigestBehind::wait()
 {
-    if (running_)
-        platform::join_thread(running_);
-    running_ = nullptr;
+    behind_.wait();
 }

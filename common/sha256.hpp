@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "behind.hpp"
 #include "platform.hpp"
 
 using Digest = std::array<std::uint8_t, 32>;
@@ -40,7 +41,7 @@ Digest sha256(std::span<const std::uint8_t> data);
 class HashBehind {
 public:
     explicit HashBehind(Sha256& hash) : hash_(hash) {}
-    ~HashBehind() { wait(); }
+    ~HashBehind() = default;
     HashBehind(const HashBehind&) = delete;
     HashBehind& operator=(const HashBehind&) = delete;
     // feed -- these bytes next, once the earlier ones are hashed
@@ -52,29 +53,37 @@ private:
     static void run(void* self);
     Sha256& hash_;
     std::span<const std::uint8_t> data_;
-    platform::Thread* running_ = nullptr;
+    Behind behind_;
 };
 
-// The SHA-256 of one span at a time, taken on a second thread while the
-// caller goes on (reading the next span, hashing another itself): the
-// digests of a bundle's pieces are independent, so two cores take them in
-// half the time. The span and the digest must stay until the next start,
-// wait or the object's end. Where no thread can be started, the digest is
-// taken at once.
+// The SHA-256s of spans taken by two threads: the digests of a bundle's
+// pieces are independent, so two cores take them in about half the time.
+// Each span goes to the second thread where that holds fewer than it can,
+// and is hashed by the caller where it does not, so that neither waits on
+// the other. A span the second thread took, and its digest, must stay
+// until it is done (see done) or the object's end. Where no thread can be
+// started, every digest is taken by the caller.
 class DigestBehind {
 public:
     DigestBehind() = default;
-    ~DigestBehind() { wait(); }
+    ~DigestBehind() = default;
     DigestBehind(const DigestBehind&) = delete;
     DigestBehind& operator=(const DigestBehind&) = delete;
-    // start -- the digest of data into *out, once the one before is taken
-    void start(std::span<const std::uint8_t> data, Digest* out);
-    // wait -- every digest started is taken
+    // take -- the digest of data into *out: by the second thread where it
+    // has room (the job's number), or here (0)
+    std::uint64_t take(std::span<const std::uint8_t> data, Digest* out);
+    // done -- whether the job of that number is done (0: one done here)
+    bool done(std::uint64_t job) const { return behind_.done(job); }
+    // wait -- every digest given is taken
     void wait();
 
 private:
-    static void run(void* self);
-    std::span<const std::uint8_t> data_;
-    Digest* out_ = nullptr;
-    platform::Thread* running_ = nullptr;
+    static void run(void* job);
+    struct Job {
+        std::span<const std::uint8_t> data;
+        Digest* out = nullptr;
+    };
+    std::array<Job, Behind::kDepth> jobs_{};
+    std::uint64_t given_ = 0;
+    Behind behind_;
 };
