@@ -223,6 +223,16 @@ std::span<const std::uint8_t> bytes_of(const std::string& s)
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+namespace {
+
+// digest -- a file's bytes in brief: their size and a hash
+std::string digest(const std::string& bytes)
+{
+    return std::to_string(bytes.size()) + " bytes, hash " + std::to_string(std::hash<std::string>{}(bytes));
+}
+
+}  // namespace
+
 Snapshot snapshot(const fs::path& dir)
 {
     Snapshot files;
@@ -231,11 +241,17 @@ Snapshot snapshot(const fs::path& dir)
         if (e.is_symlink()) {
             files[name] = "-> " + fs::read_symlink(e.path()).string();
         } else if (e.is_regular_file()) {
-            const std::string bytes = read_file(e.path()).value_or("");
-            files[name] = std::to_string(bytes.size()) + " bytes, hash " + std::to_string(std::hash<std::string>{}(bytes));
+            files[name] = digest(read_file(e.path()).value_or(""));
         }
     }
     return files;
+}
+
+Snapshot snapshot(const MemFs& files, const std::string& dir)
+{
+    Snapshot found;
+    files.each_file(dir, [&](const std::string& name, const std::string& bytes) { found[name] = digest(bytes); });
+    return found;
 }
 
 std::vector<std::string> file_names(const fs::path& dir)

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "bundle_reference.hpp"
+#include "mem_fs.hpp"
 #include "messages.hpp"
 
 namespace fs = std::filesystem;
@@ -153,6 +154,7 @@ using Snapshot = std::map<std::string, std::string>;
 
 // snapshot -- what is below dir, directories left out
 Snapshot snapshot(const fs::path& dir);
+Snapshot snapshot(const MemFs& files, const std::string& dir);
 
 // bytes_of -- a string's bytes as a span
 std::span<const std::uint8_t> bytes_of(const std::string& s);
