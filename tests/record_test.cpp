@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "bundle_programs.hpp"
 #include "fault_fs.hpp"
 #include "flz0_files.hpp"
 #include "join.hpp"
@@ -439,29 +440,31 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
     const std::string first = laid(600, {flz0_encode(kText + "1\n"), random_bytes(700, 5)}, "tail");
     const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), random_bytes(700, 5)}, "tail");
     const auto nothing = [](const Piece&) { return Outcome{}; };
-    const fs::path seed = dir / "seed", work = dir / "work";
+    const fs::path seed = dir / "seed";
     fs::create_directory(seed);
     write_file(seed / "DATA.BND", original);
     ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, seed).status, 0);
     write_file(seed / "DATA" / "000", kText + "1\n");
     ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, seed).status, 0);
     write_file(seed / "DATA" / "000", kText + "1\n2\n");
+    // Each join works on a copy of the seed in memory, in a folder the disk
+    // never has, so that nothing an interrupt removes there is a real file.
+    const std::string work = (dir / "in-memory").string();
     enum Mode { failed, stopped, interrupted };
     for (Mode mode : {failed, stopped, interrupted}) {
         for (int k = 0;; ++k) {
             SCOPED_TRACE((mode == failed ? "failed at call " : mode == stopped ? "stopped at call " : "interrupted at call ") +
                          std::to_string(k));
-            fs::remove_all(work);
-            fs::copy(seed, work, fs::copy_options::recursive);
+            MemFs files;
+            files.copy_in(seed, work);
             bool reached = false;
             bool refused = false;
             {
-                FaultyFs faulty(work.string());
+                FaultyFs faulty(work, files);
                 (mode == failed ? faulty.fail_at : faulty.stop_at) = k;
                 faulty.interrupted = mode == interrupted;
                 JoinSeen seen;
-                const Outcome f =
-                    join_bundle(faulty, (work / "DATA.BND").string(), {(work / "DATA").string()}, nothing, seen);
+                const Outcome f = join_bundle(faulty, work + "/DATA.BND", {work + "/DATA"}, nothing, seen);
                 reached = mode == failed ? faulty.calls() > k : faulty.stopped();
                 refused = f.has_value();
                 if (mode == failed && f) {
@@ -471,15 +474,15 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
             // (A join that worked but could not remove the old record or
             // bundle after the swap leaves it under the temporary's name.)
             if (mode == interrupted || (mode == failed && refused)) {
-                for (const auto& [name, bytes] : snapshot(work))
+                for (const auto& [name, bytes] : snapshot(files, work))
                     EXPECT_FALSE(name.ends_with(".$$$")) << name;
             }
-            const std::optional<std::string> now = read_file(work / "DATA.BND");
+            const std::optional<std::string> now = files.get(work + "/DATA.BND");
             EXPECT_TRUE(now == first || now == second);
-            EXPECT_EQ(read_file(work / "DATA.BND.BAK"), original);
-            RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, work);
+            EXPECT_EQ(files.get(work + "/DATA.BND.BAK"), original);
+            RunResult r = run_over(files, bndjoin_main, "bndjoin", {work + "/DATA.BND"});
             EXPECT_EQ(r.status, 0) << r.err;
-            EXPECT_EQ(read_file(work / "DATA.BND"), second);
+            EXPECT_EQ(files.get(work + "/DATA.BND"), second);
             if (!reached)
                 break;
         }

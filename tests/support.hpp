@@ -16,6 +16,7 @@
 #include "bundle_reference.hpp"
 #include "mem_fs.hpp"
 #include "messages.hpp"
+#include "platform.hpp"
 
 namespace fs = std::filesystem;
 
@@ -108,6 +109,16 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
 RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options = {});
+
+// A program's whole run over a file system: bndjoin_main and its kin
+// (the arguments are an Args).
+using ProgramMain = int (*)(const std::vector<std::string>& args, platform::FileSystem& fs);
+
+// run_over -- run a program in-process over a file system of the test's,
+// argv[0] set to name, its streams captured as run_tool captures them;
+// the names in args reach the file system as they are
+RunResult run_over(platform::FileSystem& fs, ProgramMain program, const std::string& name,
+                   const std::vector<std::string>& args);
 
 // open_descriptors -- how many files this process has open; -1 where the
 // system does not tell
