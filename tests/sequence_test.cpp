@@ -68,11 +68,6 @@ bool before(const std::vector<std::string>& log, int k, const std::string& call)
     return std::find(log.begin(), log.begin() + k, call) != log.begin() + k;
 }
 
-bool exists_now(const fs::path& path)
-{
-    return fs::exists(fs::symlink_status(path));
-}
-
 // The old bundle bndjoin rebuilds keeping its layout: bytes before piece 0
 // and after the last, and three pieces, two of them FLZ0 files.
 const std::string kEdited = kText + "An edit, which makes the piece be compressed again.\n";
@@ -108,35 +103,49 @@ const std::string kPatch = [] {
 // nothing of that call (closing an input, an exchange it can do without).
 using Expectation = std::optional<Fault>;
 
+// at -- a name in a directory, joined as the tools join names
+std::string at(const std::string& dir, const std::string& name)
+{
+    return dir + "/" + name;
+}
+
+// Where a sequence's files are: a directory of an in-memory file system,
+// the names below it given with '/'.
+struct Place {
+    MemFs& files;
+    std::string dir;
+
+    // read / write / make_dir / exists -- MemFs's get, put, make_dirs and
+    // exists, for a name below the directory
+    std::optional<std::string> read(const std::string& name) const { return files.get(at(dir, name)); }
+    void write(const std::string& name, const std::string& bytes) const { files.put(at(dir, name), bytes); }
+    void make_dir(const std::string& name) const { files.make_dirs(at(dir, name)); }
+    bool exists(const std::string& name) const { return files.exists(at(dir, name)); }
+};
+
 struct Sequence {
     const char* name;
-    std::function<void(const fs::path& dir)> setup;
-    std::function<Outcome(platform::FileSystem& fs, const fs::path& dir)> run;
+    std::function<void(const Place& p)> setup;
+    std::function<Outcome(platform::FileSystem& fs, const std::string& dir)> run;
     // done -- the user's files as a run that worked leaves them
-    std::function<bool(const fs::path& dir)> done;
+    std::function<bool(const Place& p)> done;
     // kept -- after a stop at any point: a whole file under every name
-    std::function<bool(const fs::path& dir)> kept;
+    std::function<bool(const Place& p)> kept;
     std::function<Expectation(const std::vector<std::string>& log, int k)> expect;
     const char* temp;  // the temporary of its output; "" where it writes several
     bool durable;
 };
 
-// Names of the files the sequences work on, relative to the directory.
-std::string at(const fs::path& dir, const char* name)
-{
-    return (dir / name).string();
-}
-
 const Sequence kSequences[] = {
     {"varnix",
-     [](const fs::path& d) { write_file(d / "N", kPacked); },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](const Place& d) { d.write("N", kPacked); },
+     [](platform::FileSystem& fs, const std::string& d) {
          return decompress_in_place(fs, at(d, "N"), [](const Flz0Header&) { return Outcome{}; });
      },
-     [](const fs::path& d) { return read_file(d / "N") == kText && read_file(d / "N.BAK") == kPacked; },
-     [](const fs::path& d) {
-         std::optional<std::string> n = read_file(d / "N");
-         return n == kPacked || (n == kText && read_file(d / "N.BAK") == kPacked);
+     [](const Place& d) { return d.read("N") == kText && d.read("N.BAK") == kPacked; },
+     [](const Place& d) {
+         std::optional<std::string> n = d.read("N");
+         return n == kPacked || (n == kText && d.read("N.BAK") == kPacked);
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -150,12 +159,12 @@ const Sequence kSequences[] = {
      },
      "N.$$$", true},
     {"flz0pack",
-     [](const fs::path& d) { write_file(d / "F", kText); },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](const Place& d) { d.write("F", kText); },
+     [](platform::FileSystem& fs, const std::string& d) {
          return compress_in_place(fs, at(d, "F"), [](std::size_t, std::size_t) { return Outcome{}; });
      },
-     [](const fs::path& d) { return decodes_to_text(read_file(d / "F")); },
-     [](const fs::path& d) { return read_file(d / "F") == kText || decodes_to_text(read_file(d / "F")); },
+     [](const Place& d) { return decodes_to_text(d.read("F")); },
+     [](const Place& d) { return d.read("F") == kText || decodes_to_text(d.read("F")); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
          if (starts(c, {"open_regular", "read", "look F.BAK"}))
@@ -171,23 +180,23 @@ const Sequence kSequences[] = {
      },
      "F.$$$", true},
     {"bndjoin",
-     [](const fs::path& d) {
-         write_file(d / "B.BND", make_bundle({"old bundle"}));
-         fs::create_directory(d / "B");
+     [](const Place& d) {
+         d.write("B.BND", make_bundle({"old bundle"}));
+         d.make_dir("B");
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
-             write_file(d / "B" / ("00" + std::to_string(k)), kNewPieces[k]);
+             d.write("B/00" + std::to_string(k), kNewPieces[k]);
      },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](platform::FileSystem& fs, const std::string& d) {
          JoinSeen seen;
          return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
      },
-     [](const fs::path& d) {
-         return read_file(d / "B.BND") == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"});
+     [](const Place& d) {
+         return d.read("B.BND") == make_bundle(kNewPieces) && d.read("B.BND.BAK") == make_bundle({"old bundle"});
      },
-     [](const fs::path& d) {
-         std::optional<std::string> b = read_file(d / "B.BND");
+     [](const Place& d) {
+         std::optional<std::string> b = d.read("B.BND");
          return b == make_bundle({"old bundle"}) ||
-                (b == make_bundle(kNewPieces) && read_file(d / "B.BND.BAK") == make_bundle({"old bundle"}));
+                (b == make_bundle(kNewPieces) && d.read("B.BND.BAK") == make_bundle({"old bundle"}));
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -204,31 +213,31 @@ const Sequence kSequences[] = {
      },
      "B.BND.$$$", true},
     {"bndsplit",
-     [](const fs::path& d) {
-         write_file(d / "B.BND", make_bundle(kNewPieces));
-         fs::create_directory(d / "B");
+     [](const Place& d) {
+         d.write("B.BND", make_bundle(kNewPieces));
+         d.make_dir("B");
          for (std::size_t k = 0; k < kOldPieces.size(); ++k)
-             write_file(d / "B" / ("00" + std::to_string(k)), kOldPieces[k]);
+             d.write("B/00" + std::to_string(k), kOldPieces[k]);
      },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](platform::FileSystem& fs, const std::string& d) {
          BundleSeen seen;
          const SplitEvents events{ignore_piece, [](const Flz0Header&) { return Outcome{}; }, [](const Failure&) {},
                                   [](const std::string&) { return Outcome{}; }};
          return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, false}, events, seen);
      },
-     [](const fs::path& d) {
+     [](const Place& d) {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k)
-             if (read_file(d / "B" / ("00" + std::to_string(k))) != kNewPieces[k])
+             if (d.read("B/00" + std::to_string(k)) != kNewPieces[k])
                  return false;
          return true;
      },
-     [](const fs::path& d) {
+     [](const Place& d) {
          for (std::size_t k = 0; k < kNewPieces.size(); ++k) {
-             std::optional<std::string> piece = read_file(d / "B" / ("00" + std::to_string(k)));
+             std::optional<std::string> piece = d.read("B/00" + std::to_string(k));
              if (piece != kNewPieces[k] && piece != kOldPieces[k])
                  return false;
          }
-         return read_file(d / "B.BND") == make_bundle(kNewPieces);
+         return d.read("B.BND") == make_bundle(kNewPieces);
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -251,29 +260,29 @@ const Sequence kSequences[] = {
      },
      "", false},
     {"bndsplit -x",
-     [](const fs::path& d) {
-         write_file(d / "B.BND", make_bundle({kPacked, "raw", kText}));
-         fs::create_directory(d / "B");
+     [](const Place& d) {
+         d.write("B.BND", make_bundle({kPacked, "raw", kText}));
+         d.make_dir("B");
          for (const char* name : {"000", "000.BAK", "001", "001.BAK", "002", "003"})
-             write_file(d / "B" / name, std::string("earlier ") + name);
+             d.write(std::string("B/") + name, std::string("earlier ") + name);
      },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](platform::FileSystem& fs, const std::string& d) {
          BundleSeen seen;
          const SplitEvents events{ignore_piece, [](const Flz0Header&) { return Outcome{}; }, [](const Failure&) {},
                                   [](const std::string&) { return Outcome{}; }};
          return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, true}, events, seen);
      },
-     [](const fs::path& d) {
-         return read_file(d / "B" / "000") == kText && read_file(d / "B" / "000.BAK") == kPacked &&
-                read_file(d / "B" / "001") == "raw" && !exists_now(d / "B" / "001.BAK") &&
-                read_file(d / "B" / "002") == kText && !exists_now(d / "B" / "003");
+     [](const Place& d) {
+         return d.read("B/000") == kText && d.read("B/000.BAK") == kPacked &&
+                d.read("B/001") == "raw" && !d.exists("B/001.BAK") &&
+                d.read("B/002") == kText && !d.exists("B/003");
      },
-     [](const fs::path& d) {
+     [](const Place& d) {
          // A piece and its .BAK as a pair: a decoded piece never stands
          // without the FLZ0 file it came from.
          using Pair = std::pair<std::optional<std::string>, std::optional<std::string>>;
          const auto pair = [&](const char* name) {
-             return Pair{read_file(d / "B" / name), read_file(d / "B" / (std::string(name) + ".BAK"))};
+             return Pair{d.read(std::string("B/") + name), d.read("B/" + std::string(name) + ".BAK")};
          };
          const auto earlier = [](const std::string& name) { return std::optional<std::string>("earlier " + name); };
          const std::vector<Pair> piece0 = {{earlier("000"), earlier("000.BAK")}, {earlier("000"), kPacked}, {kText, kPacked}};
@@ -284,7 +293,7 @@ const Sequence kSequences[] = {
              return std::find(allowed.begin(), allowed.end(), p) != allowed.end();
          };
          return one_of(pair("000"), piece0) && one_of(pair("001"), piece1) && one_of(pair("002"), piece2) &&
-                one_of(pair("003"), piece3) && read_file(d / "B.BND") == make_bundle({kPacked, "raw", kText});
+                one_of(pair("003"), piece3) && d.read("B.BND") == make_bundle({kPacked, "raw", kText});
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -305,17 +314,17 @@ const Sequence kSequences[] = {
      },
      "", false},
     {"flz0pack giving FILE.BAK back",
-     [](const fs::path& d) {
-         write_file(d / "F", kText);
-         write_file(d / "F.BAK", flz0_literals(kText));
+     [](const Place& d) {
+         d.write("F", kText);
+         d.write("F.BAK", flz0_literals(kText));
      },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](platform::FileSystem& fs, const std::string& d) {
          return compress_in_place(fs, at(d, "F"), [](std::size_t, std::size_t) { return Outcome{}; });
      },
-     [](const fs::path& d) { return read_file(d / "F") == flz0_literals(kText) && !exists_now(d / "F.BAK"); },
-     [](const fs::path& d) {
-         return (read_file(d / "F") == kText && read_file(d / "F.BAK") == flz0_literals(kText)) ||
-                (read_file(d / "F") == flz0_literals(kText) && !exists_now(d / "F.BAK"));
+     [](const Place& d) { return d.read("F") == flz0_literals(kText) && !d.exists("F.BAK"); },
+     [](const Place& d) {
+         return (d.read("F") == kText && d.read("F.BAK") == flz0_literals(kText)) ||
+                (d.read("F") == flz0_literals(kText) && !d.exists("F.BAK"));
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -332,27 +341,27 @@ const Sequence kSequences[] = {
      },
      "F.BAK", true},
     {"bndjoin storing pieces compressed, keeping the layout",
-     [](const fs::path& d) {
-         write_file(d / "B.BND", laid_out(kOldLayout));
-         fs::create_directory(d / "B");
-         write_file(d / "B" / "000", kText);
-         write_file(d / "B" / "000.BAK", kPacked);
-         write_file(d / "B" / "001", "raw piece");
-         write_file(d / "B" / "002", kEdited);
-         write_file(d / "B" / "002.BAK", flz0_literals(kText));
+     [](const Place& d) {
+         d.write("B.BND", laid_out(kOldLayout));
+         d.make_dir("B");
+         d.write("B/000", kText);
+         d.write("B/000.BAK", kPacked);
+         d.write("B/001", "raw piece");
+         d.write("B/002", kEdited);
+         d.write("B/002.BAK", flz0_literals(kText));
      },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](platform::FileSystem& fs, const std::string& d) {
          JoinSeen seen;
          return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
      },
-     [](const fs::path& d) {
-         return read_file(d / "B.BND") == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
-                read_file(d / "B.BND.BAK") == laid_out(kOldLayout);
+     [](const Place& d) {
+         return d.read("B.BND") == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
+                d.read("B.BND.BAK") == laid_out(kOldLayout);
      },
-     [](const fs::path& d) {
-         std::optional<std::string> b = read_file(d / "B.BND");
+     [](const Place& d) {
+         std::optional<std::string> b = d.read("B.BND");
          return b == laid_out(kOldLayout) || (b == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
-                                              read_file(d / "B.BND.BAK") == laid_out(kOldLayout));
+                                              d.read("B.BND.BAK") == laid_out(kOldLayout));
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -371,23 +380,23 @@ const Sequence kSequences[] = {
      },
      "B.BND.$$$", true},
     {"bndpatch",
-     [](const fs::path& d) {
-         write_file(d / "B.BND", laid_out(kOldLayout));
-         write_file(d / "P", kPatch);
+     [](const Place& d) {
+         d.write("B.BND", laid_out(kOldLayout));
+         d.write("P", kPatch);
      },
-     [](platform::FileSystem& fs, const fs::path& d) {
+     [](platform::FileSystem& fs, const std::string& d) {
          Patch p;
          if (Outcome f = load_patch(fs, at(d, "P"), p))
              return f;
          return apply_patch(fs, at(d, "B.BND"), p, {false, "", at(d, "P")}, [](const Patched&) { return Outcome{}; });
      },
-     [](const fs::path& d) {
-         return read_file(d / "B.BND") == laid_out(kPatched) && read_file(d / "B.BND.BAK") == laid_out(kOldLayout);
+     [](const Place& d) {
+         return d.read("B.BND") == laid_out(kPatched) && d.read("B.BND.BAK") == laid_out(kOldLayout);
      },
-     [](const fs::path& d) {
-         std::optional<std::string> b = read_file(d / "B.BND");
+     [](const Place& d) {
+         std::optional<std::string> b = d.read("B.BND");
          return b == laid_out(kOldLayout) ||
-                (b == laid_out(kPatched) && read_file(d / "B.BND.BAK") == laid_out(kOldLayout));
+                (b == laid_out(kPatched) && d.read("B.BND.BAK") == laid_out(kOldLayout));
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -404,13 +413,21 @@ const Sequence kSequences[] = {
      "B.BND.$$$", true},
 };
 
-using Sequences = ScratchTest;
-
-void clear(const fs::path& dir)
-{
-    fs::remove_all(dir);
-    fs::create_directory(dir);
-}
+// A sequence's files, set up afresh for each run, in memory: below the
+// scratch directory, in a folder the disk never has, so that nothing an
+// interrupt removes there can be a real file.
+class Sequences : public ScratchTest {
+protected:
+    // fresh -- an empty file system, the sequence's files set up in it
+    Place fresh(MemFs& files, const Sequence& s) const
+    {
+        const Place p{files, root()};
+        files.make_dirs(p.dir);
+        s.setup(p);
+        return p;
+    }
+    std::string root() const { return (dir / "in-memory").string(); }
+};
 
 // temporaries -- the names of temporaries below dir
 std::vector<std::string> temporaries(const Snapshot& files)
@@ -428,35 +445,35 @@ TEST_F(Sequences, AFailureAtEveryCallLeavesTheUsersFilesAndGivesItsFault)
 {
     for (const Sequence& s : kSequences) {
         for (int k = 0;; ++k) {
-            clear(dir);
-            s.setup(dir);
-            const Snapshot before = snapshot(dir);
-            FaultyFs fs(dir.string());
+            MemFs files;
+            const Place p = fresh(files, s);
+            const Snapshot before = snapshot(files, p.dir);
+            FaultyFs fs(p.dir, files);
             fs.fail_at = k;
-            const Outcome r = s.run(fs, dir);
+            const Outcome r = s.run(fs, p.dir);
             EXPECT_EQ(fs.open_handles(), std::vector<std::string>{}) << s.name << ", call " << k << " failing";
             if (fs.calls() <= k) {
                 EXPECT_FALSE(r) << s.name;
-                EXPECT_TRUE(s.done(dir)) << s.name;
+                EXPECT_TRUE(s.done(p)) << s.name;
                 break;
             }
             const std::string call = fs.log[static_cast<std::size_t>(k)];
             const std::string what = std::string(s.name) + ", " + call + " failing (call " + std::to_string(k) + ")";
             const Expectation expected = s.expect(fs.log, k);
             ASSERT_EQ(r.has_value(), expected.has_value()) << what << (r ? ": " + r->detail.file : "");
-            const Snapshot after = snapshot(dir);
+            const Snapshot after = snapshot(files, p.dir);
             if (!r) {
-                EXPECT_TRUE(s.done(dir)) << what;
+                EXPECT_TRUE(s.done(p)) << what;
                 continue;  // a removal that failed may leave the old file under the temporary name
             }
             EXPECT_EQ(r->fault, *expected) << what;
             EXPECT_TRUE(temporaries(after).empty()) << what;
             if (call.starts_with("sync_dir")) {
-                EXPECT_TRUE(s.done(dir)) << what << ": the names were final";
+                EXPECT_TRUE(s.done(p)) << what << ": the names were final";
             } else if (s.temp[0] != '\0') {
                 EXPECT_EQ(after, before) << what;
             } else {
-                EXPECT_TRUE(s.kept(dir)) << what;
+                EXPECT_TRUE(s.kept(p)) << what;
             }
         }
     }
@@ -469,21 +486,21 @@ TEST_F(Sequences, StoppedAtEveryCallEveryNameHoldsAWholeFile)
     for (bool interrupted : {false, true}) {
         for (const Sequence& s : kSequences) {
             for (int k = 0;; ++k) {
-                clear(dir);
-                s.setup(dir);
+                MemFs files;
+                const Place p = fresh(files, s);
                 bool stopped = false;
                 {
-                    FaultyFs fs(dir.string());
+                    FaultyFs fs(p.dir, files);
                     fs.stop_at = k;
                     fs.interrupted = interrupted;
-                    s.run(fs, dir);
+                    s.run(fs, p.dir);
                     stopped = fs.stopped();
                 }
                 const std::string what = std::string(s.name) + (interrupted ? ", interrupted" : ", stopped") +
                                          " at call " + std::to_string(k);
-                EXPECT_TRUE(s.kept(dir)) << what;
+                EXPECT_TRUE(s.kept(p)) << what;
                 if (interrupted) {
-                    EXPECT_EQ(temporaries(snapshot(dir)), std::vector<std::string>{}) << what;
+                    EXPECT_EQ(temporaries(snapshot(files, p.dir)), std::vector<std::string>{}) << what;
                 }
                 if (!stopped)
                     break;
@@ -495,10 +512,10 @@ TEST_F(Sequences, StoppedAtEveryCallEveryNameHoldsAWholeFile)
 TEST_F(Sequences, ADurableOutputIsSyncedBeforeItsNameAndItsDirectoryAfter)
 {
     for (const Sequence& s : kSequences) {
-        clear(dir);
-        s.setup(dir);
-        FaultyFs fs(dir.string());
-        ASSERT_FALSE(s.run(fs, dir)) << s.name;
+        MemFs files;
+        const Place p = fresh(files, s);
+        FaultyFs fs(p.dir, files);
+        ASSERT_FALSE(s.run(fs, p.dir)) << s.name;
         const auto position = [&](auto is) {
             return std::find_if(fs.log.begin(), fs.log.end(), is) - fs.log.begin();
         };
@@ -523,36 +540,36 @@ TEST_F(Sequences, ADurableOutputIsSyncedBeforeItsNameAndItsDirectoryAfter)
 TEST_F(Sequences, ShortReadsAreReadOnAndAnEarlyEndIsCaught)
 {
     for (const Sequence& s : kSequences) {
-        clear(dir);
-        s.setup(dir);
-        FaultyFs halves(dir.string());
+        MemFs files;
+        const Place p = fresh(files, s);
+        FaultyFs halves(p.dir, files);
         halves.short_reads = true;
-        EXPECT_FALSE(s.run(halves, dir)) << s.name;
-        EXPECT_TRUE(s.done(dir)) << s.name;
+        EXPECT_FALSE(s.run(halves, p.dir)) << s.name;
+        EXPECT_TRUE(s.done(p)) << s.name;
     }
     // A piece that ends before the size it had when it was looked at: the
     // bytes after it are never made up.
     for (const Sequence& s : kSequences) {
         if (s.name != std::string("bndsplit") && s.name != std::string("bndjoin"))
             continue;
-        clear(dir);
-        s.setup(dir);
-        const Snapshot before = snapshot(dir);
-        FaultyFs probe(dir.string());
-        ASSERT_FALSE(s.run(probe, dir));
+        MemFs first;
+        const Place once = fresh(first, s);
+        const Snapshot before = snapshot(first, once.dir);
+        FaultyFs probe(once.dir, first);
+        ASSERT_FALSE(s.run(probe, once.dir));
         const auto last_read = std::find_if(probe.log.rbegin(), probe.log.rend(),
                                             [](const std::string& c) { return c.starts_with("read B/") || c == "read B.BND"; });
-        clear(dir);
-        s.setup(dir);
-        FaultyFs ends(dir.string());
+        MemFs files;
+        const Place p = fresh(files, s);
+        FaultyFs ends(p.dir, files);
         ends.end_at = static_cast<int>(probe.log.rend() - last_read) - 1;
-        const Outcome r = s.run(ends, dir);
+        const Outcome r = s.run(ends, p.dir);
         ASSERT_TRUE(r) << s.name;
         EXPECT_EQ(r->fault, Fault::read_failed) << s.name;
-        EXPECT_TRUE(temporaries(snapshot(dir)).empty()) << s.name;
-        EXPECT_TRUE(s.kept(dir)) << s.name;
+        EXPECT_TRUE(temporaries(snapshot(files, p.dir)).empty()) << s.name;
+        EXPECT_TRUE(s.kept(p)) << s.name;
         if (s.durable) {
-            EXPECT_EQ(snapshot(dir), before) << s.name;
+            EXPECT_EQ(snapshot(files, p.dir), before) << s.name;
         }
     }
 }
@@ -565,32 +582,50 @@ TEST_F(Sequences, AnAllocationThatFailsAnywhereEndsTheFileAsNoMemory)
     const long step = kWindows ? 3 : 1;
     for (const Sequence& s : kSequences) {
         for (long k = 0;; k += step) {
-            clear(dir);
-            s.setup(dir);
-            const Snapshot before = snapshot(dir);
-            const int descriptors = open_descriptors();
+            MemFs files;
+            const Place p = fresh(files, s);
+            const Snapshot before = snapshot(files, p.dir);
             fail_allocation(k);
-            const Outcome r = guarded("F", [&] { return s.run(platform::system_files(), dir); });
+            // Two references: the std::function guarded takes holds them without allocating.
+            const Outcome r = guarded("F", [&s, &p] { return s.run(p.files, p.dir); });
             const bool reached = allocation_failed();
             fail_allocation(-1);
             const std::string what = std::string(s.name) + ", allocation " + std::to_string(k) + " failing";
-            EXPECT_EQ(open_descriptors(), descriptors) << what << ": a file left open";
+            EXPECT_EQ(files.open_handles(), 0u) << what << ": a file left open";
             if (!r) {
                 // Never reached, or where the tool could do without (the
                 // look before an exchange that a rename can stand in for).
-                EXPECT_TRUE(s.done(dir)) << what;
+                EXPECT_TRUE(s.done(p)) << what;
                 if (!reached)
                     break;
                 continue;
             }
             EXPECT_EQ(r->fault, Fault::no_memory) << what;
-            const Snapshot after = snapshot(dir);
+            const Snapshot after = snapshot(files, p.dir);
             EXPECT_TRUE(temporaries(after).empty()) << what;
             if (s.temp[0] != '\0') {
                 EXPECT_EQ(after, before) << what;
             } else {
-                EXPECT_TRUE(s.kept(dir)) << what;
+                EXPECT_TRUE(s.kept(p)) << what;
             }
         }
+    }
+}
+
+TEST_F(Sequences, InMemoryEachMakesTheCallsItMakesOnTheDiskAndLeavesTheSameFiles)
+{
+    // What ties the sweeps above, all in memory, to the disk.
+    for (const Sequence& s : kSequences) {
+        MemFs files;
+        const Place p = fresh(files, s);
+        const fs::path real = dir / "on-disk";
+        fs::remove_all(real);
+        files.copy_out(p.dir, real);
+        FaultyFs in_memory(p.dir, files);
+        FaultyFs on_disk(real.string());
+        EXPECT_FALSE(s.run(in_memory, p.dir)) << s.name;
+        EXPECT_FALSE(s.run(on_disk, real.string())) << s.name;
+        EXPECT_EQ(in_memory.log, on_disk.log) << s.name;
+        EXPECT_EQ(snapshot(files, p.dir), snapshot(real)) << s.name;
     }
 }
