@@ -32,9 +32,23 @@ const std::string kText = [] {
 }();
 const std::string kPacked = flz0_encode(kText);
 
-// The pieces a split writes, one larger than the copy block, and the ones an
-// earlier run left.
-const std::vector<std::string> kNewPieces = {random_bytes(1100000, 11), "x", kText};
+// new_pieces -- the pieces a split writes, one larger than the copy block:
+// made on first use, since every test program's start would otherwise
+// make its megabyte of random bytes
+const std::vector<std::string>& new_pieces()
+{
+    static const std::vector<std::string> pieces = {random_bytes(1100000, 11), "x", kText};
+    return pieces;
+}
+
+// new_bundle -- the bundle of those pieces, made once
+const std::string& new_bundle()
+{
+    static const std::string bundle = make_bundle(new_pieces());
+    return bundle;
+}
+
+// The pieces an earlier run left.
 const std::vector<std::string> kOldPieces = {"old 0", "old 1", "old 2"};
 
 
@@ -183,20 +197,20 @@ const Sequence kSequences[] = {
      [](const Place& d) {
          d.write("B.BND", make_bundle({"old bundle"}));
          d.make_dir("B");
-         for (std::size_t k = 0; k < kNewPieces.size(); ++k)
-             d.write("B/00" + std::to_string(k), kNewPieces[k]);
+         for (std::size_t k = 0; k < new_pieces().size(); ++k)
+             d.write("B/00" + std::to_string(k), new_pieces()[k]);
      },
      [](platform::FileSystem& fs, const std::string& d) {
          JoinSeen seen;
          return join_bundle(fs, at(d, "B.BND"), {at(d, "B")}, ignore_piece, seen);
      },
      [](const Place& d) {
-         return d.read("B.BND") == make_bundle(kNewPieces) && d.read("B.BND.BAK") == make_bundle({"old bundle"});
+         return d.read("B.BND") == new_bundle() && d.read("B.BND.BAK") == make_bundle({"old bundle"});
      },
      [](const Place& d) {
          std::optional<std::string> b = d.read("B.BND");
          return b == make_bundle({"old bundle"}) ||
-                (b == make_bundle(kNewPieces) && d.read("B.BND.BAK") == make_bundle({"old bundle"}));
+                (b == new_bundle() && d.read("B.BND.BAK") == make_bundle({"old bundle"}));
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
@@ -214,7 +228,7 @@ const Sequence kSequences[] = {
      "B.BND.$$$", true},
     {"bndsplit",
      [](const Place& d) {
-         d.write("B.BND", make_bundle(kNewPieces));
+         d.write("B.BND", new_bundle());
          d.make_dir("B");
          for (std::size_t k = 0; k < kOldPieces.size(); ++k)
              d.write("B/00" + std::to_string(k), kOldPieces[k]);
@@ -226,18 +240,18 @@ const Sequence kSequences[] = {
          return split_bundle(fs, at(d, "B.BND"), {at(d, "B"), 127, false}, events, seen);
      },
      [](const Place& d) {
-         for (std::size_t k = 0; k < kNewPieces.size(); ++k)
-             if (d.read("B/00" + std::to_string(k)) != kNewPieces[k])
+         for (std::size_t k = 0; k < new_pieces().size(); ++k)
+             if (d.read("B/00" + std::to_string(k)) != new_pieces()[k])
                  return false;
          return true;
      },
      [](const Place& d) {
-         for (std::size_t k = 0; k < kNewPieces.size(); ++k) {
+         for (std::size_t k = 0; k < new_pieces().size(); ++k) {
              std::optional<std::string> piece = d.read("B/00" + std::to_string(k));
-             if (piece != kNewPieces[k] && piece != kOldPieces[k])
+             if (piece != new_pieces()[k] && piece != kOldPieces[k])
                  return false;
          }
-         return d.read("B.BND") == make_bundle(kNewPieces);
+         return d.read("B.BND") == new_bundle();
      },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
