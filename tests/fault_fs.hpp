@@ -1,11 +1,11 @@
 // A FileSystem for tests: it makes the calls of another (the system's own,
 // or one held in memory) and counts them, and can make the call numbered
-// fail_at fail, refuse every call of a kind
-// (as a filesystem without hard links does), make every read short, or
-// stop the run at the call numbered stop_at as a crash would: that call
-// and every later one fail without touching the files, so whatever the
-// code does after it, they stay as the crash left them. Each call made is
-// logged with the names it concerns, relative to `root`.
+// fail_at fail, refuse every call of a kind (as a filesystem without hard
+// links does), make every read short, or stop the run at the call
+// numbered stop_at as a crash would: that call and every later one fail
+// without touching the files, so whatever the code does after it, they
+// stay as the crash left them. Each call made is logged with the names it
+// concerns, relative to `root`.
 #pragma once
 
 #include <map>
