@@ -48,10 +48,8 @@ struct Codes {
 constexpr Codes kCodes{ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS,
                        ERROR_ALREADY_EXISTS, ERROR_DIRECTORY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
                        ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
-                       ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_DIRECTORY,
+                       ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME,
                        ERROR_NOT_ENOUGH_MEMORY};
-// A rename onto another name of the same file replaces that name, as any other.
-constexpr bool kRenameOntoItsOwnLinkDoesNothing = false;
 // Directories are made durable with the renames; the call checks nothing.
 constexpr bool kSyncDirLooks = false;
 constexpr bool kReplacesEmptyDirectories = false;
@@ -59,9 +57,6 @@ constexpr std::string_view kSeparators = "/\\";
 #else
 constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR, ENOTDIR, ENOTEMPTY,
                        EPERM,  EINVAL, EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
-// POSIX: "If oldpath and newpath are existing hard links referring to the
-// same file, then rename() does nothing."
-constexpr bool kRenameOntoItsOwnLinkDoesNothing = true;
 constexpr bool kSyncDirLooks = true;
 constexpr bool kReplacesEmptyDirectories = true;
 constexpr std::string_view kSeparators = "/";
@@ -384,8 +379,9 @@ SysError MemFs::rename(const std::string& from, const std::string& to, bool repl
     if (t.node) {
         if (!replace)
             return code(kCodes.taken);
-        const bool same_name = f.dir == t.dir && f.name == t.name;
-        if (t.node == f.node && (same_name || kRenameOntoItsOwnLinkDoesNothing))
+        // POSIX: "If oldpath and newpath are existing hard links referring
+        // to the same file, then rename() does nothing"; so does wine.
+        if (t.node == f.node)
             return {};
         if (t.node->directory && !f.node->directory)
             return code(kCodes.is_dir);
