@@ -592,7 +592,7 @@ TEST_F(Sequences, AnAllocationThatFailsAnywhereEndsTheFileAsNoMemory)
 {
     if (!allocation_seam_works())
         GTEST_SKIP() << "the sanitizer's own allocator cannot be made to fail";
-    // Under wine every file call is slow: there, every third allocation.
+    // Under wine every run is slow, in memory too: there, every third allocation.
     const long step = kWindows ? 3 : 1;
     for (const Sequence& s : kSequences) {
         for (long k = 0;; k += step) {
