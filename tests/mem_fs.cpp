@@ -212,7 +212,8 @@ Result<std::size_t> MemFs::read(Handle h, std::span<std::uint8_t> buf)
     const std::string& bytes = o->node->bytes;
     const std::size_t at = static_cast<std::size_t>(std::min<std::uint64_t>(o->position, bytes.size()));
     const std::size_t n = std::min(buf.size(), bytes.size() - at);
-    std::memcpy(buf.data(), bytes.data() + at, n);
+    if (n != 0)  // an empty span may have no address, which memcpy must not be given
+        std::memcpy(buf.data(), bytes.data() + at, n);
     o->position += n;
     return {n, {}};
 }
@@ -229,7 +230,8 @@ Result<std::size_t> MemFs::write(Handle h, std::span<const std::uint8_t> data)
     const std::size_t at = static_cast<std::size_t>(o->position);
     if (bytes.size() < at + data.size())
         bytes.resize(at + data.size());  // a gap after a seek past the end reads as zeros
-    std::memcpy(bytes.data() + at, data.data(), data.size());
+    if (!data.empty())
+        std::memcpy(bytes.data() + at, data.data(), data.size());
     o->position += data.size();
     return {data.size(), {}};
 }
