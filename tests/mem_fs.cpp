@@ -50,28 +50,31 @@ constexpr Codes kCodes{ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_PATH_NO
                        ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
                        ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME,
                        ERROR_NOT_ENOUGH_MEMORY};
-// Directories are made durable with the renames; the call checks nothing.
+// Directories are made durable with the renames: sync_dir checks nothing.
 constexpr bool kSyncDirLooks = false;
+// MoveFileExW replaces no directory.
 constexpr bool kReplacesEmptyDirectories = false;
 constexpr std::string_view kSeparators = "/\\";
 #else
 constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR, ENOTDIR, ENOTEMPTY,
                        EPERM,  EINVAL, EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
-constexpr bool kSyncDirLooks = true;
-constexpr bool kReplacesEmptyDirectories = true;
+constexpr bool kSyncDirLooks = true;   // it opens the directory
+constexpr bool kReplacesEmptyDirectories = true;  // as rename(2) does
 constexpr std::string_view kSeparators = "/";
 #endif
 
 constexpr std::uint64_t kDevice = 0x6d656d;  // any number: one device holds every node
 
+// code -- a failure with this code
 SysError code(int c)
 {
     return SysError{c};
 }
 
-// lacked -- the error the system's layer gives for a call it lacks (as the
-// portable build lacks an exchange, and Windows does), or none: asked once
-// per call, of empty names, which reach no file
+// lacked_exchange / lacked_noreplace -- the error the system's layer gives
+// for the call where it lacks it (as the portable build lacks both, and
+// Windows an exchange), or none: asked once, of empty names, which reach
+// no file
 SysError lacked_exchange()
 {
     static const SysError e = [] {

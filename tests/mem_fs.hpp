@@ -97,10 +97,15 @@ private:
         platform::SysError error;
     };
 
+    // find -- where a path leads
     Place find(const std::string& path) const;
+    // new_node -- an empty file or directory with a number of its own
     std::shared_ptr<Node> new_node(bool directory);
+    // open_of -- what a handle holds open; nullptr for one not open
     Open* open_of(platform::Handle h);
+    // rename -- rename_replace, or with replace false rename_noreplace
     platform::SysError rename(const std::string& from, const std::string& to, bool replace);
+    // info_of -- what look and info say of a node
     platform::FileInfo info_of(const Node& node) const;
 
     std::shared_ptr<Node> root_;
