@@ -248,5 +248,9 @@ void release_temp(int slot);
 // remove_held_temps -- remove every temporary held: what an interrupt does
 // before the process ends. Safe in a signal handler: it allocates nothing.
 void remove_held_temps();
+// held_temps -- the names remove_held_temps would remove now, as it hands
+// them to the system (on Windows the full path): for a test whose files
+// are not on the disk, to remove them there as an interrupt would
+std::vector<std::string> held_temps();
 
 }  // namespace platform

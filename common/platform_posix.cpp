@@ -418,6 +418,15 @@ void remove_held_temps()
             ::unlink(temp);
 }
 
+std::vector<std::string> held_temps()
+{
+    std::vector<std::string> names;
+    for (std::atomic<const char*>& held : g_temps)
+        if (const char* temp = held.load())
+            names.emplace_back(temp);
+    return names;
+}
+
 ConsoleState console_state()
 {
     return {};  // a terminal belongs to the shell that started the program

@@ -529,6 +529,15 @@ void remove_held_temps()
             DeleteFileW(temp);
 }
 
+std::vector<std::string> held_temps()
+{
+    std::vector<std::string> names;
+    for (std::atomic<const wchar_t*>& held : g_temps)
+        if (const wchar_t* temp = held.load())
+            names.push_back(utf8_of(temp));
+    return names;
+}
+
 ConsoleState console_state()
 {
     DWORD ids[2];

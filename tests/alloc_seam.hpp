@@ -12,3 +12,15 @@ bool allocation_failed();
 // allocation_seam_works -- false where a sanitizer's allocator stands in
 // for the test program's own
 bool allocation_seam_works();
+
+// While an AllocationPause lives, the allocations of its thread are not
+// counted and never fail: for a test's own machinery (an in-memory file
+// system) that the code under test calls, so that the seam reaches only
+// that code's allocations. Pauses nest.
+class AllocationPause {
+public:
+    AllocationPause();
+    ~AllocationPause();
+    AllocationPause(const AllocationPause&) = delete;
+    AllocationPause& operator=(const AllocationPause&) = delete;
+};

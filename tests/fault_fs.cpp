@@ -10,20 +10,11 @@ const platform::SysError kInjected{ERROR_WRITE_FAULT};
 const platform::SysError kInjected{EIO};
 #endif
 
-namespace {
-
-platform::FileSystem& real()
-{
-    return platform::system_files();
-}
-
-}  // namespace
-
 FaultyFs::~FaultyFs()
 {
     // Handles a stopped run left open, as a crash would have.
     for (const auto& [h, name] : names_)
-        real().close(h);
+        inner_.close(h);
 }
 
 std::vector<std::string> FaultyFs::open_handles() const
@@ -47,6 +38,18 @@ std::string FaultyFs::name_of(platform::Handle h) const
     return it == names_.end() ? "?" : it->second;
 }
 
+void FaultyFs::interrupt()
+{
+    if (&inner_ == &platform::system_files()) {
+        platform::remove_held_temps();
+        return;
+    }
+    // The handler's own removal would reach the disk, where these names
+    // are not.
+    for (const std::string& temp : platform::held_temps())
+        inner_.remove(temp);
+}
+
 platform::SysError FaultyFs::step(const std::string& kind, const std::string& a, const std::string& b)
 {
     if (stopped_)
@@ -56,7 +59,7 @@ platform::SysError FaultyFs::step(const std::string& kind, const std::string& a,
     if (n == stop_at) {
         stopped_ = true;
         if (interrupted)
-            platform::remove_held_temps();  // as the signal or console handler does
+            interrupt();
         return kInjected;
     }
     if (auto it = refuse.find(kind); it != refuse.end())
@@ -68,7 +71,7 @@ platform::Result<platform::Handle> FaultyFs::open_regular(const std::string& pat
 {
     if (platform::SysError e = step("open_regular", relative(path)))
         return {platform::kNoHandle, e};
-    platform::Result<platform::Handle> r = real().open_regular(path, links);
+    platform::Result<platform::Handle> r = inner_.open_regular(path, links);
     if (!r.error)
         names_[r.value] = relative(path);
     return r;
@@ -78,7 +81,7 @@ platform::Result<platform::Handle> FaultyFs::create_new(const std::string& path)
 {
     if (platform::SysError e = step("create_new", relative(path)))
         return {platform::kNoHandle, e};
-    platform::Result<platform::Handle> r = real().create_new(path);
+    platform::Result<platform::Handle> r = inner_.create_new(path);
     if (!r.error)
         names_[r.value] = relative(path);
     return r;
@@ -93,35 +96,35 @@ platform::Result<std::size_t> FaultyFs::read(platform::Handle h, std::span<std::
         return {0, {}};
     if (short_reads && buf.size() > 1)
         buf = buf.first(buf.size() / 2);
-    return real().read(h, buf);
+    return inner_.read(h, buf);
 }
 
 platform::Result<std::size_t> FaultyFs::write(platform::Handle h, std::span<const std::uint8_t> data)
 {
     if (platform::SysError e = step("write", name_of(h)))
         return {0, e};
-    return real().write(h, data);
+    return inner_.write(h, data);
 }
 
 platform::SysError FaultyFs::seek(platform::Handle h, std::uint64_t offset)
 {
     if (platform::SysError e = step("seek", name_of(h)))
         return e;
-    return real().seek(h, offset);
+    return inner_.seek(h, offset);
 }
 
 platform::Result<platform::FileInfo> FaultyFs::info(platform::Handle h)
 {
     if (platform::SysError e = step("info", name_of(h)))
         return {{}, e};
-    return real().info(h);
+    return inner_.info(h);
 }
 
 platform::SysError FaultyFs::sync(platform::Handle h)
 {
     if (platform::SysError e = step("sync", name_of(h)))
         return e;
-    return real().sync(h);
+    return inner_.sync(h);
 }
 
 platform::SysError FaultyFs::close(platform::Handle h)
@@ -131,76 +134,76 @@ platform::SysError FaultyFs::close(platform::Handle h)
     if (stopped_)
         return e;  // left open, as a crash leaves it, until the end of the test
     names_.erase(h);
-    platform::SysError real_error = real().close(h);
-    return e ? e : real_error;
+    platform::SysError inner_error = inner_.close(h);
+    return e ? e : inner_error;
 }
 
 platform::SysError FaultyFs::copy_attributes(platform::Handle from, platform::Handle to)
 {
     if (platform::SysError e = step("copy_attributes", name_of(from), name_of(to)))
         return e;
-    return real().copy_attributes(from, to);
+    return inner_.copy_attributes(from, to);
 }
 
 platform::Result<platform::FileInfo> FaultyFs::look(const std::string& path, platform::Links links)
 {
     if (platform::SysError e = step("look", relative(path)))
         return {{}, e};
-    return real().look(path, links);
+    return inner_.look(path, links);
 }
 
 platform::SysError FaultyFs::remove(const std::string& path)
 {
     if (platform::SysError e = step("remove", relative(path)))
         return e;
-    return real().remove(path);
+    return inner_.remove(path);
 }
 
 platform::SysError FaultyFs::make_dir(const std::string& path)
 {
     if (platform::SysError e = step("make_dir", relative(path)))
         return e;
-    return real().make_dir(path);
+    return inner_.make_dir(path);
 }
 
 platform::Result<std::vector<std::string>> FaultyFs::list_dir(const std::string& path)
 {
     if (platform::SysError e = step("list_dir", relative(path)))
         return {{}, e};
-    return real().list_dir(path);
+    return inner_.list_dir(path);
 }
 
 platform::SysError FaultyFs::sync_dir(const std::string& path)
 {
     if (platform::SysError e = step("sync_dir", relative(path)))
         return e;
-    return real().sync_dir(path);
+    return inner_.sync_dir(path);
 }
 
 platform::SysError FaultyFs::link(const std::string& from, const std::string& to)
 {
     if (platform::SysError e = step("link", relative(from), relative(to)))
         return e;
-    return real().link(from, to);
+    return inner_.link(from, to);
 }
 
 platform::SysError FaultyFs::rename_replace(const std::string& from, const std::string& to)
 {
     if (platform::SysError e = step("rename_replace", relative(from), relative(to)))
         return e;
-    return real().rename_replace(from, to);
+    return inner_.rename_replace(from, to);
 }
 
 platform::SysError FaultyFs::rename_noreplace(const std::string& from, const std::string& to)
 {
     if (platform::SysError e = step("rename_noreplace", relative(from), relative(to)))
         return e;
-    return real().rename_noreplace(from, to);
+    return inner_.rename_noreplace(from, to);
 }
 
 platform::SysError FaultyFs::exchange(const std::string& a, const std::string& b)
 {
     if (platform::SysError e = step("exchange", relative(a), relative(b)))
         return e;
-    return real().exchange(a, b);
+    return inner_.exchange(a, b);
 }

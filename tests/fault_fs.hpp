@@ -1,10 +1,11 @@
-// A FileSystem for tests: it makes the system's own calls and counts them,
-// and can make the call numbered fail_at fail, refuse every call of a kind
-// (as a filesystem without hard links does), make every read short, or
-// stop the run at the call numbered stop_at as a crash would: that call
-// and every later one fail without touching the disk, so whatever the
-// code does after it, the files stay as the crash left them. Each call
-// made is logged with the names it concerns, relative to `root`.
+// A FileSystem for tests: it makes the calls of another (the system's own,
+// or one held in memory) and counts them, and can make the call numbered
+// fail_at fail, refuse every call of a kind (as a filesystem without hard
+// links does), make every read short, or stop the run at the call
+// numbered stop_at as a crash would: that call and every later one fail
+// without touching the files, so whatever the code does after it, they
+// stay as the crash left them. Each call made is logged with the names it
+// concerns, relative to `root`.
 #pragma once
 
 #include <map>
@@ -19,13 +20,16 @@ extern const platform::SysError kInjected;
 
 class FaultyFs final : public platform::FileSystem {
 public:
-    explicit FaultyFs(std::string root = "") : root_(std::move(root)) {}
+    explicit FaultyFs(std::string root = "", platform::FileSystem& inner = platform::system_files())
+        : root_(std::move(root)), inner_(inner)
+    {
+    }
     ~FaultyFs() override;
 
     int fail_at = -1;                               // the call to fail, counting from 0
     platform::SysError error = kInjected;           // what it fails with
     int stop_at = -1;                               // the call at which the run stops
-    bool interrupted = false;                       // the stop is an interrupt: held temporaries go
+    bool interrupted = false;                       // the stop is an interrupt: held temporaries go, from inner
     std::map<std::string, platform::SysError> refuse;  // calls of these kinds always fail so
     bool short_reads = false;                       // each read gives at most half what was asked
     int end_at = -1;                                // from this call on, a read finds the end
@@ -58,10 +62,14 @@ public:
 private:
     // step -- count a call; the error it gives instead of being made, if any
     platform::SysError step(const std::string& kind, const std::string& a, const std::string& b = "");
+    // interrupt -- what the signal or console handler does: every held
+    // temporary removed, from the inner file system
+    void interrupt();
     std::string name_of(platform::Handle h) const;
     std::string relative(const std::string& path) const;
 
     std::string root_;
+    platform::FileSystem& inner_;
     bool stopped_ = false;
     std::map<platform::Handle, std::string> names_;  // which file each open handle is
 };

@@ -63,11 +63,9 @@ std::vector<std::string> operands(const Program& p, const std::vector<std::strin
 
 namespace {
 
-using Main = int (*)(const Args& args, platform::FileSystem& fs);
-
-Main program_of(const std::string& exe)
+ProgramMain program_of(const std::string& exe)
 {
-    const std::pair<const char*, Main> programs[] = {
+    const std::pair<const char*, ProgramMain> programs[] = {
         {BNDSPLIT_EXE, bndsplit_main}, {BNDJOIN_EXE, bndjoin_main}, {VARNIX_EXE, varnix_main}, {FLZ0PACK_EXE, flz0pack_main},
         {BNDDIFF_EXE, bnddiff_main}, {BNDPATCH_EXE, bndpatch_main}};
     for (const auto& [path, program] : programs)
@@ -82,11 +80,9 @@ bool needs_process(const RunOptions& o)
            o.locale != "C" || o.memory_limit;
 }
 
-RunResult run_in_process(Main program, const std::string& name, const std::vector<std::string>& args,
+RunResult run_in_process(ProgramMain program, const std::string& name, const std::vector<std::string>& args,
                          const fs::path& cwd, const RunOptions& options)
 {
-    Args argv{name};
-    argv.insert(argv.end(), args.begin(), args.end());
     const fs::path was = fs::current_path();
     fs::current_path(cwd);
 #ifndef _WIN32
@@ -96,11 +92,7 @@ RunResult run_in_process(Main program, const std::string& name, const std::vecto
 #else
     (void)options;  // a locale is a process's, and Windows takes none from it
 #endif
-    platform::StreamCapture capture;
-    platform::capture_streams(&capture);
-    RunResult r;
-    r.status = program(argv, platform::system_files());
-    platform::capture_streams(nullptr);
+    RunResult r = run_over(platform::system_files(), program, name, args);
 #ifndef _WIN32
     if (locale)
         ::setenv("LC_ALL", kept.c_str(), 1);
@@ -108,18 +100,31 @@ RunResult run_in_process(Main program, const std::string& name, const std::vecto
         ::unsetenv("LC_ALL");
 #endif
     fs::current_path(was);
-    r.out = std::move(capture.out);
-    r.err = std::move(capture.err);
     return r;
 }
 
 }  // namespace
 
+RunResult run_over(platform::FileSystem& fs, ProgramMain program, const std::string& name,
+                   const std::vector<std::string>& args)
+{
+    Args argv{name};
+    argv.insert(argv.end(), args.begin(), args.end());
+    platform::StreamCapture capture;
+    platform::capture_streams(&capture);
+    RunResult r;
+    r.status = program(argv, fs);
+    platform::capture_streams(nullptr);
+    r.out = std::move(capture.out);
+    r.err = std::move(capture.err);
+    return r;
+}
+
 RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options)
 {
-    if (Main program = program_of(exe); program && !needs_process(options))
+    if (ProgramMain program = program_of(exe); program && !needs_process(options))
         return run_in_process(program, name, args, cwd, options);
     // The captures live outside cwd, so they never show up among the outputs.
     const std::string base = (cwd.parent_path() / (cwd.filename().string() + ".run")).string();
@@ -221,6 +226,16 @@ std::span<const std::uint8_t> bytes_of(const std::string& s)
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+namespace {
+
+// digest -- a file's bytes in brief: their size and a hash
+std::string digest(const std::string& bytes)
+{
+    return std::to_string(bytes.size()) + " bytes, hash " + std::to_string(std::hash<std::string>{}(bytes));
+}
+
+}  // namespace
+
 Snapshot snapshot(const fs::path& dir)
 {
     Snapshot files;
@@ -229,11 +244,17 @@ Snapshot snapshot(const fs::path& dir)
         if (e.is_symlink()) {
             files[name] = "-> " + fs::read_symlink(e.path()).string();
         } else if (e.is_regular_file()) {
-            const std::string bytes = read_file(e.path()).value_or("");
-            files[name] = std::to_string(bytes.size()) + " bytes, hash " + std::to_string(std::hash<std::string>{}(bytes));
+            files[name] = digest(read_file(e.path()).value_or(""));
         }
     }
     return files;
+}
+
+Snapshot snapshot(const MemFs& files, const std::string& dir)
+{
+    Snapshot found;
+    files.each_file(dir, [&](const std::string& name, const std::string& bytes) { found[name] = digest(bytes); });
+    return found;
 }
 
 std::vector<std::string> file_names(const fs::path& dir)

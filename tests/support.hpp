@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "bundle_reference.hpp"
+#include "mem_fs.hpp"
 #include "messages.hpp"
+#include "platform.hpp"
 
 namespace fs = std::filesystem;
 
@@ -108,6 +110,16 @@ RunResult run_tool(const std::string& exe, const std::string& name,
                    const std::vector<std::string>& args, const fs::path& cwd,
                    const RunOptions& options = {});
 
+// A program's whole run over a file system: bndjoin_main and its kin
+// (the arguments are an Args).
+using ProgramMain = int (*)(const std::vector<std::string>& args, platform::FileSystem& fs);
+
+// run_over -- run a program in-process over a file system of the test's,
+// argv[0] set to name, its streams captured as run_tool captures them;
+// the names in args reach the file system as they are
+RunResult run_over(platform::FileSystem& fs, ProgramMain program, const std::string& name,
+                   const std::vector<std::string>& args);
+
 // open_descriptors -- how many files this process has open; -1 where the
 // system does not tell
 int open_descriptors();
@@ -153,6 +165,7 @@ using Snapshot = std::map<std::string, std::string>;
 
 // snapshot -- what is below dir, directories left out
 Snapshot snapshot(const fs::path& dir);
+Snapshot snapshot(const MemFs& files, const std::string& dir);
 
 // bytes_of -- a string's bytes as a span
 std::span<const std::uint8_t> bytes_of(const std::string& s);
