@@ -562,9 +562,11 @@ Outcome first_unwritten(Rebuild& r, int& first)
     for (std::size_t k = 0; k < r.rec.pieces.size(); ++k) {
         PieceFile* f = nullptr;
         Bytes bytes;
-        // Whatever is not a piece the split wrote is one it never wrote.
+        // Whatever is not a piece the split wrote is one it never wrote;
+        // one whose digest the split had not taken yet is there only where
+        // it wrote it, since no file had its name when it began.
         const bool there = !file(r, k, f) && f->there && !load(r, k, bytes);
-        if (!there || !piece_unchanged(r.rec, k, f->info.size, *f->digest)) {
+        if (!there || (r.rec.pieces[k].hashed && !piece_unchanged(r.rec, k, f->info.size, *f->digest))) {
             first = static_cast<int>(k);
             return {};
         }

@@ -5,6 +5,7 @@
 #endif
 
 #include "bundle.hpp"
+#include "flz0_files.hpp"
 #include "messages.hpp"
 #include "support.hpp"
 
@@ -235,5 +236,38 @@ TEST_F(Bndjoin, AnOldLayoutThatCannotBeKeptIsSaidWhyAfterCompleted)
         EXPECT_EQ(r.err, console(c.note)) << c.what;
         EXPECT_EQ(read_file(dir / "DATA.BND"), c.note.empty() ? make_bundle(pieces) + "tail" : make_bundle(pieces))
             << c.what;
+    }
+}
+
+TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
+{
+    // Without a record: the pair varnix leaves (NNN decoded from NNN.BAK)
+    // gives NNN.BAK's bytes back, whatever NNN is, also where NNN is itself
+    // an FLZ0 file (content compressed twice); anything else is NNN as it
+    // stands, unless only NNN was the FLZ0 file's content and changed.
+    const std::string text = text_of(1500);
+    const std::string inner = flz0_encode(text);
+    const struct {
+        const char* what;
+        std::string piece;
+        std::string backup;
+        std::string stored;
+    } rows[] = {
+        {"a .BAK that is no FLZ0 file", "the piece", "notes, not FLZ0", "the piece"},
+        {"the pair varnix leaves", text, flz0_literals(text), flz0_literals(text)},
+        {"an FLZ0 file decoded from its .BAK: compressed twice, as it was", inner, flz0_literals(inner),
+         flz0_literals(inner)},
+        {"an FLZ0 file its .BAK does not decode to: as it stands", inner, flz0_literals("another"), inner},
+        {"a piece its .BAK does not decode to: compressed again", text + "!", flz0_literals(text), flz0_encode(text + "!")},
+    };
+    for (const auto& row : rows) {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "DATA");
+        write_file(dir / "DATA" / "000", row.piece);
+        write_file(dir / "DATA" / "000.BAK", row.backup);
+        write_file(dir / "DATA" / "001", "last");
+        const RunResult r = join({"DATA.BND"});
+        EXPECT_EQ(r.status, 0) << row.what << ": " << r.err;
+        EXPECT_EQ(read_file(dir / "DATA.BND"), make_bundle({row.stored, "last"})) << row.what;
     }
 }

@@ -3,7 +3,9 @@
 // not made for, every damaged patch, is refused with nothing written.
 #include <algorithm>
 
+#include "fault_fs.hpp"
 #include "flz0_files.hpp"
+#include "programs.hpp"
 #include "flz0_reference.hpp"
 #include "pack.hpp"
 #include "patch.hpp"
@@ -288,8 +290,15 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     write_file(dir / "D" / "002", lines(0, 480, "third"));
     write_file(dir / "D" / "003", "an edited raw piece");
     const Snapshot pieces = snapshot(dir / "D");
-    RunResult r = run(kBnddiff, {"-d", "D", "D.BND", "P1"});
+    // The bundle a join would build is read from its plan: the patch is the only file made.
+    FaultyFs watched(dir.string());
+    const fs::path was = fs::current_path();
+    fs::current_path(dir);
+    RunResult r = run_over(watched, bnddiff_main, "bnddiff", {"-d", "D", "D.BND", "P1"});
+    fs::current_path(was);
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count_if(watched.log.begin(), watched.log.end(), [](const std::string& c) { return c.starts_with("create_new"); }),
+              1);
     EXPECT_EQ(snapshot(dir / "D"), pieces);
     EXPECT_EQ(file_names(dir), (std::vector<std::string>{"D", "D.BND", "P1"}));
     // A piece not in the directory comes from OLD, wherever it is.

@@ -7,6 +7,7 @@
 
 #include "programs.hpp"
 #include "fault_fs.hpp"
+#include "mem_fs.hpp"
 #include "flz0_files.hpp"
 #include "bndtools.hpp"
 #include "hex.hpp"
@@ -116,6 +117,25 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
+
+    // Bytes after a stream, and outside the pieces: a run of one byte as the
+    // byte and its count, other bytes in hexadecimal.
+    r.pieces[1].after = {1, 2, 3};
+    r.pieces[1].after.resize(23, 0xff);
+    r.pieces[1].after.push_back(4);
+    r.tail.assign(1000, 0);
+    const std::string runs = record_text(r);
+    EXPECT_NE(runs.find(" 010203,ff*20,04\n"), std::string::npos) << runs;
+    EXPECT_NE(runs.find("\ntail 0000028a 00*1000\n"), std::string::npos) << runs;
+    back = read_record(runs);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->pieces[1].after, r.pieces[1].after);
+    EXPECT_EQ(back->tail, r.tail);
+    for (const char* bytes : {"00*0", "0*4", "00*", "000*4", "00*4,", "00*16777217", "00*8x"}) {
+        std::string bad = runs;
+        bad.replace(bad.find("00*1000"), 7, bytes);
+        EXPECT_FALSE(read_record(bad)) << bytes;
+    }
 
     // While the split runs: the whole record, saying so.
     r.finished = false;
@@ -239,6 +259,20 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
          [](const std::string&, const std::string& after) {
              return after == laid(1u << 20, {std::string(kMaxPieceSize - 1, 'a'), "b"}, "");
          }},
+        {"an edited piece whose content was itself an FLZ0 file: compressed twice, as it was",
+         laid(600, {flz0_encode(kPacked), raw}, "t"), {"-x"},
+         [](const fs::path& d) { write_file(d / "000", flz0_encode(kText + "An edit.\n")); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(flz0_encode(kText + "An edit.\n")), random_bytes(700, 5)}, "t");
+         }},
+        {"an FLZ0 piece split as it stands, given its decoded content: compressed again, never its old bytes",
+         laid(600, {flz0_literals(kText), raw}, "t"), {}, [](const fs::path& d) { write_file(d / "000", kText); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(kText), random_bytes(700, 5)}, "t");
+         }},
+        {"a record that does not read: refused, never taken as none", laid(600, {kPacked, raw}, "t"), {"-x"},
+         [](const fs::path& d) { write_file(d / kRecordName, "bndtools split record 2\nbundle DATA.BND\nsize x\n"); }, {},
+         1, same},
         {"a piece added after the last: appended, the tail kept", laid(600, {raw}, "the tail"), {},
          [](const fs::path& d) { write_file(d / "001", "added"); }, {}, 0,
          [](const std::string&, const std::string& after) {
@@ -518,6 +552,7 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         bool recorded;
     } rows[] = {
         {"16 MiB before the first piece", kMaxRecordedGap, 0, true},
+        {"16 MiB after the last", 0, kMaxRecordedGap, true},
         {"a byte more before it", kMaxRecordedGap + 1, 0, false},
         {"a byte more after the last", 0, kMaxRecordedGap + 1, false},
     };
@@ -532,5 +567,137 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         // Joined either way, from the record or as before, the same bundle.
         EXPECT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0) << row.what;
         EXPECT_TRUE(read_file(dir / "DATA.BND") == bundle) << row.what;
+    }
+    // A split that can have no record takes the record of an earlier one away first.
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+    write_file(dir / "DATA.BND", laid(512, {"piece"}, ""));
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0);
+    ASSERT_TRUE(fs::exists(dir / "DATA" / kRecordName));
+    write_file(dir / "DATA.BND", laid(512, {"other"}, std::string(static_cast<std::size_t>(kMaxRecordedGap) + 1, 't')));
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(file_names(dir / "DATA"), std::vector<std::string>{"000"});
+}
+
+TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStaysTheBackup)
+{
+    const std::string raw = random_bytes(700, 5);
+    const std::string original = laid(600, {kPacked, raw, "last"}, "t");
+    write_file(dir / "DATA.BND", original);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    write_file(dir / "DATA" / "000", kText + "1\n");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    // Every edit is in the bundle the join wrote: split again, nothing is lost.
+    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), kText + "1\n");
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
+    EXPECT_EQ(r.out.find(" changed,"), std::string::npos) << r.out;
+    // The next join replaces that bundle in one step; the backup is still the original.
+    write_file(dir / "DATA" / "000", kText + "1\n2\n");
+    write_file(dir / "DATA" / "001", raw + "+");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
+    EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
+}
+
+TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
+{
+    const std::string raw = random_bytes(700, 5);
+    const std::string original = laid(600, {kPacked, raw, "last"}, "t");
+    write_file(dir / "DATA.BND", original);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    const auto line_of = [&](const char* piece) {
+        const RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+        const std::size_t at = r.out.find(std::string("joining ... ") + piece);
+        return at == std::string::npos ? r.err : r.out.substr(at, r.out.find('\n', at) - at);
+    };
+    fs::remove(dir / "DATA" / "001");
+    EXPECT_TRUE(line_of("001").ends_with("] taken from DATA.BND, the original, original bytes")) << line_of("001");
+    // Joined with piece 001 edited, then its file removed: the bundle the
+    // join wrote no longer holds the piece the record gives; the original,
+    // kept as the backup, does.
+    write_file(dir / "DATA" / "001", raw + "+");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    fs::remove(dir / "DATA" / "001");
+    EXPECT_TRUE(line_of("001").ends_with("] taken from DATA.BND.BAK, the original, original bytes")) << line_of("001");
+    // A piece the joined bundle still holds comes from it.
+    fs::remove(dir / "DATA" / "002");
+    write_file(dir / "DATA" / "001", raw);
+    EXPECT_TRUE(line_of("002").ends_with("] taken from DATA.BND, the bundle a join from them wrote, original bytes"))
+        << line_of("002");
+}
+
+TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrittenTwice)
+{
+    const std::string root = (fs::temp_directory_path() / "bndtools-in-memory-only").string();
+    const std::string bundle = laid(512, {"first", "second", "third"}, "");
+    // The record goes before any piece and again after the last, and a piece
+    // already there as the split would write it is left as it is.
+    for (bool again : {false, true}) {
+        MemFs files;
+        files.make_dirs(root);
+        files.put(root + "/DATA.BND", bundle);
+        if (again) {
+            ASSERT_EQ(run_over(files, bndsplit_main, "bndsplit", {root + "/DATA.BND"}).status, 0);
+        }
+        FaultyFs watched(root, files);
+        ASSERT_EQ(run_over(watched, bndsplit_main, "bndsplit", {root + "/DATA.BND"}).status, 0);
+        const auto made = [&](const std::string& name) {
+            return std::count(watched.log.begin(), watched.log.end(), "create_new DATA/" + name + ".$$$");
+        };
+        EXPECT_EQ(made(kRecordName), 2) << again;
+        EXPECT_EQ(made("000") + made("001") + made("002"), again ? 0 : 3);
+    }
+    // Stopped as piece 001 is about to be made: the record says the split
+    // ran, and a join names the piece rather than build a bundle without it.
+    MemFs files;
+    files.make_dirs(root);
+    files.put(root + "/DATA.BND", bundle);
+    FaultyFs probe(root, files);
+    ASSERT_EQ(run_over(probe, bndsplit_main, "bndsplit", {root + "/DATA.BND"}).status, 0);
+    const auto at = std::find(probe.log.begin(), probe.log.end(), "create_new DATA/001.$$$");
+    ASSERT_NE(at, probe.log.end());
+    MemFs stopped;
+    stopped.make_dirs(root);
+    stopped.put(root + "/DATA.BND", bundle);
+    {
+        FaultyFs crash(root, stopped);
+        crash.stop_at = static_cast<int>(at - probe.log.begin());
+        run_over(crash, bndsplit_main, "bndsplit", {root + "/DATA.BND"});
+    }
+    EXPECT_EQ(stopped.get(root + "/DATA/000"), "first");
+    EXPECT_FALSE(stopped.exists(root + "/DATA/001"));
+    const RunResult r = run_over(stopped, bndjoin_main, "bndjoin", {root + "/DATA.BND"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", root + "/DATA/001", msg::kSplitStopped)) << r.err;
+    EXPECT_EQ(stopped.get(root + "/DATA.BND"), bundle);
+}
+
+TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
+{
+    const std::string raw = random_bytes(700, 5);
+    const std::string original = laid(512, {kPacked + std::string(3, '\0'), raw}, "t");
+    write_file(dir / "DATA.BND", original);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    // The record as the first version wrote it: the hash of every byte,
+    // the bytes after a stream in hexadecimal, how many pieces were written.
+    std::string text = read_file(dir / "DATA" / kRecordName).value_or("");
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        ASSERT_NE(text.find(from), std::string::npos) << from;
+        text.replace(text.find(from), from.size(), to);
+    };
+    replace("record 2", "record 1");
+    replace(text.substr(text.find("digest "), 71), "sha256 " + hex_of(sha256(bytes(original))));
+    replace("state done\n", "");
+    replace("listed 2\n", "listed 2\nwritten 2\n");
+    write_file(dir / "DATA" / kRecordName, text);
+    for (int loop = 1; loop <= 2; ++loop) {
+        write_file(dir / "DATA" / "000", kText + std::string(static_cast<std::size_t>(loop), '+'));
+        const RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+        ASSERT_EQ(r.status, 0) << "loop " << loop << ": " << r.err;
+        EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "loop " << loop;
     }
 }
