@@ -1,6 +1,7 @@
 #include "record.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "hex.hpp"
@@ -17,6 +18,23 @@ constexpr char kChunks = ',';
 // Runs shorter than this are written out: a run costs the byte and its count.
 constexpr std::size_t kShortestRun = 8;
 
+// run_end -- where the run of bytes[i] that starts at i ends: a word at a
+// time, since padding runs to the end of a piece of over a megabyte
+std::size_t run_end(std::span<const std::uint8_t> bytes, std::size_t i)
+{
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    const std::uint64_t pattern = 0x0101010101010101ull * bytes[i];
+    std::size_t j = i;
+    for (std::uint64_t word = 0; j + kWord <= bytes.size(); j += kWord) {
+        std::memcpy(&word, bytes.data() + j, kWord);
+        if (word != pattern)
+            break;
+    }
+    while (j < bytes.size() && bytes[j] == bytes[i])
+        ++j;
+    return j;
+}
+
 // bytes_text -- bytes as a record gives them: "-", or chunks of hex and of
 // runs of one byte
 std::string bytes_text(std::span<const std::uint8_t> bytes)
@@ -31,9 +49,7 @@ std::string bytes_text(std::span<const std::uint8_t> bytes)
         s += text;
     };
     for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t j = i;
-        while (j < bytes.size() && bytes[j] == bytes[i])
-            ++j;
+        const std::size_t j = run_end(bytes, i);
         if (j - i >= kShortestRun) {
             if (plain < i)
                 chunk(hex_of(bytes.subspan(plain, i - plain)));

@@ -174,6 +174,14 @@ struct RecordToBe {
     PartDigest tail;
     std::uint64_t size = 0;
 
+    // note -- what a piece whose digest the commit takes is, from its
+    // bytes as the commit copies them
+    void note(std::size_t digest, std::span<const std::uint8_t> bytes)
+    {
+        const auto k = std::find(slots.begin(), slots.end(), static_cast<int>(digest)) - slots.begin();
+        note_piece(bytes, rec.pieces[static_cast<std::size_t>(k)]);
+    }
+
     // identity -- the bundle's, from the digests of its parts: the pieces'
     // as the record has them, or as the commit took them
     Identity identity(std::span<const Digest> taken) const
@@ -186,25 +194,25 @@ struct RecordToBe {
         parts.push_back(tail);
         return Identity{size, bundle_digest(parts), false};
     }
-    // text -- the whole record, every digest known
-    Bytes text(std::span<const Digest> taken) const
+    // text -- the whole record, every digest known (once: the record is
+    // completed in place, as its pieces' bytes after a stream may be large)
+    Bytes text(std::span<const Digest> taken)
     {
-        SplitRecord done = rec;
         for (std::size_t k = 0; k < slots.size(); ++k)
             if (slots[k] >= 0) {
-                done.pieces[k].stored = taken[static_cast<std::size_t>(slots[k])];
-                done.pieces[k].hashed = true;
+                rec.pieces[k].stored = taken[static_cast<std::size_t>(slots[k])];
+                rec.pieces[k].hashed = true;
             }
-        done.cut = identity(taken);
-        const std::string t = record_text(done);
+        rec.cut = identity(taken);
+        const std::string t = record_text(rec);
         return Bytes(t.begin(), t.end());
     }
 };
 
-// record_to_be -- what a record waits for
-RecordToBe record_to_be(const Work& w)
+// record_to_be -- what a record waits for; the record is taken from the work
+RecordToBe record_to_be(Work& w)
 {
-    RecordToBe r{w.rec, {}, w.head, w.tail, w.b.size()};
+    RecordToBe r{std::move(w.rec), {}, w.head, w.tail, w.b.size()};
     for (const Cut& cut : w.cuts)
         r.slots.push_back(cut.digest);
     return r;
@@ -254,7 +262,9 @@ Outcome read_what_matters(Work& w)
         const Piece& piece = w.b.listed[k];
         PieceRecord& p = w.rec.pieces[k];
         bool whole = k >= w.cuts.size() || w.cuts[k].regular || w.cuts[k].backup_regular;
-        if (!whole) {
+        // An FLZ0 piece is read here only to be written decoded; else the
+        // commit notes what it is as it copies it.
+        if (!whole && w.rq.decode) {
             bytes.resize(std::min<std::size_t>(kFlz0Magic.size(), piece.size()));
             if (Outcome f = read_exact(*w.b.file, piece.start, bytes))
                 return f;
@@ -265,12 +275,18 @@ Outcome read_what_matters(Work& w)
             w.cuts[k].digest = static_cast<int>(w.digests++);
             continue;
         }
-        PartDigest d;
-        if (Outcome f = whole_part(w, piece.start, piece.end, bytes, d))
+        bytes.resize(piece.size());
+        if (Outcome f = read_exact(*w.b.file, piece.start, bytes))
             return f;
-        p.stored = d.hash;
         if (Outcome f = look_at_piece(w, k, bytes))
             return f;
+        // Hashed here only where the commit does not copy it.
+        if (k < w.cuts.size() && !w.cuts[k].kept) {
+            p.hashed = false;
+            w.cuts[k].digest = static_cast<int>(w.digests++);
+        } else {
+            p.stored = sha256(bytes);
+        }
     }
     // The bytes before piece 0 (the table, and what lies between it and the piece) and after the last.
     if (Outcome f = whole_part(w, 0, w.b.listed.front().start, bytes, w.head))
@@ -278,8 +294,11 @@ Outcome read_what_matters(Work& w)
     w.rec.head.assign(bytes.begin() + static_cast<std::ptrdiff_t>(w.rec.head_start), bytes.end());
     if (Outcome f = whole_part(w, w.b.listed.back().end, w.b.size(), w.rec.tail, w.tail))
         return f;
-    if (w.digests == 0)
-        w.rec.cut = record_to_be(w).identity({});
+    if (w.digests == 0) {
+        RecordToBe known{{}, {}, w.head, w.tail, w.b.size()};
+        known.rec.pieces = w.rec.pieces;
+        w.rec.cut = known.identity({});
+    }
     return {};
 }
 
@@ -470,16 +489,19 @@ void plan_steps(Work& w, const std::vector<std::string>& beyond, Plan& plan)
         cut_steps(w, w.cuts[k], k == 0 ? std::vector<Event>{} : cut_told(w.cuts[k]), plan);
     if (w.recorded) {
         w.rec.finished = true;
-        PlannedOutput done = record_output(w.rq.dir, w.rec, Durability::cached);
-        done.fails_as_write = true;
-        if (w.digests > 0) {
+        PlannedOutput done;
+        if (w.digests == 0) {
+            done = record_output(w.rq.dir, w.rec, Durability::cached);
+        } else {
             // The pieces the commit hashed as it copied them, and so the bundle's digest.
-            done.parts.clear();
-            done.made = [r = std::make_shared<const RecordToBe>(record_to_be(w))](std::span<const Digest> taken) {
-                return r->text(taken);
-            };
+            done = PlannedOutput{.path = in_dir(w.rq.dir, kRecordName), .old = OldFile::replace,
+                                 .durability = Durability::cached};
+            auto r = std::make_shared<RecordToBe>(record_to_be(w));
+            done.made = [r](std::span<const Digest> taken) { return r->text(taken); };
+            plan.seen = [r](std::size_t digest, std::span<const std::uint8_t> bytes) { r->note(digest, bytes); };
             plan.digests = w.digests;
         }
+        done.fails_as_write = true;
         plan.then(Step{.what = Do::write_and_name, .output = plan.add_output(std::move(done))});
     }
     for (const std::string& name : beyond)

@@ -30,6 +30,11 @@ if(NOT WIN32)
     #include <fcntl.h>
     int main() { return renameat2(AT_FDCWD, "a", AT_FDCWD, "b", RENAME_NOREPLACE | RENAME_EXCHANGE); }
   ]=])
+  # Linux: writing a range of a file out now, without waiting for it.
+  bndtools_check(SYNC_FILE_RANGE [=[
+    #include <fcntl.h>
+    int main() { return sync_file_range(0, 0, 0, SYNC_FILE_RANGE_WRITE); }
+  ]=])
   # macOS: the same, under other names.
   bndtools_check(RENAMEX_NP [=[
     #include <cstdio>

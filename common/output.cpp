@@ -40,6 +40,12 @@ Outcome Output::write(std::span<const std::uint8_t> data)
 {
     if (SysError e = write_all(fs_, h_, data))
         return system_failure(Fault::write_failed, temp_, e);
+    written_ += data.size();
+    if (durability_ == Durability::durable && written_ - written_out_ >= kWritebackChunk) {
+        // Only a hint: where it fails, the sync at the end still writes it all.
+        (void)fs_.start_writeback(h_, written_out_, written_ - written_out_);
+        written_out_ = written_;
+    }
     return {};
 }
 

@@ -43,6 +43,11 @@ enum class OldFile {
 // Whether the new name must survive a power cut once commit returns.
 enum class Durability { durable, cached };
 
+// How much of a durable output is written before the system is asked to
+// start writing it out: the disk then writes while the rest is made, and
+// the sync at the end waits only for the last of it.
+inline constexpr std::uint64_t kWritebackChunk = 8u << 20;
+
 class Output {
 public:
     // Nothing is made until create().
@@ -82,6 +87,8 @@ private:
     OldFile old_;
     Durability durability_;
     platform::Handle h_ = platform::kNoHandle;
+    std::uint64_t written_ = 0;    // bytes written so far
+    std::uint64_t written_out_ = 0;  // of them, those the system was asked to start writing out
     bool made_ = false;  // the temporary exists and is this output's
     int slot_ = platform::kNoSlot;  // where the interrupt handler finds the temporary
 };

@@ -95,6 +95,8 @@ Outcome copy_digested(Committing& c, const Part& part, Output& out)
         return f;
     if (Outcome f = out.write(buf))
         return f;
+    if (c.plan.seen)
+        c.plan.seen(static_cast<std::size_t>(part.digest), buf);
     c.whole_job[free] = c.digesting.take(buf, &c.digests[static_cast<std::size_t>(part.digest)]);
     return {};
 }

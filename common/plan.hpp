@@ -128,8 +128,11 @@ struct Plan {
     // be made (a backup's name taken): a dry run shows it all the same,
     // and a commit refuses it before its first step.
     std::optional<Failure> blocked;
-    // How many digests the commit takes of the parts it copies.
+    // How many digests the commit takes of the parts it copies, and who is
+    // shown each such part's bytes as it copies them, before its digest is
+    // taken (a split's record, which notes what each piece is).
     std::size_t digests = 0;
+    std::function<void(std::size_t digest, std::span<const std::uint8_t> bytes)> seen{};
 
     // add_input -- an input the plan read; its number
     int add_input(PlannedInput input);

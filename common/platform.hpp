@@ -121,6 +121,10 @@ public:
     virtual Result<FileInfo> info(Handle h) = 0;
     // sync -- push the file's data to stable storage
     virtual SysError sync(Handle h) = 0;
+    // start_writeback -- ask the system to start writing these bytes of a
+    // file to stable storage now, without waiting for them: a sync to come
+    // then waits only for what is left; kUnsupported where it cannot
+    virtual SysError start_writeback(Handle h, std::uint64_t offset, std::uint64_t size) = 0;
     // close -- close a handle; the error is what the system reports, the
     // handle is gone either way
     virtual SysError close(Handle h) = 0;

@@ -117,6 +117,20 @@ public:
         return ::fsync(fd(h)) == 0 ? SysError{} : call_error();
     }
 
+    SysError start_writeback(Handle h, std::uint64_t offset, std::uint64_t size) override
+    {
+#if defined(BNDTOOLS_HAVE_SYNC_FILE_RANGE)
+        return ::sync_file_range(fd(h), static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE) == 0
+                   ? SysError{}
+                   : call_error();
+#else
+        (void)h;
+        (void)offset;
+        (void)size;
+        return SysError{kUnsupported};
+#endif
+    }
+
     SysError close(Handle h) override
     {
         return ::close(fd(h)) == 0 ? SysError{} : call_error();

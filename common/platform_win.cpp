@@ -194,6 +194,11 @@ public:
         return {i, e};
     }
 
+    SysError start_writeback(Handle, std::uint64_t, std::uint64_t) override
+    {
+        return SysError{kUnsupported};  // the system has no such call: the sync does all the writing
+    }
+
     SysError sync(Handle h) override
     {
         // A file open only for reading has no writes of this process to

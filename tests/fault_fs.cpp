@@ -127,6 +127,13 @@ platform::SysError FaultyFs::sync(platform::Handle h)
     return inner_.sync(h);
 }
 
+platform::SysError FaultyFs::start_writeback(platform::Handle h, std::uint64_t offset, std::uint64_t size)
+{
+    if (platform::SysError e = step("start_writeback", name_of(h)))
+        return e;
+    return inner_.start_writeback(h, offset, size);
+}
+
 platform::SysError FaultyFs::close(platform::Handle h)
 {
     // A failed close still closes: the handle is gone whatever the call says.

@@ -264,6 +264,12 @@ SysError MemFs::sync(Handle h)
     return open_of(h) ? SysError{} : code(kCodes.bad_handle);
 }
 
+SysError MemFs::start_writeback(Handle h, std::uint64_t, std::uint64_t)
+{
+    AllocationPause pause;
+    return open_of(h) ? SysError{} : code(kCodes.bad_handle);
+}
+
 SysError MemFs::close(Handle h)
 {
     AllocationPause pause;

@@ -42,6 +42,7 @@ public:
     platform::SysError seek(platform::Handle h, std::uint64_t offset) override;
     platform::Result<platform::FileInfo> info(platform::Handle h) override;
     platform::SysError sync(platform::Handle h) override;
+    platform::SysError start_writeback(platform::Handle h, std::uint64_t offset, std::uint64_t size) override;
     platform::SysError close(platform::Handle h) override;
     platform::SysError copy_attributes(platform::Handle from, platform::Handle to) override;
     platform::Result<platform::FileInfo> look(const std::string& path, platform::Links links) override;

@@ -200,6 +200,30 @@ TEST_F(OutputTest, ADurableOutputIsSyncedBeforeItTakesTheNameAndItsDirectoryAfte
     EXPECT_EQ(std::count(below.log.begin(), below.log.end(), "sync_dir ."), 0);
 }
 
+TEST_F(OutputTest, ALargeDurableOutputStartsItsWritebackAsItGoesAndAHintRefusedCostsNothing)
+{
+    // Written in blocks of 3 MiB, 10 MiB in all: one hint, after the first
+    // 8 MiB or more, for a durable output; none for a cached one.
+    const std::string block(3u << 20, 'b');
+    for (const bool refused : {false, true}) {
+        for (const Durability d : {Durability::durable, Durability::cached}) {
+            start(kRules[1]);
+            FaultyFs fs(dir.string());
+            if (refused)
+                fs.refuse["start_writeback"] = kInjected;
+            Output out(fs, n(), OldFile::replace, d);
+            ASSERT_FALSE(out.create());
+            for (int i = 0; i < 3; ++i)
+                ASSERT_FALSE(out.write(bytes(block)));
+            ASSERT_FALSE(out.write(bytes(std::string(1u << 20, 'c'))));
+            ASSERT_FALSE(out.commit()) << refused;
+            EXPECT_EQ(std::count_if(fs.log.begin(), fs.log.end(), [](const std::string& c) { return kind(c) == "start_writeback"; }),
+                      d == Durability::durable ? 1 : 0);
+            EXPECT_EQ(read_file(dir / "N").value_or("").size(), 10u << 20);
+        }
+    }
+}
+
 TEST_F(OutputTest, AnOutputNeverCommittedLeavesNoTemporary)
 {
     for (const Rule& rule : kRules) {
