@@ -322,7 +322,8 @@ bool of_this_loop(const SplitRecord& r, const std::string& name, const Identity&
 {
     if (r.bundle != name)
         return false;
-    if (r.cut.whole)  // version 1 hashed every byte: its size and table tell it well enough here
-        return r.cut.size == bundle.size && r.table == table;
-    return bundle == r.cut || bundle == r.first() || std::find(r.joined.begin(), r.joined.end(), bundle) != r.joined.end();
+    if (bundle == r.cut || bundle == r.first() || std::find(r.joined.begin(), r.joined.end(), bundle) != r.joined.end())
+        return true;
+    // Version 1 knew its bundle by a hash of every byte: its size and table tell it well enough here.
+    return r.cut.whole && r.cut.size == bundle.size && r.table == table;
 }

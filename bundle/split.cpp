@@ -111,6 +111,15 @@ std::optional<Bytes> note_piece(std::span<const std::uint8_t> bytes, PieceRecord
     return std::move(c->decoded);
 }
 
+// kept_in -- whether a piece file's bytes are in what the split writes,
+// in another form: the piece's own bytes (kept as NNN.BAK beside its
+// decoded content), or its decoded content (which its own bytes give)
+bool kept_in(std::span<const std::uint8_t> file, std::span<const std::uint8_t> stored, const std::optional<Bytes>& content)
+{
+    return std::equal(file.begin(), file.end(), stored.begin(), stored.end()) ||
+           (content && std::equal(file.begin(), file.end(), content->begin(), content->end()));
+}
+
 // cut_piece -- what the split makes of piece k, which it writes: decoded
 // or as it stands, and whether its file holds that already; a file there
 // that the earlier split did not write is an edit
@@ -131,7 +140,8 @@ Outcome cut_piece(Work& w, Cut& cut, std::span<const std::uint8_t> bytes, std::o
     bool same = false;
     if (Outcome f = holds(w, path, written, cut.regular, same))
         return f;
-    if (cut.regular && !same && !unchanged_since(w, static_cast<std::size_t>(cut.piece.index)))
+    if (cut.regular && !same && !unchanged_since(w, static_cast<std::size_t>(cut.piece.index)) &&
+        !kept_in(w.file, bytes, cut.decoded ? cut.decoded : content))
         w.edited.push_back(cut.piece.index);
     bool backup_same = !cut.decoded;
     if (cut.decoded && same)

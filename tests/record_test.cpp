@@ -601,6 +601,15 @@ TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStay
     ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
     EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
+    // A piece in another form than a split would write it, joined: what it
+    // holds is in the bundle, so a split of it, either way, loses nothing.
+    ASSERT_EQ(run_tool(FLZ0PACK_EXE, "flz0pack", {"DATA/000"}, dir).status, 0);
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    for (const std::vector<std::string>& split : {std::vector<std::string>{"-x", "DATA.BND"}, {"DATA.BND"}, {"-x", "DATA.BND"}}) {
+        r = run_tool(BNDSPLIT_EXE, "bndsplit", split, dir);
+        EXPECT_EQ(r.status, 0) << split.size() << r.err;
+    }
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), kText + "1\n2\n");
 }
 
 TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
@@ -700,4 +709,7 @@ TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
         ASSERT_EQ(r.status, 0) << "loop " << loop << ": " << r.err;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "loop " << loop;
     }
+    // The bundle the last join wrote is of the loop, split again.
+    const RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
 }
