@@ -35,11 +35,19 @@ Outcome open_bundle(platform::FileSystem& fs, const std::string& path, platform:
     if (info.error)
         return system_failure(Fault::cannot_open, path, info.error);
     b.info = info.value;
-    b.table = TableBytes{};  // a short bundle reads as zeros
-    if (platform::Result<std::size_t> r = read_full(fs, b.file->handle(), b.table); r.error)
-        return system_failure(Fault::cannot_open, path, r.error);
+    FileBytes bytes(*b.file, b.info.size);
+    if (Outcome f = read_table(bytes, b.table)) {
+        f->fault = Fault::cannot_open;  // no bundle to read at all
+        return f;
+    }
     b.listed = enumerate_pieces(b.table, kMaxPieces);
     return {};
+}
+
+Outcome read_table(ByteSource& bytes, TableBytes& table)
+{
+    table = TableBytes{};  // a short bundle reads as zeros
+    return bytes.read(0, std::span(table).first(static_cast<std::size_t>(std::min<std::uint64_t>(kTableSize, bytes.size()))));
 }
 
 bool pieces_are_parts(std::span<const Piece> listed, std::uint64_t size)

@@ -42,6 +42,10 @@ struct BundleFile {
 // failure to open or read it is cannot_open
 Outcome open_bundle(platform::FileSystem& fs, const std::string& path, platform::Links links, BundleFile& b);
 
+// read_table -- a bundle's table: its first 512 bytes, or as many as it
+// has, the rest read as zeros
+Outcome read_table(ByteSource& bytes, TableBytes& table);
+
 // A byte range of a file.
 struct Range {
     std::uint64_t start = 0;

@@ -1,10 +1,12 @@
 #include "bundle_input.hpp"
 
+#include "bundle_file.hpp"
+
 Outcome BundleInput::open()
 {
     if (size() < kTableSize)
         return tool_failure(Fault::bad_piece, path(), Why::no_table_to_patch);
-    if (Outcome f = bytes_.read(0, frame_.table))
+    if (Outcome f = read_table(bytes_, frame_.table))
         return f;
     pieces_ = enumerate_pieces(frame_.table, kMaxPieces);
     if (pieces_.empty() || pieces_.front().start < kTableSize || pieces_.back().end > size())

@@ -196,7 +196,7 @@ Expectation split_expects(const std::vector<std::string>& log, int k)
     const bool making = before(log, k, "make_dir B");
     if (starts(c, {"open_regular B.BND", "info B.BND"}))
         return making ? Fault::read_failed : Fault::cannot_open;  // opened again to copy the pieces
-    if (c == "read B.BND" && k <= 3)
+    if ((c == "read B.BND" || c == "seek B.BND") && k <= 3)
         return Fault::cannot_open;  // the table
     // The record of an earlier split, and the pieces of one, read before anything is written.
     if (c == std::string("look B/") + kRecordName && !making)
