@@ -25,10 +25,6 @@ constexpr Option kOptions[] = {
     {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
 };
 
-Outcome told_nothing(const Event&)
-{
-    return {};
-}
 
 Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const CommandLine& cl)
 {
@@ -42,7 +38,7 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
         return f;
     if (Outcome f = say(describe_patch(diff.patch)))
         return f;
-    if (Outcome f = commit(fs, diff.plan, told_nothing))
+    if (Outcome f = commit(fs, diff.plan, tell_nothing))
         return f;
     if (Outcome f = say(format_text(msg::kPatchSizeFormat, static_cast<std::size_t>(diff.size))))
         return f;

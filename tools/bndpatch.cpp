@@ -21,10 +21,6 @@ constexpr Option kOptions[] = {
     {kList, 'l', "list", nullptr, msg::kPatchList},
 };
 
-Outcome told(const Event& e)
-{
-    return say(event_line(e));
-}
 
 Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const CommandLine& cl)
 {
@@ -46,7 +42,7 @@ Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const C
     Plan plan;
     if (Outcome f = plan_apply(fs, request, patch, plan))
         return f;
-    if (Outcome f = commit(fs, plan, told))
+    if (Outcome f = commit(fs, plan, tell))
         return f;
     return say(msg::kCompleted);
 }

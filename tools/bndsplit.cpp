@@ -23,17 +23,6 @@ constexpr Option kOptions[] = {
     {kForce, 'f', "force", nullptr, msg::kSplitForce},
 };
 
-// told -- what a split tells as it goes: a piece that cannot be decoded
-// is reported, and the run goes on
-Outcome told(const Event& e)
-{
-    if (e.what == Tell::failed) {
-        report(e.failure);
-        return {};
-    }
-    return say(event_line(e));
-}
-
 // list -- each piece's line, why the list ends with the bytes in no
 // piece, and each piece that runs past the end of the bundle
 Outcome list(platform::FileSystem& fs, const std::string& bundle, std::int32_t maxfiles)
@@ -115,7 +104,7 @@ Outcome bndsplit_one(platform::FileSystem& fs, const std::string& bundle, const 
     SplitPlan split;
     if (Outcome f = plan_split(fs, request, split))
         return f;
-    if (Outcome f = commit(fs, split.plan, told))
+    if (Outcome f = commit(fs, split.plan, tell))
         return f;
     if (Outcome f = say(msg::kCompleted))
         return f;

@@ -79,6 +79,11 @@ int run_tool(const Args& args, const Tool& tool, platform::FileSystem& fs)
     return worst_reported();
 }
 
+bool some_operands(const CommandLine& cl)
+{
+    return !cl.operands.empty();
+}
+
 Outcome guarded(const std::string& file, const std::function<Outcome()>& step)
 {
     try {

@@ -46,6 +46,10 @@ struct Tool {
     Outcome (*step)(platform::FileSystem& fs, const std::string& operand, const CommandLine& cl) = nullptr;
 };
 
+// some_operands -- a command line with at least one operand, for a tool
+// that takes each in turn
+bool some_operands(const CommandLine& cl);
+
 // run_tool -- the whole run of a program, its files reached through fs;
 // its exit status. On Windows, where no shell expands wildcards, the
 // operands are expanded first.

@@ -84,6 +84,20 @@ Outcome say_data(std::span<const std::uint8_t> data)
     return {};
 }
 
+Outcome tell(const Event& e)
+{
+    if (e.what == Tell::failed) {
+        report(e.failure);
+        return {};
+    }
+    return say(event_line(e));
+}
+
+Outcome tell_nothing(const Event&)
+{
+    return {};
+}
+
 void complain(std::string_view text)
 {
     write_text(platform::Stream::err, text);  // a lost standard error has nowhere to be reported

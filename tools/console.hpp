@@ -16,6 +16,7 @@
 #include "messages.hpp"
 #include <string>
 #include <utility>
+#include "plan.hpp"
 #include "platform.hpp"
 
 enum class Encoding { utf8, sjis, euc_jp };
@@ -38,6 +39,14 @@ Outcome say(std::string_view text);
 // say_data -- bytes to standard output as they are, a console or not;
 // output_lost if they could not be written
 Outcome say_data(std::span<const std::uint8_t> data);
+
+// tell -- what a run tells as it goes, in words: each step's line to
+// standard output, and a failure told as it comes reported, after which
+// the run goes on
+Outcome tell(const Event& e);
+
+// tell_nothing -- for a run whose steps are not told
+Outcome tell_nothing(const Event& e);
 
 // complain -- an English text to standard error
 void complain(std::string_view text);

@@ -17,10 +17,6 @@ namespace {
 enum Opt { kStdout };
 constexpr Option kOptions[] = {{kStdout, 'c', "stdout", nullptr, msg::kPackStdout}};
 
-Outcome told(const Event& e)
-{
-    return say(event_line(e));
-}
 
 Outcome flz0pack_one(platform::FileSystem& fs, const std::string& path, const CommandLine& cl)
 {
@@ -33,13 +29,9 @@ Outcome flz0pack_one(platform::FileSystem& fs, const std::string& path, const Co
     Plan plan;
     if (Outcome f = plan_pack(fs, path, plan))
         return f;
-    return commit(fs, plan, told);
+    return commit(fs, plan, tell);
 }
 
-bool fits(const CommandLine& cl)
-{
-    return !cl.operands.empty();
-}
 
 }  // namespace
 
@@ -52,7 +44,7 @@ int flz0pack_main(const Args& args, platform::FileSystem& fs)
                     .options = kOptions,
                     .place = OptionPlace::anywhere,
                     .wildcards = Expand::each,
-                    .fits = fits,
+                    .fits = some_operands,
                     .run_on = Operands::each,
                     .data_option = kStdout,
                     .step = flz0pack_one};

@@ -20,34 +20,22 @@ constexpr Option kOptions[] = {
     {kTest, 't', "test", nullptr, msg::kVarnixTest},
 };
 
-Outcome told(const Event& e)
-{
-    return say(event_line(e));
-}
 
-Outcome told_nothing(const Event&)
-{
-    return {};
-}
 
 Outcome varnix_one(platform::FileSystem& fs, const std::string& path, const CommandLine& cl)
 {
     if (cl.has(kStdout) || cl.has(kTest)) {
         Bytes decoded;
-        if (Outcome f = decode_file(fs, path, cl.has(kStdout) ? told_nothing : told, decoded))
+        if (Outcome f = decode_file(fs, path, cl.has(kStdout) ? tell_nothing : tell, decoded))
             return f;
         return cl.has(kStdout) ? say_data(decoded) : Outcome{};
     }
     Plan plan;
-    if (Outcome f = plan_decode(fs, path, told, plan))
+    if (Outcome f = plan_decode(fs, path, tell, plan))
         return f;
-    return commit(fs, plan, told);
+    return commit(fs, plan, tell);
 }
 
-bool fits(const CommandLine& cl)
-{
-    return !cl.operands.empty();
-}
 
 }  // namespace
 
@@ -60,7 +48,7 @@ int varnix_main(const Args& args, platform::FileSystem& fs)
                     .options = kOptions,
                     .place = OptionPlace::anywhere,
                     .wildcards = Expand::each,
-                    .fits = fits,
+                    .fits = some_operands,
                     .run_on = Operands::each,
                     .data_option = kStdout,
                     .step = varnix_one};
