@@ -24,11 +24,13 @@ struct Committing {
     std::size_t next_buffer = 0;
     // The digests taken of parts, by whichever thread has room, and the
     // buffers the parts are read into whole: one is read into again once
-    // the digest of what it held is taken.
+    // the digest of what it held is taken. The second thread is declared
+    // last, so that it is done before the buffers and digests it works on
+    // go, also when a failure ends the commit part-way.
     std::vector<Digest> digests;
-    DigestBehind digesting;
     std::array<Bytes, Behind::kDepth + 1> whole;
     std::array<std::uint64_t, Behind::kDepth + 1> whole_job{};
+    DigestBehind digesting;
 };
 
 // opened -- input k, open and still the file the plan read
@@ -125,14 +127,17 @@ Outcome write_output(Committing& c, int k)
         if (Outcome f = out->copy_attributes_of(like->handle()))
             return f;
     }
+    // What the hash is given stays until it is done: declared before it.
     Sha256 sum;
+    Bytes made;
     std::optional<HashBehind> hash;
     if (p.digest)
         hash.emplace(sum);
     HashBehind* h = hash ? &*hash : nullptr;
     if (p.made) {
         c.digesting.wait();
-        if (Outcome f = write_block(*out, h, p.made(c.digests)))
+        made = p.made(c.digests);
+        if (Outcome f = write_block(*out, h, made))
             return f;
     }
     for (const Part& part : p.parts) {
