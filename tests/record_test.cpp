@@ -114,6 +114,8 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
                                    with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
                                    with("state done", "state half"),
                                    with("piece 001", "piece 000"),  // piece 0 twice
+                                   with("digest " + hex_of(r.cut.digest), "digest -"),  // done, yet no digest
+                                   with(" 0000\n", " 0000 nestled\n"),
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
@@ -131,7 +133,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     ASSERT_TRUE(back);
     EXPECT_EQ(back->pieces[1].after, r.pieces[1].after);
     EXPECT_EQ(back->tail, r.tail);
-    for (const char* bytes : {"00*0", "0*4", "00*", "000*4", "00*4,", "00*16777217", "00*8x"}) {
+    for (const char* bytes : {"00*0", "0*4", "00*", "000*4", "00*4,", "00*16777217", "00*8x", "00*16777216,01"}) {
         std::string bad = runs;
         bad.replace(bad.find("00*1000"), 7, bytes);
         EXPECT_FALSE(read_record(bad)) << bytes;
@@ -277,6 +279,38 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
          [](const fs::path& d) { write_file(d / "001", "added"); }, {}, 0,
          [](const std::string&, const std::string& after) {
              return after == laid(600, {random_bytes(700, 5), "added"}, "the tail");
+         }},
+        {"an edited FLZ0 piece whose stream fills its slot exactly: nothing after it, nothing moves",
+         laid(600, {kPacked + std::string(flz0_encode(kText + "An edit.\n").size() - kPacked.size(), '\0'), raw}, "tail"),
+         {"-x"}, [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(kText + "An edit.\n"), random_bytes(700, 5)}, "tail");
+         }},
+        {"on 2,048-byte sectors, an edited FLZ0 piece that outgrows its slot: the old padding left off, the grid padded with its byte",
+         laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), ending_on(raw, 0, 2048, '\0')}, ""), {"-x"},
+         [](const fs::path& d) { append_file(d / "000", random_bytes(2100, 3)); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(2048, {ending_on(flz0_encode(kText + random_bytes(2100, 3)), 0, 2048, '\xff'),
+                                         ending_on(random_bytes(700, 5), 0, 2048, '\0')},
+                                  "");
+         }},
+        {"on a 16-byte grid, the smallest kept: a piece that grew padded to it", laid(512, {std::string(16, 'a'), raw}, ""),
+         {}, [](const fs::path& d) { append_file(d / "000", "b"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(512, {std::string(16, 'a') + "b" + std::string(15, '\0'), random_bytes(700, 5)}, "");
+         }},
+        {"a grid whose padding makes a piece exactly the largest: padded", laid(4096, {std::string(4096, 'a'), "b"}, ""), {},
+         [](const fs::path& d) { write_file(d / "000", std::string(kMaxPieceSize - 1, 'a')); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(4096, {std::string(kMaxPieceSize - 1, 'a') + '\0', "b"}, "");
+         }},
+        {"a piece emptied: refused", laid(600, {kPacked, raw}, "t"), {},
+         [](const fs::path& d) { write_file(d / "001", ""); }, {}, 1, same},
+        {"an FLZ0 file within an FLZ0 piece split as it stands, given another such file: stored as it stands",
+         laid(600, {flz0_encode(kPacked), raw}, "t"), {},
+         [](const fs::path& d) { write_file(d / "000", flz0_encode(flz0_encode(kText + "An edit.\n"))); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(flz0_encode(kText + "An edit.\n")), random_bytes(700, 5)}, "t");
          }},
     };
     for (const Row& row : rows) {
