@@ -352,6 +352,9 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
     EXPECT_EQ(read_file(dir / "DATA.BND"), original);
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), "someone's own file");
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);  // a dry run ends as the join would
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
     fs::remove(dir / "DATA.BND.BAK");
     for (int loop = 1; loop <= 3; ++loop) {
         text += "Edit " + std::to_string(loop) + ".\n";
@@ -362,6 +365,17 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
             << "loop " << loop;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "the pristine original, loop " << loop;
     }
+    // A DATA.BND.BAK that a join from here wrote, beside the original put
+    // back: the original is never replaced without its backup.
+    const std::string last = read_file(dir / "DATA.BND").value_or("");
+    write_file(dir / "DATA.BND.BAK", last);
+    write_file(dir / "DATA.BND", original);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
+    EXPECT_EQ(read_file(dir / "DATA.BND"), original);
+    write_file(dir / "DATA.BND", last);
+    write_file(dir / "DATA.BND.BAK", original);
     // A piece removed in a later loop comes from the original kept as the
     // backup, which the bundle the last join wrote no longer is.
     fs::remove(dir / "DATA" / "001");
@@ -394,10 +408,13 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     std::string edited_raw = random_bytes(700, 5);
     edited_raw[1] ^= 1;
     write_file(dir / "DATA" / "001", edited_raw);
+    // A piece added past the bundle's last, which the split would remove:
+    // no piece of the record, though it holds what the last one held.
+    write_file(dir / "DATA" / "002", random_bytes(700, 5));
     r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
-                           "holds pieces changed since they were cut (000, 001): join them first, or give -f to replace them"))
+                           "holds pieces changed since they were cut (000, 001, 002): join them first, or give -f to replace them"))
         << r.err;
     // A bundle of the same name and size whose table differs is another bundle.
     std::string other = original;
@@ -584,8 +601,10 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         const char* what;
         std::uint64_t head, tail;
         bool recorded;
+        int splits = 1;  // the second over the first's record, which reads every piece
     } rows[] = {
         {"16 MiB before the first piece", kMaxRecordedGap, 0, true},
+        {"16 MiB before the first piece, split again", kMaxRecordedGap, 0, true, 2},
         {"16 MiB after the last", 0, kMaxRecordedGap, true},
         {"a byte more before it", kMaxRecordedGap + 1, 0, false},
         {"a byte more after the last", 0, kMaxRecordedGap + 1, false},
@@ -596,7 +615,8 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         const std::string bundle =
             laid(static_cast<std::uint32_t>(512 + row.head), {"piece"}, std::string(static_cast<std::size_t>(row.tail), 't'));
         write_file(dir / "DATA.BND", bundle);
-        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0) << row.what;
+        for (int run = 0; run < row.splits; ++run)
+            ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0) << row.what;
         EXPECT_EQ(fs::exists(dir / "DATA" / kRecordName), row.recorded) << row.what;
         // Joined either way, from the record or as before, the same bundle.
         EXPECT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0) << row.what;
@@ -635,6 +655,22 @@ TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStay
     ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
     EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
+    // Split again, and the backup removed: the bundle the pieces were cut
+    // from, a join's, is replaced, and no backup made of it in the
+    // original's place.
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    fs::remove(dir / "DATA.BND.BAK");
+    write_file(dir / "DATA" / "000", kText + "1\n2\n3\n");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
+    // The original put back under the name is of the loop still: a split
+    // refuses only for the edit it would lose.
+    write_file(dir / "DATA.BND", original);
+    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
+                           "holds pieces changed since they were cut (000): join them first, or give -f to replace them"))
+        << r.err;
 }
 
 TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
@@ -662,6 +698,16 @@ TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
     write_file(dir / "DATA" / "001", raw);
     EXPECT_TRUE(line_of("002").ends_with("] taken from DATA.BND, the bundle a join from them wrote, original bytes"))
         << line_of("002");
+    // Edited at the same size and joined, then removed: the bundle that join
+    // wrote has a piece of that size there, but not the record's.
+    write_file(dir / "DATA" / "002", "last");
+    std::string same_size = raw;
+    same_size[0] ^= 1;
+    write_file(dir / "DATA" / "001", same_size);
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    fs::remove(dir / "DATA" / "001");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), original);
 }
 
 TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrittenTwice)
@@ -708,6 +754,22 @@ TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrit
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", root + "/DATA/001", msg::kSplitStopped)) << r.err;
     EXPECT_EQ(stopped.get(root + "/DATA.BND"), bundle);
+    // Stopped as the record saying it is done is about to be made: every
+    // piece is there, and the join names the record.
+    const auto done = std::find(at, probe.log.end(), "create_new DATA/" + std::string(kRecordName) + ".$$$");
+    ASSERT_NE(done, probe.log.end());
+    MemFs ended;
+    ended.make_dirs(root);
+    ended.put(root + "/DATA.BND", bundle);
+    {
+        FaultyFs crash(root, ended);
+        crash.stop_at = static_cast<int>(done - probe.log.begin());
+        run_over(crash, bndsplit_main, "bndsplit", {root + "/DATA.BND"});
+    }
+    const RunResult e = run_over(ended, bndjoin_main, "bndjoin", {root + "/DATA.BND"});
+    EXPECT_EQ(e.status, 1);
+    EXPECT_TRUE(is_failure(e.err, msg::kBadPiece, "bndjoin", root + "/DATA/" + kRecordName, msg::kSplitStoppedAtEnd))
+        << e.err;
 }
 
 TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
@@ -733,5 +795,37 @@ TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
         const RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
         ASSERT_EQ(r.status, 0) << "loop " << loop << ": " << r.err;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "loop " << loop;
+    }
+    // A bundle of the name and size whose table differs is another bundle.
+    std::string other = original;
+    other[4] ^= 1;
+    write_file(dir / "DATA.BND", other);
+    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "DATA")) << r.err;
+    // A split of that version that stopped said how many pieces it had
+    // written: a join names the first it never wrote.
+    replace("sha256 " + hex_of(sha256(bytes(original))), "sha256 -");
+    replace("written 2", "written 1");
+    text.erase(text.find("piece 001"), text.find('\n', text.find("piece 001")) + 1 - text.find("piece 001"));
+    write_file(dir / "DATA" / kRecordName, text);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "DATA/001", msg::kSplitStopped)) << r.err;
+}
+
+TEST_F(Records, ABundleIsKnownByTheDigestOfItsParts)
+{
+    // Each part's size, 8 bytes least significant first, and SHA-256, all
+    // hashed: the bytes before piece 0, each piece, the bytes after the
+    // last; the digest worked out apart from the tools. The second split
+    // runs over the first's record, and so reads every piece before it writes.
+    write_file(dir / "DATA.BND", laid(600, {"ab", "c"}, "tail"));
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0);
+        const std::string record = read_file(dir / "DATA" / kRecordName).value_or("");
+        EXPECT_NE(record.find("\ndigest d645f31e2d5e28ceeed4a99999801206e6a43b92335cd2844f8252fefcfcb72d\n"),
+                  std::string::npos)
+            << record;
     }
 }
