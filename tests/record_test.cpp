@@ -286,7 +286,8 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
          [](const std::string&, const std::string& after) {
              return after == laid(600, {flz0_encode(kText + "An edit.\n"), random_bytes(700, 5)}, "tail");
          }},
-        {"on 2,048-byte sectors, an edited FLZ0 piece that outgrows its slot: the old padding left off, the grid padded with its byte",
+        {"on 2,048-byte sectors, an edited FLZ0 piece that outgrows its slot: the old padding left off, the grid "
+         "padded with its byte",
          laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), ending_on(raw, 0, 2048, '\0')}, ""), {"-x"},
          [](const fs::path& d) { append_file(d / "000", random_bytes(2100, 3)); }, {}, 0,
          [](const std::string&, const std::string& after) {
@@ -294,12 +295,13 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
                                          ending_on(random_bytes(700, 5), 0, 2048, '\0')},
                                   "");
          }},
-        {"on a 16-byte grid, the smallest kept: a piece that grew padded to it", laid(512, {std::string(16, 'a'), raw}, ""),
-         {}, [](const fs::path& d) { append_file(d / "000", "b"); }, {}, 0,
+        {"on a 16-byte grid, the smallest kept: a piece that grew padded to it",
+         laid(512, {std::string(16, 'a'), raw}, ""), {}, [](const fs::path& d) { append_file(d / "000", "b"); }, {}, 0,
          [](const std::string&, const std::string& after) {
              return after == laid(512, {std::string(16, 'a') + "b" + std::string(15, '\0'), random_bytes(700, 5)}, "");
          }},
-        {"a grid whose padding makes a piece exactly the largest: padded", laid(4096, {std::string(4096, 'a'), "b"}, ""), {},
+        {"a grid whose padding makes a piece exactly the largest: padded",
+         laid(4096, {std::string(4096, 'a'), "b"}, ""), {},
          [](const fs::path& d) { write_file(d / "000", std::string(kMaxPieceSize - 1, 'a')); }, {}, 0,
          [](const std::string&, const std::string& after) {
              return after == laid(4096, {std::string(kMaxPieceSize - 1, 'a') + '\0', "b"}, "");
