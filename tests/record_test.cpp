@@ -661,6 +661,13 @@ TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStay
     // from, a join's, is replaced, and no backup made of it in the
     // original's place.
     ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    // The bundle they were cut from before, put back under the name (as a
+    // patch taken back out would): a join from here wrote it, and a join
+    // replaces it.
+    write_file(dir / "DATA.BND", laid(600, {flz0_encode(kText + "1\n"), raw, "last"}, "t"));
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    write_file(dir / "DATA.BND", laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
     fs::remove(dir / "DATA.BND.BAK");
     write_file(dir / "DATA" / "000", kText + "1\n2\n3\n");
     ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
