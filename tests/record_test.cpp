@@ -411,8 +411,10 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     edited_raw[1] ^= 1;
     write_file(dir / "DATA" / "001", edited_raw);
     // A piece added past the bundle's last, which the split would remove:
-    // no piece of the record, though it holds what the last one held.
+    // no piece of the record, though it holds what the last one held; the
+    // .BAK beside it is no piece of its own.
     write_file(dir / "DATA" / "002", random_bytes(700, 5));
+    write_file(dir / "DATA" / "002.BAK", kPacked);
     r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
