@@ -119,6 +119,9 @@ TEST_F(Bndjoin, RefusalsWriteNothingAndLeaveTheBundleAsItWas)
          {{"000", std::string(70000, 'z')}, {"000.BAK", "FLZ0\1\0\1\0\xFFz"}}, &msg::kBadPiece, 1, "DATA/000"},
         {"a piece that compresses past what readers take, beside its FLZ0 .BAK",
          {{"000", random_bytes(65000, 3)}, {"000.BAK", "FLZ0\1\0\1\0\xFFz"}}, &msg::kBadPiece, 1, "DATA/000"},
+        {"an FLZ0 .BAK that decodes to its piece, one byte over the largest piece with what follows its stream",
+         {{"000", "a"}, {"000.BAK", flz0_literals("a") + std::string(too_big.size() - flz0_literals("a").size(), '\0')}},
+         &msg::kBadPiece, 1, "DATA/000.BAK"},
     };
     for (const auto& c : cases) {
         fs::remove_all(dir);
@@ -237,6 +240,19 @@ TEST_F(Bndjoin, AnOldLayoutThatCannotBeKeptIsSaidWhyAfterCompleted)
         EXPECT_EQ(read_file(dir / "DATA.BND"), c.note.empty() ? make_bundle(pieces) + "tail" : make_bundle(pieces))
             << c.what;
     }
+    // From a split record into a name that holds no bundle: no old bundle,
+    // so no note, also where the record's layout is not kept.
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+    std::string in_table = make_bundle({"a", "b"});
+    in_table[0] = static_cast<char>(0xFC);  // entry 0 is 508
+    in_table[1] = 1;
+    write_file(dir / "IN.BND", in_table);
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-d", "IN", "IN.BND"}, dir).status, 0);
+    append_file(dir / "IN" / "000", "+");
+    const RunResult r = join({"-d", "IN", "FRESH.BND"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
@@ -252,6 +268,7 @@ TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
         std::string piece;
         std::string backup;
         std::string stored;
+        bool as_is = false;
     } rows[] = {
         {"a .BAK that is no FLZ0 file", "the piece", "notes, not FLZ0", "the piece"},
         {"the pair varnix leaves", text, flz0_literals(text), flz0_literals(text)},
@@ -259,6 +276,9 @@ TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
          flz0_literals(inner)},
         {"an FLZ0 file its .BAK does not decode to: as it stands", inner, flz0_literals("another"), inner},
         {"a piece its .BAK does not decode to: compressed again", text + "!", flz0_literals(text), flz0_encode(text + "!")},
+        {"--as-is: the piece as it stands, whatever its .BAK", text, flz0_literals(text), text, true},
+        {"65,535 bytes, the most an FLZ0 file holds, beside a .BAK of another: compressed again", text_of(65535),
+         flz0_literals("another"), flz0_encode(text_of(65535))},
     };
     for (const auto& row : rows) {
         fs::remove_all(dir);
@@ -266,7 +286,10 @@ TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
         write_file(dir / "DATA" / "000", row.piece);
         write_file(dir / "DATA" / "000.BAK", row.backup);
         write_file(dir / "DATA" / "001", "last");
-        const RunResult r = join({"DATA.BND"});
+        std::vector<std::string> args = {"DATA.BND"};
+        if (row.as_is)
+            args.insert(args.begin(), "--as-is");
+        const RunResult r = join(args);
         EXPECT_EQ(r.status, 0) << row.what << ": " << r.err;
         EXPECT_EQ(read_file(dir / "DATA.BND"), make_bundle({row.stored, "last"})) << row.what;
     }

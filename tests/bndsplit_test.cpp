@@ -613,6 +613,11 @@ TEST_F(Bndsplit, DecodeWritesEachFlz0PieceAsVarnixWouldLeaveIt)
     EXPECT_EQ(read_file(dir / "DATA" / "002"), cut);
     EXPECT_EQ(read_file(dir / "DATA" / "003"), "short");
     EXPECT_EQ(read_file(dir / "DATA" / "003.BAK"), padded);
+    // Split again with a .BAK gone: the pair is written again, though the
+    // piece is what the split writes.
+    fs::remove(dir / "DATA" / "000.BAK");
+    EXPECT_EQ(split({"-x", "DATA.BND"}).status, 1);
+    EXPECT_EQ(read_file(dir / "DATA" / "000.BAK"), packed);
 }
 
 TEST_F(Bndsplit, AfterAWholeSplitTheDirectoryHoldsThatBundlesPiecesOnly)

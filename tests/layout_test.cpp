@@ -48,6 +48,8 @@ TEST(PlanLayout, KeepsWhatItCanOfTheOldBundleAndListsExactlyTheNewPieces)
          {512, 522, 0}, 512, 0, 0},
         {"piece 0 inside the table", true, table_with({100, 522, 542}), 542, {10, 20}, LayoutLost::in_the_table,
          {512, 522, 542, 0}, 512, 0, 0},
+        {"piece 0 inside the table, every size the same: without a record of the table's bytes, afresh", true,
+         table_with({400, 410, 430}), 430, {10, 20}, LayoutLost::in_the_table, {512, 522, 542, 0}, 512, 0, 0},
         {"the last piece past the end of the file", true, table_with({512, 522, 542}), 530, {10, 20},
          LayoutLost::past_the_end, {512, 522, 542, 0}, 512, 0, 0},
         {"pieces that would end past 4 GiB", true, table_with({0xFFFFFF00u, 0xFFFFFF10u}), 0x100000000ull, {0x200},

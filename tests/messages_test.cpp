@@ -123,6 +123,12 @@ TEST_F(Messages, MergedStreamsReadInTheOrderWritten)
     ASSERT_TRUE(all.starts_with(head) && all.ends_with(tail)) << all;
     EXPECT_TRUE(is_failure(all.substr(head.size(), all.size() - head.size() - tail.size()), msg::kCorrupt, "bndsplit",
                            "DATA/001"));
+    // The note on bytes left out comes after "Completed.", as it is written.
+    write_file(dir / "LEFT.BND", make_bundle({"one"}) + "left out");
+    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"LEFT.BND"}, dir, merged);
+    EXPECT_EQ(r.status, 0);
+    all = read_file(merged.stdout_path).value_or("");
+    EXPECT_TRUE(all.starts_with(console(cutting(0, 512, 515) + "Completed.\nbndsplit: LEFT.BND: "))) << all;
 }
 
 TEST_F(Messages, HelpAndVersionAreAnsweredOnStandardOutput)

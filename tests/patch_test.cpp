@@ -199,6 +199,9 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
          "piece 005 the patch expects no such piece"},
         {"one piece too few", laid_out(kHead, Pieces(kOld.begin(), kOld.end() - 1), kTail), patch, {}, 1,
          &msg::kWrongBundle, "lists 4 pieces, and the patch was made for a bundle of 5; nothing was written"},
+        {"what the patch makes, and one piece more",
+         laid_out(kHead, edited(edited(edited(kOld, 3, "changed"), 5, "added"), 6, "more"), kTail), patch, {}, 1,
+         &msg::kWrongBundle, "in piece 003 the patch expects 20 bytes"},
         {"the patch applied already", new_bundle, patch, {}, 3, &msg::kAlreadyApplied,
          "already holds what the patch makes; nothing was written"},
         {"taken back already", old_bundle, patch, {"-R"}, 3, &msg::kAlreadyApplied,
@@ -276,6 +279,10 @@ TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bnddiff", "NOT", msg::kNotAPatchToReplace));
     EXPECT_EQ(read_file(dir / "NOT"), "a user's file");
+    write_file(dir / "CUT", "BNDP");  // a patch's first bytes, and no more
+    r = run(kBnddiff, {"OLD.BND", "NEW.BND", "CUT"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(read_file(dir / "CUT"), "BNDP");
     EXPECT_EQ(run(kBnddiff, {"OLD.BND", "NEW.BND", "P"}).status, 0);
     r = run(kBnddiff, {"OLD.BND", "OLD.BND", "S"});
     EXPECT_EQ(r.status, 1);
@@ -286,6 +293,9 @@ TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
 TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
 {
     write_file(dir / "D.BND", laid_out(kHead, kOld, kTail));
+    const RunResult none = run(kBnddiff, {"-d", "D", "D.BND", "P0"});  // no split record yet
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(is_failure(none.err, msg::kCannotOpen, "bnddiff", "D", msg::kNoRecordToDiff)) << none.err;
     ASSERT_EQ(run(kBndsplit, {"-x", "D.BND"}).status, 0);
     write_file(dir / "D" / "002", lines(0, 480, "third"));
     write_file(dir / "D" / "003", "an edited raw piece");
@@ -311,6 +321,18 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     ASSERT_EQ(run(kBndjoin, {"D.BND"}).status, 0);
     ASSERT_EQ(run(kBnddiff, {"D.BND.BAK", "D.BND", "P2"}).status, 0);
     EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P2"));
+    // Pieces that build the bundle the name holds: no change, said of the directory.
+    r = run(kBnddiff, {"-d", "D", "D.BND", "P4"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kNoChange, "bnddiff", "D",
+                           "holds the same bytes as D.BND: there is no change to share"))
+        << r.err;
+    // An OLD that no split or join of these pieces made: the patch made over
+    // it gives the bundle the pieces build.
+    write_file(dir / "X.BND", laid_out(kHead, edited(kOld, 1, "another"), kTail));
+    ASSERT_EQ(run(kBnddiff, {"-d", "D", "X.BND", "P5"}).status, 0);
+    ASSERT_EQ(run(kBndpatch, {"-o", "Y.BND", "X.BND", "P5"}).status, 0);
+    EXPECT_EQ(read_file(dir / "Y.BND"), read_file(dir / "D.BND"));
 }
 
 TEST_F(Patches, APatchWithTheFrameNamesAWrongPieceFirstAndRefusesAFrameThatListsOtherPieces)

@@ -235,6 +235,15 @@ TEST_F(Programs, TheNewFileKeepsThePermissionBits)
         ASSERT_EQ(run_tool(kBndpatch.exe, kBndpatch.name, {"A.BND", "P"}, dir, kAsProcess).status, 0);
         EXPECT_EQ(fs::status(dir / "A.BND").permissions(), mode) << "bndpatch";
     }
+    // bndjoin rebuilding from the split record: the bundle it replaces gives them.
+    clear();
+    write_file(dir / "R.BND", make_bundle(kPieces));
+    ASSERT_EQ(run_tool(kBndsplit.exe, kBndsplit.name, {"R.BND"}, dir, kAsProcess).status, 0);
+    for (fs::perms mode : modes) {
+        fs::permissions(dir / "R.BND", mode);
+        ASSERT_EQ(run_tool(kBndjoin.exe, kBndjoin.name, {"R.BND"}, dir, kAsProcess).status, 0);
+        EXPECT_EQ(fs::status(dir / "R.BND").permissions(), mode) << "bndjoin from the record";
+    }
 }
 
 TEST_F(Programs, WhateverHasTheTemporaryNameIsRemovedNeverWrittenThrough)

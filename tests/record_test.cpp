@@ -114,6 +114,8 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
                                    with("table 58", "table 5"), with(" raw", " rae"), with("piece 001", "piece 002"),
                                    with("state done", "state half"),
                                    with("piece 001", "piece 000"),  // piece 0 twice
+                                   with("digest " + hex_of(r.cut.digest), "digest -"),  // done, yet no digest
+                                   with(" 0000\n", " 0000 nestled\n"),
                                    text.substr(0, text.find("table")), std::string()})
         EXPECT_FALSE(read_record(bad)) << bad;
     EXPECT_TRUE(read_record(with("\n", "\r\n")));  // as an editor on Windows saves it
@@ -131,7 +133,7 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
     ASSERT_TRUE(back);
     EXPECT_EQ(back->pieces[1].after, r.pieces[1].after);
     EXPECT_EQ(back->tail, r.tail);
-    for (const char* bytes : {"00*0", "0*4", "00*", "000*4", "00*4,", "00*16777217", "00*8x"}) {
+    for (const char* bytes : {"00*0", "0*4", "00*", "000*4", "00*4,", "00*16777217", "00*8x", "00*16777216,01"}) {
         std::string bad = runs;
         bad.replace(bad.find("00*1000"), 7, bytes);
         EXPECT_FALSE(read_record(bad)) << bytes;
@@ -278,6 +280,40 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
          [](const std::string&, const std::string& after) {
              return after == laid(600, {random_bytes(700, 5), "added"}, "the tail");
          }},
+        {"an edited FLZ0 piece whose stream fills its slot exactly: nothing after it, nothing moves",
+         laid(600, {kPacked + std::string(flz0_encode(kText + "An edit.\n").size() - kPacked.size(), '\0'), raw}, "tail"),
+         {"-x"}, [](const fs::path& d) { append_file(d / "000", "An edit.\n"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(kText + "An edit.\n"), random_bytes(700, 5)}, "tail");
+         }},
+        {"on 2,048-byte sectors, an edited FLZ0 piece that outgrows its slot: the old padding left off, the grid "
+         "padded with its byte",
+         laid(2048, {ending_on(kPacked, 0, 2048, '\xff'), ending_on(raw, 0, 2048, '\0')}, ""), {"-x"},
+         [](const fs::path& d) { append_file(d / "000", random_bytes(2100, 3)); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(2048, {ending_on(flz0_encode(kText + random_bytes(2100, 3)), 0, 2048, '\xff'),
+                                         ending_on(random_bytes(700, 5), 0, 2048, '\0')},
+                                  "");
+         }},
+        {"on a 16-byte grid, the smallest kept: a piece that grew padded to it",
+         laid(512, {std::string(16, 'a'), raw}, ""), {}, [](const fs::path& d) { append_file(d / "000", "b"); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(512, {std::string(16, 'a') + "b" + std::string(15, '\0'), random_bytes(700, 5)}, "");
+         }},
+        {"a grid whose padding makes a piece exactly the largest: padded",
+         laid(4096, {std::string(4096, 'a'), "b"}, ""), {},
+         [](const fs::path& d) { write_file(d / "000", std::string(kMaxPieceSize - 1, 'a')); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(4096, {std::string(kMaxPieceSize - 1, 'a') + '\0', "b"}, "");
+         }},
+        {"a piece emptied: refused", laid(600, {kPacked, raw}, "t"), {},
+         [](const fs::path& d) { write_file(d / "001", ""); }, {}, 1, same},
+        {"an FLZ0 file within an FLZ0 piece split as it stands, given another such file: stored as it stands",
+         laid(600, {flz0_encode(kPacked), raw}, "t"), {},
+         [](const fs::path& d) { write_file(d / "000", flz0_encode(flz0_encode(kText + "An edit.\n"))); }, {}, 0,
+         [](const std::string&, const std::string& after) {
+             return after == laid(600, {flz0_encode(flz0_encode(kText + "An edit.\n")), random_bytes(700, 5)}, "t");
+         }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -318,6 +354,9 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
     EXPECT_EQ(read_file(dir / "DATA.BND"), original);
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), "someone's own file");
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);  // a dry run ends as the join would
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
     fs::remove(dir / "DATA.BND.BAK");
     for (int loop = 1; loop <= 3; ++loop) {
         text += "Edit " + std::to_string(loop) + ".\n";
@@ -328,6 +367,17 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
             << "loop " << loop;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "the pristine original, loop " << loop;
     }
+    // A DATA.BND.BAK that a join from here wrote, beside the original put
+    // back: the original is never replaced without its backup.
+    const std::string last = read_file(dir / "DATA.BND").value_or("");
+    write_file(dir / "DATA.BND.BAK", last);
+    write_file(dir / "DATA.BND", original);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
+    EXPECT_EQ(read_file(dir / "DATA.BND"), original);
+    write_file(dir / "DATA.BND", last);
+    write_file(dir / "DATA.BND.BAK", original);
     // A piece removed in a later loop comes from the original kept as the
     // backup, which the bundle the last join wrote no longer is.
     fs::remove(dir / "DATA" / "001");
@@ -360,10 +410,15 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     std::string edited_raw = random_bytes(700, 5);
     edited_raw[1] ^= 1;
     write_file(dir / "DATA" / "001", edited_raw);
+    // A piece added past the bundle's last, which the split would remove:
+    // no piece of the record, though it holds what the last one held; the
+    // .BAK beside it is no piece of its own.
+    write_file(dir / "DATA" / "002", random_bytes(700, 5));
+    write_file(dir / "DATA" / "002.BAK", kPacked);
     r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
-                           "holds pieces changed since they were cut (000, 001): join them first, or give -f to replace them"))
+                           "holds pieces changed since they were cut (000, 001, 002): join them first, or give -f to replace them"))
         << r.err;
     // A bundle of the same name and size whose table differs is another bundle.
     std::string other = original;
@@ -550,8 +605,10 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         const char* what;
         std::uint64_t head, tail;
         bool recorded;
+        int splits = 1;  // the second over the first's record, which reads every piece
     } rows[] = {
         {"16 MiB before the first piece", kMaxRecordedGap, 0, true},
+        {"16 MiB before the first piece, split again", kMaxRecordedGap, 0, true, 2},
         {"16 MiB after the last", 0, kMaxRecordedGap, true},
         {"a byte more before it", kMaxRecordedGap + 1, 0, false},
         {"a byte more after the last", 0, kMaxRecordedGap + 1, false},
@@ -562,7 +619,8 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         const std::string bundle =
             laid(static_cast<std::uint32_t>(512 + row.head), {"piece"}, std::string(static_cast<std::size_t>(row.tail), 't'));
         write_file(dir / "DATA.BND", bundle);
-        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0) << row.what;
+        for (int run = 0; run < row.splits; ++run)
+            ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0) << row.what;
         EXPECT_EQ(fs::exists(dir / "DATA" / kRecordName), row.recorded) << row.what;
         // Joined either way, from the record or as before, the same bundle.
         EXPECT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0) << row.what;
@@ -601,6 +659,29 @@ TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStay
     ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
     EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
+    // Split again, and the backup removed: the bundle the pieces were cut
+    // from, a join's, is replaced, and no backup made of it in the
+    // original's place.
+    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    // The bundle they were cut from before, put back under the name (as a
+    // patch taken back out would): a join from here wrote it, and a join
+    // replaces it.
+    write_file(dir / "DATA.BND", laid(600, {flz0_encode(kText + "1\n"), raw, "last"}, "t"));
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    write_file(dir / "DATA.BND", laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
+    fs::remove(dir / "DATA.BND.BAK");
+    write_file(dir / "DATA" / "000", kText + "1\n2\n3\n");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
+    // The original put back under the name is of the loop still: a split
+    // refuses only for the edit it would lose.
+    write_file(dir / "DATA.BND", original);
+    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
+                           "holds pieces changed since they were cut (000): join them first, or give -f to replace them"))
+        << r.err;
     // A piece in another form than a split would write it, joined: what it
     // holds is in the bundle, so a split of it, either way, loses nothing.
     ASSERT_EQ(run_tool(FLZ0PACK_EXE, "flz0pack", {"DATA/000"}, dir).status, 0);
@@ -609,7 +690,7 @@ TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStay
         r = run_tool(BNDSPLIT_EXE, "bndsplit", split, dir);
         EXPECT_EQ(r.status, 0) << split.size() << r.err;
     }
-    EXPECT_EQ(read_file(dir / "DATA" / "000"), kText + "1\n2\n");
+    EXPECT_EQ(read_file(dir / "DATA" / "000"), kText + "1\n2\n3\n");
 }
 
 TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
@@ -638,6 +719,16 @@ TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
     write_file(dir / "DATA" / "001", raw);
     EXPECT_TRUE(line_of("002").ends_with("] taken from DATA.BND, the bundle a join from them wrote, original bytes"))
         << line_of("002");
+    // Edited at the same size and joined, then removed: the bundle that join
+    // wrote has a piece of that size there, but not the record's.
+    write_file(dir / "DATA" / "002", "last");
+    std::string same_size = raw;
+    same_size[0] ^= 1;
+    write_file(dir / "DATA" / "001", same_size);
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    fs::remove(dir / "DATA" / "001");
+    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), original);
 }
 
 TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrittenTwice)
@@ -684,6 +775,22 @@ TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrit
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", root + "/DATA/001", msg::kSplitStopped)) << r.err;
     EXPECT_EQ(stopped.get(root + "/DATA.BND"), bundle);
+    // Stopped as the record saying it is done is about to be made: every
+    // piece is there, and the join names the record.
+    const auto done = std::find(at, probe.log.end(), "create_new DATA/" + std::string(kRecordName) + ".$$$");
+    ASSERT_NE(done, probe.log.end());
+    MemFs ended;
+    ended.make_dirs(root);
+    ended.put(root + "/DATA.BND", bundle);
+    {
+        FaultyFs crash(root, ended);
+        crash.stop_at = static_cast<int>(done - probe.log.begin());
+        run_over(crash, bndsplit_main, "bndsplit", {root + "/DATA.BND"});
+    }
+    const RunResult e = run_over(ended, bndjoin_main, "bndjoin", {root + "/DATA.BND"});
+    EXPECT_EQ(e.status, 1);
+    EXPECT_TRUE(is_failure(e.err, msg::kBadPiece, "bndjoin", root + "/DATA/" + kRecordName, msg::kSplitStoppedAtEnd))
+        << e.err;
 }
 
 TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
@@ -711,6 +818,38 @@ TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "loop " << loop;
     }
     // The bundle the last join wrote is of the loop, split again.
-    const RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
+    // A bundle of the name and size whose table differs is another bundle.
+    std::string other = original;
+    other[4] ^= 1;
+    write_file(dir / "DATA.BND", other);
+    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "DATA")) << r.err;
+    // A split of that version that stopped said how many pieces it had
+    // written: a join names the first it never wrote.
+    replace("sha256 " + hex_of(sha256(bytes(original))), "sha256 -");
+    replace("written 2", "written 1");
+    text.erase(text.find("piece 001"), text.find('\n', text.find("piece 001")) + 1 - text.find("piece 001"));
+    write_file(dir / "DATA" / kRecordName, text);
+    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "DATA/001", msg::kSplitStopped)) << r.err;
+}
+
+TEST_F(Records, ABundleIsKnownByTheDigestOfItsParts)
+{
+    // Each part's size, 8 bytes least significant first, and SHA-256, all
+    // hashed: the bytes before piece 0, each piece, the bytes after the
+    // last; the digest worked out apart from the tools. The second split
+    // runs over the first's record, and so reads every piece before it writes.
+    write_file(dir / "DATA.BND", laid(600, {"ab", "c"}, "tail"));
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0);
+        const std::string record = read_file(dir / "DATA" / kRecordName).value_or("");
+        EXPECT_NE(record.find("\ndigest d645f31e2d5e28ceeed4a99999801206e6a43b92335cd2844f8252fefcfcb72d\n"),
+                  std::string::npos)
+            << record;
+    }
 }

@@ -6,6 +6,7 @@
 // the end early, are caught.
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "alloc_seam.hpp"
 #include "command.hpp"
@@ -680,5 +681,72 @@ TEST_F(Sequences, InMemoryEachMakesTheCallsItMakesOnTheDiskAndLeavesTheSameFiles
         EXPECT_FALSE(s.run(on_disk, real.string())) << s.name;
         EXPECT_EQ(in_memory.log, on_disk.log) << s.name;
         EXPECT_EQ(snapshot(files, p.dir), snapshot(real)) << s.name;
+    }
+}
+
+TEST_F(Sequences, NoFileIsOpenWhenANameIsGivenOrTaken)
+{
+    // An open file cannot be renamed on every system, nor its name given
+    // to another: every input is closed before the names move. A rebuild
+    // from a split record is among them.
+    const auto open_at_rename = [](const std::vector<std::string>& log) {
+        std::multiset<std::string> open;
+        std::vector<std::string> found;
+        for (const std::string& c : log) {
+            const std::string name = c.substr(c.find(' ') + 1);
+            if (starts(c, {"open_regular ", "create_new "}))
+                open.insert(name);
+            else if (c.starts_with("close ") && open.contains(name))
+                open.erase(open.find(name));
+            else if (starts(c, {"rename", "exchange", "link"}))
+                for (const std::string& file : open)
+                    if ((" " + name + " ").find(" " + file + " ") != std::string::npos)
+                        found.push_back(c);
+        }
+        return found;
+    };
+    for (const Sequence& s : kSequences) {
+        MemFs files;
+        const Place p = fresh(files, s);
+        FaultyFs fs(p.dir, files);
+        ASSERT_FALSE(s.run(fs, p.dir)) << s.name;
+        EXPECT_EQ(open_at_rename(fs.log), std::vector<std::string>{}) << s.name;
+    }
+    MemFs files;
+    const Place p{files, root()};
+    files.make_dirs(p.dir);
+    p.write("B.BND", laid_out(kOldLayout));
+    ASSERT_FALSE(split_bundle(files, at(p.dir, "B.BND"), at(p.dir, "B"), true));
+    p.write("B/000", kEdited);
+    FaultyFs fs(p.dir, files);
+    ASSERT_FALSE(join_bundle(fs, at(p.dir, "B.BND"), at(p.dir, "B")));
+    EXPECT_EQ(open_at_rename(fs.log), std::vector<std::string>{}) << "a rebuild from the record";
+}
+
+TEST_F(Sequences, AnInputChangedBetweenThePlanAndItsCommitIsRefused)
+{
+    const struct {
+        const char* what;
+        std::function<void(const Place& p)> change;
+    } rows[] = {
+        {"a piece grown", [](const Place& p) { p.write("B/001", "x and more"); }},
+        {"another file of the same size in a piece's place",
+         [](const Place& p) {
+             p.files.remove(at(p.dir, "B/001"));
+             p.write("B/001", "y");
+         }},
+    };
+    for (const auto& row : rows) {
+        MemFs files;
+        const Place p = fresh(files, kSequences[2]);  // bndjoin
+        JoinPlan join;
+        ASSERT_FALSE(plan_join(files, JoinRequest{.bundle = at(p.dir, "B.BND"), .dir = at(p.dir, "B")}, join));
+        row.change(p);
+        const Outcome r = commit(files, join.plan, quiet);
+        ASSERT_TRUE(r) << row.what;
+        EXPECT_EQ(r->fault, Fault::read_failed) << row.what;
+        EXPECT_EQ(r->detail.why, Why::changed_since_read) << row.what;
+        EXPECT_EQ(p.read("B.BND"), make_bundle({"old bundle"})) << row.what;
+        EXPECT_TRUE(temporaries(snapshot(files, p.dir)).empty()) << row.what;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -90,4 +91,23 @@ TEST(Sha256, HexReadsBackAndRefusesWhatIsNotADigest)
     for (const char* bad : {"", "ba78", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD",
                             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ag"})
         EXPECT_FALSE(read_hex_exact(bad, d)) << bad;
+}
+
+TEST(Sha256, DigestsTakenBehindEachGoWhereTheyWereAskedFor)
+{
+    // More parts at once than the second thread holds, each large enough
+    // to be handed to it: every digest lands in its own place, whichever
+    // thread took it.
+    std::vector<std::string> parts;
+    for (int k = 0; k < 3 * static_cast<int>(Behind::kDepth); ++k)
+        parts.push_back(std::string(200000 + static_cast<std::size_t>(k), static_cast<char>('a' + k)));
+    std::vector<Digest> taken(parts.size());
+    {
+        DigestBehind behind;
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            behind.take(bytes(parts[k]), &taken[k]);
+        behind.wait();
+    }
+    for (std::size_t k = 0; k < parts.size(); ++k)
+        EXPECT_EQ(taken[k], sha256(bytes(parts[k]))) << "part " << k;
 }
