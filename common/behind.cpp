@@ -37,13 +37,13 @@ std::uint64_t Behind::run(void (*job)(void*), void* arg)
         asked_ = true;
         thread_ = platform::start_thread(loop, this);
     }
-    ++given_;
     if (!thread_) {
         job(arg);  // no thread to be had: the job is done here
-        done_.store(given_, std::memory_order_release);
+        done_.store(++given_, std::memory_order_release);
         return given_;
     }
-    spin_until([&] { return !full(); });
+    spin_until([&] { return !full(); });  // room for one more, the slot kDepth jobs before it free
+    ++given_;
     jobs_[(given_ - 1) % kDepth] = Job{job, arg};
     queued_.store(given_, std::memory_order_release);
     return given_;
