@@ -57,12 +57,8 @@ int bnddiff_main(const Args& args, platform::FileSystem& fs)
     const Tool tool{.name = "bnddiff",
                     .usage = msg::kDiffUsage,
                     .about = msg::kDiffAbout,
-                    .options_head = msg::kOptionsAnywhere,
                     .options = kOptions,
-                    .place = OptionPlace::anywhere,
-                    .wildcards = Expand::one,
                     .fits = fits,
-                    .run_on = Operands::first,
                     .step = bnddiff_run};
     return run_tool(args, tool, fs);
 }

@@ -96,10 +96,7 @@ int bndjoin_main(const Args& args, platform::FileSystem& fs)
     const Tool tool{.name = "bndjoin",
                     .usage = msg::kJoinUsage,
                     .about = msg::kJoinAbout,
-                    .options_head = msg::kOptionsAnywhere,
                     .options = kOptions,
-                    .place = OptionPlace::anywhere,
-                    .wildcards = Expand::each,
                     .fits = fits,
                     .run_on = Operands::each,
                     .step = bndjoin_one};

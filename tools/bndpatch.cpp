@@ -62,12 +62,8 @@ int bndpatch_main(const Args& args, platform::FileSystem& fs)
     const Tool tool{.name = "bndpatch",
                     .usage = msg::kPatchUsage,
                     .about = msg::kPatchAbout,
-                    .options_head = msg::kOptionsAnywhere,
                     .options = kOptions,
-                    .place = OptionPlace::anywhere,
-                    .wildcards = Expand::one,
                     .fits = fits,
-                    .run_on = Operands::first,
                     .step = bndpatch_run};
     return run_tool(args, tool, fs);
 }

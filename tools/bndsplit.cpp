@@ -119,12 +119,9 @@ int bndsplit_main(const Args& args, platform::FileSystem& fs)
     const Tool tool{.name = "bndsplit",
                     .usage = msg::kSplitUsageFormat,
                     .about = msg::kSplitAbout,
-                    .options_head = msg::kOptionsFirst,
                     .options = kOptions,
                     .place = OptionPlace::first,
-                    .wildcards = Expand::one,
                     .fits = fits,
-                    .run_on = Operands::first,
                     .step = bndsplit_one};
     return run_tool(args, tool, fs);
 }

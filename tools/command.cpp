@@ -26,7 +26,7 @@ std::string help(const Tool& tool, const std::string& usage)
 {
     std::vector<Option> options(tool.options.begin(), tool.options.end());
     options.insert(options.end(), std::begin(kStandardOptions), std::end(kStandardOptions));
-    return usage + std::string(tool.about) + "\n" + std::string(tool.options_head) + option_help(options);
+    return usage + std::string(tool.about) + "\n" + std::string(tool.place == OptionPlace::first ? msg::kOptionsFirst : msg::kOptionsAnywhere) + option_help(options);
 }
 
 // run_operands -- the step on each operand it runs on, in order, whatever
@@ -68,7 +68,7 @@ int run_tool(const Args& args, const Tool& tool, platform::FileSystem& fs)
         return fail_usage(usage, std::pair<std::string, std::string>(wrong.option, wrong.reason));
     CommandLine& cl = *read;
     if (platform::kExpandsWildcards)
-        cl.operands = expand_wildcards(cl.operands, fs, tool.wildcards);
+        cl.operands = expand_wildcards(cl.operands, fs, tool.run_on == Operands::each ? Expand::each : Expand::one);
     if (cl.has(kHelp))
         return report(say(help(tool, usage)));
     if (cl.has(kVersion))

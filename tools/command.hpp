@@ -33,12 +33,12 @@ struct Tool {
     const char* name = "";               // as --version and the detail lines give it
     const char* usage = "";              // the usage line; a "%s" in it is the invocation name
     std::string_view about{};            // what --help says of the program, after the usage line
-    std::string_view options_head{};     // the line --help gives before the options
     std::span<const Option> options{};   // besides --help and --version
-    OptionPlace place = OptionPlace::anywhere;
-    Expand wildcards = Expand::one;      // what an operand with wildcards stands for, on Windows
+    OptionPlace place = OptionPlace::anywhere;  // and so the line --help gives before the options
     // fits -- whether the operands make a run; if not, the usage line
     bool (*fits)(const CommandLine& cl) = nullptr;
+    // run_on -- the operands the step runs on; on Windows, an operand with
+    // wildcards stands for each file it matches, or for the first
     Operands run_on = Operands::first;
     int data_option = -1;                // the option that sends the data to standard output, or -1
     // step -- the work on one operand, its files reached through fs;
