@@ -132,7 +132,7 @@ TEST_F(Options, HelpListsEveryOptionAndAFileMayStartWithADashAfterDashDash)
         for (std::string option : p.options)
             EXPECT_NE(r.out.find(option), std::string::npos) << p.name << " --help lacks " << option;
         // bndsplit reads options only before the bundle, as its help says
-        const std::string head = std::string(p.name) == "bndsplit" ? "\nOptions, before the bundle:\n" : "\nOptions, anywhere before --:\n";
+        const std::string head = std::string(p.name) == "bndsplit" ? "Options, before the bundle:" : "Options, anywhere before --:";
         EXPECT_NE(r.out.find(head), std::string::npos) << p.name << ": " << r.out;
         for (const char* standard : {"      --help", "      --version", "\n  --  "})
             EXPECT_NE(r.out.find(standard), std::string::npos) << p.name << " --help lacks " << standard;
