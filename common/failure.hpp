@@ -131,22 +131,14 @@ using Outcome = std::optional<Failure>;
 // says memory ran out is that, whatever the call was for
 inline Failure system_failure(Fault fault, std::string file, platform::SysError error)
 {
-    Detail d;
-    d.file = std::move(file);
-    d.error = error;
-    return {platform::out_of_memory(error) ? Fault::no_memory : fault, std::move(d)};
+    return {platform::out_of_memory(error) ? Fault::no_memory : fault, Detail{.file = std::move(file), .error = error}};
 }
 
 // tool_failure -- a failure for one of the tools' own reasons, with the
 // numbers it names
 inline Failure tool_failure(Fault fault, std::string file, Why why, std::uint64_t size = 0, std::uint64_t limit = 0)
 {
-    Detail d;
-    d.file = std::move(file);
-    d.why = why;
-    d.size = size;
-    d.limit = limit;
-    return {fault, std::move(d)};
+    return {fault, Detail{.file = std::move(file), .why = why, .size = size, .limit = limit}};
 }
 
 // piece_failure -- the same, about a piece

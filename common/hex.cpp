@@ -1,11 +1,14 @@
 #include "hex.hpp"
 
+#include "numbers.hpp"
+
 namespace {
 
-// nibble -- a lower-case hexadecimal digit's value, or -1
+// nibble -- a lower-case hexadecimal digit's value, or -1: the digits
+// are written in lower case, so only lower case reads back
 int nibble(char c)
 {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    return c >= 'A' && c <= 'F' ? -1 : digit_value(c, 16);
 }
 
 }  // namespace
@@ -37,8 +40,8 @@ bool read_hex_exact(std::string_view hex, std::span<std::uint8_t> out)
 
 bool read_hex(std::string_view hex, std::vector<std::uint8_t>& out)
 {
-    out.assign(hex.size() / 2, 0);
-    if (hex.size() % 2 == 0 && read_hex_exact(hex, out))
+    out.assign(hex.size() / 2, 0);  // an odd count of digits gives another count of bytes
+    if (read_hex_exact(hex, out))
         return true;
     out.clear();
     return false;

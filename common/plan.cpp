@@ -15,34 +15,36 @@ struct Committing {
     FileSystem& fs;
     const Plan& plan;
     const Observer& observer;
-    std::vector<std::unique_ptr<InputFile>> inputs;
-    std::vector<std::unique_ptr<Output>> outputs;
+    std::vector<std::unique_ptr<InputFile>> inputs{};
+    std::vector<std::unique_ptr<Output>> outputs{};
     // Two copy buffers, used in turn: a hash goes on over the one while
     // the next block is read into the other (a feed waits for the one
     // before it, so the buffer read into is never the one being hashed).
-    std::array<Bytes, 2> buffers;
+    std::array<Bytes, 2> buffers{};
     std::size_t next_buffer = 0;
     // The digests taken of parts, by whichever thread has room, and the
     // buffers the parts are read into whole: one is read into again once
     // the digest of what it held is taken. The second thread is declared
     // last, so that it is done before the buffers and digests it works on
     // go, also when a failure ends the commit part-way.
-    std::vector<Digest> digests;
-    std::array<Bytes, Behind::kDepth + 1> whole;
+    std::vector<Digest> digests{};
+    std::array<Bytes, Behind::kDepth + 1> whole{};
     std::array<std::uint64_t, Behind::kDepth + 1> whole_job{};
-    DigestBehind digesting;
+    DigestBehind digesting{};
 };
 
-// opened -- input k, open and still the file the plan read
-Outcome opened(Committing& c, int k, const InputFile*& in)
+// open_input -- input k of the plan, opened into its slot where it is
+// not open yet, and still the file the plan read
+Outcome open_input(FileSystem& fs, const Plan& plan, int k, std::vector<std::unique_ptr<InputFile>>& inputs,
+                   const InputFile*& in)
 {
-    std::unique_ptr<InputFile>& slot = c.inputs[static_cast<std::size_t>(k)];
-    const PlannedInput& p = c.plan.inputs[static_cast<std::size_t>(k)];
+    std::unique_ptr<InputFile>& slot = inputs[static_cast<std::size_t>(k)];
+    const PlannedInput& p = plan.inputs[static_cast<std::size_t>(k)];
     if (!slot) {
-        auto file = std::make_unique<InputFile>(c.fs, p.path, p.links);
+        auto file = std::make_unique<InputFile>(fs, p.path, p.links);
         if (file->error())
             return system_failure(Fault::read_failed, p.path, file->error());
-        platform::Result<platform::FileInfo> info = c.fs.info(file->handle());
+        platform::Result<platform::FileInfo> info = fs.info(file->handle());
         if (info.error)
             return system_failure(Fault::read_failed, p.path, info.error);
         if (info.value.size != p.size || info.value.id != p.id)
@@ -51,6 +53,12 @@ Outcome opened(Committing& c, int k, const InputFile*& in)
     }
     in = slot.get();
     return {};
+}
+
+// opened -- input k of a commit's plan, open
+Outcome opened(Committing& c, int k, const InputFile*& in)
+{
+    return open_input(c.fs, c.plan, k, c.inputs, in);
 }
 
 // write_block -- bytes into the output, and into its hash where it has one
@@ -254,7 +262,7 @@ Outcome commit(FileSystem& fs, const Plan& plan, const Observer& observer)
 {
     if (plan.blocked)
         return plan.blocked;
-    Committing c{fs, plan, observer, {}, {}, {}, 0, {}, {}, {}, {}};
+    Committing c{.fs = fs, .plan = plan, .observer = observer};
     c.inputs.resize(plan.inputs.size());
     c.digests.resize(plan.digests);
     c.outputs.resize(plan.outputs.size());
@@ -288,12 +296,9 @@ Outcome PlannedBytes::read(std::uint64_t at, std::span<std::uint8_t> out)
             if (part.input == kNoInput) {
                 std::copy_n(part.bytes->begin() + static_cast<std::ptrdiff_t>(from), n, out.begin());
             } else {
-                std::unique_ptr<InputFile>& in = inputs_[static_cast<std::size_t>(part.input)];
-                const PlannedInput& p = plan_.inputs[static_cast<std::size_t>(part.input)];
-                if (!in)
-                    in = std::make_unique<InputFile>(fs_, p.path, p.links);
-                if (in->error())
-                    return system_failure(Fault::read_failed, p.path, in->error());
+                const InputFile* in = nullptr;
+                if (Outcome f = open_input(fs_, plan_, part.input, inputs_, in))
+                    return f;
                 if (Outcome f = read_exact(*in, part.offset + from, out.first(n)))
                     return f;
             }

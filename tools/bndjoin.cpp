@@ -8,8 +8,6 @@
 // old bundle is kept as BUNDLE.BAK. Where the directory holds the split
 // record, a join that changes anything says on each changed piece's line
 // what it makes of it; -n says so of every piece and writes nothing.
-#include <algorithm>
-
 #include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
@@ -40,19 +38,20 @@ std::optional<std::uint32_t> align_of(const CommandLine& cl)
     return static_cast<std::uint32_t>(*n);
 }
 
+// as_was -- whether a join leaves a piece as it was, where it was
+bool as_was(const PieceFate& f)
+{
+    return f.change == PieceChange::unchanged && f.moves == 0;
+}
+
 // joining -- a piece's line; with its fate's words where every piece's
-// are told, or where anything changes and this piece is not as it was
+// are told, or else where this piece is not as it was
 Outcome joining(const Event& e, const JoinPlan& join, bool all)
 {
-    std::string line = event_line(e);
     const std::size_t k = static_cast<std::size_t>(e.piece);
-    const auto as_was = [](const PieceFate& f) { return f.change == PieceChange::unchanged && f.moves == 0; };
-    const bool changes = !std::all_of(join.fates.begin(), join.fates.end(), as_was);
-    if (k < join.fates.size() && (all || (changes && !as_was(join.fates[k])))) {
-        line.pop_back();  // the words go before the line's end
-        line.append(1, ' ').append(fate_words(join.fates[k])).append(1, '\n');
-    }
-    return say(line);
+    if (k < join.fates.size() && (all || !as_was(join.fates[k])))
+        return say(with_words(event_line(e), fate_words(join.fates[k])));
+    return say(event_line(e));
 }
 
 Outcome bndjoin_one(platform::FileSystem& fs, const std::string& bundle, const CommandLine& cl)

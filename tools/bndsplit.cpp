@@ -33,14 +33,8 @@ Outcome list(platform::FileSystem& fs, const std::string& bundle, std::int32_t m
     const BundleSeen& seen = look.seen;
     for (std::size_t k = 0; k < seen.list.pieces.size(); ++k) {
         const Piece& p = seen.list.pieces[k];
-        std::string line = piece_line(msg::kCuttingFormat, p.index, p.start, p.end);
-        if (look.kinds[k]) {
-            line.pop_back();  // the words go before the line's end
-            line += ' ';
-            line += kind_words(*look.kinds[k]);
-            line += '\n';
-        }
-        if (Outcome f = say(line))
+        const std::string line = piece_line(msg::kCuttingFormat, p.index, p.start, p.end);
+        if (Outcome f = say(look.kinds[k] ? with_words(line, kind_words(*look.kinds[k])) : line))
             return f;
     }
     const Uncovered left = uncovered(seen.list.pieces, seen.size);

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "failure.hpp"
 #include "messages.hpp"
-#include <string>
-#include <utility>
 #include "plan.hpp"
 #include "platform.hpp"
 

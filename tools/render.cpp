@@ -210,6 +210,12 @@ std::string piece_line(const char* format, int index, std::uint64_t start, std::
     return format_text(format, piece_file_name(index).c_str(), static_cast<unsigned>(start), static_cast<unsigned>(end));
 }
 
+std::string with_words(std::string line, const std::string& words)
+{
+    line.pop_back();
+    return line + ' ' + words + '\n';
+}
+
 std::string event_line(const Event& e)
 {
     switch (e.what) {

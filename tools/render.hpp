@@ -30,6 +30,9 @@ std::string reason_text(const Detail& detail);
 // name, start and end offsets
 std::string piece_line(const char* format, int index, std::uint64_t start, std::uint64_t end);
 
+// with_words -- a line with words after it, before its line end
+std::string with_words(std::string line, const std::string& words);
+
 // event_line -- the line an event of a commit is told in (cutting,
 // joining, patching, removing, sizes, packed)
 std::string event_line(const Event& e);
