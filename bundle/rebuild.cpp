@@ -13,14 +13,6 @@ namespace {
 
 using platform::FileSystem;
 
-// What the name of the bundle holds now, as the record sees it.
-enum class Target {
-    none,      // nothing, or nothing of the loop's
-    original,  // the bundle first split, which a join keeps as BUNDLE.BAK
-    cut,       // the bundle the pieces were cut from, where a join wrote it
-    joined,    // a bundle a join from here wrote
-};
-
 // A piece file, as the rebuild finds it.
 struct PieceFile {
     bool looked = false;
@@ -56,7 +48,7 @@ struct Rebuild {
     const SplitRecord& rec;
     JoinPlan& join;
     std::uint32_t grid = 1;
-    Target target = Target::none;
+    SourceIs target = SourceIs::unknown;  // what the name holds now
     Identity target_id{};
     std::vector<Source> sources{};  // where pieces not in the directory may come from, in order
     std::vector<PieceFile> files{};
@@ -134,15 +126,15 @@ Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> by
 }
 
 // loop_member -- what an identity is, as the record sees it
-Target loop_member(const SplitRecord& rec, const Identity& id)
+SourceIs loop_member(const SplitRecord& rec, const Identity& id)
 {
     if (id == rec.first())
-        return Target::original;
+        return SourceIs::original;
     if (id == rec.cut)
-        return Target::cut;
+        return SourceIs::cut;
     if (std::find(rec.joined.begin(), rec.joined.end(), id) != rec.joined.end())
-        return Target::joined;
-    return Target::none;
+        return SourceIs::joined;
+    return SourceIs::unknown;
 }
 
 // identities -- the record's identities of the loop
@@ -157,9 +149,9 @@ std::vector<Identity> identities(const SplitRecord& rec)
 // its digest taken (and, for a record of version 1, the SHA-256 of every
 // byte), and, where `compare`, each piece file compared on the way with
 // the file's own piece of that number
-Outcome identify(Rebuild& r, const std::string& path, bool compare, Target& is, Identity& id, BundleFile& b)
+Outcome identify(Rebuild& r, const std::string& path, bool compare, SourceIs& is, Identity& id, BundleFile& b)
 {
-    is = Target::none;
+    is = SourceIs::unknown;
     if (Outcome f = open_bundle(r.fs, path, platform::Links::refuse, b))
         return f;
     const std::vector<Identity> ids = identities(r.rec);
@@ -170,7 +162,7 @@ Outcome identify(Rebuild& r, const std::string& path, bool compare, Target& is, 
         id = Identity{b.size(), {}, true};
         if (Outcome f = whole_sha256(*b.file, b.size(), id.digest))
             return f;
-        if ((is = loop_member(r.rec, id)) != Target::none)
+        if ((is = loop_member(r.rec, id)) != SourceIs::unknown)
             return {};
     }
     std::vector<std::size_t> same;  // piece files that hold the piece of the part they stand for
@@ -213,10 +205,10 @@ Outcome find_target(Rebuild& r, OldFile& old)
     BundleFile b;
     if (Outcome f = identify(r, bundle, true, r.target, r.target_id, b))
         return f;
-    if (r.target == Target::none)
+    if (r.target == SourceIs::unknown)
         return named_failure(Fault::cannot_rename, bundle, Why::not_this_bundle, r.rq.dir);
     input(r, bundle, platform::Links::refuse, b.info);
-    old = r.target == Target::original ? OldFile::keep_as_backup : OldFile::replace;
+    old = r.target == SourceIs::original ? OldFile::keep_as_backup : OldFile::replace;
     if (old != OldFile::keep_as_backup)
         return {};
     const std::string backup = bundle + kBackupSuffix;
@@ -226,13 +218,13 @@ Outcome find_target(Rebuild& r, OldFile& old)
     if (kept.value.kind == platform::Kind::none)
         return {};
     // The pristine original is there already: the bundle, the same, is replaced.
-    Target is = Target::none;
+    SourceIs is = SourceIs::unknown;
     Identity id;
     BundleFile other;
     if (kept.value.kind == platform::Kind::regular)
         if (Outcome f = identify(r, backup, false, is, id, other))
             return f;
-    if (is == Target::original)
+    if (is == SourceIs::original)
         old = OldFile::replace;
     else
         r.join.plan.blocked = tool_failure(Fault::cannot_rename, backup, Why::already_exists);
@@ -247,11 +239,7 @@ void find_sources(Rebuild& r)
 {
     const std::string& bundle = r.rq.bundle;
     const std::string backup = bundle + kBackupSuffix;
-    const auto is = [](Target t) {
-        return t == Target::original ? SourceIs::original : t == Target::cut ? SourceIs::cut
-                                     : t == Target::joined ? SourceIs::joined : SourceIs::unknown;
-    };
-    r.sources.push_back(Source{bundle, is(r.target)});
+    r.sources.push_back(Source{bundle, r.target});
     r.sources.push_back(Source{backup, SourceIs::original});
     for (const std::string& place : {bundle, r.rq.dir}) {
         const std::string there = beside(place, r.rec.bundle);
@@ -508,7 +496,7 @@ Outcome bundle_output(Rebuild& r, OldFile old, PlannedOutput& out, Identity& id)
     first.insert(first.end(), head.begin(), head.end());
     std::vector<PartDigest> parts = {{first.size(), sha256(first)}};
     out = PlannedOutput{.path = r.rq.bundle, .old = old, .durability = Durability::durable};
-    if (auto it = r.inputs.find(r.rq.bundle); it != r.inputs.end() && r.target != Target::none)
+    if (auto it = r.inputs.find(r.rq.bundle); it != r.inputs.end() && r.target != SourceIs::unknown)
         out.attributes_of = it->second;
     out.parts.push_back(Part{.bytes = held(std::move(first))});
     for (std::size_t k = 0; k < r.stored.size(); ++k) {
@@ -540,7 +528,7 @@ void plan_write(Rebuild& r, PlannedOutput bundle, const Identity& made)
         return;
     SplitRecord rec = r.rec;
     rec.joined.clear();
-    if (r.target == Target::cut || r.target == Target::joined)
+    if (r.target == SourceIs::cut || r.target == SourceIs::joined)
         rec.joined.push_back(r.target_id);
     rec.joined.push_back(made);
     const int record = plan.add_output(record_output(r.rq.dir, rec, Durability::durable));
@@ -636,7 +624,7 @@ Outcome plan_rebuild(FileSystem& fs, const JoinRequest& rq, const SplitRecord& r
     OldFile old = OldFile::must_not_exist;
     if (Outcome f = find_target(r, old))
         return f;
-    join.replaced = r.target != Target::none;
+    join.replaced = r.target != SourceIs::unknown;
     find_sources(r);
     r.stored.resize(rec.pieces.size());
     join.fates.assign(rec.pieces.size(), PieceFate{});
