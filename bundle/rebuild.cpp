@@ -87,8 +87,8 @@ Outcome file(Rebuild& r, std::size_t k, PieceFile*& f)
     return {};
 }
 
-// load -- piece file k's bytes, whole, and their digest
-Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
+// read_file -- piece file k's bytes, whole, as many as it held when looked at
+Outcome read_file(Rebuild& r, std::size_t k, Bytes& bytes)
 {
     const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
     InputFile in(r.fs, path, platform::Links::follow);
@@ -96,7 +96,13 @@ Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
         return system_failure(in.error().code == platform::kNotRegular ? Fault::bad_piece : Fault::cannot_open, path,
                               in.error());
     bytes.resize(static_cast<std::size_t>(r.files[k].info.size));
-    if (Outcome f = read_exact(in, 0, bytes))
+    return read_exact(in, 0, bytes);
+}
+
+// load -- piece file k's bytes, whole, and their digest
+Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
+{
+    if (Outcome f = read_file(r, k, bytes))
         return f;
     r.files[k].digest = sha256(bytes);
     return {};
@@ -114,12 +120,7 @@ Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> by
     // A piece written decoded is its content, which no bundle holds as it is.
     if (!f->there || f->info.size != bytes.size() || (k < r.rec.pieces.size() && written_decoded(r.rec, k)))
         return {};
-    const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
-    InputFile in(r.fs, path, platform::Links::follow);
-    if (in.error())
-        return system_failure(Fault::cannot_open, path, in.error());
-    buf.resize(bytes.size());
-    if (Outcome e = read_exact(in, 0, buf))
+    if (Outcome e = read_file(r, k, buf))
         return e;
     same = std::equal(buf.begin(), buf.end(), bytes.begin(), bytes.end());
     return {};
