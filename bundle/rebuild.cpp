@@ -201,9 +201,7 @@ Outcome find_target(Rebuild& r, OldFile& old)
         return system_failure(Fault::cannot_open, bundle, now.error);
     if (now.value.kind == platform::Kind::none || r.rq.only_planned)
         return {};
-    if (now.value.kind != platform::Kind::regular)
-        return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
-    BundleFile b;
+    BundleFile b;  // opened as a regular file, else cannot_open
     if (Outcome f = identify(r, bundle, true, r.target, r.target_id, b))
         return f;
     if (r.target == SourceIs::unknown)
