@@ -21,14 +21,13 @@ struct PieceFile {
     std::optional<Digest> digest{};  // of its bytes, where taken
 };
 
-// What is stored for a piece: its parts (a file's bytes, or bytes held),
-// their size and SHA-256, and padding to keep the next piece on a grid.
+// What is stored for a piece: a part (a file's bytes, or bytes held), its
+// SHA-256, and padding to keep the next piece on a grid.
 struct Stored {
-    std::vector<Part> parts{};
-    std::uint64_t size = 0;
+    Part part{};
     Digest digest{};
     Bytes padding{};
-    std::uint64_t total() const { return size + padding.size(); }
+    std::uint64_t total() const { return part.length() + padding.size(); }
 };
 
 // A bundle pieces not in the directory may come from: found by its own
@@ -271,7 +270,7 @@ Outcome held_by(Rebuild& r, Source& src, std::size_t k, std::optional<Stored>& s
             return {};
     }
     const int in = input(r, src.path, platform::Links::refuse, src.b.info);
-    stored = Stored{{Part{.input = in, .offset = there.start, .size = there.size()}}, p.size(), p.stored, {}};
+    stored = Stored{.part = Part{.input = in, .offset = there.start, .size = there.size()}, .digest = p.stored};
     return {};
 }
 
@@ -295,11 +294,8 @@ Outcome from_source(Rebuild& r, std::size_t k, std::optional<Stored>& stored, co
 // held_bytes -- bytes the plan holds as what is stored
 Stored held_bytes(Bytes bytes)
 {
-    Stored s;
-    s.size = bytes.size();
-    s.digest = sha256(bytes);
-    s.parts.push_back(Part{.bytes = held(std::move(bytes))});
-    return s;
+    const Digest digest = sha256(bytes);
+    return Stored{.part = Part{.bytes = held(std::move(bytes))}, .digest = digest};
 }
 
 // as_it_stands -- piece file k's bytes as they stand
@@ -307,7 +303,7 @@ Stored as_it_stands(Rebuild& r, std::size_t k)
 {
     const PieceFile& f = r.files[k];
     const int in = input(r, piece_path(r.rq.dir, static_cast<int>(k)), platform::Links::follow, f.info);
-    return Stored{{Part{.input = in, .size = f.info.size}}, f.info.size, *f.digest, {}};
+    return Stored{.part = Part{.input = in, .size = f.info.size}, .digest = *f.digest};
 }
 
 // stored_again -- piece k, changed (or unchanged without its original
@@ -461,24 +457,20 @@ Outcome piece_digest(Rebuild& r, std::size_t k, Digest& digest)
         digest = s.digest;
         return {};
     }
-    Bytes bytes;
-    for (const Part& part : s.parts) {
-        Bytes from;
-        if (part.bytes) {
-            from = *part.bytes;
-        } else {
-            const PlannedInput& in = r.join.plan.inputs[static_cast<std::size_t>(part.input)];
-            InputFile file(r.fs, in.path, in.links);
-            if (file.error())
-                return system_failure(Fault::read_failed, in.path, file.error());
-            from.resize(static_cast<std::size_t>(part.size));
-            if (Outcome f = read_exact(file, part.offset, from))
-                return f;
-        }
-        bytes.insert(bytes.end(), from.begin(), from.end());
+    Bytes read;
+    if (!s.part.bytes) {
+        const PlannedInput& in = r.join.plan.inputs[static_cast<std::size_t>(s.part.input)];
+        InputFile file(r.fs, in.path, in.links);
+        if (file.error())
+            return system_failure(Fault::read_failed, in.path, file.error());
+        read.resize(static_cast<std::size_t>(s.part.size));
+        if (Outcome f = read_exact(file, s.part.offset, read))
+            return f;
     }
-    bytes.insert(bytes.end(), s.padding.begin(), s.padding.end());
-    digest = sha256(bytes);
+    Sha256 hash;
+    hash.update(s.part.bytes ? *s.part.bytes : read);
+    hash.update(s.padding);
+    digest = hash.finish();
     return {};
 }
 
@@ -501,11 +493,11 @@ Outcome bundle_output(Rebuild& r, OldFile old, PlannedOutput& out, Identity& id)
     for (std::size_t k = 0; k < r.stored.size(); ++k) {
         Stored& s = r.stored[k];
         const Piece& p = layout.pieces[k];
-        s.parts.front().told.push_back(Event{.what = Tell::joining, .piece = p.index, .start = p.start, .end = p.end});
+        s.part.told.push_back(Event{.what = Tell::joining, .piece = p.index, .start = p.start, .end = p.end});
         PartDigest& d = parts.emplace_back(PartDigest{s.total(), {}});
         if (Outcome f = piece_digest(r, k, d.hash))
             return f;
-        out.parts.insert(out.parts.end(), s.parts.begin(), s.parts.end());
+        out.parts.push_back(s.part);
         if (!s.padding.empty())
             out.parts.push_back(Part{.bytes = held(s.padding)});
     }
