@@ -31,7 +31,6 @@ struct Work {
     const SplitRequest& rq;
     BundleFile b;
     std::vector<Cut> cuts;                // the pieces it writes
-    bool removes_beyond = false;          // pieces of an earlier run numbered beyond them go
     std::optional<SplitRecord> old;       // the record of an earlier split
     SplitRecord rec;                      // the new one
     bool recorded = true;
@@ -431,7 +430,6 @@ Outcome files_beyond(Work& w, std::size_t count, std::vector<std::string>& names
     return {};
 }
 
-// cut_steps -- the steps that write one piece
 // cut_told -- what is told before a piece is cut: its line, and with -x
 // its header's sizes and why it cannot be decoded
 std::vector<Event> cut_told(const Cut& cut)
@@ -541,7 +539,7 @@ Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t m
 
 Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
 {
-    Work w{fs, rq, {}, {}, false, {}, {}, true, {}, {}};
+    Work w{.fs = fs, .rq = rq};
     if (Outcome f = open_bundle(fs, rq.bundle, platform::Links::follow, w.b))
         return f;
     split.seen = {list_pieces(w.b.table, rq.maxfiles), w.b.size()};
@@ -555,7 +553,6 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
     w.cuts.resize(pieces.size());
     for (std::size_t k = 0; k < pieces.size(); ++k)
         w.cuts[k].piece = pieces[k];
-    w.removes_beyond = !split.seen.list.more;
     if (Outcome f = dir_usable(w))
         return f;
     if (Outcome f = name_cuts(w))
@@ -567,8 +564,9 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
     start_record(w);
     if (Outcome f = read_pieces(w))
         return f;
+    // Pieces of an earlier run numbered beyond these go, unless the limit cut the split short.
     std::vector<std::string> beyond;
-    if (w.removes_beyond)
+    if (!split.seen.list.more)
         if (Outcome f = files_beyond(w, pieces.size(), beyond))
             return f;
     if (Outcome f = check_loop(w, beyond))
