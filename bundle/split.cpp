@@ -400,26 +400,22 @@ Outcome check_loop(Work& w, std::vector<std::string>& beyond)
 }
 
 // dir_usable -- a failure where the piece directory's name holds anything
-// but a directory, which the pieces could not go into
-Outcome dir_usable(Work& w)
+// but a directory, which the pieces could not go into; whether one is there
+Outcome dir_usable(Work& w, bool& there)
 {
     platform::Result<platform::FileInfo> dir = w.fs.look(w.rq.dir, platform::Links::follow);
     if (dir.error)
         return system_failure(Fault::write_failed, w.rq.dir, dir.error);
     if (dir.value.kind != platform::Kind::none && dir.value.kind != platform::Kind::directory)
         return system_failure(Fault::write_failed, w.rq.dir, platform::not_a_directory());
+    there = dir.value.kind == platform::Kind::directory;
     return {};
 }
 
 // files_beyond -- the names of an earlier run's pieces numbered from
-// `count` on, in order
+// `count` on, in order, in the piece directory there
 Outcome files_beyond(Work& w, std::size_t count, std::vector<std::string>& names)
 {
-    platform::Result<platform::FileInfo> dir = w.fs.look(w.rq.dir, platform::Links::follow);
-    if (dir.error)
-        return system_failure(Fault::write_failed, w.rq.dir, dir.error);
-    if (dir.value.kind != platform::Kind::directory)
-        return {};
     platform::Result<std::vector<std::string>> all = w.fs.list_dir(w.rq.dir);
     if (all.error)
         return system_failure(Fault::write_failed, w.rq.dir, all.error);
@@ -553,7 +549,8 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
     w.cuts.resize(pieces.size());
     for (std::size_t k = 0; k < pieces.size(); ++k)
         w.cuts[k].piece = pieces[k];
-    if (Outcome f = dir_usable(w))
+    bool dir_there = false;
+    if (Outcome f = dir_usable(w, dir_there))
         return f;
     if (Outcome f = name_cuts(w))
         return f;
@@ -566,7 +563,7 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
         return f;
     // Pieces of an earlier run numbered beyond these go, unless the limit cut the split short.
     std::vector<std::string> beyond;
-    if (!split.seen.list.more)
+    if (dir_there && !split.seen.list.more)
         if (Outcome f = files_beyond(w, pieces.size(), beyond))
             return f;
     if (Outcome f = check_loop(w, beyond))
