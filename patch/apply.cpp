@@ -149,7 +149,7 @@ Outcome plan_frame(const BundleInput& in, const Patch& patch, const Direction& d
         nb.frame = frame_without_patch(sizes, in.frame(), nb.places);
         return {};
     }
-    ByteString made;
+    Bytes made;
     std::optional<Frame> f;
     if (remake(frame_bytes(in.frame()), d.change(*frame), UINT32_MAX, made) != RemakeStatus::ok ||
         side_of(made) != d.to_side(*frame) || !(f = frame_of(made)))
@@ -219,7 +219,7 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
         return system_failure(Fault::cannot_open, path, there.error);
     if (there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
         return bad_patch(path, Why::not_a_patch);
-    ByteString bytes;
+    Bytes bytes;
     if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))
         return f;
     std::uint64_t version = 0;

@@ -18,7 +18,7 @@ Outcome BundleInput::open()
     return bytes_.read(pieces_.back().end, frame_.tail);
 }
 
-Outcome BundleInput::piece(std::size_t k, ByteString& out)
+Outcome BundleInput::piece(std::size_t k, Bytes& out)
 {
     out.clear();
     if (k >= pieces_.size())
@@ -27,7 +27,7 @@ Outcome BundleInput::piece(std::size_t k, ByteString& out)
     return bytes_.read(pieces_[k].start, out);
 }
 
-Outcome BundleInput::next_piece(ByteString& out, Sha256* whole)
+Outcome BundleInput::next_piece(Bytes& out, Sha256* whole)
 {
     const std::size_t k = next_++;
     if (whole && k == 0) {

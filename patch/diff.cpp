@@ -35,8 +35,8 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
     const Frame reverse = frame_without_patch(sizes_of(a.pieces()), b.frame(), places);
     if (same_frame(forward, b.frame()) && same_frame(reverse, a.frame()))
         return std::nullopt;
-    const ByteString from = frame_bytes(a.frame());
-    const ByteString to = frame_bytes(b.frame());
+    const Bytes from = frame_bytes(a.frame());
+    const Bytes to = frame_bytes(b.frame());
     return Entry{kFrame, side_of(from), side_of(to), {Remake::raw, make_delta(from, to), {}},
                  {Remake::raw, make_delta(to, from), {}}};
 }
@@ -51,7 +51,7 @@ Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
     old = OldFile::must_not_exist;
     if (there.value.kind == platform::Kind::none)
         return {};
-    ByteString magic(kPatchMagic.size());
+    Bytes magic(kPatchMagic.size());
     InputFile in(fs, path, platform::Links::refuse);
     platform::Result<std::size_t> r = in.error() ? platform::Result<std::size_t>{0, in.error()}
                                                  : read_full(fs, in.handle(), magic);
@@ -108,8 +108,8 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
         patch.entries.push_back(std::move(*frame));
     Sha256 hash_a;
     Sha256 hash_b;
-    ByteString x;
-    ByteString y;
+    Bytes x;
+    Bytes y;
     const std::size_t count = std::max(a.pieces().size(), b.pieces().size());
     for (std::size_t k = 0; k < count; ++k) {
         if (Outcome f = a.next_piece(x, k < a.pieces().size() ? &hash_a : nullptr))
@@ -153,7 +153,7 @@ Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
         if (Outcome f = diff_from_pieces(fs, rq, a, diff.patch))
             return f;
     }
-    const ByteString bytes = patch_bytes(diff.patch);
+    const Bytes bytes = patch_bytes(diff.patch);
     diff.size = bytes.size();
     OldFile old = OldFile::must_not_exist;
     if (Outcome f = old_patch(fs, rq.patch, old))
