@@ -248,12 +248,10 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     if (rq.reverse && one_way(patch))
         return bad_patch(rq.patch, Why::one_way);
     InputFile file(fs, rq.bundle, platform::Links::refuse);
-    if (file.error())
-        return system_failure(Fault::cannot_open, rq.bundle, file.error());
-    platform::Result<platform::FileInfo> info = fs.info(file.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, rq.bundle, info.error);
-    FileBytes bytes(file, info.value.size);
+    platform::FileInfo info;
+    if (Outcome f = opened(file, info))
+        return f;
+    FileBytes bytes(file, info.size);
     BundleInput in(bytes);
     if (Outcome f = in.open())
         return f;
@@ -270,7 +268,7 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     PlannedOutput out;
     if (Outcome f = new_output(fs, rq, out))
         return f;
-    plan.add_input(input_of(rq.bundle, platform::Links::refuse, info.value));
+    plan.add_input(input_of(rq.bundle, platform::Links::refuse, info));
     bundle_parts(in, nb, r, out);
     if (r.was_from) {
         out.digest = d.to.hash;

@@ -61,16 +61,15 @@ Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
     return {};
 }
 
-// opened -- a bundle file open for the diff, with its size
-Outcome opened(FileSystem& fs, const InputFile& in, std::uint64_t& size)
+// diff_to_file -- the patch from OLD to the bundle NEW
+Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Patch& patch)
 {
-    if (in.error())
-        return system_failure(Fault::cannot_open, in.path(), in.error());
-    platform::Result<platform::FileInfo> info = fs.info(in.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, in.path(), info.error);
-    size = info.value.size;
-    return {};
+    InputFile in(fs, rq.new_bundle, platform::Links::follow);
+    platform::FileInfo info;
+    if (Outcome f = opened(in, info))
+        return f;
+    FileBytes b(in, info.size);
+    return diff_bundles(old, b, patch, rq.one_way);
 }
 
 // diff_from_pieces -- the patch from OLD to the bundle a rebuild from the
@@ -135,24 +134,12 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
 Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
 {
     InputFile old_file(fs, rq.old_bundle, platform::Links::follow);
-    std::uint64_t old_size = 0;
-    if (rq.dir.empty()) {
-        InputFile new_file(fs, rq.new_bundle, platform::Links::follow);
-        std::uint64_t new_size = 0;
-        if (Outcome f = opened(fs, old_file, old_size))
-            return f;
-        if (Outcome f = opened(fs, new_file, new_size))
-            return f;
-        FileBytes a(old_file, old_size), b(new_file, new_size);
-        if (Outcome f = diff_bundles(a, b, diff.patch, rq.one_way))
-            return f;
-    } else {
-        if (Outcome f = opened(fs, old_file, old_size))
-            return f;
-        FileBytes a(old_file, old_size);
-        if (Outcome f = diff_from_pieces(fs, rq, a, diff.patch))
-            return f;
-    }
+    platform::FileInfo old_info;
+    if (Outcome f = opened(old_file, old_info))
+        return f;
+    FileBytes a(old_file, old_info.size);
+    if (Outcome f = rq.dir.empty() ? diff_to_file(fs, rq, a, diff.patch) : diff_from_pieces(fs, rq, a, diff.patch))
+        return f;
     const Bytes bytes = patch_bytes(diff.patch);
     diff.size = bytes.size();
     OldFile old = OldFile::must_not_exist;
