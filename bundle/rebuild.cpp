@@ -263,8 +263,8 @@ Outcome held_by(Rebuild& r, Source& src, std::size_t k, std::optional<Stored>& s
     // The bundle the record was cut from, known by its digest, holds them where the record says.
     const bool known = src.path == r.rq.bundle && !r.rq.only_planned && r.target_id == r.rec.cut;
     if (!known) {
-        Bytes bytes(there.size());
-        if (Outcome f = read_exact(*src.b.file, there.start, bytes))
+        Bytes bytes;
+        if (Outcome f = read_piece(src.b, there, bytes))
             return f;
         if (sha256(bytes) != p.stored)
             return {};

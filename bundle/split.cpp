@@ -284,8 +284,7 @@ Outcome read_what_matters(Work& w)
             w.cuts[k].digest = static_cast<int>(w.digests++);
             continue;
         }
-        bytes.resize(piece.size());
-        if (Outcome f = read_exact(*w.b.file, piece.start, bytes))
+        if (Outcome f = read_piece(w.b, piece, bytes))
             return f;
         if (Outcome f = look_at_piece(w, k, bytes))
             return f;
