@@ -125,18 +125,6 @@ Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> by
     return {};
 }
 
-// loop_member -- what an identity is, as the record sees it
-SourceIs loop_member(const SplitRecord& rec, const Identity& id)
-{
-    if (id == rec.first())
-        return SourceIs::original;
-    if (id == rec.cut)
-        return SourceIs::cut;
-    if (std::find(rec.joined.begin(), rec.joined.end(), id) != rec.joined.end())
-        return SourceIs::joined;
-    return SourceIs::unknown;
-}
-
 // identities -- the record's identities of the loop
 std::vector<Identity> identities(const SplitRecord& rec)
 {

@@ -326,11 +326,22 @@ PlannedOutput record_output(const std::string& dir, const SplitRecord& r, Durabi
     return out;
 }
 
+SourceIs loop_member(const SplitRecord& r, const Identity& id)
+{
+    if (id == r.first())
+        return SourceIs::original;
+    if (id == r.cut)
+        return SourceIs::cut;
+    if (std::find(r.joined.begin(), r.joined.end(), id) != r.joined.end())
+        return SourceIs::joined;
+    return SourceIs::unknown;
+}
+
 bool of_this_loop(const SplitRecord& r, const std::string& name, const Identity& bundle, const TableBytes& table)
 {
     if (r.bundle != name)
         return false;
-    if (bundle == r.cut || bundle == r.first() || std::find(r.joined.begin(), r.joined.end(), bundle) != r.joined.end())
+    if (loop_member(r, bundle) != SourceIs::unknown)
         return true;
     // Version 1 knew its bundle by a hash of every byte: its size and table tell it well enough here.
     return r.cut.whole && r.cut.size == bundle.size && r.table == table;
