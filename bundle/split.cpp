@@ -279,21 +279,19 @@ Outcome read_what_matters(Work& w)
                 return f;
             whole = has_flz0_magic(bytes);
         }
-        if (!whole) {
-            p.hashed = false;
-            w.cuts[k].digest = static_cast<int>(w.digests++);
-            continue;
+        if (whole) {
+            if (Outcome f = read_piece(w.b, piece, bytes))
+                return f;
+            if (Outcome f = look_at_piece(w, k, bytes))
+                return f;
         }
-        if (Outcome f = read_piece(w.b, piece, bytes))
-            return f;
-        if (Outcome f = look_at_piece(w, k, bytes))
-            return f;
-        // Hashed here only where the commit does not copy it.
-        if (k < w.cuts.size() && !w.cuts[k].kept) {
+        // Hashed here where read and not copied by the commit; else the commit
+        // takes its digest as it copies it (every piece not read is one it writes).
+        if (whole && (k >= w.cuts.size() || w.cuts[k].kept)) {
+            p.stored = sha256(bytes);
+        } else {
             p.hashed = false;
             w.cuts[k].digest = static_cast<int>(w.digests++);
-        } else {
-            p.stored = sha256(bytes);
         }
     }
     // The bytes before piece 0 (the table, and what lies between it and the piece) and after the last.
