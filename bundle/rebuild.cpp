@@ -16,9 +16,9 @@ using platform::FileSystem;
 // A piece file, as the rebuild finds it.
 struct PieceFile {
     bool looked = false;
-    bool there = false;
     platform::FileInfo info{};
     std::optional<Digest> digest{};  // of its bytes, where taken
+    bool there() const { return info.kind == platform::Kind::regular; }
 };
 
 // What is stored for a piece: a part (a file's bytes, or bytes held), its
@@ -79,9 +79,8 @@ Outcome file(Rebuild& r, std::size_t k, PieceFile*& f)
     if (there.value.kind != platform::Kind::none && there.value.kind != platform::Kind::regular)
         return system_failure(Fault::bad_piece, path, platform::SysError{platform::kNotRegular});
     f->looked = true;
-    f->there = there.value.kind == platform::Kind::regular;
     f->info = there.value;
-    if (f->there && f->info.size > kMaxPieceSize)
+    if (f->there() && f->info.size > kMaxPieceSize)
         return tool_failure(Fault::bad_piece, path, Why::piece_too_large, f->info.size, kMaxPieceSize);
     return {};
 }
@@ -117,7 +116,7 @@ Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> by
     if (Outcome e = file(r, k, f))
         return e;
     // A piece written decoded is its content, which no bundle holds as it is.
-    if (!f->there || f->info.size != bytes.size() || (k < r.rec.pieces.size() && written_decoded(r.rec, k)))
+    if (!f->there() || f->info.size != bytes.size() || (k < r.rec.pieces.size() && written_decoded(r.rec, k)))
         return {};
     if (Outcome e = read_file(r, k, buf))
         return e;
@@ -333,7 +332,7 @@ Outcome stored_piece(Rebuild& r, std::size_t k, PieceFate& fate)
     if (Outcome e = file(r, k, f))
         return e;
     std::optional<Stored> original;
-    if (!f->there) {
+    if (!f->there()) {
         const Source* from = nullptr;
         if (Outcome e = from_source(r, k, original, &from))
             return e;
@@ -376,7 +375,7 @@ Outcome added_pieces(Rebuild& r)
         PieceFile* f = nullptr;
         if (Outcome e = file(r, k, f))
             return e;
-        if (!f->there)
+        if (!f->there())
             return {};
         if (k >= static_cast<std::size_t>(kMaxPieces))
             return tool_failure(Fault::bad_piece, piece_path(r.rq.dir, static_cast<int>(k)), Why::at_most_pieces, 0, kMaxPieces);
@@ -532,7 +531,7 @@ Outcome first_unwritten(Rebuild& r, int& first)
         // Whatever is not a piece the split wrote is one it never wrote;
         // one whose digest the split had not taken yet is there only where
         // it wrote it, since no file had its name when it began.
-        const bool there = !file(r, k, f) && f->there && !load(r, k, bytes);
+        const bool there = !file(r, k, f) && f->there() && !load(r, k, bytes);
         if (!there || (r.rec.pieces[k].hashed && !piece_unchanged(r.rec, k, f->info.size, *f->digest))) {
             first = static_cast<int>(k);
             return {};
