@@ -95,8 +95,7 @@ Outcome piece_part(FileSystem& fs, const JoinRequest& rq, int k, Plan& plan, Par
 
 // old_bundle -- the old bundle, where there is one, as the plan's input,
 // with its table and size; a BUNDLE.BAK there already blocks the commit
-Outcome old_bundle(FileSystem& fs, const std::string& bundle, Plan& plan, std::optional<OldBundle>& old, int& input,
-                   std::optional<Failure>& blocked)
+Outcome old_bundle(FileSystem& fs, const std::string& bundle, Plan& plan, std::optional<OldBundle>& old, int& input)
 {
     platform::Result<platform::FileInfo> now = fs.look(bundle, platform::Links::refuse);
     if (now.error)
@@ -107,7 +106,7 @@ Outcome old_bundle(FileSystem& fs, const std::string& bundle, Plan& plan, std::o
     BundleFile b;
     if (Outcome f = open_bundle(fs, bundle, platform::Links::refuse, b))
         return f;
-    blocked = backup_is_free(fs, bundle);
+    plan.blocked = backup_is_free(fs, bundle);
     old = OldBundle{b.table, b.size()};
     input = plan.add_input(input_of(bundle, platform::Links::refuse, b.info));
     return {};
@@ -127,7 +126,7 @@ Outcome join_without_record(FileSystem& fs, const JoinRequest& rq, JoinPlan& joi
             return f;
     std::optional<OldBundle> old;
     int old_input = kNoInput;
-    if (Outcome f = old_bundle(fs, rq.bundle, plan, old, old_input, plan.blocked))
+    if (Outcome f = old_bundle(fs, rq.bundle, plan, old, old_input))
         return f;
     std::vector<std::uint32_t> sizes;
     for (const Part& p : parts)

@@ -11,6 +11,7 @@
 #include "layout.hpp"
 #include "plan.hpp"
 #include "platform.hpp"
+#include "record.hpp"
 
 struct JoinRequest {
     std::string bundle{};
@@ -27,13 +28,6 @@ struct JoinRequest {
 // What a rebuild from the split record makes of each piece.
 enum class PieceChange { unchanged, changed, added, from_source };
 enum class PieceStore { original, compressed, as_it_stands };
-// What a bundle a piece is taken from is, as the record sees it.
-enum class SourceIs {
-    unknown,   // a bundle of the record's name, found by it
-    original,  // the bundle first split (or its backup, which the first join kept)
-    cut,       // the bundle the pieces were cut from, which a join wrote
-    joined,    // a bundle a join from the pieces wrote
-};
 struct PieceFate {
     PieceChange change = PieceChange::unchanged;
     PieceStore store = PieceStore::original;

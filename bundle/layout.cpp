@@ -96,16 +96,8 @@ Layout plan_layout(std::span<const std::uint32_t> sizes, const OldBundle* old, L
             return layout;
         }
     }
-    const std::size_t old_count = layout.old_count;
-    const LayoutLost lost = layout.lost;
-    layout = Layout{};
-    layout.old_count = old_count;
-    layout.lost = lost;
+    // Afresh, into a table of zeros: only old_count and lost are set so far.
     layout.pieces = *end_to_end(sizes, kTableSize);  // 127 pieces of the largest size end far below 4 GiB
-    std::vector<std::uint32_t> offsets;
-    for (const Piece& p : layout.pieces)
-        offsets.push_back(p.start);
-    offsets.push_back(layout.pieces.back().end);
-    set_entries(layout.table, 0, offsets);
+    put_entries(layout);
     return layout;
 }

@@ -13,30 +13,21 @@ namespace {
 
 using platform::FileSystem;
 
-// What the name of the bundle holds now, as the record sees it.
-enum class Target {
-    none,      // nothing, or nothing of the loop's
-    original,  // the bundle first split, which a join keeps as BUNDLE.BAK
-    cut,       // the bundle the pieces were cut from, where a join wrote it
-    joined,    // a bundle a join from here wrote
-};
-
 // A piece file, as the rebuild finds it.
 struct PieceFile {
     bool looked = false;
-    bool there = false;
     platform::FileInfo info{};
     std::optional<Digest> digest{};  // of its bytes, where taken
+    bool there() const { return info.kind == platform::Kind::regular; }
 };
 
-// What is stored for a piece: its parts (a file's bytes, or bytes held),
-// their size and SHA-256, and padding to keep the next piece on a grid.
+// What is stored for a piece: a part (a file's bytes, or bytes held), its
+// SHA-256, and padding to keep the next piece on a grid.
 struct Stored {
-    std::vector<Part> parts{};
-    std::uint64_t size = 0;
+    Part part{};
     Digest digest{};
     Bytes padding{};
-    std::uint64_t total() const { return size + padding.size(); }
+    std::uint64_t total() const { return part.length() + padding.size(); }
 };
 
 // A bundle pieces not in the directory may come from: found by its own
@@ -56,7 +47,7 @@ struct Rebuild {
     const SplitRecord& rec;
     JoinPlan& join;
     std::uint32_t grid = 1;
-    Target target = Target::none;
+    SourceIs target = SourceIs::unknown;  // what the name holds now
     Identity target_id{};
     std::vector<Source> sources{};  // where pieces not in the directory may come from, in order
     std::vector<PieceFile> files{};
@@ -88,15 +79,14 @@ Outcome file(Rebuild& r, std::size_t k, PieceFile*& f)
     if (there.value.kind != platform::Kind::none && there.value.kind != platform::Kind::regular)
         return system_failure(Fault::bad_piece, path, platform::SysError{platform::kNotRegular});
     f->looked = true;
-    f->there = there.value.kind == platform::Kind::regular;
     f->info = there.value;
-    if (f->there && f->info.size > kMaxPieceSize)
+    if (f->there() && f->info.size > kMaxPieceSize)
         return tool_failure(Fault::bad_piece, path, Why::piece_too_large, f->info.size, kMaxPieceSize);
     return {};
 }
 
-// load -- piece file k's bytes, whole, and their digest
-Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
+// read_file -- piece file k's bytes, whole, as many as it held when looked at
+Outcome read_file(Rebuild& r, std::size_t k, Bytes& bytes)
 {
     const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
     InputFile in(r.fs, path, platform::Links::follow);
@@ -104,7 +94,13 @@ Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
         return system_failure(in.error().code == platform::kNotRegular ? Fault::bad_piece : Fault::cannot_open, path,
                               in.error());
     bytes.resize(static_cast<std::size_t>(r.files[k].info.size));
-    if (Outcome f = read_exact(in, 0, bytes))
+    return read_exact(in, 0, bytes);
+}
+
+// load -- piece file k's bytes, whole, and their digest
+Outcome load(Rebuild& r, std::size_t k, Bytes& bytes)
+{
+    if (Outcome f = read_file(r, k, bytes))
         return f;
     r.files[k].digest = sha256(bytes);
     return {};
@@ -120,29 +116,12 @@ Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> by
     if (Outcome e = file(r, k, f))
         return e;
     // A piece written decoded is its content, which no bundle holds as it is.
-    if (!f->there || f->info.size != bytes.size() || (k < r.rec.pieces.size() && written_decoded(r.rec, k)))
+    if (!f->there() || f->info.size != bytes.size() || (k < r.rec.pieces.size() && written_decoded(r.rec, k)))
         return {};
-    const std::string path = piece_path(r.rq.dir, static_cast<int>(k));
-    InputFile in(r.fs, path, platform::Links::follow);
-    if (in.error())
-        return system_failure(Fault::cannot_open, path, in.error());
-    buf.resize(bytes.size());
-    if (Outcome e = read_exact(in, 0, buf))
+    if (Outcome e = read_file(r, k, buf))
         return e;
     same = std::equal(buf.begin(), buf.end(), bytes.begin(), bytes.end());
     return {};
-}
-
-// loop_member -- what an identity is, as the record sees it
-Target loop_member(const SplitRecord& rec, const Identity& id)
-{
-    if (id == rec.first())
-        return Target::original;
-    if (id == rec.cut)
-        return Target::cut;
-    if (std::find(rec.joined.begin(), rec.joined.end(), id) != rec.joined.end())
-        return Target::joined;
-    return Target::none;
 }
 
 // identities -- the record's identities of the loop
@@ -157,9 +136,9 @@ std::vector<Identity> identities(const SplitRecord& rec)
 // its digest taken (and, for a record of version 1, the SHA-256 of every
 // byte), and, where `compare`, each piece file compared on the way with
 // the file's own piece of that number
-Outcome identify(Rebuild& r, const std::string& path, bool compare, Target& is, Identity& id, BundleFile& b)
+Outcome identify(Rebuild& r, const std::string& path, bool compare, SourceIs& is, Identity& id, BundleFile& b)
 {
-    is = Target::none;
+    is = SourceIs::unknown;
     if (Outcome f = open_bundle(r.fs, path, platform::Links::refuse, b))
         return f;
     const std::vector<Identity> ids = identities(r.rec);
@@ -170,7 +149,7 @@ Outcome identify(Rebuild& r, const std::string& path, bool compare, Target& is, 
         id = Identity{b.size(), {}, true};
         if (Outcome f = whole_sha256(*b.file, b.size(), id.digest))
             return f;
-        if ((is = loop_member(r.rec, id)) != Target::none)
+        if ((is = loop_member(r.rec, id)) != SourceIs::unknown)
             return {};
     }
     std::vector<std::size_t> same;  // piece files that hold the piece of the part they stand for
@@ -208,15 +187,13 @@ Outcome find_target(Rebuild& r, OldFile& old)
         return system_failure(Fault::cannot_open, bundle, now.error);
     if (now.value.kind == platform::Kind::none || r.rq.only_planned)
         return {};
-    if (now.value.kind != platform::Kind::regular)
-        return system_failure(Fault::cannot_open, bundle, platform::SysError{platform::kNotRegular});
-    BundleFile b;
+    BundleFile b;  // opened as a regular file, else cannot_open
     if (Outcome f = identify(r, bundle, true, r.target, r.target_id, b))
         return f;
-    if (r.target == Target::none)
+    if (r.target == SourceIs::unknown)
         return named_failure(Fault::cannot_rename, bundle, Why::not_this_bundle, r.rq.dir);
     input(r, bundle, platform::Links::refuse, b.info);
-    old = r.target == Target::original ? OldFile::keep_as_backup : OldFile::replace;
+    old = r.target == SourceIs::original ? OldFile::keep_as_backup : OldFile::replace;
     if (old != OldFile::keep_as_backup)
         return {};
     const std::string backup = bundle + kBackupSuffix;
@@ -226,13 +203,13 @@ Outcome find_target(Rebuild& r, OldFile& old)
     if (kept.value.kind == platform::Kind::none)
         return {};
     // The pristine original is there already: the bundle, the same, is replaced.
-    Target is = Target::none;
+    SourceIs is = SourceIs::unknown;
     Identity id;
     BundleFile other;
     if (kept.value.kind == platform::Kind::regular)
         if (Outcome f = identify(r, backup, false, is, id, other))
             return f;
-    if (is == Target::original)
+    if (is == SourceIs::original)
         old = OldFile::replace;
     else
         r.join.plan.blocked = tool_failure(Fault::cannot_rename, backup, Why::already_exists);
@@ -247,11 +224,7 @@ void find_sources(Rebuild& r)
 {
     const std::string& bundle = r.rq.bundle;
     const std::string backup = bundle + kBackupSuffix;
-    const auto is = [](Target t) {
-        return t == Target::original ? SourceIs::original : t == Target::cut ? SourceIs::cut
-                                     : t == Target::joined ? SourceIs::joined : SourceIs::unknown;
-    };
-    r.sources.push_back(Source{bundle, is(r.target)});
+    r.sources.push_back(Source{bundle, r.target});
     r.sources.push_back(Source{backup, SourceIs::original});
     for (const std::string& place : {bundle, r.rq.dir}) {
         const std::string there = beside(place, r.rec.bundle);
@@ -277,14 +250,14 @@ Outcome held_by(Rebuild& r, Source& src, std::size_t k, std::optional<Stored>& s
     // The bundle the record was cut from, known by its digest, holds them where the record says.
     const bool known = src.path == r.rq.bundle && !r.rq.only_planned && r.target_id == r.rec.cut;
     if (!known) {
-        Bytes bytes(there.size());
-        if (Outcome f = read_exact(*src.b.file, there.start, bytes))
+        Bytes bytes;
+        if (Outcome f = read_piece(src.b, there, bytes))
             return f;
         if (sha256(bytes) != p.stored)
             return {};
     }
     const int in = input(r, src.path, platform::Links::refuse, src.b.info);
-    stored = Stored{{Part{.input = in, .offset = there.start, .size = there.size()}}, p.size(), p.stored, {}};
+    stored = Stored{.part = Part{.input = in, .offset = there.start, .size = there.size()}, .digest = p.stored};
     return {};
 }
 
@@ -308,11 +281,8 @@ Outcome from_source(Rebuild& r, std::size_t k, std::optional<Stored>& stored, co
 // held_bytes -- bytes the plan holds as what is stored
 Stored held_bytes(Bytes bytes)
 {
-    Stored s;
-    s.size = bytes.size();
-    s.digest = sha256(bytes);
-    s.parts.push_back(Part{.bytes = held(std::move(bytes))});
-    return s;
+    const Digest digest = sha256(bytes);
+    return Stored{.part = Part{.bytes = held(std::move(bytes))}, .digest = digest};
 }
 
 // as_it_stands -- piece file k's bytes as they stand
@@ -320,7 +290,7 @@ Stored as_it_stands(Rebuild& r, std::size_t k)
 {
     const PieceFile& f = r.files[k];
     const int in = input(r, piece_path(r.rq.dir, static_cast<int>(k)), platform::Links::follow, f.info);
-    return Stored{{Part{.input = in, .size = f.info.size}}, f.info.size, *f.digest, {}};
+    return Stored{.part = Part{.input = in, .size = f.info.size}, .digest = *f.digest};
 }
 
 // stored_again -- piece k, changed (or unchanged without its original
@@ -362,7 +332,7 @@ Outcome stored_piece(Rebuild& r, std::size_t k, PieceFate& fate)
     if (Outcome e = file(r, k, f))
         return e;
     std::optional<Stored> original;
-    if (!f->there) {
+    if (!f->there()) {
         const Source* from = nullptr;
         if (Outcome e = from_source(r, k, original, &from))
             return e;
@@ -405,7 +375,7 @@ Outcome added_pieces(Rebuild& r)
         PieceFile* f = nullptr;
         if (Outcome e = file(r, k, f))
             return e;
-        if (!f->there)
+        if (!f->there())
             return {};
         if (k >= static_cast<std::size_t>(kMaxPieces))
             return tool_failure(Fault::bad_piece, piece_path(r.rq.dir, static_cast<int>(k)), Why::at_most_pieces, 0, kMaxPieces);
@@ -474,24 +444,20 @@ Outcome piece_digest(Rebuild& r, std::size_t k, Digest& digest)
         digest = s.digest;
         return {};
     }
-    Bytes bytes;
-    for (const Part& part : s.parts) {
-        Bytes from;
-        if (part.bytes) {
-            from = *part.bytes;
-        } else {
-            const PlannedInput& in = r.join.plan.inputs[static_cast<std::size_t>(part.input)];
-            InputFile file(r.fs, in.path, in.links);
-            if (file.error())
-                return system_failure(Fault::read_failed, in.path, file.error());
-            from.resize(static_cast<std::size_t>(part.size));
-            if (Outcome f = read_exact(file, part.offset, from))
-                return f;
-        }
-        bytes.insert(bytes.end(), from.begin(), from.end());
+    Bytes read;
+    if (!s.part.bytes) {
+        const PlannedInput& in = r.join.plan.inputs[static_cast<std::size_t>(s.part.input)];
+        InputFile file(r.fs, in.path, in.links);
+        if (file.error())
+            return system_failure(Fault::read_failed, in.path, file.error());
+        read.resize(static_cast<std::size_t>(s.part.size));
+        if (Outcome f = read_exact(file, s.part.offset, read))
+            return f;
     }
-    bytes.insert(bytes.end(), s.padding.begin(), s.padding.end());
-    digest = sha256(bytes);
+    Sha256 hash;
+    hash.update(s.part.bytes ? *s.part.bytes : read);
+    hash.update(s.padding);
+    digest = hash.finish();
     return {};
 }
 
@@ -508,17 +474,17 @@ Outcome bundle_output(Rebuild& r, OldFile old, PlannedOutput& out, Identity& id)
     first.insert(first.end(), head.begin(), head.end());
     std::vector<PartDigest> parts = {{first.size(), sha256(first)}};
     out = PlannedOutput{.path = r.rq.bundle, .old = old, .durability = Durability::durable};
-    if (auto it = r.inputs.find(r.rq.bundle); it != r.inputs.end() && r.target != Target::none)
+    if (auto it = r.inputs.find(r.rq.bundle); it != r.inputs.end() && r.target != SourceIs::unknown)
         out.attributes_of = it->second;
     out.parts.push_back(Part{.bytes = held(std::move(first))});
     for (std::size_t k = 0; k < r.stored.size(); ++k) {
         Stored& s = r.stored[k];
         const Piece& p = layout.pieces[k];
-        s.parts.front().told.push_back(Event{.what = Tell::joining, .piece = p.index, .start = p.start, .end = p.end});
+        s.part.told.push_back(Event{.what = Tell::joining, .piece = p.index, .start = p.start, .end = p.end});
         PartDigest& d = parts.emplace_back(PartDigest{s.total(), {}});
         if (Outcome f = piece_digest(r, k, d.hash))
             return f;
-        out.parts.insert(out.parts.end(), s.parts.begin(), s.parts.end());
+        out.parts.push_back(s.part);
         if (!s.padding.empty())
             out.parts.push_back(Part{.bytes = held(s.padding)});
     }
@@ -540,7 +506,7 @@ void plan_write(Rebuild& r, PlannedOutput bundle, const Identity& made)
         return;
     SplitRecord rec = r.rec;
     rec.joined.clear();
-    if (r.target == Target::cut || r.target == Target::joined)
+    if (r.target == SourceIs::cut || r.target == SourceIs::joined)
         rec.joined.push_back(r.target_id);
     rec.joined.push_back(made);
     const int record = plan.add_output(record_output(r.rq.dir, rec, Durability::durable));
@@ -565,7 +531,7 @@ Outcome first_unwritten(Rebuild& r, int& first)
         // Whatever is not a piece the split wrote is one it never wrote;
         // one whose digest the split had not taken yet is there only where
         // it wrote it, since no file had its name when it began.
-        const bool there = !file(r, k, f) && f->there && !load(r, k, bytes);
+        const bool there = !file(r, k, f) && f->there() && !load(r, k, bytes);
         if (!there || (r.rec.pieces[k].hashed && !piece_unchanged(r.rec, k, f->info.size, *f->digest))) {
             first = static_cast<int>(k);
             return {};
@@ -636,7 +602,7 @@ Outcome plan_rebuild(FileSystem& fs, const JoinRequest& rq, const SplitRecord& r
     OldFile old = OldFile::must_not_exist;
     if (Outcome f = find_target(r, old))
         return f;
-    join.replaced = r.target != Target::none;
+    join.replaced = r.target != SourceIs::unknown;
     find_sources(r);
     r.stored.resize(rec.pieces.size());
     join.fates.assign(rec.pieces.size(), PieceFate{});

@@ -96,6 +96,18 @@ bool read_bytes(std::string_view text, int version, Bytes& out)
     }
 }
 
+// magic_line -- the first line of a record of this version
+std::string magic_line(int version)
+{
+    return format_text("%s %d", std::string(kMagic).c_str(), version);
+}
+
+// all_hashed -- whether the digest of every piece is known
+bool all_hashed(const SplitRecord& r)
+{
+    return std::all_of(r.pieces.begin(), r.pieces.end(), [](const PieceRecord& p) { return p.hashed; });
+}
+
 template <typename T>
 bool number(std::string_view s, T& v, unsigned base = 10)
 {
@@ -166,10 +178,8 @@ bool read_line(Reading& x, const std::vector<std::string_view>& w, std::string_v
     SplitRecord& r = x.r;
     if (!x.magic) {
         x.magic = true;
-        for (int v : {1, kRecordVersion})
-            if (line == format_text("%s %d", std::string(kMagic).c_str(), v))
-                r.version = v;
-        return line.starts_with(kMagic) && line == format_text("%s %d", std::string(kMagic).c_str(), r.version);
+        r.version = line == magic_line(1) ? 1 : kRecordVersion;
+        return line == magic_line(r.version);
     }
     const std::string_view key = w[0];
     if (key == "bundle" && w.size() >= 2) {
@@ -223,20 +233,18 @@ bool holds_together(const Reading& x)
 {
     const SplitRecord& r = x.r;
     const std::size_t pieces = r.version == 1 && !r.finished ? r.written : r.listed;
-    const bool hashed = std::all_of(r.pieces.begin(), r.pieces.end(), [](const PieceRecord& p) { return p.hashed; });
     return x.magic && x.table && (x.identity || !r.finished) && !r.bundle.empty() && pieces == r.pieces.size() &&
-           r.written <= r.listed && r.listed <= static_cast<std::size_t>(kMaxPieces) && (hashed || !r.finished);
+           r.written <= r.listed && r.listed <= static_cast<std::size_t>(kMaxPieces) && (all_hashed(r) || !r.finished);
 }
 
 }  // namespace
 
 std::string record_text(const SplitRecord& r)
 {
-    std::string s = format_text("%s %d\n", std::string(kMagic).c_str(), kRecordVersion);
+    std::string s = magic_line(kRecordVersion) + "\n";
     s += "bundle " + r.bundle + "\n";
     s += "size " + std::to_string(r.cut.size) + "\n";
-    const bool hashed = std::all_of(r.pieces.begin(), r.pieces.end(), [](const PieceRecord& p) { return p.hashed; });
-    s += std::string(r.cut.whole ? "sha256 " : "digest ") + (hashed ? hex_of(r.cut.digest) : std::string(kNone)) + "\n";
+    s += std::string(r.cut.whole ? "sha256 " : "digest ") + (all_hashed(r) ? hex_of(r.cut.digest) : std::string(kNone)) + "\n";
     if (r.original)
         s += "original " + identity_text(*r.original) + "\n";
     s += std::string("state ") + (r.finished ? "done" : "running") + "\n";
@@ -318,11 +326,22 @@ PlannedOutput record_output(const std::string& dir, const SplitRecord& r, Durabi
     return out;
 }
 
+SourceIs loop_member(const SplitRecord& r, const Identity& id)
+{
+    if (id == r.first())
+        return SourceIs::original;
+    if (id == r.cut)
+        return SourceIs::cut;
+    if (std::find(r.joined.begin(), r.joined.end(), id) != r.joined.end())
+        return SourceIs::joined;
+    return SourceIs::unknown;
+}
+
 bool of_this_loop(const SplitRecord& r, const std::string& name, const Identity& bundle, const TableBytes& table)
 {
     if (r.bundle != name)
         return false;
-    if (bundle == r.cut || bundle == r.first() || std::find(r.joined.begin(), r.joined.end(), bundle) != r.joined.end())
+    if (loop_member(r, bundle) != SourceIs::unknown)
         return true;
     // Version 1 knew its bundle by a hash of every byte: its size and table tell it well enough here.
     return r.cut.whole && r.cut.size == bundle.size && r.table == table;

@@ -94,6 +94,18 @@ struct SplitRecord {
     const Identity& first() const { return original ? *original : cut; }
 };
 
+// What a bundle is, as the record sees it: one a join takes a piece from,
+// or the one the name a join writes holds.
+enum class SourceIs {
+    unknown,   // none the record knows of (a bundle of the record's name, found by it), or no file
+    original,  // the bundle first split (or its backup, which the first join kept)
+    cut,       // the bundle the pieces were cut from, which a join wrote
+    joined,    // a bundle a join from the pieces wrote
+};
+
+// loop_member -- what a bundle of this identity is
+SourceIs loop_member(const SplitRecord& r, const Identity& id);
+
 // record_text -- the record as its file holds it (version 2)
 std::string record_text(const SplitRecord& r);
 

@@ -31,7 +31,6 @@ struct Work {
     const SplitRequest& rq;
     BundleFile b;
     std::vector<Cut> cuts;                // the pieces it writes
-    bool removes_beyond = false;          // pieces of an earlier run numbered beyond them go
     std::optional<SplitRecord> old;       // the record of an earlier split
     SplitRecord rec;                      // the new one
     bool recorded = true;
@@ -280,22 +279,19 @@ Outcome read_what_matters(Work& w)
                 return f;
             whole = has_flz0_magic(bytes);
         }
-        if (!whole) {
-            p.hashed = false;
-            w.cuts[k].digest = static_cast<int>(w.digests++);
-            continue;
+        if (whole) {
+            if (Outcome f = read_piece(w.b, piece, bytes))
+                return f;
+            if (Outcome f = look_at_piece(w, k, bytes))
+                return f;
         }
-        bytes.resize(piece.size());
-        if (Outcome f = read_exact(*w.b.file, piece.start, bytes))
-            return f;
-        if (Outcome f = look_at_piece(w, k, bytes))
-            return f;
-        // Hashed here only where the commit does not copy it.
-        if (k < w.cuts.size() && !w.cuts[k].kept) {
+        // Hashed here where read and not copied by the commit; else the commit
+        // takes its digest as it copies it (every piece not read is one it writes).
+        if (whole && (k >= w.cuts.size() || w.cuts[k].kept)) {
+            p.stored = sha256(bytes);
+        } else {
             p.hashed = false;
             w.cuts[k].digest = static_cast<int>(w.digests++);
-        } else {
-            p.stored = sha256(bytes);
         }
     }
     // The bytes before piece 0 (the table, and what lies between it and the piece) and after the last.
@@ -401,26 +397,22 @@ Outcome check_loop(Work& w, std::vector<std::string>& beyond)
 }
 
 // dir_usable -- a failure where the piece directory's name holds anything
-// but a directory, which the pieces could not go into
-Outcome dir_usable(Work& w)
+// but a directory, which the pieces could not go into; whether one is there
+Outcome dir_usable(Work& w, bool& there)
 {
     platform::Result<platform::FileInfo> dir = w.fs.look(w.rq.dir, platform::Links::follow);
     if (dir.error)
         return system_failure(Fault::write_failed, w.rq.dir, dir.error);
     if (dir.value.kind != platform::Kind::none && dir.value.kind != platform::Kind::directory)
         return system_failure(Fault::write_failed, w.rq.dir, platform::not_a_directory());
+    there = dir.value.kind == platform::Kind::directory;
     return {};
 }
 
 // files_beyond -- the names of an earlier run's pieces numbered from
-// `count` on, in order
+// `count` on, in order, in the piece directory there
 Outcome files_beyond(Work& w, std::size_t count, std::vector<std::string>& names)
 {
-    platform::Result<platform::FileInfo> dir = w.fs.look(w.rq.dir, platform::Links::follow);
-    if (dir.error)
-        return system_failure(Fault::write_failed, w.rq.dir, dir.error);
-    if (dir.value.kind != platform::Kind::directory)
-        return {};
     platform::Result<std::vector<std::string>> all = w.fs.list_dir(w.rq.dir);
     if (all.error)
         return system_failure(Fault::write_failed, w.rq.dir, all.error);
@@ -431,7 +423,6 @@ Outcome files_beyond(Work& w, std::size_t count, std::vector<std::string>& names
     return {};
 }
 
-// cut_steps -- the steps that write one piece
 // cut_told -- what is told before a piece is cut: its line, and with -x
 // its header's sizes and why it cannot be decoded
 std::vector<Event> cut_told(const Cut& cut)
@@ -541,7 +532,7 @@ Outcome look_at_bundle(FileSystem& fs, const std::string& bundle, std::int32_t m
 
 Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
 {
-    Work w{fs, rq, {}, {}, false, {}, {}, true, {}, {}};
+    Work w{.fs = fs, .rq = rq};
     if (Outcome f = open_bundle(fs, rq.bundle, platform::Links::follow, w.b))
         return f;
     split.seen = {list_pieces(w.b.table, rq.maxfiles), w.b.size()};
@@ -555,8 +546,8 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
     w.cuts.resize(pieces.size());
     for (std::size_t k = 0; k < pieces.size(); ++k)
         w.cuts[k].piece = pieces[k];
-    w.removes_beyond = !split.seen.list.more;
-    if (Outcome f = dir_usable(w))
+    bool dir_there = false;
+    if (Outcome f = dir_usable(w, dir_there))
         return f;
     if (Outcome f = name_cuts(w))
         return f;
@@ -567,8 +558,9 @@ Outcome plan_split(FileSystem& fs, const SplitRequest& rq, SplitPlan& split)
     start_record(w);
     if (Outcome f = read_pieces(w))
         return f;
+    // Pieces of an earlier run numbered beyond these go, unless the limit cut the split short.
     std::vector<std::string> beyond;
-    if (w.removes_beyond)
+    if (dir_there && !split.seen.list.more)
         if (Outcome f = files_beyond(w, pieces.size(), beyond))
             return f;
     if (Outcome f = check_loop(w, beyond))

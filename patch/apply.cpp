@@ -149,7 +149,7 @@ Outcome plan_frame(const BundleInput& in, const Patch& patch, const Direction& d
         nb.frame = frame_without_patch(sizes, in.frame(), nb.places);
         return {};
     }
-    ByteString made;
+    Bytes made;
     std::optional<Frame> f;
     if (remake(frame_bytes(in.frame()), d.change(*frame), UINT32_MAX, made) != RemakeStatus::ok ||
         side_of(made) != d.to_side(*frame) || !(f = frame_of(made)))
@@ -219,7 +219,7 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
         return system_failure(Fault::cannot_open, path, there.error);
     if (there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
         return bad_patch(path, Why::not_a_patch);
-    ByteString bytes;
+    Bytes bytes;
     if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))
         return f;
     std::uint64_t version = 0;
@@ -248,12 +248,10 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     if (rq.reverse && one_way(patch))
         return bad_patch(rq.patch, Why::one_way);
     InputFile file(fs, rq.bundle, platform::Links::refuse);
-    if (file.error())
-        return system_failure(Fault::cannot_open, rq.bundle, file.error());
-    platform::Result<platform::FileInfo> info = fs.info(file.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, rq.bundle, info.error);
-    FileBytes bytes(file, info.value.size);
+    platform::FileInfo info;
+    if (Outcome f = opened(file, info))
+        return f;
+    FileBytes bytes(file, info.size);
     BundleInput in(bytes);
     if (Outcome f = in.open())
         return f;
@@ -270,7 +268,7 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     PlannedOutput out;
     if (Outcome f = new_output(fs, rq, out))
         return f;
-    plan.add_input(input_of(rq.bundle, platform::Links::refuse, info.value));
+    plan.add_input(input_of(rq.bundle, platform::Links::refuse, info));
     bundle_parts(in, nb, r, out);
     if (r.was_from) {
         out.digest = d.to.hash;

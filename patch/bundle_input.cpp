@@ -2,6 +2,17 @@
 
 #include "bundle_file.hpp"
 
+Outcome opened(const InputFile& in, platform::FileInfo& info)
+{
+    if (in.error())
+        return system_failure(Fault::cannot_open, in.path(), in.error());
+    platform::Result<platform::FileInfo> looked = in.fs().info(in.handle());
+    if (looked.error)
+        return system_failure(Fault::cannot_open, in.path(), looked.error);
+    info = looked.value;
+    return {};
+}
+
 Outcome BundleInput::open()
 {
     if (size() < kTableSize)
@@ -18,7 +29,7 @@ Outcome BundleInput::open()
     return bytes_.read(pieces_.back().end, frame_.tail);
 }
 
-Outcome BundleInput::piece(std::size_t k, ByteString& out)
+Outcome BundleInput::piece(std::size_t k, Bytes& out)
 {
     out.clear();
     if (k >= pieces_.size())
@@ -27,7 +38,7 @@ Outcome BundleInput::piece(std::size_t k, ByteString& out)
     return bytes_.read(pieces_[k].start, out);
 }
 
-Outcome BundleInput::next_piece(ByteString& out, Sha256* whole)
+Outcome BundleInput::next_piece(Bytes& out, Sha256* whole)
 {
     const std::size_t k = next_++;
     if (whole && k == 0) {

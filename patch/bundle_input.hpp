@@ -10,7 +10,12 @@
 #include "failure.hpp"
 #include "files.hpp"
 #include "patch.hpp"
+#include "platform.hpp"
 #include "sha256.hpp"
+
+// opened -- a failure where a bundle file could not be opened or looked at
+// (cannot_open); else what it is
+Outcome opened(const InputFile& in, platform::FileInfo& info);
 
 class BundleInput {
 public:
@@ -21,11 +26,11 @@ public:
     // within it cannot be patched a piece at a time
     Outcome open();
     // piece -- piece k's stored bytes, none where the table lists no piece k
-    Outcome piece(std::size_t k, ByteString& out);
+    Outcome piece(std::size_t k, Bytes& out);
     // next_piece -- the next piece's stored bytes in order, from piece 0,
     // each byte of the bundle fed to `whole` in order (the table and the
     // head before piece 0, the tail after the last)
-    Outcome next_piece(ByteString& out, Sha256* whole);
+    Outcome next_piece(Bytes& out, Sha256* whole);
 
     const std::string& path() const { return bytes_.name(); }
     std::uint64_t size() const { return bytes_.size(); }

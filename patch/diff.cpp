@@ -35,8 +35,8 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
     const Frame reverse = frame_without_patch(sizes_of(a.pieces()), b.frame(), places);
     if (same_frame(forward, b.frame()) && same_frame(reverse, a.frame()))
         return std::nullopt;
-    const ByteString from = frame_bytes(a.frame());
-    const ByteString to = frame_bytes(b.frame());
+    const Bytes from = frame_bytes(a.frame());
+    const Bytes to = frame_bytes(b.frame());
     return Entry{kFrame, side_of(from), side_of(to), {Remake::raw, make_delta(from, to), {}},
                  {Remake::raw, make_delta(to, from), {}}};
 }
@@ -51,7 +51,7 @@ Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
     old = OldFile::must_not_exist;
     if (there.value.kind == platform::Kind::none)
         return {};
-    ByteString magic(kPatchMagic.size());
+    Bytes magic(kPatchMagic.size());
     InputFile in(fs, path, platform::Links::refuse);
     platform::Result<std::size_t> r = in.error() ? platform::Result<std::size_t>{0, in.error()}
                                                  : read_full(fs, in.handle(), magic);
@@ -61,16 +61,15 @@ Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
     return {};
 }
 
-// opened -- a bundle file open for the diff, with its size
-Outcome opened(FileSystem& fs, const InputFile& in, std::uint64_t& size)
+// diff_to_file -- the patch from OLD to the bundle NEW
+Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Patch& patch)
 {
-    if (in.error())
-        return system_failure(Fault::cannot_open, in.path(), in.error());
-    platform::Result<platform::FileInfo> info = fs.info(in.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, in.path(), info.error);
-    size = info.value.size;
-    return {};
+    InputFile in(fs, rq.new_bundle, platform::Links::follow);
+    platform::FileInfo info;
+    if (Outcome f = opened(in, info))
+        return f;
+    FileBytes b(in, info.size);
+    return diff_bundles(old, b, patch, rq.one_way);
 }
 
 // diff_from_pieces -- the patch from OLD to the bundle a rebuild from the
@@ -108,8 +107,8 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
         patch.entries.push_back(std::move(*frame));
     Sha256 hash_a;
     Sha256 hash_b;
-    ByteString x;
-    ByteString y;
+    Bytes x;
+    Bytes y;
     const std::size_t count = std::max(a.pieces().size(), b.pieces().size());
     for (std::size_t k = 0; k < count; ++k) {
         if (Outcome f = a.next_piece(x, k < a.pieces().size() ? &hash_a : nullptr))
@@ -135,25 +134,13 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
 Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
 {
     InputFile old_file(fs, rq.old_bundle, platform::Links::follow);
-    std::uint64_t old_size = 0;
-    if (rq.dir.empty()) {
-        InputFile new_file(fs, rq.new_bundle, platform::Links::follow);
-        std::uint64_t new_size = 0;
-        if (Outcome f = opened(fs, old_file, old_size))
-            return f;
-        if (Outcome f = opened(fs, new_file, new_size))
-            return f;
-        FileBytes a(old_file, old_size), b(new_file, new_size);
-        if (Outcome f = diff_bundles(a, b, diff.patch, rq.one_way))
-            return f;
-    } else {
-        if (Outcome f = opened(fs, old_file, old_size))
-            return f;
-        FileBytes a(old_file, old_size);
-        if (Outcome f = diff_from_pieces(fs, rq, a, diff.patch))
-            return f;
-    }
-    const ByteString bytes = patch_bytes(diff.patch);
+    platform::FileInfo old_info;
+    if (Outcome f = opened(old_file, old_info))
+        return f;
+    FileBytes a(old_file, old_info.size);
+    if (Outcome f = rq.dir.empty() ? diff_to_file(fs, rq, a, diff.patch) : diff_from_pieces(fs, rq, a, diff.patch))
+        return f;
+    const Bytes bytes = patch_bytes(diff.patch);
     diff.size = bytes.size();
     OldFile old = OldFile::must_not_exist;
     if (Outcome f = old_patch(fs, rq.patch, old))

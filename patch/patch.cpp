@@ -12,18 +12,18 @@ namespace {
 constexpr std::uint8_t kWhatPiece = 0;
 constexpr std::uint8_t kWhatFrame = 1;
 
-void put_digest(ByteString& out, const Digest& d)
+void put_digest(Bytes& out, const Digest& d)
 {
     out.insert(out.end(), d.begin(), d.end());
 }
 
-void put_block(ByteString& out, std::span<const std::uint8_t> bytes)
+void put_block(Bytes& out, std::span<const std::uint8_t> bytes)
 {
     put_number(out, bytes.size());
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void put_side(ByteString& out, const Side& side)
+void put_side(Bytes& out, const Side& side)
 {
     out.push_back(side.present ? 1 : 0);
     if (side.present) {
@@ -32,7 +32,7 @@ void put_side(ByteString& out, const Side& side)
     }
 }
 
-void put_change(ByteString& out, const Change& change)
+void put_change(Bytes& out, const Change& change)
 {
     out.push_back(static_cast<std::uint8_t>(change.how));
     if (change.how == Remake::none)
@@ -80,10 +80,10 @@ struct Reader {
         take(d.size(), d.data());
         return d;
     }
-    ByteString block()
+    Bytes block()
     {
         const std::uint64_t n = number(bytes.size() - at);
-        ByteString out(static_cast<std::size_t>(n));
+        Bytes out(static_cast<std::size_t>(n));
         take(out.size(), out.data());
         return out;
     }
@@ -135,9 +135,9 @@ bool entry_fits(const Entry& e, const Patch& p)
 
 }  // namespace
 
-ByteString patch_bytes(const Patch& patch)
+Bytes patch_bytes(const Patch& patch)
 {
-    ByteString out(kPatchMagic.begin(), kPatchMagic.end());
+    Bytes out(kPatchMagic.begin(), kPatchMagic.end());
     put_number(out, kPatchVersion);
     put_number(out, patch.compressor);
     for (const BundleId* id : {&patch.old_bundle, &patch.new_bundle}) {
@@ -229,7 +229,7 @@ Change make_change(std::span<const std::uint8_t> source, std::span<const std::ui
     return again.delta.size() + again.after.size() < raw.delta.size() ? again : raw;
 }
 
-RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, ByteString& out)
+RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out)
 {
     out.clear();
     if (change.how == Remake::none)
@@ -238,21 +238,21 @@ RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, 
         return apply_delta(source, change.delta, limit, out) == DeltaStatus::ok ? RemakeStatus::ok
                                                                                  : RemakeStatus::bad_delta;
     const Content from = content_of(source);
-    ByteString content;
-    ByteString after;
+    Bytes content;
+    Bytes after;
     if (apply_delta(from.content, change.delta, kMaxOriginalSize, content) != DeltaStatus::ok ||
         apply_delta(from.after, change.after, limit, after) != DeltaStatus::ok)
         return RemakeStatus::bad_delta;
-    std::optional<ByteString> stored = stored_form(content, after);
+    std::optional<Bytes> stored = stored_form(content, after);
     if (!stored || stored->size() > limit)
         return RemakeStatus::cannot_pack;
     out = std::move(*stored);
     return RemakeStatus::ok;
 }
 
-ByteString frame_bytes(const Frame& frame)
+Bytes frame_bytes(const Frame& frame)
 {
-    ByteString out(frame.table.begin(), frame.table.end());
+    Bytes out(frame.table.begin(), frame.table.end());
     out.insert(out.end(), frame.head.begin(), frame.head.end());
     out.insert(out.end(), frame.tail.begin(), frame.tail.end());
     return out;

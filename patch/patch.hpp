@@ -45,7 +45,6 @@
 #include "sha256.hpp"
 #include "stored.hpp"
 
-using ByteString = Bytes;
 
 inline constexpr std::array<std::uint8_t, 8> kPatchMagic = {'B', 'N', 'D', 'P', 'A', 'T', 'C', 'H'};
 inline constexpr std::uint64_t kPatchVersion = 1;
@@ -61,8 +60,8 @@ enum class Remake : std::uint8_t { raw = 0, flz0 = 1, none = 2 };
 // How one side's bytes are made from the other's.
 struct Change {
     Remake how = Remake::raw;
-    ByteString delta;  // of the stored bytes (raw), or of the content (flz0)
-    ByteString after;  // flz0: of the bytes after the stream
+    Bytes delta;  // of the stored bytes (raw), or of the content (flz0)
+    Bytes after;  // flz0: of the bytes after the stream
 };
 
 struct Entry {
@@ -87,7 +86,7 @@ struct Patch {
 };
 
 // patch_bytes -- the patch as its file holds it
-ByteString patch_bytes(const Patch& patch);
+Bytes patch_bytes(const Patch& patch);
 
 enum class PatchStatus {
     ok,
@@ -112,16 +111,16 @@ Change make_change(std::span<const std::uint8_t> source, std::span<const std::ui
 enum class RemakeStatus { ok, bad_delta, cannot_pack };
 
 // remake -- the bytes a change makes from source, at most `limit` of them
-RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, ByteString& out);
+RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out);
 
 // The bytes of a bundle outside its pieces: its table, then the bytes
 // between it and piece 0, then those after the last piece.
 struct Frame {
     TableBytes table{};
-    ByteString head;
-    ByteString tail;
+    Bytes head;
+    Bytes tail;
 };
-ByteString frame_bytes(const Frame& frame);
+Bytes frame_bytes(const Frame& frame);
 // frame_of -- a frame's bytes read back; none where the table's piece 0
 // does not start after it, within them
 std::optional<Frame> frame_of(std::span<const std::uint8_t> bytes);
