@@ -29,15 +29,15 @@ struct Cut {
 struct Work {
     FileSystem& fs;
     const SplitRequest& rq;
-    BundleFile b;
-    std::vector<Cut> cuts;                // the pieces it writes
-    std::optional<SplitRecord> old;       // the record of an earlier split
-    SplitRecord rec;                      // the new one
+    BundleFile b{};
+    std::vector<Cut> cuts{};           // the pieces it writes
+    std::optional<SplitRecord> old{};  // the record of an earlier split
+    SplitRecord rec{};                 // the new one
     bool recorded = true;
-    std::vector<int> edited;              // pieces the user changed that the split would replace
-    Bytes file;                           // a piece file read to compare
-    std::size_t digests = 0;              // pieces whose digest the commit takes
-    PartDigest head{};                    // the bytes before piece 0, and after the last
+    std::vector<int> edited{};         // pieces the user changed that the split would replace
+    Bytes file{};                      // a piece file read to compare
+    std::size_t digests = 0;           // pieces whose digest the commit takes
+    PartDigest head{};                 // the bytes before piece 0, and after the last
     PartDigest tail{};
 };
 
