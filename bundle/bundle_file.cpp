@@ -29,12 +29,8 @@ Outcome hash_streamed(const InputFile& in, const Range& r, Bytes& buf, Digest& h
 Outcome open_bundle(platform::FileSystem& fs, const std::string& path, platform::Links links, BundleFile& b)
 {
     b.file = std::make_unique<InputFile>(fs, path, links);
-    if (b.file->error())
-        return system_failure(Fault::cannot_open, path, b.file->error());
-    platform::Result<platform::FileInfo> info = fs.info(b.file->handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, path, info.error);
-    b.info = info.value;
+    if (Outcome f = opened(*b.file, Fault::cannot_open, b.info))
+        return f;
     FileBytes bytes(*b.file, b.info.size);
     if (Outcome f = read_table(bytes, b.table)) {
         f->fault = Fault::cannot_open;  // no bundle to read at all

@@ -47,16 +47,25 @@ platform::Result<std::size_t> read_full_at(platform::FileSystem& fs, platform::H
     return read_full(fs, h, buf);
 }
 
+Outcome opened(const InputFile& in, Fault fault, platform::FileInfo& info)
+{
+    if (in.error())
+        return system_failure(fault, in.path(), in.error());
+    platform::Result<platform::FileInfo> looked = in.fs().info(in.handle());
+    if (looked.error)
+        return system_failure(fault, in.path(), looked.error);
+    info = looked.value;
+    return {};
+}
+
 Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,
                    std::vector<std::uint8_t>& bytes)
 {
     InputFile in(fs, path, links);
-    if (in.error())
-        return system_failure(fault, path, in.error());
-    platform::Result<platform::FileInfo> info = fs.info(in.handle());
-    if (info.error)
-        return system_failure(fault, path, info.error);
-    bytes.resize(static_cast<std::size_t>(info.value.size));
+    platform::FileInfo info;
+    if (Outcome f = opened(in, fault, info))
+        return f;
+    bytes.resize(static_cast<std::size_t>(info.size));
     platform::Result<std::size_t> r = read_full(fs, in.handle(), bytes);
     if (r.error)
         return system_failure(fault, path, r.error);

@@ -55,6 +55,10 @@ private:
 // out.size())
 Outcome read_exact(const InputFile& in, std::uint64_t at, std::span<std::uint8_t> out);
 
+// opened -- a failure (`fault`, naming the file) where a file could not
+// be opened or looked at; else what it is
+Outcome opened(const InputFile& in, Fault fault, platform::FileInfo& info);
+
 // read_whole -- every byte of a file, opened by name; every failure is
 // `fault`, naming the file
 Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,

@@ -42,12 +42,10 @@ Outcome open_input(FileSystem& fs, const Plan& plan, int k, std::vector<std::uni
     const PlannedInput& p = plan.inputs[static_cast<std::size_t>(k)];
     if (!slot) {
         auto file = std::make_unique<InputFile>(fs, p.path, p.links);
-        if (file->error())
-            return system_failure(Fault::read_failed, p.path, file->error());
-        platform::Result<platform::FileInfo> info = fs.info(file->handle());
-        if (info.error)
-            return system_failure(Fault::read_failed, p.path, info.error);
-        if (info.value.size != p.size || info.value.id != p.id)
+        platform::FileInfo info;
+        if (Outcome f = opened(*file, Fault::read_failed, info))
+            return f;
+        if (info.size != p.size || info.id != p.id)
             return tool_failure(Fault::read_failed, p.path, Why::changed_since_read);
         slot = std::move(file);
     }

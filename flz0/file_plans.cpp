@@ -21,14 +21,6 @@ Outcome allocate(Bytes& buf, std::size_t size, const std::string& path, Why what
     return {};
 }
 
-// opened -- a failure where the input could not be opened
-Outcome opened(const InputFile& in)
-{
-    if (in.error())
-        return system_failure(Fault::cannot_open, in.path(), in.error());
-    return {};
-}
-
 // read_up_to -- as much of the open file as buf holds; buf's size becomes what was read
 Outcome read_up_to(const InputFile& in, Bytes& buf)
 {
@@ -112,28 +104,18 @@ void beside(Plan& plan, const std::string& path, OldFile old, Bytes bytes, std::
     plan.then(Step{.what = Do::name, .output = k, .told = std::move(told_before_name)});
 }
 
-// input_file -- the open file as the plan's input 0
-Outcome input_file(const InputFile& in, Plan& plan)
-{
-    platform::Result<platform::FileInfo> info = in.fs().info(in.handle());
-    if (info.error)
-        return system_failure(Fault::cannot_open, in.path(), info.error);
-    plan.add_input(input_of(in.path(), platform::Links::refuse, info.value));
-    return {};
-}
-
 }  // namespace
 
 Outcome plan_decode(FileSystem& fs, const std::string& path, const Observer& observer, Plan& plan)
 {
     InputFile in(fs, path, platform::Links::refuse);
-    if (Outcome f = opened(in))
+    platform::FileInfo info;
+    if (Outcome f = opened(in, Fault::cannot_open, info))
         return f;
     Bytes decoded;
     if (Outcome f = read_and_decode(in, observer, [&] { return backup_is_free(fs, path); }, decoded))
         return f;
-    if (Outcome f = input_file(in, plan))
-        return f;
+    plan.add_input(input_of(path, platform::Links::refuse, info));
     beside(plan, path, OldFile::keep_as_backup, std::move(decoded), {});
     return {};
 }
@@ -141,15 +123,16 @@ Outcome plan_decode(FileSystem& fs, const std::string& path, const Observer& obs
 Outcome decode_file(FileSystem& fs, const std::string& path, const Observer& observer, Bytes& decoded)
 {
     InputFile in(fs, path, platform::Links::follow);
-    if (Outcome f = opened(in))
-        return f;
+    if (in.error())
+        return system_failure(Fault::cannot_open, path, in.error());
     return read_and_decode(in, observer, [] { return Outcome{}; }, decoded);
 }
 
 Outcome plan_pack(FileSystem& fs, const std::string& path, Plan& plan)
 {
     InputFile in(fs, path, platform::Links::refuse);
-    if (Outcome f = opened(in))
+    platform::FileInfo info;
+    if (Outcome f = opened(in, Fault::cannot_open, info))
         return f;
     Bytes data;
     if (Outcome f = read_plain(in, data))
@@ -169,8 +152,7 @@ Outcome plan_pack(FileSystem& fs, const std::string& path, Plan& plan)
     Bytes file;
     if (Outcome f = flz0_pack_checked(path, data, file))
         return f;
-    if (Outcome f = input_file(in, plan))
-        return f;
+    plan.add_input(input_of(path, platform::Links::refuse, info));
     const Event told = packed(file.size());
     beside(plan, path, OldFile::replace, std::move(file), {told});
     return {};
@@ -179,8 +161,8 @@ Outcome plan_pack(FileSystem& fs, const std::string& path, Plan& plan)
 Outcome pack_file(FileSystem& fs, const std::string& path, Bytes& packed)
 {
     InputFile in(fs, path, platform::Links::follow);
-    if (Outcome f = opened(in))
-        return f;
+    if (in.error())
+        return system_failure(Fault::cannot_open, path, in.error());
     Bytes data;
     if (Outcome f = read_plain(in, data))
         return f;

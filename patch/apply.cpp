@@ -249,7 +249,7 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
         return bad_patch(rq.patch, Why::one_way);
     InputFile file(fs, rq.bundle, platform::Links::refuse);
     platform::FileInfo info;
-    if (Outcome f = opened(file, info))
+    if (Outcome f = opened(file, Fault::cannot_open, info))
         return f;
     FileBytes bytes(file, info.size);
     BundleInput in(bytes);

@@ -2,17 +2,6 @@
 
 #include "bundle_file.hpp"
 
-Outcome opened(const InputFile& in, platform::FileInfo& info)
-{
-    if (in.error())
-        return system_failure(Fault::cannot_open, in.path(), in.error());
-    platform::Result<platform::FileInfo> looked = in.fs().info(in.handle());
-    if (looked.error)
-        return system_failure(Fault::cannot_open, in.path(), looked.error);
-    info = looked.value;
-    return {};
-}
-
 Outcome BundleInput::open()
 {
     if (size() < kTableSize)

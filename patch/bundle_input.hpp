@@ -13,10 +13,6 @@
 #include "platform.hpp"
 #include "sha256.hpp"
 
-// opened -- a failure where a bundle file could not be opened or looked at
-// (cannot_open); else what it is
-Outcome opened(const InputFile& in, platform::FileInfo& info);
-
 class BundleInput {
 public:
     explicit BundleInput(ByteSource& bytes) : bytes_(bytes) {}

@@ -66,7 +66,7 @@ Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Pat
 {
     InputFile in(fs, rq.new_bundle, platform::Links::follow);
     platform::FileInfo info;
-    if (Outcome f = opened(in, info))
+    if (Outcome f = opened(in, Fault::cannot_open, info))
         return f;
     FileBytes b(in, info.size);
     return diff_bundles(old, b, patch, rq.one_way);
@@ -135,7 +135,7 @@ Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
 {
     InputFile old_file(fs, rq.old_bundle, platform::Links::follow);
     platform::FileInfo old_info;
-    if (Outcome f = opened(old_file, old_info))
+    if (Outcome f = opened(old_file, Fault::cannot_open, old_info))
         return f;
     FileBytes a(old_file, old_info.size);
     if (Outcome f = rq.dir.empty() ? diff_to_file(fs, rq, a, diff.patch) : diff_from_pieces(fs, rq, a, diff.patch))
