@@ -43,17 +43,10 @@ Outcome count_pieces(FileSystem& fs, const std::string& dir, int& count)
 // starts as an FLZ0 file; none where there is no such file
 Outcome beside_backup(FileSystem& fs, const std::string& path, std::optional<Bytes>& backup)
 {
-    const std::string bak = path + kBackupSuffix;
-    platform::Result<platform::FileInfo> there = fs.look(bak, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::cannot_open, bak, there.error);
-    if (there.value.kind != platform::Kind::regular)
-        return {};
-    Bytes bytes;
-    if (Outcome f = read_whole(fs, bak, platform::Links::refuse, Fault::cannot_open, bytes))
+    if (Outcome f = read_if_regular(fs, path + kBackupSuffix, backup))
         return f;
-    if (has_flz0_magic(bytes))
-        backup = std::move(bytes);
+    if (backup && !has_flz0_magic(*backup))
+        backup.reset();
     return {};
 }
 

@@ -304,15 +304,10 @@ Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optio
 {
     record.reset();
     const std::string path = in_dir(dir, kRecordName);
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::cannot_open, path, there.error);
-    if (there.value.kind != platform::Kind::regular)
-        return {};
-    Bytes text;
-    if (Outcome f = read_whole(fs, path, platform::Links::refuse, Fault::cannot_open, text))
+    std::optional<Bytes> text;
+    if (Outcome f = read_if_regular(fs, path, text); f || !text)
         return f;
-    record = read_record(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    record = read_record(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
     if (!record)
         return tool_failure(Fault::cannot_open, path, Why::record_unreadable);
     return {};

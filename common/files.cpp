@@ -82,3 +82,19 @@ Outcome read_exact(const InputFile& in, std::uint64_t at, std::span<std::uint8_t
         return tool_failure(Fault::read_failed, in.path(), Why::ended_after, at + r.value, at + out.size());
     return {};
 }
+
+Outcome read_if_regular(platform::FileSystem& fs, const std::string& path, std::optional<Bytes>& bytes)
+{
+    bytes.reset();
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    if (there.value.kind != platform::Kind::regular)
+        return {};
+    bytes.emplace();
+    if (Outcome f = read_whole(fs, path, platform::Links::refuse, Fault::cannot_open, *bytes)) {
+        bytes.reset();
+        return f;
+    }
+    return {};
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,6 +64,11 @@ Outcome opened(const InputFile& in, Fault fault, platform::FileInfo& info);
 // `fault`, naming the file
 Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::Links links, Fault fault,
                    std::vector<std::uint8_t>& bytes);
+
+// read_if_regular -- every byte of the file a name holds where it is a
+// regular file, not reached through a link; none where the name holds
+// nothing or anything else. Every failure is cannot_open, naming it.
+Outcome read_if_regular(platform::FileSystem& fs, const std::string& path, std::optional<Bytes>& bytes);
 
 // Bytes read at any offset: a file's, or a planned output's (plan.hpp).
 class ByteSource {

@@ -74,24 +74,6 @@ Outcome read_plain(const InputFile& in, Bytes& data)
     return {};
 }
 
-// decoded_from -- whether path.BAK is a regular FLZ0 file that decodes to
-// exactly `plain`, what path holds: the file varnix decoded it from
-Outcome decoded_from(FileSystem& fs, const std::string& path, std::span<const std::uint8_t> plain, Bytes& backup,
-                     bool& is)
-{
-    is = false;
-    const std::string name = path + kBackupSuffix;
-    platform::Result<platform::FileInfo> there = fs.look(name, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::cannot_open, name, there.error);
-    if (there.value.kind != platform::Kind::regular)
-        return {};
-    if (Outcome f = read_whole(fs, name, platform::Links::refuse, Fault::cannot_open, backup))
-        return f;
-    is = flz0_decodes_to(backup, plain);
-    return {};
-}
-
 // beside -- the one output of an in-place job: `bytes` under path, with
 // the permissions of the file it replaces (input 0)
 void beside(Plan& plan, const std::string& path, OldFile old, Bytes bytes, std::vector<Event> told_before_name)
@@ -138,15 +120,14 @@ Outcome plan_pack(FileSystem& fs, const std::string& path, Plan& plan)
     if (Outcome f = read_plain(in, data))
         return f;
     // The FLZ0 file it came from, kept by varnix, takes its name back.
-    Bytes backup;
-    bool restore = false;
-    if (Outcome f = decoded_from(fs, path, data, backup, restore))
+    std::optional<Bytes> backup;
+    if (Outcome f = read_if_regular(fs, path + kBackupSuffix, backup))
         return f;
     const auto packed = [&](std::size_t file) {
         return Event{.what = Tell::packed, .first = data.size(), .second = file - kFlz0HeaderSize};
     };
-    if (restore) {
-        plan.then(Step{.what = Do::restore_backup, .path = path, .told = {packed(backup.size())}});
+    if (backup && flz0_decodes_to(*backup, data)) {
+        plan.then(Step{.what = Do::restore_backup, .path = path, .told = {packed(backup->size())}});
         return {};
     }
     Bytes file;

@@ -269,6 +269,7 @@ TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
         std::string backup;
         std::string stored;
         bool as_is = false;
+        bool backup_dir = false;  // NNN.BAK a directory
     } rows[] = {
         {"a .BAK that is no FLZ0 file", "the piece", "notes, not FLZ0", "the piece"},
         {"the pair varnix leaves", text, flz0_literals(text), flz0_literals(text)},
@@ -279,12 +280,16 @@ TEST_F(Bndjoin, APieceBesideAFileOfItsNameDotBakIsStoredAsThatPairSays)
         {"--as-is: the piece as it stands, whatever its .BAK", text, flz0_literals(text), text, true},
         {"65,535 bytes, the most an FLZ0 file holds, beside a .BAK of another: compressed again", text_of(65535),
          flz0_literals("another"), flz0_encode(text_of(65535))},
+        {"a directory of that name: the piece as it stands", text, "", text, false, true},
     };
     for (const auto& row : rows) {
         fs::remove_all(dir);
         fs::create_directories(dir / "DATA");
         write_file(dir / "DATA" / "000", row.piece);
-        write_file(dir / "DATA" / "000.BAK", row.backup);
+        if (row.backup_dir)
+            fs::create_directory(dir / "DATA" / "000.BAK");
+        else
+            write_file(dir / "DATA" / "000.BAK", row.backup);
         write_file(dir / "DATA" / "001", "last");
         std::vector<std::string> args = {"DATA.BND"};
         if (row.as_is)
