@@ -62,8 +62,6 @@ public:
     void put(const std::string& path, std::string_view bytes);
     // get -- a regular file's bytes; none where the name holds no file
     std::optional<std::string> get(const std::string& path) const;
-    // exists -- whether anything has the name
-    bool exists(const std::string& path) const;
     // each_file -- every regular file below dir, named from it with '/',
     // in name order
     void each_file(const std::string& dir,
@@ -71,9 +69,6 @@ public:
     // copy_in -- the directories and regular files below a real directory,
     // copied below `to`, which is made
     void copy_in(const std::filesystem::path& from, const std::string& to);
-    // copy_out -- the directories and files below `from`, copied below a
-    // real directory, which is made
-    void copy_out(const std::string& from, const std::filesystem::path& to) const;
     // open_handles -- how many handles are open
     std::size_t open_handles() const { return handles_.size(); }
 
@@ -98,8 +93,8 @@ private:
         platform::SysError error;
     };
 
-    // find -- where a path leads
-    Place find(const std::string& path) const;
+    // find -- where a path leads; with need, nothing there is an error
+    Place find(const std::string& path, bool need = false) const;
     // new_node -- an empty file or directory with a number of its own
     std::shared_ptr<Node> new_node(bool directory);
     // open_of -- what a handle holds open; nullptr for one not open
