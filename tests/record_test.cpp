@@ -667,63 +667,61 @@ TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
 TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrittenTwice)
 {
     const std::string root = (fs::temp_directory_path() / "bndtools-in-memory-only").string();
+    const std::string data = root + "/DATA.BND";
     const std::string bundle = laid(512, {"first", "second", "third"}, "");
+    const auto fresh = [&](MemFs& files) {
+        files.make_dirs(root);
+        files.put(data, bundle);
+    };
     // The record goes before any piece and again after the last, and a piece
     // already there as the split would write it is left as it is.
+    std::vector<std::string> first;  // the calls of the split over the bundle alone
     for (bool again : {false, true}) {
         MemFs files;
-        files.make_dirs(root);
-        files.put(root + "/DATA.BND", bundle);
+        fresh(files);
         if (again) {
-            ASSERT_EQ(run_over(files, bndsplit_main, "bndsplit", {root + "/DATA.BND"}).status, 0);
+            ASSERT_EQ(run_over(files, bndsplit_main, "bndsplit", {data}).status, 0);
         }
         FaultyFs watched(root, files);
-        ASSERT_EQ(run_over(watched, bndsplit_main, "bndsplit", {root + "/DATA.BND"}).status, 0);
+        ASSERT_EQ(run_over(watched, bndsplit_main, "bndsplit", {data}).status, 0);
         const auto made = [&](const std::string& name) {
             return std::count(watched.log.begin(), watched.log.end(), "create_new DATA/" + name + ".$$$");
         };
         EXPECT_EQ(made(kRecordName), 2) << again;
         EXPECT_EQ(made("000") + made("001") + made("002"), again ? 0 : 3);
+        if (!again)
+            first = watched.log;
     }
-    // Stopped as piece 001 is about to be made: the record says the split
-    // ran, and a join names the piece rather than build a bundle without it.
-    MemFs files;
-    files.make_dirs(root);
-    files.put(root + "/DATA.BND", bundle);
-    FaultyFs probe(root, files);
-    ASSERT_EQ(run_over(probe, bndsplit_main, "bndsplit", {root + "/DATA.BND"}).status, 0);
-    const auto at = std::find(probe.log.begin(), probe.log.end(), "create_new DATA/001.$$$");
-    ASSERT_NE(at, probe.log.end());
-    MemFs stopped;
-    stopped.make_dirs(root);
-    stopped.put(root + "/DATA.BND", bundle);
-    {
-        FaultyFs crash(root, stopped);
-        crash.stop_at = static_cast<int>(at - probe.log.begin());
-        run_over(crash, bndsplit_main, "bndsplit", {root + "/DATA.BND"});
+    // Stopped as piece 001 is about to be made, or as the record saying the
+    // split is done is (the record's last making): the record says the
+    // split ran, and a join names the piece, or the record, rather than
+    // build a bundle without every piece.
+    const struct {
+        std::string name;      // of the file being made, which the join names
+        const char* reason;
+        platform::Kind piece1;  // what DATA/001 is then
+    } stops[] = {
+        {"DATA/001", msg::kSplitStopped, platform::Kind::none},
+        {std::string("DATA/") + kRecordName, msg::kSplitStoppedAtEnd, platform::Kind::regular},
+    };
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(stop.name);
+        const auto at = std::find(first.rbegin(), first.rend(), "create_new " + stop.name + ".$$$");
+        ASSERT_NE(at, first.rend());
+        MemFs files;
+        fresh(files);
+        {
+            FaultyFs crash(root, files);
+            crash.stop_at = static_cast<int>(first.rend() - at) - 1;
+            run_over(crash, bndsplit_main, "bndsplit", {data});
+        }
+        EXPECT_EQ(files.get(root + "/DATA/000"), "first");
+        EXPECT_EQ(files.look(root + "/DATA/001", platform::Links::refuse).value.kind, stop.piece1);
+        const RunResult r = run_over(files, bndjoin_main, "bndjoin", {data});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", root + "/" + stop.name, stop.reason)) << r.err;
+        EXPECT_EQ(files.get(data), bundle);
     }
-    EXPECT_EQ(stopped.get(root + "/DATA/000"), "first");
-    EXPECT_EQ(stopped.look(root + "/DATA/001", platform::Links::refuse).value.kind, platform::Kind::none);
-    const RunResult r = run_over(stopped, bndjoin_main, "bndjoin", {root + "/DATA.BND"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", root + "/DATA/001", msg::kSplitStopped)) << r.err;
-    EXPECT_EQ(stopped.get(root + "/DATA.BND"), bundle);
-    // Stopped as the record saying it is done is about to be made: every
-    // piece is there, and the join names the record.
-    const auto done = std::find(at, probe.log.end(), "create_new DATA/" + std::string(kRecordName) + ".$$$");
-    ASSERT_NE(done, probe.log.end());
-    MemFs ended;
-    ended.make_dirs(root);
-    ended.put(root + "/DATA.BND", bundle);
-    {
-        FaultyFs crash(root, ended);
-        crash.stop_at = static_cast<int>(done - probe.log.begin());
-        run_over(crash, bndsplit_main, "bndsplit", {root + "/DATA.BND"});
-    }
-    const RunResult e = run_over(ended, bndjoin_main, "bndjoin", {root + "/DATA.BND"});
-    EXPECT_EQ(e.status, 1);
-    EXPECT_TRUE(is_failure(e.err, msg::kBadPiece, "bndjoin", root + "/DATA/" + kRecordName, msg::kSplitStoppedAtEnd))
-        << e.err;
 }
 
 TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
