@@ -15,26 +15,6 @@
 
 namespace {
 
-// laid -- a bundle: its table's entries, the bytes from 512 (or from the
-// first entry, where it is inside the table) to the first piece, the
-// pieces, then `tail`
-std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, const std::string& tail,
-                 std::vector<std::uint32_t> after = {})
-{
-    std::vector<std::uint32_t> entries = {first};
-    for (const std::string& p : pieces)
-        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
-    entries.insert(entries.end(), after.begin(), after.end());
-    std::string b = table_bytes(entries);
-    if (first < 512)
-        b.resize(first);
-    else
-        b += std::string(first - 512, 'h');
-    for (const std::string& p : pieces)
-        b += p;
-    return b + tail;
-}
-
 // ending_on -- a piece that starts at `start`, padded with `fill` to end
 // on a grid of `grid` bytes
 std::string ending_on(std::string piece, std::size_t start, std::size_t grid, char fill)

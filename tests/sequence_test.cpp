@@ -45,8 +45,9 @@ const std::string& new_bundle()
     return bundle;
 }
 
-// The pieces an earlier run left.
+// The pieces an earlier run left, and the bundle a join of new pieces replaces.
 const std::vector<std::string> kOldPieces = {"old 0", "old 1", "old 2"};
+const std::string kJoinedOver = make_bundle({"old bundle"});
 
 
 bool decodes_to_text(const std::optional<std::string>& file)
@@ -123,26 +124,20 @@ bool before(const std::vector<std::string>& log, int k, const std::string& call)
 }
 
 // The old bundle bndjoin rebuilds keeping its layout: bytes before piece 0
-// and after the last, and three pieces, two of them FLZ0 files.
+// and after the last, and three pieces, two of them FLZ0 files; what that
+// join makes of it, its last piece edited; and the old bundle with a patch
+// applied: its raw piece grown.
 const std::string kEdited = kText + "An edit, which makes the piece be compressed again.\n";
 const std::vector<std::string> kOldLayout = {kPacked, "raw piece", flz0_literals(kText)};
-// The old bundle with a patch applied: its raw piece grown.
 const std::vector<std::string> kPatched = {kPacked, "raw piece, grown", flz0_literals(kText)};
-std::string laid_out(const std::vector<std::string>& pieces)
-{
-    std::vector<std::uint32_t> entries = {600};
-    for (const std::string& p : pieces)
-        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
-    std::string b = table_bytes(entries) + std::string(88, 'h');
-    for (const std::string& p : pieces)
-        b += p;
-    return b + "the tail";
-}
+const std::string kOldBundle = laid(600, kOldLayout, "the tail");
+const std::string kRejoined = laid(600, {kPacked, "raw piece", flz0_encode(kEdited)}, "the tail");
+const std::string kPatchedBundle = laid(600, kPatched, "the tail");
 
 // A patch that grows the old bundle's raw piece.
 const std::string kPatch = [] {
-    const std::string from = laid_out(kOldLayout);
-    const std::string to = laid_out(kPatched);
+    const std::string& from = kOldBundle;
+    const std::string& to = kPatchedBundle;
     Patch p;
     p.old_bundle = {from.size(), sha256(bytes_of(from)), 3};
     p.new_bundle = {to.size(), sha256(bytes_of(to)), 3};
@@ -179,6 +174,12 @@ struct Place {
         return files.look(at(dir, name), platform::Links::refuse).value.kind != platform::Kind::none;
     }
 };
+
+// replaced -- whether a file holds `now`, the bytes it had kept as its .BAK
+bool replaced(const Place& d, const std::string& name, const std::string& was, const std::string& now)
+{
+    return d.read(name) == now && d.read(name + ".BAK") == was;
+}
 
 struct Sequence {
     const char* name;
@@ -221,17 +222,33 @@ Expectation split_expects(const std::vector<std::string>& log, int k)
     return Fault::write_failed;  // bndsplit's one message for a piece it cannot make or name
 }
 
+// join_expects -- what a failed call of a join must come to; with
+// `whole`, a piece it reads whole, to store it compressed or copy it
+Expectation join_expects(const std::vector<std::string>& log, int k, bool whole)
+{
+    const std::string& c = log[static_cast<std::size_t>(k)];
+    const bool writing = before(log, k, "create_new B.BND.$$$");
+    if (c == "close B.BND" || (c.starts_with("close B/") && !c.ends_with(".$$$")))
+        return std::nullopt;  // an input: nothing is lost in closing it
+    if (whole && starts(c, {"seek B/", "read B/"}) && !c.ends_with(".BAK"))
+        return Fault::read_failed;
+    if (starts(c, {"open_regular", "info", "read", "seek"}))
+        return writing ? Fault::read_failed : Fault::cannot_open;  // read again as the bundle is written
+    if (c == "look B.BND.BAK")
+        return Fault::cannot_rename;
+    if (starts(c, {"list_dir", "look"}))
+        return Fault::cannot_open;
+    if (starts(c, {"link", "rename"}))
+        return Fault::cannot_rename;
+    return Fault::write_failed;
+}
+
 const Sequence kSequences[] = {
     {"varnix",
      [](const Place& d) { d.write("N", kPacked); },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return decompress_in_place(fs, at(d, "N"));
-     },
-     [](const Place& d) { return d.read("N") == kText && d.read("N.BAK") == kPacked; },
-     [](const Place& d) {
-         std::optional<std::string> n = d.read("N");
-         return n == kPacked || (n == kText && d.read("N.BAK") == kPacked);
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return decompress_in_place(fs, at(d, "N")); },
+     [](const Place& d) { return replaced(d, "N", kPacked, kText); },
+     [](const Place& d) { return d.read("N") == kPacked || replaced(d, "N", kPacked, kText); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
          const bool writing = before(log, k, "create_new N.$$$");
@@ -248,9 +265,7 @@ const Sequence kSequences[] = {
      "N.$$$", true},
     {"flz0pack",
      [](const Place& d) { d.write("F", kText); },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return compress_in_place(fs, at(d, "F"));
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return compress_in_place(fs, at(d, "F")); },
      [](const Place& d) { return decodes_to_text(d.read("F")); },
      [](const Place& d) { return d.read("F") == kText || decodes_to_text(d.read("F")); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
@@ -272,37 +287,15 @@ const Sequence kSequences[] = {
      "F.$$$", true},
     {"bndjoin",
      [](const Place& d) {
-         d.write("B.BND", make_bundle({"old bundle"}));
+         d.write("B.BND", kJoinedOver);
          d.make_dir("B");
          for (std::size_t k = 0; k < new_pieces().size(); ++k)
              d.write("B/00" + std::to_string(k), new_pieces()[k]);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return join_bundle(fs, at(d, "B.BND"), at(d, "B"));
-     },
-     [](const Place& d) {
-         return d.read("B.BND") == new_bundle() && d.read("B.BND.BAK") == make_bundle({"old bundle"});
-     },
-     [](const Place& d) {
-         std::optional<std::string> b = d.read("B.BND");
-         return b == make_bundle({"old bundle"}) ||
-                (b == new_bundle() && d.read("B.BND.BAK") == make_bundle({"old bundle"}));
-     },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         const std::string& c = log[static_cast<std::size_t>(k)];
-         const bool writing = before(log, k, "create_new B.BND.$$$");
-         if (c == "close B.BND" || (c.starts_with("close B/") && !c.ends_with(".$$$")))
-             return std::nullopt;  // an input: nothing is lost in closing it
-         if (starts(c, {"open_regular", "info", "read", "seek"}))
-             return writing ? Fault::read_failed : Fault::cannot_open;  // read again as the bundle is written
-         if (c == "look B.BND.BAK")
-             return Fault::cannot_rename;
-         if (starts(c, {"list_dir", "look"}))
-             return Fault::cannot_open;
-         if (starts(c, {"link", "rename"}))
-             return Fault::cannot_rename;
-         return Fault::write_failed;
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return join_bundle(fs, at(d, "B.BND"), at(d, "B")); },
+     [](const Place& d) { return replaced(d, "B.BND", kJoinedOver, new_bundle()); },
+     [](const Place& d) { return d.read("B.BND") == kJoinedOver || replaced(d, "B.BND", kJoinedOver, new_bundle()); },
+     [](const std::vector<std::string>& log, int k) { return join_expects(log, k, false); },
      "B.BND.$$$", true},
     {"bndsplit",
      [](const Place& d) {
@@ -311,9 +304,7 @@ const Sequence kSequences[] = {
          for (std::size_t k = 0; k < kOldPieces.size(); ++k)
              d.write("B/00" + std::to_string(k), kOldPieces[k]);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), false);
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return split_bundle(fs, at(d, "B.BND"), at(d, "B"), false); },
      [](const Place& d) {
          for (std::size_t k = 0; k < new_pieces().size(); ++k)
              if (d.read("B/00" + std::to_string(k)) != new_pieces()[k])
@@ -328,9 +319,7 @@ const Sequence kSequences[] = {
          }
          return d.read("B.BND") == new_bundle();
      },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         return split_expects(log, k);
-     },
+     split_expects,
      "", false},
     {"bndsplit -x",
      [](const Place& d) {
@@ -339,9 +328,7 @@ const Sequence kSequences[] = {
          for (const char* name : {"000", "000.BAK", "001", "001.BAK", "002", "003"})
              d.write(std::string("B/") + name, std::string("earlier ") + name);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), true);
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return split_bundle(fs, at(d, "B.BND"), at(d, "B"), true); },
      [](const Place& d) {
          return d.read("B/000") == kText && d.read("B/000.BAK") == kPacked &&
                 d.read("B/001") == "raw" && !d.exists("B/001.BAK") &&
@@ -365,18 +352,14 @@ const Sequence kSequences[] = {
          return one_of(pair("000"), piece0) && one_of(pair("001"), piece1) && one_of(pair("002"), piece2) &&
                 one_of(pair("003"), piece3) && d.read("B.BND") == make_bundle({kPacked, "raw", kText});
      },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         return split_expects(log, k);
-     },
+     split_expects,
      "", false},
     {"flz0pack giving FILE.BAK back",
      [](const Place& d) {
          d.write("F", kText);
          d.write("F.BAK", flz0_literals(kText));
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return compress_in_place(fs, at(d, "F"));
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return compress_in_place(fs, at(d, "F")); },
      [](const Place& d) { return d.read("F") == flz0_literals(kText) && !d.exists("F.BAK"); },
      [](const Place& d) {
          return (d.read("F") == kText && d.read("F.BAK") == flz0_literals(kText)) ||
@@ -398,7 +381,7 @@ const Sequence kSequences[] = {
      "F.BAK", true},
     {"bndjoin storing pieces compressed, keeping the layout",
      [](const Place& d) {
-         d.write("B.BND", laid_out(kOldLayout));
+         d.write("B.BND", kOldBundle);
          d.make_dir("B");
          d.write("B/000", kText);
          d.write("B/000.BAK", kPacked);
@@ -406,52 +389,19 @@ const Sequence kSequences[] = {
          d.write("B/002", kEdited);
          d.write("B/002.BAK", flz0_literals(kText));
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return join_bundle(fs, at(d, "B.BND"), at(d, "B"));
-     },
-     [](const Place& d) {
-         return d.read("B.BND") == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
-                d.read("B.BND.BAK") == laid_out(kOldLayout);
-     },
-     [](const Place& d) {
-         std::optional<std::string> b = d.read("B.BND");
-         return b == laid_out(kOldLayout) || (b == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
-                                              d.read("B.BND.BAK") == laid_out(kOldLayout));
-     },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         const std::string& c = log[static_cast<std::size_t>(k)];
-         const bool writing = before(log, k, "create_new B.BND.$$$");
-         if (c == "close B.BND" || (c.starts_with("close B/") && !c.ends_with(".$$$")))
-             return std::nullopt;  // an input: nothing is lost in closing it
-         if (starts(c, {"seek B/", "read B/"}) && !c.ends_with(".BAK"))
-             return Fault::read_failed;  // a piece read whole to store it compressed, or copied
-         if (starts(c, {"open_regular", "info", "read", "seek"}))
-             return writing ? Fault::read_failed : Fault::cannot_open;
-         if (c == "look B.BND.BAK")
-             return Fault::cannot_rename;
-         if (starts(c, {"list_dir", "look"}))
-             return Fault::cannot_open;
-         if (starts(c, {"link", "rename"}))
-             return Fault::cannot_rename;
-         return Fault::write_failed;
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return join_bundle(fs, at(d, "B.BND"), at(d, "B")); },
+     [](const Place& d) { return replaced(d, "B.BND", kOldBundle, kRejoined); },
+     [](const Place& d) { return d.read("B.BND") == kOldBundle || replaced(d, "B.BND", kOldBundle, kRejoined); },
+     [](const std::vector<std::string>& log, int k) { return join_expects(log, k, true); },
      "B.BND.$$$", true},
     {"bndpatch",
      [](const Place& d) {
-         d.write("B.BND", laid_out(kOldLayout));
+         d.write("B.BND", kOldBundle);
          d.write("P", kPatch);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return apply_patch(fs, at(d, "B.BND"), at(d, "P"));
-     },
-     [](const Place& d) {
-         return d.read("B.BND") == laid_out(kPatched) && d.read("B.BND.BAK") == laid_out(kOldLayout);
-     },
-     [](const Place& d) {
-         std::optional<std::string> b = d.read("B.BND");
-         return b == laid_out(kOldLayout) ||
-                (b == laid_out(kPatched) && d.read("B.BND.BAK") == laid_out(kOldLayout));
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return apply_patch(fs, at(d, "B.BND"), at(d, "P")); },
+     [](const Place& d) { return replaced(d, "B.BND", kOldBundle, kPatchedBundle); },
+     [](const Place& d) { return d.read("B.BND") == kOldBundle || replaced(d, "B.BND", kOldBundle, kPatchedBundle); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
          const bool writing = before(log, k, "create_new B.BND.$$$");
@@ -721,7 +671,7 @@ TEST_F(Sequences, NoFileIsOpenWhenANameIsGivenOrTaken)
     MemFs files;
     const Place p{files, root()};
     files.make_dirs(p.dir);
-    p.write("B.BND", laid_out(kOldLayout));
+    p.write("B.BND", kOldBundle);
     ASSERT_FALSE(split_bundle(files, at(p.dir, "B.BND"), at(p.dir, "B"), true));
     p.write("B/000", kEdited);
     FaultyFs fs(p.dir, files);
@@ -752,7 +702,7 @@ TEST_F(Sequences, AnInputChangedBetweenThePlanAndItsCommitIsRefused)
         ASSERT_TRUE(r) << row.what;
         EXPECT_EQ(r->fault, Fault::read_failed) << row.what;
         EXPECT_EQ(r->detail.why, Why::changed_since_read) << row.what;
-        EXPECT_EQ(p.read("B.BND"), make_bundle({"old bundle"})) << row.what;
+        EXPECT_EQ(p.read("B.BND"), kJoinedOver) << row.what;
         EXPECT_TRUE(temporaries(snapshot(files, p.dir)).empty()) << row.what;
     }
 }

@@ -181,6 +181,22 @@ std::string table_bytes(const std::vector<std::uint32_t>& entries)
     return std::string(table.begin(), table.end());
 }
 
+std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, const std::string& tail,
+                 const std::vector<std::uint32_t>& after)
+{
+    std::vector<std::uint32_t> entries = {first};
+    for (const std::string& p : pieces)
+        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
+    entries.insert(entries.end(), after.begin(), after.end());
+    std::string b = table_bytes(entries);
+    if (first < 512)
+        b.resize(first);
+    else
+        b += std::string(first - 512, 'h');
+    for (const std::string& p : pieces)
+        b += p;
+    return b + tail;
+}
 
 std::string cutting(int k, std::uint32_t start, std::uint32_t end)
 {

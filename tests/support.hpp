@@ -144,6 +144,12 @@ std::string make_bundle(const std::vector<std::string>& pieces);
 // after them, as the tools write one
 std::string table_bytes(const std::vector<std::uint32_t>& entries);
 
+// laid -- a bundle: its table's entries (then `after`), the bytes from 512
+// (or from the first entry, where it is inside the table) to the first
+// piece, the pieces, then `tail`
+std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, const std::string& tail,
+                 const std::vector<std::uint32_t>& after = {});
+
 
 // cutting -- bndsplit's line for piece k, written out here apart from the
 // tools' own format
