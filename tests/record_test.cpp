@@ -50,7 +50,22 @@ struct Row {
     std::string after = "";          // DATA.BND after the join; "" for the bundle as it was
 };
 
-using Records = ScratchTest;
+// The programs run in a directory of the test's own.
+class Records : public ScratchTest {
+protected:
+    const std::string raw = random_bytes(700, 5);  // a raw piece
+    RunResult split(const std::vector<std::string>& args) const { return run_tool(BNDSPLIT_EXE, "bndsplit", args, dir); }
+    RunResult join(const std::vector<std::string>& args = {"DATA.BND"}) const
+    {
+        return run_tool(BNDJOIN_EXE, "bndjoin", args, dir);
+    }
+    // cut -- DATA.BND of these bytes, split with -x
+    void cut(const std::string& bundle) const
+    {
+        write_file(dir / "DATA.BND", bundle);
+        ASSERT_EQ(split({"-x", "DATA.BND"}).status, 0);
+    }
+};
 
 }  // namespace
 
@@ -131,7 +146,6 @@ TEST(Record, ReadsBackWhatItWritesAndRefusesWhatIsNoRecord)
 
 TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
 {
-    const std::string raw = random_bytes(700, 5);
     const std::string padded = kPacked + std::string(13, '\0');  // the bytes after a stream
     const std::string nested = flz0_literals(flz0_encode(text_of(500)));  // an FLZ0 file within one
     const std::string garbage_after = laid(600, {kPacked, raw}, "tail", {1, 0xDEADBEEF, 7});
@@ -235,12 +249,12 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
         fs::remove_all(dir);
         fs::create_directory(dir);
         write_file(dir / "DATA.BND", row.bundle);
-        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", row.split, dir).status, 0);
+        ASSERT_EQ(split(row.split).status, 0);
         if (row.change)
             row.change(dir / "DATA");
-        std::vector<std::string> join = row.join;
-        join.push_back("DATA.BND");
-        RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", join, dir);
+        std::vector<std::string> args = row.join;
+        args.push_back("DATA.BND");
+        RunResult r = join(args);
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_TRUE(row.after != row.bundle) << "a bundle left as it was is the row's \"\"";
         EXPECT_TRUE(read_file(dir / "DATA.BND") == (row.after.empty() ? row.bundle : row.after)) << r.out << r.err;
@@ -254,29 +268,25 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
 
 TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
 {
-    const std::string original = laid(600, {kPacked, random_bytes(700, 5)}, "the tail");
-    write_file(dir / "DATA.BND", original);
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    const std::string original = laid(600, {kPacked, raw}, "the tail");
+    ASSERT_NO_FATAL_FAILURE(cut(original));
     std::string text = kText;
     // A DATA.BND.BAK that is some other file: never replaced, nor the
     // original beside it.
     write_file(dir / "DATA.BND.BAK", "someone's own file");
     write_file(dir / "DATA" / "000", text + "Edit 0.\n");
-    RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
+    EXPECT_TRUE(fails_as(join(), 2, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists));
     EXPECT_EQ(read_file(dir / "DATA.BND"), original);
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), "someone's own file");
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);  // a dry run ends as the join would
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
+    // A dry run ends as the join would.
+    EXPECT_TRUE(fails_as(join({"-n", "DATA.BND"}), 2, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists));
     fs::remove(dir / "DATA.BND.BAK");
     for (int loop = 1; loop <= 3; ++loop) {
         text += "Edit " + std::to_string(loop) + ".\n";
         write_file(dir / "DATA" / "000", text);
-        RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+        RunResult r = join();
         ASSERT_EQ(r.status, 0) << "loop " << loop << ": " << r.err;
-        EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), random_bytes(700, 5)}, "the tail"))
+        EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), raw}, "the tail"))
             << "loop " << loop;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "the pristine original, loop " << loop;
     }
@@ -285,26 +295,24 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     const std::string last = read_file(dir / "DATA.BND").value_or("");
     write_file(dir / "DATA.BND.BAK", last);
     write_file(dir / "DATA.BND", original);
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists)) << r.err;
+    EXPECT_TRUE(fails_as(join(), 2, msg::kCannotRename, "bndjoin", "DATA.BND.BAK", msg::kAlreadyExists));
     EXPECT_EQ(read_file(dir / "DATA.BND"), original);
     write_file(dir / "DATA.BND", last);
     write_file(dir / "DATA.BND.BAK", original);
     // A piece removed in a later loop comes from the original kept as the
     // backup, which the bundle the last join wrote no longer is.
     fs::remove(dir / "DATA" / "001");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
-    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), random_bytes(700, 5)}, "the tail"));
-    write_file(dir / "DATA" / "001", random_bytes(700, 5));
+    ASSERT_EQ(join().status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), raw}, "the tail"));
+    write_file(dir / "DATA" / "001", raw);
 
     // A backup the user removed: the bundle the last join wrote is
     // replaced, with no backup made of it in the original's place.
     fs::remove(dir / "DATA.BND.BAK");
     text += "Edit 4.\n";
     write_file(dir / "DATA" / "000", text);
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
-    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), random_bytes(700, 5)}, "the tail"));
+    ASSERT_EQ(join().status, 0);
+    EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(text), raw}, "the tail"));
     EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
     write_file(dir / "DATA.BND.BAK", original);
 
@@ -312,49 +320,41 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     // is never replaced: a game update, say.
     const std::string update = laid(600, {"new", "data"}, "");
     write_file(dir / "DATA.BND", update);
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndjoin", "DATA.BND")) << r.err;
+    EXPECT_TRUE(fails_as(join(), 2, msg::kCannotRename, "bndjoin", "DATA.BND"));
     EXPECT_EQ(read_file(dir / "DATA.BND"), update);
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
 
     // Split again over the edits: refused, naming the pieces, unless -f.
     write_file(dir / "DATA.BND", original);
-    std::string edited_raw = random_bytes(700, 5);
+    std::string edited_raw = raw;
     edited_raw[1] ^= 1;
     write_file(dir / "DATA" / "001", edited_raw);
     // A piece added past the bundle's last, which the split would remove:
     // no piece of the record, though it holds what the last one held; the
     // .BAK beside it is no piece of its own.
-    write_file(dir / "DATA" / "002", random_bytes(700, 5));
+    write_file(dir / "DATA" / "002", raw);
     write_file(dir / "DATA" / "002.BAK", kPacked);
-    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
-                           "holds pieces changed since they were cut (000, 001, 002): join them first, or give -f to replace them"))
-        << r.err;
+    EXPECT_TRUE(fails_as(split({"-x", "DATA.BND"}), 2, msg::kCannotRename, "bndsplit", "DATA",
+                         "holds pieces changed since they were cut (000, 001, 002): join them first, or give -f to replace them"));
     // A bundle of the same name and size whose table differs is another bundle.
     std::string other = original;
     other[8] ^= 1;  // piece 1 starts a byte off
     write_file(dir / "DATA.BND", other);
-    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "DATA",
-                           "holds the pieces of DATA.BND: split into another directory with -d, or give -f to replace them"))
-        << r.err;
+    EXPECT_TRUE(fails_as(split({"-x", "DATA.BND"}), 1, msg::kOtherPieces, "bndsplit", "DATA",
+                         "holds the pieces of DATA.BND: split into another directory with -d, or give -f to replace them"));
     write_file(dir / "DATA.BND", original);
     EXPECT_EQ(read_file(dir / "DATA" / "000"), text);
-    EXPECT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "-x", "DATA.BND"}, dir).status, 0);
+    EXPECT_EQ(split({"-f", "-x", "DATA.BND"}).status, 0);
     EXPECT_EQ(read_file(dir / "DATA" / "000"), kText);
     // A raw piece edited in place and joined: the bundle now holds what the
     // piece holds, so splitting it again over that piece loses nothing.
-    std::string raw = random_bytes(700, 5);
-    raw[100] ^= 1;
-    write_file(dir / "DATA" / "001", raw);
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
-    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    std::string changed = raw;
+    changed[100] ^= 1;
+    write_file(dir / "DATA" / "001", changed);
+    ASSERT_EQ(join().status, 0);
+    RunResult r = split({"-x", "DATA.BND"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_file(dir / "DATA" / "001"), raw);
+    EXPECT_EQ(read_file(dir / "DATA" / "001"), changed);
 }
 
 TEST_F(Records, AnotherBundlesPiecesAreNeverTaken)
@@ -362,54 +362,44 @@ TEST_F(Records, AnotherBundlesPiecesAreNeverTaken)
     // SE.BND and SE.PAK both split into SE/.
     write_file(dir / "SE.BND", laid(512, {"bnd piece"}, ""));
     write_file(dir / "SE.PAK", laid(512, {"pak piece"}, ""));
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"SE.BND"}, dir).status, 0);
-    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"SE.PAK"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "SE",
-                           "holds the pieces of SE.BND: split into another directory with -d, or give -f to replace them"))
-        << r.err;
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "SE.PAK"}, dir).status, 0);
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"SE.BND"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndjoin", "SE",
-                           "holds the pieces of SE.PAK: name that bundle, or give the directory with -d"))
-        << r.err;
+    ASSERT_EQ(split({"SE.BND"}).status, 0);
+    EXPECT_TRUE(fails_as(split({"SE.PAK"}), 1, msg::kOtherPieces, "bndsplit", "SE",
+                         "holds the pieces of SE.BND: split into another directory with -d, or give -f to replace them"));
+    ASSERT_EQ(split({"-f", "SE.PAK"}).status, 0);
+    EXPECT_TRUE(fails_as(join({"SE.BND"}), 1, msg::kOtherPieces, "bndjoin", "SE",
+                         "holds the pieces of SE.PAK: name that bundle, or give the directory with -d"));
     EXPECT_EQ(read_file(dir / "SE.BND"), laid(512, {"bnd piece"}, ""));
     EXPECT_FALSE(fs::exists(dir / "SE.BND.BAK"));
 
     // A rebuild into a new file, the pieces in a work folder: exact.
     const std::string original = laid(600, {kPacked, "raw"}, "tail");
     write_file(dir / "RO.BND", original);
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "-d", "WORK", "RO.BND"}, dir).status, 0);
+    ASSERT_EQ(split({"-x", "-d", "WORK", "RO.BND"}).status, 0);
     fs::remove(dir / "RO.BND");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"-d", "WORK", "NEW.BND"}, dir).status, 0);
+    ASSERT_EQ(join({"-d", "WORK", "NEW.BND"}).status, 0);
     EXPECT_EQ(read_file(dir / "NEW.BND"), original);
     // Split again as they stand, over pieces nobody changed: no refusal.
     write_file(dir / "RO.BND", original);
     for (int run = 0; run < 2; ++run)
-        EXPECT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-d", "SAME", "RO.BND"}, dir).status, 0) << run;
+        EXPECT_EQ(split({"-d", "SAME", "RO.BND"}).status, 0) << run;
     fs::remove(dir / "RO.BND");
     // A NEW.BND.BAK that is another bundle gives no piece of its own.
     write_file(dir / "NEW.BND.BAK", laid(600, {std::string(kPacked.size(), 'x'), "raw"}, "tail"));
     fs::remove(dir / "NEW.BND");
     fs::remove(dir / "WORK" / "000.BAK");
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-d", "WORK", "NEW.BND"}, dir);
+    join({"-d", "WORK", "NEW.BND"});
     EXPECT_NE(read_file(dir / "NEW.BND").value_or(""), laid(600, {std::string(kPacked.size(), 'x'), "raw"}, "tail"));
     fs::remove(dir / "NEW.BND.BAK");
     // Without the bundle and without the .BAK, a piece not there is refused.
     fs::remove(dir / "NEW.BND");
     fs::remove(dir / "WORK" / "000");
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-d", "WORK", "NEW.BND"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "WORK/000")) << r.err;
+    EXPECT_TRUE(fails_as(join({"-d", "WORK", "NEW.BND"}), 1, msg::kBadPiece, "bndjoin", "WORK/000"));
     EXPECT_FALSE(fs::exists(dir / "NEW.BND"));
 }
 
 TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
 {
-    const std::string raw = random_bytes(700, 5);
-    write_file(dir / "DATA.BND", laid(600, {kPacked, raw, "last"}, "t"));
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    ASSERT_NO_FATAL_FAILURE(cut(laid(600, {kPacked, raw, "last"}, "t")));
     const std::string shorter = kText.substr(0, 1000);
     write_file(dir / "DATA" / "000", shorter);
     fs::remove(dir / "DATA" / "001");
@@ -429,13 +419,13 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     };
     const Snapshot before = snapshot(dir);
     for (const char* dry : {"-n", "--dry-run"}) {
-        RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {dry, "DATA.BND"}, dir);
+        RunResult r = join({dry, "DATA.BND"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, console(out(true) + "Nothing was written (a dry run).\n"));
         EXPECT_EQ(snapshot(dir), before);
     }
     // The join itself says the same of each piece that is not as it was.
-    RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+    RunResult r = join();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, console(out(false) + "Completed.\n"));
     EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(shorter), raw, "last", "new"}, "t"));
@@ -444,7 +434,7 @@ TEST_F(Records, ADryRunTellsWhatAJoinWouldMakeOfEachPieceAndWritesNothing)
     write_file(dir / "DATA" / "001", raw);
     fs::remove(dir / "DATA.BND.BAK");
     const Snapshot now = snapshot(dir);
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    r = join({"-n", "DATA.BND"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, console(line("000", 600, shrunk, "") + line("001", at1, 700, "") + line("002", at2, 4, "") +
                              line("003", at3, 3, "") + "Nothing was written (a dry run).\n"));
@@ -458,9 +448,9 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
     // first join's or the second's, the original stays as the backup, no
     // temporary stays after a failure or an interrupt, and a join run
     // again builds the second.
-    const std::string original = laid(600, {kPacked, random_bytes(700, 5)}, "tail");
-    const std::string first = laid(600, {flz0_encode(kText + "1\n"), random_bytes(700, 5)}, "tail");
-    const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), random_bytes(700, 5)}, "tail");
+    const std::string original = laid(600, {kPacked, raw}, "tail");
+    const std::string first = laid(600, {flz0_encode(kText + "1\n"), raw}, "tail");
+    const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), raw}, "tail");
     const fs::path seed = dir / "seed";
     fs::create_directory(seed);
     write_file(seed / "DATA.BND", original);
@@ -533,87 +523,80 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
             laid(static_cast<std::uint32_t>(512 + row.head), {"piece"}, std::string(static_cast<std::size_t>(row.tail), 't'));
         write_file(dir / "DATA.BND", bundle);
         for (int run = 0; run < row.splits; ++run)
-            ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0) << row.what;
+            ASSERT_EQ(split({"DATA.BND"}).status, 0) << row.what;
         EXPECT_EQ(fs::exists(dir / "DATA" / kRecordName), row.recorded) << row.what;
         // Joined either way, from the record or as before, the same bundle.
-        EXPECT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0) << row.what;
+        EXPECT_EQ(join().status, 0) << row.what;
         EXPECT_TRUE(read_file(dir / "DATA.BND") == bundle) << row.what;
     }
     // A split that can have no record takes the record of an earlier one away first.
     fs::remove_all(dir);
     fs::create_directory(dir);
     write_file(dir / "DATA.BND", laid(512, {"piece"}, ""));
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(split({"DATA.BND"}).status, 0);
     ASSERT_TRUE(fs::exists(dir / "DATA" / kRecordName));
     write_file(dir / "DATA.BND", laid(512, {"other"}, std::string(static_cast<std::size_t>(kMaxRecordedGap) + 1, 't')));
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-f", "DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(split({"-f", "DATA.BND"}).status, 0);
     EXPECT_EQ(file_names(dir / "DATA"), std::vector<std::string>{"000"});
 }
 
 TEST_F(Records, ASplitOfTheBundleTheLastJoinWroteIsAPlainSplitAndTheOriginalStaysTheBackup)
 {
-    const std::string raw = random_bytes(700, 5);
     const std::string original = laid(600, {kPacked, raw, "last"}, "t");
-    write_file(dir / "DATA.BND", original);
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    ASSERT_NO_FATAL_FAILURE(cut(original));
     write_file(dir / "DATA" / "000", kText + "1\n");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(join().status, 0);
     // Every edit is in the bundle the join wrote: split again, nothing is lost.
-    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    RunResult r = split({"-x", "DATA.BND"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_file(dir / "DATA" / "000"), kText + "1\n");
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    r = join({"-n", "DATA.BND"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
     EXPECT_EQ(r.out.find(" changed,"), std::string::npos) << r.out;
     // The next join replaces that bundle in one step; the backup is still the original.
     write_file(dir / "DATA" / "000", kText + "1\n2\n");
     write_file(dir / "DATA" / "001", raw + "+");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(join().status, 0);
     EXPECT_EQ(read_file(dir / "DATA.BND"), laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
     // Split again, and the backup removed: the bundle the pieces were cut
     // from, a join's, is replaced, and no backup made of it in the
     // original's place.
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(split({"-x", "DATA.BND"}).status, 0);
     // The bundle they were cut from before, put back under the name (as a
     // patch taken back out would): a join from here wrote it, and a join
     // replaces it.
     write_file(dir / "DATA.BND", laid(600, {flz0_encode(kText + "1\n"), raw, "last"}, "t"));
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+    r = join({"-n", "DATA.BND"});
     EXPECT_EQ(r.status, 0) << r.err;
     write_file(dir / "DATA.BND", laid(600, {flz0_encode(kText + "1\n2\n"), raw + "+", "last"}, "t"));
     fs::remove(dir / "DATA.BND.BAK");
     write_file(dir / "DATA" / "000", kText + "1\n2\n3\n");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(join().status, 0);
     EXPECT_FALSE(fs::exists(dir / "DATA.BND.BAK"));
     // The original put back under the name is of the loop still: a split
     // refuses only for the edit it would lose.
     write_file(dir / "DATA.BND", original);
-    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndsplit", "DATA",
-                           "holds pieces changed since they were cut (000): join them first, or give -f to replace them"))
-        << r.err;
+    EXPECT_TRUE(fails_as(split({"-x", "DATA.BND"}), 2, msg::kCannotRename, "bndsplit", "DATA",
+                         "holds pieces changed since they were cut (000): join them first, or give -f to replace them"));
     // A piece in another form than a split would write it, joined: what it
     // holds is in the bundle, so a split of it, either way, loses nothing.
     ASSERT_EQ(run_tool(FLZ0PACK_EXE, "flz0pack", {"DATA/000"}, dir).status, 0);
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
-    for (const std::vector<std::string>& split : {std::vector<std::string>{"-x", "DATA.BND"}, {"DATA.BND"}, {"-x", "DATA.BND"}}) {
-        r = run_tool(BNDSPLIT_EXE, "bndsplit", split, dir);
-        EXPECT_EQ(r.status, 0) << split.size() << r.err;
+    ASSERT_EQ(join().status, 0);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-x", "DATA.BND"}, {"DATA.BND"}, {"-x", "DATA.BND"}}) {
+        r = split(args);
+        EXPECT_EQ(r.status, 0) << args.size() << r.err;
     }
     EXPECT_EQ(read_file(dir / "DATA" / "000"), kText + "1\n2\n3\n");
 }
 
 TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
 {
-    const std::string raw = random_bytes(700, 5);
     const std::string original = laid(600, {kPacked, raw, "last"}, "t");
-    write_file(dir / "DATA.BND", original);
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    ASSERT_NO_FATAL_FAILURE(cut(original));
     const auto line_of = [&](const char* piece) {
-        const RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"-n", "DATA.BND"}, dir);
+        const RunResult r = join({"-n", "DATA.BND"});
         const std::size_t at = r.out.find(std::string("joining ... ") + piece);
         const std::string line = at == std::string::npos ? r.err : r.out.substr(at, r.out.find('\n', at) - at);
         return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;  // a text stream's line end on Windows
@@ -624,7 +607,7 @@ TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
     // join wrote no longer holds the piece the record gives; the original,
     // kept as the backup, does.
     write_file(dir / "DATA" / "001", raw + "+");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(join().status, 0);
     fs::remove(dir / "DATA" / "001");
     EXPECT_TRUE(line_of("001").ends_with("] taken from DATA.BND.BAK, the original, original bytes")) << line_of("001");
     // A piece the joined bundle still holds comes from it.
@@ -638,9 +621,9 @@ TEST_F(Records, APieceTakenFromABundleSaysWhichBundleThatIs)
     std::string same_size = raw;
     same_size[0] ^= 1;
     write_file(dir / "DATA" / "001", same_size);
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(join().status, 0);
     fs::remove(dir / "DATA" / "001");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir).status, 0);
+    ASSERT_EQ(join().status, 0);
     EXPECT_EQ(read_file(dir / "DATA.BND"), original);
 }
 
@@ -698,18 +681,15 @@ TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrit
         EXPECT_EQ(files.get(root + "/DATA/000"), "first");
         EXPECT_EQ(files.look(root + "/DATA/001", platform::Links::refuse).value.kind, stop.piece1);
         const RunResult r = run_over(files, bndjoin_main, "bndjoin", {data});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", root + "/" + stop.name, stop.reason)) << r.err;
+        EXPECT_TRUE(fails_as(r, 1, msg::kBadPiece, "bndjoin", root + "/" + stop.name, stop.reason));
         EXPECT_EQ(files.get(data), bundle);
     }
 }
 
 TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
 {
-    const std::string raw = random_bytes(700, 5);
     const std::string original = laid(512, {kPacked + std::string(3, '\0'), raw}, "t");
-    write_file(dir / "DATA.BND", original);
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir).status, 0);
+    ASSERT_NO_FATAL_FAILURE(cut(original));
     // The record as the first version wrote it: the hash of every byte,
     // the bytes after a stream in hexadecimal, how many pieces were written.
     std::string text = read_file(dir / "DATA" / kRecordName).value_or("");
@@ -724,29 +704,25 @@ TEST_F(Records, ARecordOfTheFirstVersionIsStillJoinedFrom)
     write_file(dir / "DATA" / kRecordName, text);
     for (int loop = 1; loop <= 2; ++loop) {
         write_file(dir / "DATA" / "000", kText + std::string(static_cast<std::size_t>(loop), '+'));
-        const RunResult r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
+        const RunResult r = join();
         ASSERT_EQ(r.status, 0) << "loop " << loop << ": " << r.err;
         EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original) << "loop " << loop;
     }
     // The bundle the last join wrote is of the loop, split again.
-    RunResult r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
+    RunResult r = split({"-x", "DATA.BND"});
     EXPECT_EQ(r.status, 0) << r.err;
     // A bundle of the name and size whose table differs is another bundle.
     std::string other = original;
     other[4] ^= 1;
     write_file(dir / "DATA.BND", other);
-    r = run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kOtherPieces, "bndsplit", "DATA")) << r.err;
+    EXPECT_TRUE(fails_as(split({"-x", "DATA.BND"}), 1, msg::kOtherPieces, "bndsplit", "DATA"));
     // A split of that version that stopped said how many pieces it had
     // written: a join names the first it never wrote.
     replace("sha256 " + hex_of(sha256(bytes_of(original))), "sha256 -");
     replace("written 2", "written 1");
     text.erase(text.find("piece 001"), text.find('\n', text.find("piece 001")) + 1 - text.find("piece 001"));
     write_file(dir / "DATA" / kRecordName, text);
-    r = run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "DATA/001", msg::kSplitStopped)) << r.err;
+    EXPECT_TRUE(fails_as(join(), 1, msg::kBadPiece, "bndjoin", "DATA/001", msg::kSplitStopped));
 }
 
 TEST_F(Records, ABundleIsKnownByTheDigestOfItsParts)
@@ -757,7 +733,7 @@ TEST_F(Records, ABundleIsKnownByTheDigestOfItsParts)
     // runs over the first's record, and so reads every piece before it writes.
     write_file(dir / "DATA.BND", laid(600, {"ab", "c"}, "tail"));
     for (int run = 0; run < 2; ++run) {
-        ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"DATA.BND"}, dir).status, 0);
+        ASSERT_EQ(split({"DATA.BND"}).status, 0);
         const std::string record = read_file(dir / "DATA" / kRecordName).value_or("");
         EXPECT_NE(record.find("\ndigest d645f31e2d5e28ceeed4a99999801206e6a43b92335cd2844f8252fefcfcb72d\n"),
                   std::string::npos)

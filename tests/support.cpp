@@ -43,6 +43,15 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
                                        << program << ": " << file << ": " << (reason.empty() ? "..." : reason) << "\"";
 }
 
+testing::AssertionResult fails_as(const RunResult& r, int status, const msg::Text& text, const std::string& program,
+                                  const std::string& file, const std::string& reason)
+{
+    if (r.status != status)
+        return testing::AssertionFailure() << "the status is " << r.status << ", not " << status << "; standard error is \""
+                                           << r.err << "\"";
+    return is_failure(r.err, text, program, file, reason);
+}
+
 const Program kPrograms[6] = {
     {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [-l] [-x] [-f] [-d DIR] [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}, {}},
     {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [-n] [-d DIR] [--as-is] [--align N] [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}, {}},

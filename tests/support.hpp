@@ -101,6 +101,11 @@ std::string message(const msg::Text& text);
 testing::AssertionResult is_failure(const std::string& err, const msg::Text& text, const std::string& program,
                                     const std::string& file, const std::string& reason = "");
 
+// fails_as -- whether a run ended with the status, standard error holding
+// what is_failure asks
+testing::AssertionResult fails_as(const RunResult& r, int status, const msg::Text& text, const std::string& program,
+                                  const std::string& file, const std::string& reason = "");
+
 // run_tool -- run exe with argv[0] set to name and the given arguments, in
 // directory cwd: in-process, through the same run the program makes, its
 // streams captured as a redirected stream gets them; as a process of its
