@@ -459,15 +459,15 @@ std::optional<std::string> MemFs::get(const std::string& path) const
 
 namespace {
 
-// visit_below -- each node below a directory node, its name after `prefix`:
-// a directory before what it holds
+// visit_files -- each regular file below a directory node, its name after `prefix`
 template <typename Node, typename Visit>
-void visit_below(const Node& dir, const std::string& prefix, const Visit& visit)
+void visit_files(const Node& dir, const std::string& prefix, const Visit& visit)
 {
     for (const auto& [name, node] : dir.entries) {
-        visit(prefix + name, *node);
         if (node->directory)
-            visit_below(*node, prefix + name + "/", visit);
+            visit_files(*node, prefix + name + "/", visit);
+        else
+            visit(prefix + name, node->bytes);
     }
 }
 
@@ -479,10 +479,7 @@ void MemFs::each_file(const std::string& dir,
     AllocationPause pause;
     const Place p = find(dir);
     if (!p.error && p.node && p.node->directory)
-        visit_below(*p.node, "", [&](const std::string& name, const Node& node) {
-            if (!node.directory)
-                visit(name, node.bytes);
-        });
+        visit_files(*p.node, "", visit);
 }
 
 void MemFs::copy_in(const std::filesystem::path& from, const std::string& to)
