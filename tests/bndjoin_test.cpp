@@ -241,8 +241,7 @@ TEST_F(Bndjoin, AnOldLayoutThatCannotBeKeptIsSaidWhyAfterCompleted)
     }
     // From a split record into a name that holds no bundle: no old bundle,
     // so no note, also where the record's layout is not kept.
-    fs::remove_all(dir);
-    fs::create_directory(dir);
+    clear();
     std::string in_table = make_bundle({"a", "b"});
     in_table[0] = static_cast<char>(0xFC);  // entry 0 is 508
     in_table[1] = 1;

@@ -325,8 +325,7 @@ TEST_F(Bndsplit, OutputThatCannotBeMadeIsFoundBeforeAnythingIsWritten)
         {"a directory in place of piece 1", "DATA/001", true, "DATA/001", "not a regular file"},
     };
     for (const auto& c : cases) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "DATA.BND", make_bundle(kPieces));
         if (c.is_dir)
             fs::create_directories(dir / c.blocker);
@@ -525,8 +524,7 @@ std::vector<ListLayout> layouts()
 TEST_F(Bndsplit, ListShowsThePiecesWhyTheListEndsAndWhatIsLeftOutAndWritesNothing)
 {
     for (const ListLayout& c : layouts()) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "OVER.BND", c.bundle);
         std::vector<std::string> args = {"-l", "OVER.BND"};
         args.insert(args.end(), c.args.begin(), c.args.end());
@@ -553,8 +551,7 @@ TEST_F(Bndsplit, ASplitThatLeavesBytesOutSaysHowManyAndWhereAfterCompleted)
     for (const ListLayout& c : layouts()) {
         if (!c.past_end.empty())
             continue;  // that split fails at the piece
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "OVER.BND", c.bundle);
         std::vector<std::string> args = {"OVER.BND"};
         args.insert(args.end(), c.args.begin(), c.args.end());

@@ -115,11 +115,6 @@ protected:
         as_process.process = true;  // this table is about what only a process shows
         return run_tool(t.program.exe, t.program.name, args, dir, as_process);
     }
-    void clear()
-    {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
-    }
 };
 
 }  // namespace

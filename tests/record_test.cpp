@@ -246,8 +246,7 @@ TEST_F(Records, EveryRebuildFromTheRecordIsExactOrRefused)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "DATA.BND", row.bundle);
         ASSERT_EQ(split(row.split).status, 0);
         if (row.change)
@@ -517,8 +516,7 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         {"a byte more after the last", 0, kMaxRecordedGap + 1, false},
     };
     for (const auto& row : rows) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         const std::string bundle =
             laid(static_cast<std::uint32_t>(512 + row.head), {"piece"}, std::string(static_cast<std::size_t>(row.tail), 't'));
         write_file(dir / "DATA.BND", bundle);
@@ -530,8 +528,7 @@ TEST_F(Records, BytesOutsideThePiecesPastWhatARecordHoldsGiveNone)
         EXPECT_TRUE(read_file(dir / "DATA.BND") == bundle) << row.what;
     }
     // A split that can have no record takes the record of an earlier one away first.
-    fs::remove_all(dir);
-    fs::create_directory(dir);
+    clear();
     write_file(dir / "DATA.BND", laid(512, {"piece"}, ""));
     ASSERT_EQ(split({"DATA.BND"}).status, 0);
     ASSERT_TRUE(fs::exists(dir / "DATA" / kRecordName));

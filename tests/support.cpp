@@ -302,6 +302,12 @@ void ScratchTest::SetUp()
     fs::create_directory(dir);
 }
 
+void ScratchTest::clear() const
+{
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+}
+
 void ScratchTest::TearDown()
 {
     std::error_code ec;

@@ -189,5 +189,7 @@ class ScratchTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // clear -- the directory emptied again
+    void clear() const;
     fs::path dir;
 };
