@@ -32,11 +32,8 @@ struct Codes {
     SysError taken;         // link or rename_noreplace to a name something has
     SysError dir_over_file; // make_dir where a file is
     SysError is_dir;        // a directory removed as a file, or replaced by one
-    SysError not_dir;       // a directory renamed over a file
-    SysError not_empty;     // a directory renamed over one with names in it
     SysError link_dir;      // a directory given a second name
-    SysError into_itself;   // a directory moved below itself
-    SysError busy;          // the root renamed, or replaced
+    SysError busy;          // the root replaced
     SysError bad_handle;    // a handle that is not open
     SysError wrong_way;     // a read of a handle open for writing, or the reverse
     SysError list_missing;  // list_dir of a name nothing has
@@ -47,19 +44,15 @@ struct Codes {
 #ifdef _WIN32
 constexpr Codes kCodes{ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS,
                        ERROR_ALREADY_EXISTS, ERROR_DIRECTORY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
-                       ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
-                       ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME,
-                       ERROR_NOT_ENOUGH_MEMORY};
+                       ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
+                       ERROR_INVALID_NAME, ERROR_NOT_ENOUGH_MEMORY};
 // Directories are made durable with the renames: sync_dir checks nothing.
 constexpr bool kSyncDirLooks = false;
-// MoveFileExW replaces no directory.
-constexpr bool kReplacesEmptyDirectories = false;
 constexpr std::string_view kSeparators = "/\\";
 #else
-constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR, ENOTDIR, ENOTEMPTY,
-                       EPERM,  EINVAL, EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
-constexpr bool kSyncDirLooks = true;   // it opens the directory
-constexpr bool kReplacesEmptyDirectories = true;  // as rename(2) does
+constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR,
+                       EPERM,  EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
+constexpr bool kSyncDirLooks = true;  // it opens the directory
 constexpr std::string_view kSeparators = "/";
 #endif
 
@@ -99,11 +92,12 @@ std::vector<std::string> parts_of(std::string_view path)
     return parts;
 }
 
-// below -- whether path `inner` lies strictly below path `outer`
-bool below(const std::string& inner, const std::string& outer)
+// renamed -- a node an exchange or a rename moves: a file, since the tools
+// move no directory, and so neither is a move of one answered here
+void renamed(bool directory, const std::string& path)
 {
-    const std::vector<std::string> in = parts_of(inner), out = parts_of(outer);
-    return in.size() > out.size() && std::equal(out.begin(), out.end(), in.begin());
+    if (directory)
+        throw std::logic_error("MemFs: a directory moved, as no tool moves one: " + path);
 }
 
 }  // namespace
@@ -362,10 +356,11 @@ SysError MemFs::rename(const std::string& from, const std::string& to, bool repl
     const Place f = find(from, true);
     if (f.error)
         return f.error;
+    renamed(f.node->directory, from);
     const Place t = find(to);
     if (t.error)
         return t.error;
-    if (!f.dir || !t.dir)
+    if (!t.dir)
         return kCodes.busy;
     if (t.node) {
         if (!replace)
@@ -374,15 +369,9 @@ SysError MemFs::rename(const std::string& from, const std::string& to, bool repl
         // to the same file, then rename() does nothing"; so does wine.
         if (t.node == f.node)
             return {};
-        if (t.node->directory && !f.node->directory)
+        if (t.node->directory)
             return kCodes.is_dir;
-        if (!t.node->directory && f.node->directory)
-            return kCodes.not_dir;
-        if (t.node->directory && (!t.node->entries.empty() || !kReplacesEmptyDirectories))
-            return kCodes.not_empty;
     }
-    if (f.node->directory && below(to, from))
-        return kCodes.into_itself;
     const std::shared_ptr<Node> node = f.node;
     f.dir->entries.erase(f.name);
     t.dir->entries[t.name] = node;
@@ -414,10 +403,8 @@ SysError MemFs::exchange(const std::string& a, const std::string& b)
         return pa.error ? pa.error : pb.error;
     if (!pa.node || !pb.node)
         return kCodes.missing;
-    if (!pa.dir || !pb.dir)
-        return kCodes.busy;
-    if ((pa.node->directory && below(b, a)) || (pb.node->directory && below(a, b)))
-        return kCodes.into_itself;
+    renamed(pa.node->directory, a);
+    renamed(pb.node->directory, b);
     std::swap(pa.dir->entries[pa.name], pb.dir->entries[pb.name]);
     return {};
 }

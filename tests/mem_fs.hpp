@@ -10,7 +10,8 @@
 // that never replaces) fail the same way. '/' separates names, and on
 // Windows '\\' too; "." and empty parts are skipped, a Windows full path's
 // "\\?\" prefix dropped; a relative name starts at the root. There are no
-// symbolic links, permissions or size limits.
+// symbolic links, permissions or size limits, and no directory is moved
+// (no tool moves one): a rename or exchange of one throws.
 //
 // Its own allocations are kept out of the allocation seam's count, all but
 // those of the names list_dir hands back: the system's layer makes those
