@@ -1,7 +1,5 @@
 #include "fault_fs.hpp"
 
-#include <algorithm>
-
 #ifdef _WIN32
 #include <windows.h>
 const platform::SysError kInjected{ERROR_WRITE_FAULT};
@@ -67,17 +65,8 @@ platform::SysError FaultyFs::step(const std::string& kind, const std::string& a,
     return n == fail_at ? error : platform::SysError{};
 }
 
-platform::Result<platform::Handle> FaultyFs::open_regular(const std::string& path, platform::Links links)
+platform::Result<platform::Handle> FaultyFs::opened(platform::Result<platform::Handle> r, const std::string& path)
 {
-    platform::Result<platform::Handle> r = pass("open_regular", relative(path), [&] { return inner_.open_regular(path, links); });
-    if (!r.error)
-        names_[r.value] = relative(path);
-    return r;
-}
-
-platform::Result<platform::Handle> FaultyFs::create_new(const std::string& path)
-{
-    platform::Result<platform::Handle> r = pass("create_new", relative(path), [&] { return inner_.create_new(path); });
     if (!r.error)
         names_[r.value] = relative(path);
     return r;

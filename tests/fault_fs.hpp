@@ -9,7 +9,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -59,8 +58,14 @@ public:
     std::vector<std::string> open_handles() const;
     std::vector<std::string> log;  // "kind name [name]" for each call counted
 
-    Result<Handle> open_regular(Path path, platform::Links links) override;
-    Result<Handle> create_new(Path path) override;
+    Result<Handle> open_regular(Path path, platform::Links links) override
+    {
+        return opened(pass("open_regular", relative(path), [&] { return inner_.open_regular(path, links); }), path);
+    }
+    Result<Handle> create_new(Path path) override
+    {
+        return opened(pass("create_new", relative(path), [&] { return inner_.create_new(path); }), path);
+    }
     Result<std::size_t> read(Handle h, std::span<std::uint8_t> buf) override;
     SysError close(Handle h) override;
     // The others are counted, and made unless they are to fail.
@@ -136,6 +141,8 @@ private:
             return failed<decltype(call())>(e);
         return call();
     }
+    // opened -- a handle r gives, kept with the name it opened
+    Result<Handle> opened(Result<Handle> r, const std::string& path);
     // interrupt -- what the signal or console handler does: every held
     // temporary removed, from the inner file system
     void interrupt();
