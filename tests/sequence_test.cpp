@@ -5,7 +5,6 @@
 // its name and its directory after; reads that come back short, or find
 // the end early, are caught.
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "alloc_seam.hpp"
@@ -104,12 +103,6 @@ Outcome apply_patch(platform::FileSystem& fs, const std::string& bundle, const s
     if (Outcome f = load_patch(fs, path, p))
         return f;
     return committed(fs, [&](Plan& plan) { return plan_apply(fs, ApplyRequest{.bundle = bundle, .patch = path}, p, plan); });
-}
-
-// prior -- whether the call before call k is this one
-bool prior(const std::vector<std::string>& log, int k, const std::string& call)
-{
-    return k > 0 && log[static_cast<std::size_t>(k - 1)] == call;
 }
 
 bool starts(const std::string& call, std::initializer_list<const char*> kinds)
@@ -278,7 +271,7 @@ const Sequence kSequences[] = {
          // The exchange, the look before it and the removal of the old file
          // after it are not needed: a rename does the same.
          if (c == "close F" || c == "look F" || starts(c, {"exchange"}) ||
-             (c == "remove F.$$$" && prior(log, k, "exchange F.$$$ F")))
+             (c == "remove F.$$$" && log[static_cast<std::size_t>(k - 1)] == "exchange F.$$$ F"))
              return std::nullopt;
          if (starts(c, {"rename"}))
              return Fault::cannot_rename;
@@ -425,15 +418,14 @@ const Sequence kSequences[] = {
 // interrupt removes there can be a real file.
 class Sequences : public ScratchTest {
 protected:
-    // fresh -- an empty file system, the sequence's files set up in it
-    Place fresh(MemFs& files, const Sequence& s) const
+    // fresh -- an empty file system, a sequence's files set up in it
+    Place fresh(MemFs& files, const std::function<void(const Place& p)>& setup) const
     {
-        const Place p{files, root()};
+        const Place p{files, (dir / "in-memory").string()};
         files.make_dirs(p.dir);
-        s.setup(p);
+        setup(p);
         return p;
     }
-    std::string root() const { return (dir / "in-memory").string(); }
 };
 
 // temporaries -- the names of temporaries below dir
@@ -453,7 +445,7 @@ TEST_F(Sequences, AFailureAtEveryCallLeavesTheUsersFilesAndGivesItsFault)
     for (const Sequence& s : kSequences) {
         for (int k = 0;; ++k) {
             MemFs files;
-            const Place p = fresh(files, s);
+            const Place p = fresh(files, s.setup);
             const Snapshot before = snapshot(files, p.dir);
             FaultyFs fs(p.dir, files);
             fs.fail_at = k;
@@ -494,7 +486,7 @@ TEST_F(Sequences, StoppedAtEveryCallEveryNameHoldsAWholeFile)
         for (const Sequence& s : kSequences) {
             for (int k = 0;; ++k) {
                 MemFs files;
-                const Place p = fresh(files, s);
+                const Place p = fresh(files, s.setup);
                 bool stopped = false;
                 {
                     FaultyFs fs(p.dir, files);
@@ -520,7 +512,7 @@ TEST_F(Sequences, ADurableOutputIsSyncedBeforeItsNameAndItsDirectoryAfter)
 {
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs fs(p.dir, files);
         ASSERT_FALSE(s.run(fs, p.dir)) << s.name;
         const auto position = [&](auto is) {
@@ -548,7 +540,7 @@ TEST_F(Sequences, ShortReadsAreReadOnAndAnEarlyEndIsCaught)
 {
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs halves(p.dir, files);
         halves.short_reads = true;
         EXPECT_FALSE(s.run(halves, p.dir)) << s.name;
@@ -560,14 +552,14 @@ TEST_F(Sequences, ShortReadsAreReadOnAndAnEarlyEndIsCaught)
         if (s.name != std::string("bndsplit") && s.name != std::string("bndjoin"))
             continue;
         MemFs first;
-        const Place once = fresh(first, s);
+        const Place once = fresh(first, s.setup);
         const Snapshot before = snapshot(first, once.dir);
         FaultyFs probe(once.dir, first);
         ASSERT_FALSE(s.run(probe, once.dir));
         const auto last_read = std::find_if(probe.log.rbegin(), probe.log.rend(),
                                             [](const std::string& c) { return c.starts_with("read B/") || c == "read B.BND"; });
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs ends(p.dir, files);
         ends.end_at = static_cast<int>(probe.log.rend() - last_read) - 1;
         const Outcome r = s.run(ends, p.dir);
@@ -590,7 +582,7 @@ TEST_F(Sequences, AnAllocationThatFailsAnywhereEndsTheFileAsNoMemory)
     for (const Sequence& s : kSequences) {
         for (long k = 0;; k += step) {
             MemFs files;
-            const Place p = fresh(files, s);
+            const Place p = fresh(files, s.setup);
             const Snapshot before = snapshot(files, p.dir);
             fail_allocation(k);
             // Two references: the std::function guarded takes holds them without allocating.
@@ -624,7 +616,7 @@ TEST_F(Sequences, InMemoryEachMakesTheCallsItMakesOnTheDiskAndLeavesTheSameFiles
     // What ties the sweeps above, all in memory, to the disk.
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         const fs::path real = dir / "on-disk";
         fs::remove_all(real);
         files.each_file(p.dir, [&](const std::string& name, const std::string& bytes) {
@@ -663,15 +655,13 @@ TEST_F(Sequences, NoFileIsOpenWhenANameIsGivenOrTaken)
     };
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs fs(p.dir, files);
         ASSERT_FALSE(s.run(fs, p.dir)) << s.name;
         EXPECT_EQ(open_at_rename(fs.log), std::vector<std::string>{}) << s.name;
     }
     MemFs files;
-    const Place p{files, root()};
-    files.make_dirs(p.dir);
-    p.write("B.BND", kOldBundle);
+    const Place p = fresh(files, [](const Place& d) { d.write("B.BND", kOldBundle); });
     ASSERT_FALSE(split_bundle(files, at(p.dir, "B.BND"), at(p.dir, "B"), true));
     p.write("B/000", kEdited);
     FaultyFs fs(p.dir, files);
@@ -694,7 +684,7 @@ TEST_F(Sequences, AnInputChangedBetweenThePlanAndItsCommitIsRefused)
     };
     for (const auto& row : rows) {
         MemFs files;
-        const Place p = fresh(files, kSequences[2]);  // bndjoin
+        const Place p = fresh(files, kSequences[2].setup);  // bndjoin
         JoinPlan join;
         ASSERT_FALSE(plan_join(files, JoinRequest{.bundle = at(p.dir, "B.BND"), .dir = at(p.dir, "B")}, join));
         row.change(p);
