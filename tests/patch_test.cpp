@@ -165,8 +165,7 @@ TEST_F(Patches, APatchMadeOneWayLeavesOutTheOldCompressedBytesAndRefusesReverse)
     EXPECT_EQ(run(kBndpatch, {"B.BND", "ONE"}).status, 0);
     EXPECT_EQ(read_file(dir / "B.BND"), new_bundle);
     const Snapshot before = snapshot(dir);
-    RunResult r = run(kBndpatch, {"-R", "B.BND", "ONE"});
-    EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", "ONE", msg::kOneWay));
+    EXPECT_TRUE(fails_as(run(kBndpatch, {"-R", "B.BND", "ONE"}), 1, msg::kBadPatch, "bndpatch", "ONE", msg::kOneWay));
     EXPECT_EQ(snapshot(dir), before);
 }
 
@@ -318,8 +317,7 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     ASSERT_EQ(run(kBnddiff, {"D.BND.BAK", "D.BND", "P2"}).status, 0);
     EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P2"));
     // Pieces that build the bundle the name holds: no change, said of the directory.
-    r = run(kBnddiff, {"-d", "D", "D.BND", "P4"});
-    EXPECT_TRUE(fails_as(r, 1, msg::kNoChange, "bnddiff", "D",
+    EXPECT_TRUE(fails_as(run(kBnddiff, {"-d", "D", "D.BND", "P4"}), 1, msg::kNoChange, "bnddiff", "D",
                          "holds the same bytes as D.BND: there is no change to share"));
     // An OLD that no split or join of these pieces made: the patch made over
     // it gives the bundle the pieces build.
@@ -358,8 +356,7 @@ TEST_F(Patches, APatchWithTheFrameNamesAWrongPieceFirstAndRefusesAFrameThatLists
     write_file(dir / "Q", std::string(changed.begin(), changed.end()));
     write_file(dir / "B.BND", old_bundle);
     const Snapshot before = snapshot(dir);
-    r = run(kBndpatch, {"B.BND", "Q"});
-    EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", "Q", msg::kPatchMalformed));
+    EXPECT_TRUE(fails_as(run(kBndpatch, {"B.BND", "Q"}), 1, msg::kBadPatch, "bndpatch", "Q", msg::kPatchMalformed));
     EXPECT_EQ(snapshot(dir), before);
 }
 

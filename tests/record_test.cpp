@@ -677,8 +677,8 @@ TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrit
         }
         EXPECT_EQ(files.get(root + "/DATA/000"), "first");
         EXPECT_EQ(files.look(root + "/DATA/001", platform::Links::refuse).value.kind, stop.piece1);
-        const RunResult r = run_over(files, bndjoin_main, "bndjoin", {data});
-        EXPECT_TRUE(fails_as(r, 1, msg::kBadPiece, "bndjoin", root + "/" + stop.name, stop.reason));
+        EXPECT_TRUE(fails_as(run_over(files, bndjoin_main, "bndjoin", {data}), 1, msg::kBadPiece, "bndjoin",
+                             root + "/" + stop.name, stop.reason));
         EXPECT_EQ(files.get(data), bundle);
     }
 }
