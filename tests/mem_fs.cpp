@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <stdexcept>
 
@@ -467,19 +465,4 @@ void MemFs::each_file(const std::string& dir,
     const Place p = find(dir);
     if (!p.error && p.node && p.node->directory)
         visit_files(*p.node, "", visit);
-}
-
-void MemFs::copy_in(const std::filesystem::path& from, const std::string& to)
-{
-    AllocationPause pause;
-    make_dirs(to);
-    for (const std::filesystem::directory_entry& e : std::filesystem::recursive_directory_iterator(from)) {
-        const std::string name = to + "/" + std::filesystem::relative(e.path(), from).generic_string();
-        if (e.is_directory()) {
-            make_dirs(name);
-        } else if (e.is_regular_file()) {
-            std::ifstream f(e.path(), std::ios::binary);
-            put(name, std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()));
-        }
-    }
 }

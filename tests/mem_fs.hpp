@@ -19,7 +19,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -67,9 +66,6 @@ public:
     // in name order
     void each_file(const std::string& dir,
                    const std::function<void(const std::string& name, const std::string& bytes)>& visit) const;
-    // copy_in -- the directories and regular files below a real directory,
-    // copied below `to`, which is made
-    void copy_in(const std::filesystem::path& from, const std::string& to);
     // open_handles -- how many handles are open
     std::size_t open_handles() const { return handles_.size(); }
 

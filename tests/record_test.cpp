@@ -450,23 +450,26 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
     const std::string original = laid(600, {kPacked, raw}, "tail");
     const std::string first = laid(600, {flz0_encode(kText + "1\n"), raw}, "tail");
     const std::string second = laid(600, {flz0_encode(kText + "1\n2\n"), raw}, "tail");
-    const fs::path seed = dir / "seed";
-    fs::create_directory(seed);
-    write_file(seed / "DATA.BND", original);
-    ASSERT_EQ(run_tool(BNDSPLIT_EXE, "bndsplit", {"-x", "DATA.BND"}, seed).status, 0);
-    write_file(seed / "DATA" / "000", kText + "1\n");
-    ASSERT_EQ(run_tool(BNDJOIN_EXE, "bndjoin", {"DATA.BND"}, seed).status, 0);
-    write_file(seed / "DATA" / "000", kText + "1\n2\n");
-    // Each join works on a copy of the seed in memory, in a folder the disk
-    // never has, so that nothing an interrupt removes there is a real file.
+    // Each join works on files of its own in memory, in a folder the disk
+    // never has, so that nothing an interrupt removes there is a real file:
+    // the original split, its first piece edited and joined, then edited again.
     const std::string work = (dir / "in-memory").string();
+    const std::string data = work + "/DATA.BND";
+    const auto seed = [&](MemFs& files) {
+        files.make_dirs(work);
+        files.put(data, original);
+        ASSERT_EQ(run_over(files, bndsplit_main, "bndsplit", {"-x", data}).status, 0);
+        files.put(work + "/DATA/000", kText + "1\n");
+        ASSERT_EQ(run_over(files, bndjoin_main, "bndjoin", {data}).status, 0);
+        files.put(work + "/DATA/000", kText + "1\n2\n");
+    };
     enum Mode { failed, stopped, interrupted };
     for (Mode mode : {failed, stopped, interrupted}) {
         for (int k = 0;; ++k) {
             SCOPED_TRACE((mode == failed ? "failed at call " : mode == stopped ? "stopped at call " : "interrupted at call ") +
                          std::to_string(k));
             MemFs files;
-            files.copy_in(seed, work);
+            ASSERT_NO_FATAL_FAILURE(seed(files));
             bool reached = false;
             bool refused = false;
             {
@@ -474,7 +477,7 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
                 (mode == failed ? faulty.fail_at : faulty.stop_at) = k;
                 faulty.interrupted = mode == interrupted;
                 JoinPlan join;
-                Outcome f = plan_join(faulty, JoinRequest{.bundle = work + "/DATA.BND", .dir = work + "/DATA"}, join);
+                Outcome f = plan_join(faulty, JoinRequest{.bundle = data, .dir = work + "/DATA"}, join);
                 if (!f)
                     f = commit(faulty, join.plan, [](const Event&) { return Outcome{}; });
                 reached = mode == failed ? faulty.calls() > k : faulty.stopped();
@@ -489,12 +492,12 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
                 for (const auto& [name, bytes] : snapshot(files, work))
                     EXPECT_FALSE(name.ends_with(".$$$")) << name;
             }
-            const std::optional<std::string> now = files.get(work + "/DATA.BND");
+            const std::optional<std::string> now = files.get(data);
             EXPECT_TRUE(now == first || now == second);
             EXPECT_EQ(files.get(work + "/DATA.BND.BAK"), original);
-            RunResult r = run_over(files, bndjoin_main, "bndjoin", {work + "/DATA.BND"});
+            RunResult r = run_over(files, bndjoin_main, "bndjoin", {data});
             EXPECT_EQ(r.status, 0) << r.err;
-            EXPECT_EQ(files.get(work + "/DATA.BND"), second);
+            EXPECT_EQ(files.get(data), second);
             if (!reached)
                 break;
         }
