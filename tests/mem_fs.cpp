@@ -246,8 +246,7 @@ SysError MemFs::sync(Handle h)
 
 SysError MemFs::start_writeback(Handle h, std::uint64_t, std::uint64_t)
 {
-    AllocationPause pause;
-    return open_of(h) ? SysError{} : kCodes.bad_handle;
+    return sync(h);  // as a sync, nothing to do but for a handle not open
 }
 
 SysError MemFs::close(Handle h)
@@ -424,6 +423,8 @@ void MemFs::make_dirs(const std::string& path)
 void MemFs::put(const std::string& path, std::string_view bytes)
 {
     AllocationPause pause;
+    if (const std::size_t end = path.find_last_of(kSeparators); end != std::string::npos)
+        make_dirs(path.substr(0, end));
     const Place p = find(path);
     if (p.error || !p.dir || (p.node && p.node->directory))
         throw std::logic_error("MemFs::put: no file can have the name " + path);

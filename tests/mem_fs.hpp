@@ -58,7 +58,7 @@ public:
     // make_dirs -- a directory and every one above it that is missing
     void make_dirs(const std::string& path);
     // put -- a file of these bytes under the name, in place of any file
-    // that had it; its directory must exist
+    // that had it; the directories on the way made
     void put(const std::string& path, std::string_view bytes);
     // get -- a regular file's bytes; none where the name holds no file
     std::optional<std::string> get(const std::string& path) const;

@@ -135,7 +135,6 @@ TEST_F(MemFsTest, AnswersEveryCallAsTheSystemsLayerDoes)
         write_file(real / "D" / "G", "in D");
         MemFs files;
         const std::string mem = (dir / "mem").string();
-        files.make_dirs(mem + "/D");
         files.put(mem + "/F", "file");
         files.put(mem + "/D/G", "in D");
         const Said on_disk = row.calls(platform::system_files(), real.string());

@@ -456,7 +456,6 @@ TEST_F(Records, AJoinFailedOrStoppedAtAnyCallLeavesALoopThatGoesOn)
     const std::string work = (dir / "in-memory").string();
     const std::string data = work + "/DATA.BND";
     const auto seed = [&](MemFs& files) {
-        files.make_dirs(work);
         files.put(data, original);
         ASSERT_EQ(run_over(files, bndsplit_main, "bndsplit", {"-x", data}).status, 0);
         files.put(work + "/DATA/000", kText + "1\n");
@@ -632,16 +631,12 @@ TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrit
     const std::string root = (fs::temp_directory_path() / "bndtools-in-memory-only").string();
     const std::string data = root + "/DATA.BND";
     const std::string bundle = laid(512, {"first", "second", "third"}, "");
-    const auto fresh = [&](MemFs& files) {
-        files.make_dirs(root);
-        files.put(data, bundle);
-    };
     // The record goes before any piece and again after the last, and a piece
     // already there as the split would write it is left as it is.
     std::vector<std::string> first;  // the calls of the split over the bundle alone
     for (bool again : {false, true}) {
         MemFs files;
-        fresh(files);
+        files.put(data, bundle);
         if (again) {
             ASSERT_EQ(run_over(files, bndsplit_main, "bndsplit", {data}).status, 0);
         }
@@ -672,7 +667,7 @@ TEST(SplitRecords, AStoppedSplitNamesTheFirstPieceItNeverWroteAndAWholeOneIsWrit
         const auto at = std::find(first.rbegin(), first.rend(), "create_new " + stop.name + ".$$$");
         ASSERT_NE(at, first.rend());
         MemFs files;
-        fresh(files);
+        files.put(data, bundle);
         {
             FaultyFs crash(root, files);
             crash.stop_at = static_cast<int>(first.rend() - at) - 1;

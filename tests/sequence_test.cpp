@@ -71,11 +71,6 @@ Outcome committed(platform::FileSystem& fs, const std::function<Outcome(Plan&)>&
     return commit(fs, plan, quiet);
 }
 
-Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path)
-{
-    return committed(fs, [&](Plan& p) { return plan_decode(fs, path, quiet, p); });
-}
-
 Outcome compress_in_place(platform::FileSystem& fs, const std::string& path)
 {
     return committed(fs, [&](Plan& p) { return plan_pack(fs, path, p); });
@@ -157,11 +152,10 @@ struct Place {
     MemFs& files;
     std::string dir;
 
-    // read / write / make_dir -- MemFs's get, put and make_dirs, for a name
-    // below the directory; exists -- whether anything has the name
+    // read / write -- MemFs's get and put, for a name below the directory;
+    // exists -- whether anything has the name
     std::optional<std::string> read(const std::string& name) const { return files.get(at(dir, name)); }
     void write(const std::string& name, const std::string& bytes) const { files.put(at(dir, name), bytes); }
-    void make_dir(const std::string& name) const { files.make_dirs(at(dir, name)); }
     bool exists(const std::string& name) const
     {
         return files.look(at(dir, name), platform::Links::refuse).value.kind != platform::Kind::none;
@@ -239,7 +233,9 @@ Expectation join_expects(const std::vector<std::string>& log, int k, bool whole)
 const Sequence kSequences[] = {
     {"varnix",
      [](const Place& d) { d.write("N", kPacked); },
-     [](platform::FileSystem& fs, const std::string& d) { return decompress_in_place(fs, at(d, "N")); },
+     [](platform::FileSystem& fs, const std::string& d) {
+         return committed(fs, [&](Plan& p) { return plan_decode(fs, at(d, "N"), quiet, p); });
+     },
      [](const Place& d) { return replaced(d, "N", kPacked, kText); },
      [](const Place& d) { return d.read("N") == kPacked || replaced(d, "N", kPacked, kText); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
@@ -281,7 +277,6 @@ const Sequence kSequences[] = {
     {"bndjoin",
      [](const Place& d) {
          d.write("B.BND", kJoinedOver);
-         d.make_dir("B");
          for (std::size_t k = 0; k < new_pieces().size(); ++k)
              d.write("B/00" + std::to_string(k), new_pieces()[k]);
      },
@@ -293,7 +288,6 @@ const Sequence kSequences[] = {
     {"bndsplit",
      [](const Place& d) {
          d.write("B.BND", new_bundle());
-         d.make_dir("B");
          for (std::size_t k = 0; k < kOldPieces.size(); ++k)
              d.write("B/00" + std::to_string(k), kOldPieces[k]);
      },
@@ -317,7 +311,6 @@ const Sequence kSequences[] = {
     {"bndsplit -x",
      [](const Place& d) {
          d.write("B.BND", make_bundle({kPacked, "raw", kText}));
-         d.make_dir("B");
          for (const char* name : {"000", "000.BAK", "001", "001.BAK", "002", "003"})
              d.write(std::string("B/") + name, std::string("earlier ") + name);
      },
@@ -375,7 +368,6 @@ const Sequence kSequences[] = {
     {"bndjoin storing pieces compressed, keeping the layout",
      [](const Place& d) {
          d.write("B.BND", kOldBundle);
-         d.make_dir("B");
          d.write("B/000", kText);
          d.write("B/000.BAK", kPacked);
          d.write("B/001", "raw piece");
