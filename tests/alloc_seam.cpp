@@ -17,10 +17,10 @@ namespace {
 
 std::atomic<long> g_left{-1};  // allocations to go before the one that fails; -1 for none
 std::atomic<bool> g_failed{false};
-// Per thread: a thread the code under test starts counts on while another is paused.
-thread_local int g_paused = 0;
 
 }  // namespace
+
+thread_local int AllocationPause::depth = 0;
 
 void fail_allocation(long k)
 {
@@ -31,16 +31,6 @@ void fail_allocation(long k)
 bool allocation_failed()
 {
     return g_failed;
-}
-
-AllocationPause::AllocationPause()
-{
-    ++g_paused;
-}
-
-AllocationPause::~AllocationPause()
-{
-    --g_paused;
 }
 
 bool allocation_seam_works()
@@ -57,7 +47,7 @@ bool allocation_seam_works()
 // delete (arrays, nothrow) calls these.
 void* operator new(std::size_t n)
 {
-    if (long left = g_left.load(); left >= 0 && g_paused == 0) {
+    if (long left = g_left.load(); left >= 0 && AllocationPause::depth == 0) {
         g_left = left - 1;
         if (left == 0) {
             g_failed = true;

@@ -19,8 +19,10 @@ bool allocation_seam_works();
 // that code's allocations. Pauses nest.
 class AllocationPause {
 public:
-    AllocationPause();
-    ~AllocationPause();
+    AllocationPause() { ++depth; }
+    ~AllocationPause() { --depth; }
     AllocationPause(const AllocationPause&) = delete;
     AllocationPause& operator=(const AllocationPause&) = delete;
+    // Per thread: a thread the code under test starts counts on while another is paused.
+    static thread_local int depth;
 };

@@ -146,9 +146,7 @@ TEST_F(Bndjoin, RefusalsWriteNothingAndLeaveTheBundleAsItWas)
 TEST_F(Bndjoin, MoreThan127PiecesAreRefused)
 {
     write_pieces(dir / "DATA", std::vector<std::string>(128, "p"));
-    RunResult r = join({"DATA.BND"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kBadPiece, "bndjoin", "DATA/127", "a bundle holds at most 127 pieces"));
+    EXPECT_TRUE(fails_as(join({"DATA.BND"}), 1, msg::kBadPiece, "bndjoin", "DATA/127", "a bundle holds at most 127 pieces"));
     EXPECT_FALSE(fs::exists(dir / "DATA.BND"));
 }
 
@@ -242,8 +240,7 @@ TEST_F(Bndjoin, AnOldLayoutThatCannotBeKeptIsSaidWhyAfterCompleted)
     }
     // From a split record into a name that holds no bundle: no old bundle,
     // so no note, also where the record's layout is not kept.
-    fs::remove_all(dir);
-    fs::create_directory(dir);
+    clear();
     std::string in_table = make_bundle({"a", "b"});
     in_table[0] = static_cast<char>(0xFC);  // entry 0 is 508
     in_table[1] = 1;

@@ -229,9 +229,7 @@ TEST_F(Bndsplit, BundleReachedThroughALinkedPieceDirectoryIsNeverTouched)
     for (const auto& c : cases) {
         write_file(dir / c.bundle, make_bundle(kPieces));
         fs::create_directory_symlink(".", dir / c.link);
-        RunResult r = split({c.bundle});
-        EXPECT_EQ(r.status, 2) << c.bundle;
-        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", c.named, "is the bundle being split"));
+        EXPECT_TRUE(fails_as(split({c.bundle}), 2, msg::kWriteFailed, "bndsplit", c.named, "is the bundle being split")) << c.bundle;
         EXPECT_EQ(read_file(dir / c.bundle), make_bundle(kPieces)) << c.bundle;
         EXPECT_EQ(file_names(dir).size(), 2u) << c.bundle;
         fs::remove(dir / c.link);
@@ -326,8 +324,7 @@ TEST_F(Bndsplit, OutputThatCannotBeMadeIsFoundBeforeAnythingIsWritten)
         {"a directory in place of piece 1", "DATA/001", true, "DATA/001", "not a regular file"},
     };
     for (const auto& c : cases) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "DATA.BND", make_bundle(kPieces));
         if (c.is_dir)
             fs::create_directories(dir / c.blocker);
@@ -353,8 +350,7 @@ TEST_F(Bndsplit, FailurePartWayThroughAPieceKeepsTheEarlierRunsPiece)
     RunOptions limited;
     limited.file_size_limit = 8192;
     RunResult r = split({"BIG.BND"}, limited);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, "bndsplit", "BIG/001.$$$", "File too large"));
+    EXPECT_TRUE(fails_as(r, 2, msg::kWriteFailed, "bndsplit", "BIG/001.$$$", "File too large"));
     EXPECT_EQ(read_file(dir / "BIG" / "000"), big[0]);
     EXPECT_EQ(read_file(dir / "BIG" / "001"), "the earlier run's piece");
     EXPECT_EQ(file_names(dir / "BIG"), (std::vector<std::string>{"000", "001", "bndtools-split.txt"}));
@@ -527,8 +523,7 @@ std::vector<ListLayout> layouts()
 TEST_F(Bndsplit, ListShowsThePiecesWhyTheListEndsAndWhatIsLeftOutAndWritesNothing)
 {
     for (const ListLayout& c : layouts()) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "OVER.BND", c.bundle);
         std::vector<std::string> args = {"-l", "OVER.BND"};
         args.insert(args.end(), c.args.begin(), c.args.end());
@@ -555,8 +550,7 @@ TEST_F(Bndsplit, ASplitThatLeavesBytesOutSaysHowManyAndWhereAfterCompleted)
     for (const ListLayout& c : layouts()) {
         if (!c.past_end.empty())
             continue;  // that split fails at the piece
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "OVER.BND", c.bundle);
         std::vector<std::string> args = {"OVER.BND"};
         args.insert(args.end(), c.args.begin(), c.args.end());

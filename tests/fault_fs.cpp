@@ -1,7 +1,5 @@
 #include "fault_fs.hpp"
 
-#include <algorithm>
-
 #ifdef _WIN32
 #include <windows.h>
 const platform::SysError kInjected{ERROR_WRITE_FAULT};
@@ -67,21 +65,8 @@ platform::SysError FaultyFs::step(const std::string& kind, const std::string& a,
     return n == fail_at ? error : platform::SysError{};
 }
 
-platform::Result<platform::Handle> FaultyFs::open_regular(const std::string& path, platform::Links links)
+platform::Result<platform::Handle> FaultyFs::opened(platform::Result<platform::Handle> r, const std::string& path)
 {
-    if (platform::SysError e = step("open_regular", relative(path)))
-        return {platform::kNoHandle, e};
-    platform::Result<platform::Handle> r = inner_.open_regular(path, links);
-    if (!r.error)
-        names_[r.value] = relative(path);
-    return r;
-}
-
-platform::Result<platform::Handle> FaultyFs::create_new(const std::string& path)
-{
-    if (platform::SysError e = step("create_new", relative(path)))
-        return {platform::kNoHandle, e};
-    platform::Result<platform::Handle> r = inner_.create_new(path);
     if (!r.error)
         names_[r.value] = relative(path);
     return r;
@@ -99,41 +84,6 @@ platform::Result<std::size_t> FaultyFs::read(platform::Handle h, std::span<std::
     return inner_.read(h, buf);
 }
 
-platform::Result<std::size_t> FaultyFs::write(platform::Handle h, std::span<const std::uint8_t> data)
-{
-    if (platform::SysError e = step("write", name_of(h)))
-        return {0, e};
-    return inner_.write(h, data);
-}
-
-platform::SysError FaultyFs::seek(platform::Handle h, std::uint64_t offset)
-{
-    if (platform::SysError e = step("seek", name_of(h)))
-        return e;
-    return inner_.seek(h, offset);
-}
-
-platform::Result<platform::FileInfo> FaultyFs::info(platform::Handle h)
-{
-    if (platform::SysError e = step("info", name_of(h)))
-        return {{}, e};
-    return inner_.info(h);
-}
-
-platform::SysError FaultyFs::sync(platform::Handle h)
-{
-    if (platform::SysError e = step("sync", name_of(h)))
-        return e;
-    return inner_.sync(h);
-}
-
-platform::SysError FaultyFs::start_writeback(platform::Handle h, std::uint64_t offset, std::uint64_t size)
-{
-    if (platform::SysError e = step("start_writeback", name_of(h)))
-        return e;
-    return inner_.start_writeback(h, offset, size);
-}
-
 platform::SysError FaultyFs::close(platform::Handle h)
 {
     // A failed close still closes: the handle is gone whatever the call says.
@@ -143,74 +93,4 @@ platform::SysError FaultyFs::close(platform::Handle h)
     names_.erase(h);
     platform::SysError inner_error = inner_.close(h);
     return e ? e : inner_error;
-}
-
-platform::SysError FaultyFs::copy_attributes(platform::Handle from, platform::Handle to)
-{
-    if (platform::SysError e = step("copy_attributes", name_of(from), name_of(to)))
-        return e;
-    return inner_.copy_attributes(from, to);
-}
-
-platform::Result<platform::FileInfo> FaultyFs::look(const std::string& path, platform::Links links)
-{
-    if (platform::SysError e = step("look", relative(path)))
-        return {{}, e};
-    return inner_.look(path, links);
-}
-
-platform::SysError FaultyFs::remove(const std::string& path)
-{
-    if (platform::SysError e = step("remove", relative(path)))
-        return e;
-    return inner_.remove(path);
-}
-
-platform::SysError FaultyFs::make_dir(const std::string& path)
-{
-    if (platform::SysError e = step("make_dir", relative(path)))
-        return e;
-    return inner_.make_dir(path);
-}
-
-platform::Result<std::vector<std::string>> FaultyFs::list_dir(const std::string& path)
-{
-    if (platform::SysError e = step("list_dir", relative(path)))
-        return {{}, e};
-    return inner_.list_dir(path);
-}
-
-platform::SysError FaultyFs::sync_dir(const std::string& path)
-{
-    if (platform::SysError e = step("sync_dir", relative(path)))
-        return e;
-    return inner_.sync_dir(path);
-}
-
-platform::SysError FaultyFs::link(const std::string& from, const std::string& to)
-{
-    if (platform::SysError e = step("link", relative(from), relative(to)))
-        return e;
-    return inner_.link(from, to);
-}
-
-platform::SysError FaultyFs::rename_replace(const std::string& from, const std::string& to)
-{
-    if (platform::SysError e = step("rename_replace", relative(from), relative(to)))
-        return e;
-    return inner_.rename_replace(from, to);
-}
-
-platform::SysError FaultyFs::rename_noreplace(const std::string& from, const std::string& to)
-{
-    if (platform::SysError e = step("rename_noreplace", relative(from), relative(to)))
-        return e;
-    return inner_.rename_noreplace(from, to);
-}
-
-platform::SysError FaultyFs::exchange(const std::string& a, const std::string& b)
-{
-    if (platform::SysError e = step("exchange", relative(a), relative(b)))
-        return e;
-    return inner_.exchange(a, b);
 }

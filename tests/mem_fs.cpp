@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <stdexcept>
 
@@ -25,51 +23,38 @@ namespace {
 // Windows those of the wide calls it makes, where one code stands for
 // several errno values.
 struct Codes {
-    int missing;         // nothing has the name
-    int way_missing;     // a directory on the way to it is missing
-    int way_not_dir;     // a file is on the way to it
-    int created_taken;   // create_new of a name something has
-    int taken;           // link or rename_noreplace to a name something has
-    int dir_over_file;   // make_dir where a file is
-    int is_dir;          // a directory removed as a file, or replaced by one
-    int not_dir;         // a directory renamed over a file
-    int not_empty;       // a directory renamed over one with names in it
-    int link_dir;        // a directory given a second name
-    int into_itself;     // a directory moved below itself
-    int busy;            // the root renamed, or replaced
-    int bad_handle;      // a handle that is not open
-    int wrong_way;       // a read of a handle open for writing, or the reverse
-    int list_missing;    // list_dir of a name nothing has
-    int list_not_dir;    // list_dir of a file
-    int no_memory;
+    SysError missing;       // nothing has the name
+    SysError way_missing;   // a directory on the way to it is missing
+    SysError way_not_dir;   // a file is on the way to it
+    SysError created_taken; // create_new of a name something has
+    SysError taken;         // link or rename_noreplace to a name something has
+    SysError dir_over_file; // make_dir where a file is
+    SysError is_dir;        // a directory removed as a file, or replaced by one
+    SysError link_dir;      // a directory given a second name
+    SysError busy;          // the root replaced
+    SysError bad_handle;    // a handle that is not open
+    SysError wrong_way;     // a read of a handle open for writing, or the reverse
+    SysError list_missing;  // list_dir of a name nothing has
+    SysError list_not_dir;  // list_dir of a file
+    SysError no_memory;
 };
 
 #ifdef _WIN32
 constexpr Codes kCodes{ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS,
                        ERROR_ALREADY_EXISTS, ERROR_DIRECTORY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
-                       ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
-                       ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME,
-                       ERROR_NOT_ENOUGH_MEMORY};
+                       ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
+                       ERROR_INVALID_NAME, ERROR_NOT_ENOUGH_MEMORY};
 // Directories are made durable with the renames: sync_dir checks nothing.
 constexpr bool kSyncDirLooks = false;
-// MoveFileExW replaces no directory.
-constexpr bool kReplacesEmptyDirectories = false;
 constexpr std::string_view kSeparators = "/\\";
 #else
-constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR, ENOTDIR, ENOTEMPTY,
-                       EPERM,  EINVAL, EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
-constexpr bool kSyncDirLooks = true;   // it opens the directory
-constexpr bool kReplacesEmptyDirectories = true;  // as rename(2) does
+constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR,
+                       EPERM,  EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
+constexpr bool kSyncDirLooks = true;  // it opens the directory
 constexpr std::string_view kSeparators = "/";
 #endif
 
 constexpr std::uint64_t kDevice = 0x6d656d;  // any number: one device holds every node
-
-// code -- a failure with this code
-SysError code(int c)
-{
-    return SysError{c};
-}
 
 // lacked_exchange / lacked_noreplace -- the error the system's layer gives
 // for the call where it lacks it (as the portable build lacks both, and
@@ -77,20 +62,14 @@ SysError code(int c)
 // no file
 SysError lacked_exchange()
 {
-    static const SysError e = [] {
-        SysError got = platform::system_files().exchange("", "");
-        return got.code == platform::kUnsupported ? got : SysError{};
-    }();
-    return e;
+    static const SysError got = platform::system_files().exchange("", "");
+    return got.code == platform::kUnsupported ? got : SysError{};
 }
 
 SysError lacked_noreplace()
 {
-    static const SysError e = [] {
-        SysError got = platform::system_files().rename_noreplace("", "");
-        return platform::noreplace_refused(got) ? got : SysError{};
-    }();
-    return e;
+    static const SysError got = platform::system_files().rename_noreplace("", "");
+    return platform::noreplace_refused(got) ? got : SysError{};
 }
 
 // parts_of -- the names a path passes through from the root
@@ -111,11 +90,12 @@ std::vector<std::string> parts_of(std::string_view path)
     return parts;
 }
 
-// below -- whether path `inner` lies strictly below path `outer`
-bool below(const std::string& inner, const std::string& outer)
+// renamed -- a node an exchange or a rename moves: a file, since the tools
+// move no directory, and so neither is a move of one answered here
+void renamed(bool directory, const std::string& path)
 {
-    const std::vector<std::string> in = parts_of(inner), out = parts_of(outer);
-    return in.size() > out.size() && std::equal(out.begin(), out.end(), in.begin());
+    if (directory)
+        throw std::logic_error("MemFs: a directory moved, as no tool moves one: " + path);
 }
 
 }  // namespace
@@ -134,7 +114,7 @@ std::shared_ptr<MemFs::Node> MemFs::new_node(bool directory)
     return node;
 }
 
-MemFs::Place MemFs::find(const std::string& path) const
+MemFs::Place MemFs::find(const std::string& path, bool need) const
 {
     const std::vector<std::string> parts = parts_of(path);
     Place p;
@@ -146,11 +126,11 @@ MemFs::Place MemFs::find(const std::string& path) const
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         auto it = dir->entries.find(parts[i]);
         if (it == dir->entries.end()) {
-            p.error = code(kCodes.way_missing);
+            p.error = kCodes.way_missing;
             return p;
         }
         if (!it->second->directory) {
-            p.error = code(kCodes.way_not_dir);
+            p.error = kCodes.way_not_dir;
             return p;
         }
         dir = it->second.get();
@@ -159,6 +139,8 @@ MemFs::Place MemFs::find(const std::string& path) const
     p.name = parts.back();
     if (auto it = dir->entries.find(p.name); it != dir->entries.end())
         p.node = it->second;
+    else if (need)
+        p.error = kCodes.missing;
     return p;
 }
 
@@ -177,13 +159,11 @@ platform::FileInfo MemFs::info_of(const Node& node) const
 Result<Handle> MemFs::open_regular(const std::string& path, platform::Links)
 {
     AllocationPause pause;
-    const Place p = find(path);
+    const Place p = find(path, true);
     if (p.error)
         return {platform::kNoHandle, p.error};
-    if (!p.node)
-        return {platform::kNoHandle, code(kCodes.missing)};
     if (p.node->directory)
-        return {platform::kNoHandle, code(platform::kNotRegular)};
+        return {platform::kNoHandle, SysError{platform::kNotRegular}};
     const Handle h = next_handle_++;
     handles_[h] = Open{p.node, 0, false};
     return {h, {}};
@@ -196,7 +176,7 @@ Result<Handle> MemFs::create_new(const std::string& path)
     if (p.error)
         return {platform::kNoHandle, p.error};
     if (p.node)
-        return {platform::kNoHandle, code(kCodes.created_taken)};
+        return {platform::kNoHandle, kCodes.created_taken};
     std::shared_ptr<Node> node = new_node(false);
     p.dir->entries[p.name] = node;
     const Handle h = next_handle_++;
@@ -209,9 +189,9 @@ Result<std::size_t> MemFs::read(Handle h, std::span<std::uint8_t> buf)
     AllocationPause pause;
     Open* o = open_of(h);
     if (!o)
-        return {0, code(kCodes.bad_handle)};
+        return {0, kCodes.bad_handle};
     if (o->writing)
-        return {0, code(kCodes.wrong_way)};
+        return {0, kCodes.wrong_way};
     const std::string& bytes = o->node->bytes;
     const std::size_t at = static_cast<std::size_t>(std::min<std::uint64_t>(o->position, bytes.size()));
     const std::size_t n = std::min(buf.size(), bytes.size() - at);
@@ -226,9 +206,9 @@ Result<std::size_t> MemFs::write(Handle h, std::span<const std::uint8_t> data)
     AllocationPause pause;
     Open* o = open_of(h);
     if (!o)
-        return {0, code(kCodes.bad_handle)};
+        return {0, kCodes.bad_handle};
     if (!o->writing)
-        return {0, code(kCodes.wrong_way)};
+        return {0, kCodes.wrong_way};
     std::string& bytes = o->node->bytes;
     const std::size_t at = static_cast<std::size_t>(o->position);
     if (bytes.size() < at + data.size())
@@ -244,7 +224,7 @@ SysError MemFs::seek(Handle h, std::uint64_t offset)
     AllocationPause pause;
     Open* o = open_of(h);
     if (!o)
-        return code(kCodes.bad_handle);
+        return kCodes.bad_handle;
     o->position = offset;
     return {};
 }
@@ -254,33 +234,32 @@ Result<platform::FileInfo> MemFs::info(Handle h)
     AllocationPause pause;
     Open* o = open_of(h);
     if (!o)
-        return {{}, code(kCodes.bad_handle)};
+        return {{}, kCodes.bad_handle};
     return {info_of(*o->node), {}};
 }
 
 SysError MemFs::sync(Handle h)
 {
     AllocationPause pause;
-    return open_of(h) ? SysError{} : code(kCodes.bad_handle);
+    return open_of(h) ? SysError{} : kCodes.bad_handle;
 }
 
 SysError MemFs::start_writeback(Handle h, std::uint64_t, std::uint64_t)
 {
-    AllocationPause pause;
-    return open_of(h) ? SysError{} : code(kCodes.bad_handle);
+    return sync(h);  // as a sync, nothing to do but for a handle not open
 }
 
 SysError MemFs::close(Handle h)
 {
     AllocationPause pause;
-    return handles_.erase(h) ? SysError{} : code(kCodes.bad_handle);
+    return handles_.erase(h) ? SysError{} : kCodes.bad_handle;
 }
 
 SysError MemFs::copy_attributes(Handle from, Handle to)
 {
     AllocationPause pause;
     // Nothing to copy: every file here is alike.
-    return open_of(from) && open_of(to) ? SysError{} : code(kCodes.bad_handle);
+    return open_of(from) && open_of(to) ? SysError{} : kCodes.bad_handle;
 }
 
 Result<platform::FileInfo> MemFs::look(const std::string& path, platform::Links)
@@ -295,13 +274,11 @@ Result<platform::FileInfo> MemFs::look(const std::string& path, platform::Links)
 SysError MemFs::remove(const std::string& path)
 {
     AllocationPause pause;
-    const Place p = find(path);
+    const Place p = find(path, true);
     if (p.error)
         return p.error;
-    if (!p.node)
-        return code(kCodes.missing);
     if (p.node->directory)
-        return code(kCodes.is_dir);
+        return kCodes.is_dir;
     p.dir->entries.erase(p.name);  // an open handle keeps the node
     return {};
 }
@@ -313,7 +290,7 @@ SysError MemFs::make_dir(const std::string& path)
     if (p.error)
         return p.error;
     if (p.node)
-        return p.node->directory ? SysError{} : code(kCodes.dir_over_file);
+        return p.node->directory ? SysError{} : kCodes.dir_over_file;
     p.dir->entries[p.name] = new_node(true);
     return {};
 }
@@ -325,11 +302,11 @@ Result<std::vector<std::string>> MemFs::list_dir(const std::string& path)
         AllocationPause pause;
         const Place p = find(path);
         if (p.error)
-            return {{}, p.error.code == kCodes.way_missing ? code(kCodes.list_missing) : p.error};
+            return {{}, p.error == kCodes.way_missing ? kCodes.list_missing : p.error};
         if (!p.node)
-            return {{}, code(kCodes.list_missing)};
+            return {{}, kCodes.list_missing};
         if (!p.node->directory)
-            return {{}, code(kCodes.list_not_dir)};
+            return {{}, kCodes.list_not_dir};
         dir = p.node.get();  // the tree holds it
     }
     // Counted by the allocation seam, as the system's layer's list is.
@@ -338,7 +315,7 @@ Result<std::vector<std::string>> MemFs::list_dir(const std::string& path)
         for (const auto& [name, node] : dir->entries)
             r.value.push_back(name);
     } catch (const std::bad_alloc&) {
-        r = {{}, code(kCodes.no_memory)};
+        r = {{}, kCodes.no_memory};
     }
     return r;
 }
@@ -348,61 +325,50 @@ SysError MemFs::sync_dir(const std::string& path)
     AllocationPause pause;
     if (!kSyncDirLooks)
         return {};
-    const Place p = find(path);
+    const Place p = find(path, true);
     if (p.error)
         return p.error;
-    if (!p.node)
-        return code(kCodes.missing);
-    return p.node->directory ? SysError{} : code(kCodes.list_not_dir);
+    return p.node->directory ? SysError{} : kCodes.list_not_dir;
 }
 
 SysError MemFs::link(const std::string& from, const std::string& to)
 {
     AllocationPause pause;
-    const Place f = find(from);
+    const Place f = find(from, true);
     if (f.error)
         return f.error;
-    if (!f.node)
-        return code(kCodes.missing);
     if (f.node->directory)
-        return code(kCodes.link_dir);
+        return kCodes.link_dir;
     const Place t = find(to);
     if (t.error)
         return t.error;
     if (t.node)
-        return code(kCodes.taken);
+        return kCodes.taken;
     t.dir->entries[t.name] = f.node;
     return {};
 }
 
 SysError MemFs::rename(const std::string& from, const std::string& to, bool replace)
 {
-    const Place f = find(from);
+    const Place f = find(from, true);
     if (f.error)
         return f.error;
-    if (!f.node)
-        return code(kCodes.missing);
+    renamed(f.node->directory, from);
     const Place t = find(to);
     if (t.error)
         return t.error;
-    if (!f.dir || !t.dir)
-        return code(kCodes.busy);
+    if (!t.dir)
+        return kCodes.busy;
     if (t.node) {
         if (!replace)
-            return code(kCodes.taken);
+            return kCodes.taken;
         // POSIX: "If oldpath and newpath are existing hard links referring
         // to the same file, then rename() does nothing"; so does wine.
         if (t.node == f.node)
             return {};
-        if (t.node->directory && !f.node->directory)
-            return code(kCodes.is_dir);
-        if (!t.node->directory && f.node->directory)
-            return code(kCodes.not_dir);
-        if (t.node->directory && (!t.node->entries.empty() || !kReplacesEmptyDirectories))
-            return code(kCodes.not_empty);
+        if (t.node->directory)
+            return kCodes.is_dir;
     }
-    if (f.node->directory && below(to, from))
-        return code(kCodes.into_itself);
     const std::shared_ptr<Node> node = f.node;
     f.dir->entries.erase(f.name);
     t.dir->entries[t.name] = node;
@@ -433,11 +399,9 @@ SysError MemFs::exchange(const std::string& a, const std::string& b)
     if (pa.error || pb.error)
         return pa.error ? pa.error : pb.error;
     if (!pa.node || !pb.node)
-        return code(kCodes.missing);
-    if (!pa.dir || !pb.dir)
-        return code(kCodes.busy);
-    if ((pa.node->directory && below(b, a)) || (pb.node->directory && below(a, b)))
-        return code(kCodes.into_itself);
+        return kCodes.missing;
+    renamed(pa.node->directory, a);
+    renamed(pb.node->directory, b);
     std::swap(pa.dir->entries[pa.name], pb.dir->entries[pb.name]);
     return {};
 }
@@ -459,6 +423,8 @@ void MemFs::make_dirs(const std::string& path)
 void MemFs::put(const std::string& path, std::string_view bytes)
 {
     AllocationPause pause;
+    if (const std::size_t end = path.find_last_of(kSeparators); end != std::string::npos)
+        make_dirs(path.substr(0, end));
     const Place p = find(path);
     if (p.error || !p.dir || (p.node && p.node->directory))
         throw std::logic_error("MemFs::put: no file can have the name " + path);
@@ -477,24 +443,17 @@ std::optional<std::string> MemFs::get(const std::string& path) const
     return p.node->bytes;
 }
 
-bool MemFs::exists(const std::string& path) const
-{
-    AllocationPause pause;
-    const Place p = find(path);
-    return !p.error && p.node;
-}
-
 namespace {
 
-// visit_below -- each node below a directory node, its name after `prefix`:
-// a directory before what it holds
+// visit_files -- each regular file below a directory node, its name after `prefix`
 template <typename Node, typename Visit>
-void visit_below(const Node& dir, const std::string& prefix, const Visit& visit)
+void visit_files(const Node& dir, const std::string& prefix, const Visit& visit)
 {
     for (const auto& [name, node] : dir.entries) {
-        visit(prefix + name, *node);
         if (node->directory)
-            visit_below(*node, prefix + name + "/", visit);
+            visit_files(*node, prefix + name + "/", visit);
+        else
+            visit(prefix + name, node->bytes);
     }
 }
 
@@ -506,43 +465,5 @@ void MemFs::each_file(const std::string& dir,
     AllocationPause pause;
     const Place p = find(dir);
     if (!p.error && p.node && p.node->directory)
-        visit_below(*p.node, "", [&](const std::string& name, const Node& node) {
-            if (!node.directory)
-                visit(name, node.bytes);
-        });
-}
-
-void MemFs::copy_in(const std::filesystem::path& from, const std::string& to)
-{
-    AllocationPause pause;
-    make_dirs(to);
-    for (const std::filesystem::directory_entry& e : std::filesystem::recursive_directory_iterator(from)) {
-        const std::string name = to + "/" + std::filesystem::relative(e.path(), from).generic_string();
-        if (e.is_directory()) {
-            make_dirs(name);
-        } else if (e.is_regular_file()) {
-            std::ifstream f(e.path(), std::ios::binary);
-            put(name, std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()));
-        }
-    }
-}
-
-void MemFs::copy_out(const std::string& from, const std::filesystem::path& to) const
-{
-    AllocationPause pause;
-    const Place p = find(from);
-    if (p.error || !p.node || !p.node->directory)
-        throw std::logic_error("MemFs::copy_out: no directory has the name " + from);
-    std::filesystem::create_directories(to);
-    visit_below(*p.node, "", [&](const std::string& name, const Node& node) {
-        const std::filesystem::path path = to / std::filesystem::path(name);
-        if (node.directory) {
-            std::filesystem::create_directory(path);
-            return;
-        }
-        std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(node.bytes.data(), static_cast<std::streamsize>(node.bytes.size()));
-        if (!f)
-            throw std::runtime_error("MemFs::copy_out: cannot write " + path.string());
-    });
+        visit_files(*p.node, "", visit);
 }

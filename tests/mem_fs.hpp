@@ -10,7 +10,8 @@
 // that never replaces) fail the same way. '/' separates names, and on
 // Windows '\\' too; "." and empty parts are skipped, a Windows full path's
 // "\\?\" prefix dropped; a relative name starts at the root. There are no
-// symbolic links, permissions or size limits.
+// symbolic links, permissions or size limits, and no directory is moved
+// (no tool moves one): a rename or exchange of one throws.
 //
 // Its own allocations are kept out of the allocation seam's count, all but
 // those of the names list_dir hands back: the system's layer makes those
@@ -18,7 +19,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -58,22 +58,14 @@ public:
     // make_dirs -- a directory and every one above it that is missing
     void make_dirs(const std::string& path);
     // put -- a file of these bytes under the name, in place of any file
-    // that had it; its directory must exist
+    // that had it; the directories on the way made
     void put(const std::string& path, std::string_view bytes);
     // get -- a regular file's bytes; none where the name holds no file
     std::optional<std::string> get(const std::string& path) const;
-    // exists -- whether anything has the name
-    bool exists(const std::string& path) const;
     // each_file -- every regular file below dir, named from it with '/',
     // in name order
     void each_file(const std::string& dir,
                    const std::function<void(const std::string& name, const std::string& bytes)>& visit) const;
-    // copy_in -- the directories and regular files below a real directory,
-    // copied below `to`, which is made
-    void copy_in(const std::filesystem::path& from, const std::string& to);
-    // copy_out -- the directories and files below `from`, copied below a
-    // real directory, which is made
-    void copy_out(const std::string& from, const std::filesystem::path& to) const;
     // open_handles -- how many handles are open
     std::size_t open_handles() const { return handles_.size(); }
 
@@ -98,8 +90,8 @@ private:
         platform::SysError error;
     };
 
-    // find -- where a path leads
-    Place find(const std::string& path) const;
+    // find -- where a path leads; with need, nothing there is an error
+    Place find(const std::string& path, bool need = false) const;
     // new_node -- an empty file or directory with a number of its own
     std::shared_ptr<Node> new_node(bool directory);
     // open_of -- what a handle holds open; nullptr for one not open

@@ -165,9 +165,7 @@ TEST_F(Patches, APatchMadeOneWayLeavesOutTheOldCompressedBytesAndRefusesReverse)
     EXPECT_EQ(run(kBndpatch, {"B.BND", "ONE"}).status, 0);
     EXPECT_EQ(read_file(dir / "B.BND"), new_bundle);
     const Snapshot before = snapshot(dir);
-    RunResult r = run(kBndpatch, {"-R", "B.BND", "ONE"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kBadPatch, "bndpatch", "ONE", msg::kOneWay));
+    EXPECT_TRUE(fails_as(run(kBndpatch, {"-R", "B.BND", "ONE"}), 1, msg::kBadPatch, "bndpatch", "ONE", msg::kOneWay));
     EXPECT_EQ(snapshot(dir), before);
 }
 
@@ -267,8 +265,7 @@ TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
     write_file(dir / "B.BND.BAK", "the pristine original");
     write_file(dir / "C.BND", "there already");
     RunResult r = run(kBndpatch, {"-o", "C.BND", "B.BND", "P"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bndpatch", "C.BND", "already exists"));
+    EXPECT_TRUE(fails_as(r, 2, msg::kCannotRename, "bndpatch", "C.BND", "already exists"));
     EXPECT_EQ(read_file(dir / "C.BND"), "there already");
     EXPECT_EQ(run(kBndpatch, {"B.BND", "P"}).status, 0);
     EXPECT_EQ(read_file(dir / "B.BND.BAK"), "the pristine original");
@@ -276,8 +273,7 @@ TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
     // bnddiff replaces a patch, and nothing else.
     write_file(dir / "NOT", "a user's file");
     r = run(kBnddiff, {"OLD.BND", "NEW.BND", "NOT"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(is_failure(r.err, msg::kCannotRename, "bnddiff", "NOT", msg::kNotAPatchToReplace));
+    EXPECT_TRUE(fails_as(r, 2, msg::kCannotRename, "bnddiff", "NOT", msg::kNotAPatchToReplace));
     EXPECT_EQ(read_file(dir / "NOT"), "a user's file");
     write_file(dir / "CUT", "BNDP");  // a patch's first bytes, and no more
     r = run(kBnddiff, {"OLD.BND", "NEW.BND", "CUT"});
@@ -294,8 +290,7 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
 {
     write_file(dir / "D.BND", laid_out(kHead, kOld, kTail));
     const RunResult none = run(kBnddiff, {"-d", "D", "D.BND", "P0"});  // no split record yet
-    EXPECT_EQ(none.status, 1);
-    EXPECT_TRUE(is_failure(none.err, msg::kCannotOpen, "bnddiff", "D", msg::kNoRecordToDiff)) << none.err;
+    EXPECT_TRUE(fails_as(none, 1, msg::kCannotOpen, "bnddiff", "D", msg::kNoRecordToDiff));
     ASSERT_EQ(run(kBndsplit, {"-x", "D.BND"}).status, 0);
     write_file(dir / "D" / "002", lines(0, 480, "third"));
     write_file(dir / "D" / "003", "an edited raw piece");
@@ -322,11 +317,8 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     ASSERT_EQ(run(kBnddiff, {"D.BND.BAK", "D.BND", "P2"}).status, 0);
     EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P2"));
     // Pieces that build the bundle the name holds: no change, said of the directory.
-    r = run(kBnddiff, {"-d", "D", "D.BND", "P4"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kNoChange, "bnddiff", "D",
-                           "holds the same bytes as D.BND: there is no change to share"))
-        << r.err;
+    EXPECT_TRUE(fails_as(run(kBnddiff, {"-d", "D", "D.BND", "P4"}), 1, msg::kNoChange, "bnddiff", "D",
+                         "holds the same bytes as D.BND: there is no change to share"));
     // An OLD that no split or join of these pieces made: the patch made over
     // it gives the bundle the pieces build.
     write_file(dir / "X.BND", laid_out(kHead, edited(kOld, 1, "another"), kTail));
@@ -364,9 +356,7 @@ TEST_F(Patches, APatchWithTheFrameNamesAWrongPieceFirstAndRefusesAFrameThatLists
     write_file(dir / "Q", std::string(changed.begin(), changed.end()));
     write_file(dir / "B.BND", old_bundle);
     const Snapshot before = snapshot(dir);
-    r = run(kBndpatch, {"B.BND", "Q"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(is_failure(r.err, msg::kBadPatch, "bndpatch", "Q", msg::kPatchMalformed)) << r.err;
+    EXPECT_TRUE(fails_as(run(kBndpatch, {"B.BND", "Q"}), 1, msg::kBadPatch, "bndpatch", "Q", msg::kPatchMalformed));
     EXPECT_EQ(snapshot(dir), before);
 }
 

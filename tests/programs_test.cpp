@@ -115,11 +115,6 @@ protected:
         as_process.process = true;  // this table is about what only a process shows
         return run_tool(t.program.exe, t.program.name, args, dir, as_process);
     }
-    void clear()
-    {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
-    }
 };
 
 }  // namespace
@@ -183,14 +178,12 @@ TEST_F(Programs, LostStandardOutputIsAWriteFailureAndChangesNothing)
         RunOptions lost;
         lost.stdout_path = kFullDevice;
         RunResult r = run(t, {arg}, lost);
-        EXPECT_EQ(r.status, 2) << t.program.name;
-        EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, "standard output")) << t.program.name;
+        EXPECT_TRUE(fails_as(r, 2, msg::kWriteFailed, t.program.name, "standard output")) << t.program.name;
         EXPECT_EQ(snapshot(dir), before) << t.program.name;
         // --version and --help are output too.
         for (const char* answer : {"--version", "--help"}) {
             r = run(t, {answer}, lost);
-            EXPECT_EQ(r.status, 2) << t.program.name << " " << answer;
-            EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, "standard output")) << t.program.name << " " << answer;
+            EXPECT_TRUE(fails_as(r, 2, msg::kWriteFailed, t.program.name, "standard output")) << t.program.name << " " << answer;
         }
     }
     // flz0pack giving FILE.BAK back tells its sizes first: lost, nothing moves.
@@ -268,8 +261,7 @@ TEST_F(Programs, WhateverHasTheTemporaryNameIsRemovedNeverWrittenThrough)
             RunResult r = run(t, {arg});
             EXPECT_EQ(read_file(dir / "target"), "must stay") << t.program.name;
             if (b == Blocker::directory) {
-                EXPECT_EQ(r.status, 2) << t.program.name;
-                EXPECT_TRUE(is_failure(r.err, msg::kWriteFailed, t.program.name, t.temp("A"))) << t.program.name;
+                EXPECT_TRUE(fails_as(r, 2, msg::kWriteFailed, t.program.name, t.temp("A"))) << t.program.name;
                 EXPECT_EQ(snapshot(dir), before) << t.program.name;
                 EXPECT_TRUE(fs::is_directory(temp)) << t.program.name;
             } else {

@@ -89,8 +89,7 @@ protected:
 TEST_F(RoundTrip, SplitDecodedThenJoinedGivesBackTheBundleByteForByte)
 {
     for (const Shape& s : kShapes) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         const Built b = build(s);
         write_file(dir / "B.BND", b.bundle);
         RunResult r = split({"-x", "B.BND"});
@@ -118,8 +117,7 @@ TEST_F(RoundTrip, AnEditedPieceChangesOnlyItsOwnBytesAndTheOffsetsAfterIt)
         {"shrunk", original.substr(0, original.size() / 2 + 1)},
     };
     for (const auto& e : edits) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "B.BND", b.bundle);
         ASSERT_EQ(split({"B.BND"}).status, 0) << e.what;
         write_file(dir / "B" / "004", e.piece);
@@ -153,8 +151,7 @@ TEST_F(RoundTrip, AnEditedFlz0PieceIsStoredCompressedAgainUnlessAsIs)
         {"packed by flz0pack: as it stands, never compressed twice", false, true},
     };
     for (const auto& c : cases) {
-        fs::remove_all(dir);
-        fs::create_directory(dir);
+        clear();
         write_file(dir / "B.BND", bundle);
         ASSERT_EQ(split({"-x", "B.BND"}).status, 0);
         EXPECT_EQ(read_file(dir / "B" / "001"), text);

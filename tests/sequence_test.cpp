@@ -5,7 +5,6 @@
 // its name and its directory after; reads that come back short, or find
 // the end early, are caught.
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "alloc_seam.hpp"
@@ -45,8 +44,9 @@ const std::string& new_bundle()
     return bundle;
 }
 
-// The pieces an earlier run left.
+// The pieces an earlier run left, and the bundle a join of new pieces replaces.
 const std::vector<std::string> kOldPieces = {"old 0", "old 1", "old 2"};
+const std::string kJoinedOver = make_bundle({"old bundle"});
 
 
 bool decodes_to_text(const std::optional<std::string>& file)
@@ -69,11 +69,6 @@ Outcome committed(platform::FileSystem& fs, const std::function<Outcome(Plan&)>&
     if (Outcome f = planned(plan))
         return f;
     return commit(fs, plan, quiet);
-}
-
-Outcome decompress_in_place(platform::FileSystem& fs, const std::string& path)
-{
-    return committed(fs, [&](Plan& p) { return plan_decode(fs, path, quiet, p); });
 }
 
 Outcome compress_in_place(platform::FileSystem& fs, const std::string& path)
@@ -105,12 +100,6 @@ Outcome apply_patch(platform::FileSystem& fs, const std::string& bundle, const s
     return committed(fs, [&](Plan& plan) { return plan_apply(fs, ApplyRequest{.bundle = bundle, .patch = path}, p, plan); });
 }
 
-// prior -- whether the call before call k is this one
-bool prior(const std::vector<std::string>& log, int k, const std::string& call)
-{
-    return k > 0 && log[static_cast<std::size_t>(k - 1)] == call;
-}
-
 bool starts(const std::string& call, std::initializer_list<const char*> kinds)
 {
     return std::any_of(kinds.begin(), kinds.end(), [&](const char* kind) { return call.starts_with(kind); });
@@ -123,26 +112,20 @@ bool before(const std::vector<std::string>& log, int k, const std::string& call)
 }
 
 // The old bundle bndjoin rebuilds keeping its layout: bytes before piece 0
-// and after the last, and three pieces, two of them FLZ0 files.
+// and after the last, and three pieces, two of them FLZ0 files; what that
+// join makes of it, its last piece edited; and the old bundle with a patch
+// applied: its raw piece grown.
 const std::string kEdited = kText + "An edit, which makes the piece be compressed again.\n";
 const std::vector<std::string> kOldLayout = {kPacked, "raw piece", flz0_literals(kText)};
-// The old bundle with a patch applied: its raw piece grown.
 const std::vector<std::string> kPatched = {kPacked, "raw piece, grown", flz0_literals(kText)};
-std::string laid_out(const std::vector<std::string>& pieces)
-{
-    std::vector<std::uint32_t> entries = {600};
-    for (const std::string& p : pieces)
-        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
-    std::string b = table_bytes(entries) + std::string(88, 'h');
-    for (const std::string& p : pieces)
-        b += p;
-    return b + "the tail";
-}
+const std::string kOldBundle = laid(600, kOldLayout, "the tail");
+const std::string kRejoined = laid(600, {kPacked, "raw piece", flz0_encode(kEdited)}, "the tail");
+const std::string kPatchedBundle = laid(600, kPatched, "the tail");
 
 // A patch that grows the old bundle's raw piece.
 const std::string kPatch = [] {
-    const std::string from = laid_out(kOldLayout);
-    const std::string to = laid_out(kPatched);
+    const std::string& from = kOldBundle;
+    const std::string& to = kPatchedBundle;
     Patch p;
     p.old_bundle = {from.size(), sha256(bytes_of(from)), 3};
     p.new_bundle = {to.size(), sha256(bytes_of(to)), 3};
@@ -169,13 +152,21 @@ struct Place {
     MemFs& files;
     std::string dir;
 
-    // read / write / make_dir / exists -- MemFs's get, put, make_dirs and
-    // exists, for a name below the directory
+    // read / write -- MemFs's get and put, for a name below the directory;
+    // exists -- whether anything has the name
     std::optional<std::string> read(const std::string& name) const { return files.get(at(dir, name)); }
     void write(const std::string& name, const std::string& bytes) const { files.put(at(dir, name), bytes); }
-    void make_dir(const std::string& name) const { files.make_dirs(at(dir, name)); }
-    bool exists(const std::string& name) const { return files.exists(at(dir, name)); }
+    bool exists(const std::string& name) const
+    {
+        return files.look(at(dir, name), platform::Links::refuse).value.kind != platform::Kind::none;
+    }
 };
+
+// replaced -- whether a file holds `now`, the bytes it had kept as its .BAK
+bool replaced(const Place& d, const std::string& name, const std::string& was, const std::string& now)
+{
+    return d.read(name) == now && d.read(name + ".BAK") == was;
+}
 
 struct Sequence {
     const char* name;
@@ -218,17 +209,35 @@ Expectation split_expects(const std::vector<std::string>& log, int k)
     return Fault::write_failed;  // bndsplit's one message for a piece it cannot make or name
 }
 
+// join_expects -- what a failed call of a join must come to; with
+// `whole`, a piece it reads whole, to store it compressed or copy it
+Expectation join_expects(const std::vector<std::string>& log, int k, bool whole)
+{
+    const std::string& c = log[static_cast<std::size_t>(k)];
+    const bool writing = before(log, k, "create_new B.BND.$$$");
+    if (c == "close B.BND" || (c.starts_with("close B/") && !c.ends_with(".$$$")))
+        return std::nullopt;  // an input: nothing is lost in closing it
+    if (whole && starts(c, {"seek B/", "read B/"}) && !c.ends_with(".BAK"))
+        return Fault::read_failed;
+    if (starts(c, {"open_regular", "info", "read", "seek"}))
+        return writing ? Fault::read_failed : Fault::cannot_open;  // read again as the bundle is written
+    if (c == "look B.BND.BAK")
+        return Fault::cannot_rename;
+    if (starts(c, {"list_dir", "look"}))
+        return Fault::cannot_open;
+    if (starts(c, {"link", "rename"}))
+        return Fault::cannot_rename;
+    return Fault::write_failed;
+}
+
 const Sequence kSequences[] = {
     {"varnix",
      [](const Place& d) { d.write("N", kPacked); },
      [](platform::FileSystem& fs, const std::string& d) {
-         return decompress_in_place(fs, at(d, "N"));
+         return committed(fs, [&](Plan& p) { return plan_decode(fs, at(d, "N"), quiet, p); });
      },
-     [](const Place& d) { return d.read("N") == kText && d.read("N.BAK") == kPacked; },
-     [](const Place& d) {
-         std::optional<std::string> n = d.read("N");
-         return n == kPacked || (n == kText && d.read("N.BAK") == kPacked);
-     },
+     [](const Place& d) { return replaced(d, "N", kPacked, kText); },
+     [](const Place& d) { return d.read("N") == kPacked || replaced(d, "N", kPacked, kText); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
          const bool writing = before(log, k, "create_new N.$$$");
@@ -245,9 +254,7 @@ const Sequence kSequences[] = {
      "N.$$$", true},
     {"flz0pack",
      [](const Place& d) { d.write("F", kText); },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return compress_in_place(fs, at(d, "F"));
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return compress_in_place(fs, at(d, "F")); },
      [](const Place& d) { return decodes_to_text(d.read("F")); },
      [](const Place& d) { return d.read("F") == kText || decodes_to_text(d.read("F")); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
@@ -260,7 +267,7 @@ const Sequence kSequences[] = {
          // The exchange, the look before it and the removal of the old file
          // after it are not needed: a rename does the same.
          if (c == "close F" || c == "look F" || starts(c, {"exchange"}) ||
-             (c == "remove F.$$$" && prior(log, k, "exchange F.$$$ F")))
+             (c == "remove F.$$$" && log[static_cast<std::size_t>(k - 1)] == "exchange F.$$$ F"))
              return std::nullopt;
          if (starts(c, {"rename"}))
              return Fault::cannot_rename;
@@ -269,48 +276,22 @@ const Sequence kSequences[] = {
      "F.$$$", true},
     {"bndjoin",
      [](const Place& d) {
-         d.write("B.BND", make_bundle({"old bundle"}));
-         d.make_dir("B");
+         d.write("B.BND", kJoinedOver);
          for (std::size_t k = 0; k < new_pieces().size(); ++k)
              d.write("B/00" + std::to_string(k), new_pieces()[k]);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return join_bundle(fs, at(d, "B.BND"), at(d, "B"));
-     },
-     [](const Place& d) {
-         return d.read("B.BND") == new_bundle() && d.read("B.BND.BAK") == make_bundle({"old bundle"});
-     },
-     [](const Place& d) {
-         std::optional<std::string> b = d.read("B.BND");
-         return b == make_bundle({"old bundle"}) ||
-                (b == new_bundle() && d.read("B.BND.BAK") == make_bundle({"old bundle"}));
-     },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         const std::string& c = log[static_cast<std::size_t>(k)];
-         const bool writing = before(log, k, "create_new B.BND.$$$");
-         if (c == "close B.BND" || (c.starts_with("close B/") && !c.ends_with(".$$$")))
-             return std::nullopt;  // an input: nothing is lost in closing it
-         if (starts(c, {"open_regular", "info", "read", "seek"}))
-             return writing ? Fault::read_failed : Fault::cannot_open;  // read again as the bundle is written
-         if (c == "look B.BND.BAK")
-             return Fault::cannot_rename;
-         if (starts(c, {"list_dir", "look"}))
-             return Fault::cannot_open;
-         if (starts(c, {"link", "rename"}))
-             return Fault::cannot_rename;
-         return Fault::write_failed;
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return join_bundle(fs, at(d, "B.BND"), at(d, "B")); },
+     [](const Place& d) { return replaced(d, "B.BND", kJoinedOver, new_bundle()); },
+     [](const Place& d) { return d.read("B.BND") == kJoinedOver || replaced(d, "B.BND", kJoinedOver, new_bundle()); },
+     [](const std::vector<std::string>& log, int k) { return join_expects(log, k, false); },
      "B.BND.$$$", true},
     {"bndsplit",
      [](const Place& d) {
          d.write("B.BND", new_bundle());
-         d.make_dir("B");
          for (std::size_t k = 0; k < kOldPieces.size(); ++k)
              d.write("B/00" + std::to_string(k), kOldPieces[k]);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), false);
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return split_bundle(fs, at(d, "B.BND"), at(d, "B"), false); },
      [](const Place& d) {
          for (std::size_t k = 0; k < new_pieces().size(); ++k)
              if (d.read("B/00" + std::to_string(k)) != new_pieces()[k])
@@ -325,20 +306,15 @@ const Sequence kSequences[] = {
          }
          return d.read("B.BND") == new_bundle();
      },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         return split_expects(log, k);
-     },
+     split_expects,
      "", false},
     {"bndsplit -x",
      [](const Place& d) {
          d.write("B.BND", make_bundle({kPacked, "raw", kText}));
-         d.make_dir("B");
          for (const char* name : {"000", "000.BAK", "001", "001.BAK", "002", "003"})
              d.write(std::string("B/") + name, std::string("earlier ") + name);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return split_bundle(fs, at(d, "B.BND"), at(d, "B"), true);
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return split_bundle(fs, at(d, "B.BND"), at(d, "B"), true); },
      [](const Place& d) {
          return d.read("B/000") == kText && d.read("B/000.BAK") == kPacked &&
                 d.read("B/001") == "raw" && !d.exists("B/001.BAK") &&
@@ -362,18 +338,14 @@ const Sequence kSequences[] = {
          return one_of(pair("000"), piece0) && one_of(pair("001"), piece1) && one_of(pair("002"), piece2) &&
                 one_of(pair("003"), piece3) && d.read("B.BND") == make_bundle({kPacked, "raw", kText});
      },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         return split_expects(log, k);
-     },
+     split_expects,
      "", false},
     {"flz0pack giving FILE.BAK back",
      [](const Place& d) {
          d.write("F", kText);
          d.write("F.BAK", flz0_literals(kText));
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return compress_in_place(fs, at(d, "F"));
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return compress_in_place(fs, at(d, "F")); },
      [](const Place& d) { return d.read("F") == flz0_literals(kText) && !d.exists("F.BAK"); },
      [](const Place& d) {
          return (d.read("F") == kText && d.read("F.BAK") == flz0_literals(kText)) ||
@@ -395,60 +367,26 @@ const Sequence kSequences[] = {
      "F.BAK", true},
     {"bndjoin storing pieces compressed, keeping the layout",
      [](const Place& d) {
-         d.write("B.BND", laid_out(kOldLayout));
-         d.make_dir("B");
+         d.write("B.BND", kOldBundle);
          d.write("B/000", kText);
          d.write("B/000.BAK", kPacked);
          d.write("B/001", "raw piece");
          d.write("B/002", kEdited);
          d.write("B/002.BAK", flz0_literals(kText));
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return join_bundle(fs, at(d, "B.BND"), at(d, "B"));
-     },
-     [](const Place& d) {
-         return d.read("B.BND") == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
-                d.read("B.BND.BAK") == laid_out(kOldLayout);
-     },
-     [](const Place& d) {
-         std::optional<std::string> b = d.read("B.BND");
-         return b == laid_out(kOldLayout) || (b == laid_out({kPacked, "raw piece", flz0_encode(kEdited)}) &&
-                                              d.read("B.BND.BAK") == laid_out(kOldLayout));
-     },
-     [](const std::vector<std::string>& log, int k) -> Expectation {
-         const std::string& c = log[static_cast<std::size_t>(k)];
-         const bool writing = before(log, k, "create_new B.BND.$$$");
-         if (c == "close B.BND" || (c.starts_with("close B/") && !c.ends_with(".$$$")))
-             return std::nullopt;  // an input: nothing is lost in closing it
-         if (starts(c, {"seek B/", "read B/"}) && !c.ends_with(".BAK"))
-             return Fault::read_failed;  // a piece read whole to store it compressed, or copied
-         if (starts(c, {"open_regular", "info", "read", "seek"}))
-             return writing ? Fault::read_failed : Fault::cannot_open;
-         if (c == "look B.BND.BAK")
-             return Fault::cannot_rename;
-         if (starts(c, {"list_dir", "look"}))
-             return Fault::cannot_open;
-         if (starts(c, {"link", "rename"}))
-             return Fault::cannot_rename;
-         return Fault::write_failed;
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return join_bundle(fs, at(d, "B.BND"), at(d, "B")); },
+     [](const Place& d) { return replaced(d, "B.BND", kOldBundle, kRejoined); },
+     [](const Place& d) { return d.read("B.BND") == kOldBundle || replaced(d, "B.BND", kOldBundle, kRejoined); },
+     [](const std::vector<std::string>& log, int k) { return join_expects(log, k, true); },
      "B.BND.$$$", true},
     {"bndpatch",
      [](const Place& d) {
-         d.write("B.BND", laid_out(kOldLayout));
+         d.write("B.BND", kOldBundle);
          d.write("P", kPatch);
      },
-     [](platform::FileSystem& fs, const std::string& d) {
-         return apply_patch(fs, at(d, "B.BND"), at(d, "P"));
-     },
-     [](const Place& d) {
-         return d.read("B.BND") == laid_out(kPatched) && d.read("B.BND.BAK") == laid_out(kOldLayout);
-     },
-     [](const Place& d) {
-         std::optional<std::string> b = d.read("B.BND");
-         return b == laid_out(kOldLayout) ||
-                (b == laid_out(kPatched) && d.read("B.BND.BAK") == laid_out(kOldLayout));
-     },
+     [](platform::FileSystem& fs, const std::string& d) { return apply_patch(fs, at(d, "B.BND"), at(d, "P")); },
+     [](const Place& d) { return replaced(d, "B.BND", kOldBundle, kPatchedBundle); },
+     [](const Place& d) { return d.read("B.BND") == kOldBundle || replaced(d, "B.BND", kOldBundle, kPatchedBundle); },
      [](const std::vector<std::string>& log, int k) -> Expectation {
          const std::string& c = log[static_cast<std::size_t>(k)];
          const bool writing = before(log, k, "create_new B.BND.$$$");
@@ -472,15 +410,14 @@ const Sequence kSequences[] = {
 // interrupt removes there can be a real file.
 class Sequences : public ScratchTest {
 protected:
-    // fresh -- an empty file system, the sequence's files set up in it
-    Place fresh(MemFs& files, const Sequence& s) const
+    // fresh -- an empty file system, a sequence's files set up in it
+    Place fresh(MemFs& files, const std::function<void(const Place& p)>& setup) const
     {
-        const Place p{files, root()};
+        const Place p{files, (dir / "in-memory").string()};
         files.make_dirs(p.dir);
-        s.setup(p);
+        setup(p);
         return p;
     }
-    std::string root() const { return (dir / "in-memory").string(); }
 };
 
 // temporaries -- the names of temporaries below dir
@@ -500,7 +437,7 @@ TEST_F(Sequences, AFailureAtEveryCallLeavesTheUsersFilesAndGivesItsFault)
     for (const Sequence& s : kSequences) {
         for (int k = 0;; ++k) {
             MemFs files;
-            const Place p = fresh(files, s);
+            const Place p = fresh(files, s.setup);
             const Snapshot before = snapshot(files, p.dir);
             FaultyFs fs(p.dir, files);
             fs.fail_at = k;
@@ -541,7 +478,7 @@ TEST_F(Sequences, StoppedAtEveryCallEveryNameHoldsAWholeFile)
         for (const Sequence& s : kSequences) {
             for (int k = 0;; ++k) {
                 MemFs files;
-                const Place p = fresh(files, s);
+                const Place p = fresh(files, s.setup);
                 bool stopped = false;
                 {
                     FaultyFs fs(p.dir, files);
@@ -567,7 +504,7 @@ TEST_F(Sequences, ADurableOutputIsSyncedBeforeItsNameAndItsDirectoryAfter)
 {
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs fs(p.dir, files);
         ASSERT_FALSE(s.run(fs, p.dir)) << s.name;
         const auto position = [&](auto is) {
@@ -595,7 +532,7 @@ TEST_F(Sequences, ShortReadsAreReadOnAndAnEarlyEndIsCaught)
 {
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs halves(p.dir, files);
         halves.short_reads = true;
         EXPECT_FALSE(s.run(halves, p.dir)) << s.name;
@@ -607,14 +544,14 @@ TEST_F(Sequences, ShortReadsAreReadOnAndAnEarlyEndIsCaught)
         if (s.name != std::string("bndsplit") && s.name != std::string("bndjoin"))
             continue;
         MemFs first;
-        const Place once = fresh(first, s);
+        const Place once = fresh(first, s.setup);
         const Snapshot before = snapshot(first, once.dir);
         FaultyFs probe(once.dir, first);
         ASSERT_FALSE(s.run(probe, once.dir));
         const auto last_read = std::find_if(probe.log.rbegin(), probe.log.rend(),
                                             [](const std::string& c) { return c.starts_with("read B/") || c == "read B.BND"; });
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs ends(p.dir, files);
         ends.end_at = static_cast<int>(probe.log.rend() - last_read) - 1;
         const Outcome r = s.run(ends, p.dir);
@@ -637,7 +574,7 @@ TEST_F(Sequences, AnAllocationThatFailsAnywhereEndsTheFileAsNoMemory)
     for (const Sequence& s : kSequences) {
         for (long k = 0;; k += step) {
             MemFs files;
-            const Place p = fresh(files, s);
+            const Place p = fresh(files, s.setup);
             const Snapshot before = snapshot(files, p.dir);
             fail_allocation(k);
             // Two references: the std::function guarded takes holds them without allocating.
@@ -671,10 +608,13 @@ TEST_F(Sequences, InMemoryEachMakesTheCallsItMakesOnTheDiskAndLeavesTheSameFiles
     // What ties the sweeps above, all in memory, to the disk.
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         const fs::path real = dir / "on-disk";
         fs::remove_all(real);
-        files.copy_out(p.dir, real);
+        files.each_file(p.dir, [&](const std::string& name, const std::string& bytes) {
+            fs::create_directories((real / name).parent_path());
+            write_file(real / name, bytes);
+        });
         FaultyFs in_memory(p.dir, files);
         FaultyFs on_disk(real.string());
         EXPECT_FALSE(s.run(in_memory, p.dir)) << s.name;
@@ -707,15 +647,13 @@ TEST_F(Sequences, NoFileIsOpenWhenANameIsGivenOrTaken)
     };
     for (const Sequence& s : kSequences) {
         MemFs files;
-        const Place p = fresh(files, s);
+        const Place p = fresh(files, s.setup);
         FaultyFs fs(p.dir, files);
         ASSERT_FALSE(s.run(fs, p.dir)) << s.name;
         EXPECT_EQ(open_at_rename(fs.log), std::vector<std::string>{}) << s.name;
     }
     MemFs files;
-    const Place p{files, root()};
-    files.make_dirs(p.dir);
-    p.write("B.BND", laid_out(kOldLayout));
+    const Place p = fresh(files, [](const Place& d) { d.write("B.BND", kOldBundle); });
     ASSERT_FALSE(split_bundle(files, at(p.dir, "B.BND"), at(p.dir, "B"), true));
     p.write("B/000", kEdited);
     FaultyFs fs(p.dir, files);
@@ -738,7 +676,7 @@ TEST_F(Sequences, AnInputChangedBetweenThePlanAndItsCommitIsRefused)
     };
     for (const auto& row : rows) {
         MemFs files;
-        const Place p = fresh(files, kSequences[2]);  // bndjoin
+        const Place p = fresh(files, kSequences[2].setup);  // bndjoin
         JoinPlan join;
         ASSERT_FALSE(plan_join(files, JoinRequest{.bundle = at(p.dir, "B.BND"), .dir = at(p.dir, "B")}, join));
         row.change(p);
@@ -746,7 +684,7 @@ TEST_F(Sequences, AnInputChangedBetweenThePlanAndItsCommitIsRefused)
         ASSERT_TRUE(r) << row.what;
         EXPECT_EQ(r->fault, Fault::read_failed) << row.what;
         EXPECT_EQ(r->detail.why, Why::changed_since_read) << row.what;
-        EXPECT_EQ(p.read("B.BND"), make_bundle({"old bundle"})) << row.what;
+        EXPECT_EQ(p.read("B.BND"), kJoinedOver) << row.what;
         EXPECT_TRUE(temporaries(snapshot(files, p.dir)).empty()) << row.what;
     }
 }

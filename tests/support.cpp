@@ -43,6 +43,15 @@ testing::AssertionResult is_failure(const std::string& err, const msg::Text& tex
                                        << program << ": " << file << ": " << (reason.empty() ? "..." : reason) << "\"";
 }
 
+testing::AssertionResult fails_as(const RunResult& r, int status, const msg::Text& text, const std::string& program,
+                                  const std::string& file, const std::string& reason)
+{
+    if (r.status != status)
+        return testing::AssertionFailure() << "the status is " << r.status << ", not " << status << "; standard error is \""
+                                           << r.err << "\"";
+    return is_failure(r.err, text, program, file, reason);
+}
+
 const Program kPrograms[6] = {
     {"bndsplit", BNDSPLIT_EXE, "Usage: bndsplit [-l] [-x] [-f] [-d DIR] [.BND type file] [maxfiles]\n", "MISSING", {"-l, --list", "-d, --directory=DIR"}, {}},
     {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [-n] [-d DIR] [--as-is] [--align N] [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}, {}},
@@ -181,6 +190,22 @@ std::string table_bytes(const std::vector<std::uint32_t>& entries)
     return std::string(table.begin(), table.end());
 }
 
+std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, const std::string& tail,
+                 const std::vector<std::uint32_t>& after)
+{
+    std::vector<std::uint32_t> entries = {first};
+    for (const std::string& p : pieces)
+        entries.push_back(entries.back() + static_cast<std::uint32_t>(p.size()));
+    entries.insert(entries.end(), after.begin(), after.end());
+    std::string b = table_bytes(entries);
+    if (first < 512)
+        b.resize(first);
+    else
+        b += std::string(first - 512, 'h');
+    for (const std::string& p : pieces)
+        b += p;
+    return b + tail;
+}
 
 std::string cutting(int k, std::uint32_t start, std::uint32_t end)
 {
@@ -274,6 +299,12 @@ void ScratchTest::SetUp()
         base = fs::temp_directory_path() / ("bndtools-test-" + std::to_string(random()));
     while (!fs::create_directory(base));
     dir = base / "work";
+    fs::create_directory(dir);
+}
+
+void ScratchTest::clear() const
+{
+    fs::remove_all(dir);
     fs::create_directory(dir);
 }
 

@@ -101,6 +101,11 @@ std::string message(const msg::Text& text);
 testing::AssertionResult is_failure(const std::string& err, const msg::Text& text, const std::string& program,
                                     const std::string& file, const std::string& reason = "");
 
+// fails_as -- whether a run ended with the status, standard error holding
+// what is_failure asks
+testing::AssertionResult fails_as(const RunResult& r, int status, const msg::Text& text, const std::string& program,
+                                  const std::string& file, const std::string& reason = "");
+
 // run_tool -- run exe with argv[0] set to name and the given arguments, in
 // directory cwd: in-process, through the same run the program makes, its
 // streams captured as a redirected stream gets them; as a process of its
@@ -144,6 +149,12 @@ std::string make_bundle(const std::vector<std::string>& pieces);
 // after them, as the tools write one
 std::string table_bytes(const std::vector<std::uint32_t>& entries);
 
+// laid -- a bundle: its table's entries (then `after`), the bytes from 512
+// (or from the first entry, where it is inside the table) to the first
+// piece, the pieces, then `tail`
+std::string laid(std::uint32_t first, const std::vector<std::string>& pieces, const std::string& tail,
+                 const std::vector<std::uint32_t>& after = {});
+
 
 // cutting -- bndsplit's line for piece k, written out here apart from the
 // tools' own format
@@ -178,5 +189,7 @@ class ScratchTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // clear -- the directory emptied again
+    void clear() const;
     fs::path dir;
 };
