@@ -40,16 +40,17 @@ struct Codes {
 };
 
 #ifdef _WIN32
-constexpr Codes kCodes{ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS,
-                       ERROR_ALREADY_EXISTS, ERROR_DIRECTORY, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED,
-                       ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
-                       ERROR_INVALID_NAME, ERROR_NOT_ENOUGH_MEMORY};
+constexpr Codes kCodes{{ERROR_FILE_NOT_FOUND}, {ERROR_PATH_NOT_FOUND}, {ERROR_PATH_NOT_FOUND},
+                       {ERROR_FILE_EXISTS},    {ERROR_ALREADY_EXISTS}, {ERROR_DIRECTORY},
+                       {ERROR_ACCESS_DENIED},  {ERROR_ACCESS_DENIED},  {ERROR_ACCESS_DENIED},
+                       {ERROR_INVALID_HANDLE}, {ERROR_ACCESS_DENIED},  {ERROR_PATH_NOT_FOUND},
+                       {ERROR_INVALID_NAME},   {ERROR_NOT_ENOUGH_MEMORY}};
 // Directories are made durable with the renames: sync_dir checks nothing.
 constexpr bool kSyncDirLooks = false;
 constexpr std::string_view kSeparators = "/\\";
 #else
-constexpr Codes kCodes{ENOENT, ENOENT, ENOTDIR, EEXIST, EEXIST, ENOTDIR, EISDIR,
-                       EPERM,  EBUSY,  EBADF,  EBADF,  ENOENT, ENOTDIR, ENOMEM};
+constexpr Codes kCodes{{ENOENT}, {ENOENT}, {ENOTDIR}, {EEXIST}, {EEXIST}, {ENOTDIR}, {EISDIR},
+                       {EPERM},  {EBUSY},  {EBADF},   {EBADF},  {ENOENT}, {ENOTDIR}, {ENOMEM}};
 constexpr bool kSyncDirLooks = true;  // it opens the directory
 constexpr std::string_view kSeparators = "/";
 #endif
