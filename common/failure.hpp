@@ -86,7 +86,7 @@ enum class Why {
     other_compressor,       // a patch for compressor version `size`; this one is `limit`
     result_not_as_recorded, // a patch that makes another whole bundle than it records
     no_record_to_diff,      // a piece directory without a split record, for bnddiff -d
-    one_way,                // a patch made without the way back
+    no_way_back,            // a patch that holds no way back for `pieces`, nor does the bundle `name` before it
     not_a_patch_to_replace, // a file in the patch's place that is no patch
 };
 

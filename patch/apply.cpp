@@ -40,6 +40,7 @@ struct Read {
     std::vector<Bytes> made;  // by entry, where the bundle holds what the change is made from
     bool was_from = false;    // the bundle is exactly the one the patch is applied to
     std::optional<Failure> unmade;  // the first piece the patch does not make as it records
+    std::vector<std::size_t> kept;  // the entries whose piece the bundle before the patch gives back
 };
 
 // make -- what an entry's change makes of the piece the bundle holds,
@@ -49,6 +50,10 @@ void make(const Entry& e, std::size_t i, std::span<const std::uint8_t> piece, co
 {
     if (r.now[i] != d.from_side(e) || !d.to_side(e).present)
         return;
+    if (d.change(e).how == Remake::none) {
+        r.kept.push_back(i);
+        return;
+    }
     if (remake(piece, d.change(e), kMaxPieceSize, r.made[i]) != RemakeStatus::ok || side_of(r.made[i]) != d.to_side(e))
         if (!r.unmade)
             r.unmade = bad_patch(patch_path, Why::not_as_recorded, entry_piece(e));
@@ -164,6 +169,37 @@ Outcome plan_frame(const BundleInput& in, const Patch& patch, const Direction& d
     return {};
 }
 
+// from_backup -- the pieces a patch holds no way back for, from the bundle
+// it was applied to, kept as BUNDLE.BAK: each checked against the size and
+// hash the patch records; no_way_back naming those it does not give
+Outcome from_backup(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, const Direction& d, Read& r)
+{
+    const std::string path = rq.bundle + kBackupSuffix;
+    InputFile file(fs, path, platform::Links::follow);
+    platform::FileInfo info;
+    const bool readable = !opened(file, Fault::cannot_open, info);
+    FileBytes bytes(file, readable ? info.size : 0);
+    BundleInput in(bytes);
+    const bool listed = readable && !in.open();
+    Failure lacking = piece_failure(Fault::bad_patch, rq.patch, Why::no_way_back, kNoPiece);
+    lacking.detail.name = path;
+    for (std::size_t i : r.kept) {
+        const Entry& e = patch.entries[i];
+        Bytes piece;
+        if (listed && e.piece == kFrame)
+            piece = frame_bytes(in.frame());
+        else if (listed && in.piece(e.piece, piece))
+            piece.clear();
+        if (!piece.empty() && side_of(piece) == d.to_side(e))
+            r.made[i] = std::move(piece);
+        else
+            lacking.detail.pieces.push_back(entry_piece(e));
+    }
+    if (!lacking.detail.pieces.empty())
+        return lacking;
+    return {};
+}
+
 // new_output -- what becomes of the name the new bundle takes: in place,
 // the bundle is kept as BUNDLE.BAK unless one is there; -o OUT must be new
 Outcome new_output(FileSystem& fs, const ApplyRequest& rq, PlannedOutput& out)
@@ -245,8 +281,6 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     if (patch.compressor != kCompressorVersion &&
         std::any_of(patch.entries.begin(), patch.entries.end(), [&](const Entry& e) { return d.change(e).how == Remake::flz0; }))
         return tool_failure(Fault::bad_patch, rq.patch, Why::other_compressor, patch.compressor, kCompressorVersion);
-    if (rq.reverse && one_way(patch))
-        return bad_patch(rq.patch, Why::one_way);
     InputFile file(fs, rq.bundle, platform::Links::refuse);
     platform::FileInfo info;
     if (Outcome f = opened(file, Fault::cannot_open, info))
@@ -262,6 +296,9 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
         return f;
     if (r.unmade)
         return r.unmade;
+    if (!r.kept.empty())
+        if (Outcome f = from_backup(fs, rq, patch, d, r))
+            return f;
     NewBundle nb;
     if (Outcome f = plan_frame(in, patch, d, rq.patch, nb))
         return f;

@@ -37,8 +37,8 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
         return std::nullopt;
     const Bytes from = frame_bytes(a.frame());
     const Bytes to = frame_bytes(b.frame());
-    return Entry{kFrame, side_of(from), side_of(to), {Remake::raw, make_delta(from, to), {}},
-                 {Remake::raw, make_delta(to, from), {}}};
+    return Entry{kFrame, side_of(from), side_of(to), {.how = Remake::raw, .delta = make_delta(from, to)},
+                 {.how = Remake::raw, .delta = make_delta(to, from)}};
 }
 
 // old_patch -- what becomes of a file that has the patch's name: a patch
@@ -69,7 +69,7 @@ Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Pat
     if (Outcome f = opened(in, Fault::cannot_open, info))
         return f;
     FileBytes b(in, info.size);
-    return diff_bundles(old, b, patch, rq.one_way);
+    return diff_bundles(old, b, patch, rq.way_back);
 }
 
 // diff_from_pieces -- the patch from OLD to the bundle a rebuild from the
@@ -86,7 +86,7 @@ Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, ByteSource& old,
     if (Outcome f = plan_rebuild(fs, join_rq, *record, join))
         return f;
     PlannedBytes built(fs, join.plan, join.bundle);
-    Outcome f = diff_bundles(old, built, patch, rq.one_way);
+    Outcome f = diff_bundles(old, built, patch, rq.way_back);
     if (f && f->fault == Fault::no_change)
         f->detail.file = rq.dir;
     return f;
@@ -94,7 +94,7 @@ Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, ByteSource& old,
 
 }  // namespace
 
-Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch, bool one_way)
+Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch, WayBack way_back)
 {
     BundleInput a(old_bytes);
     BundleInput b(new_bytes);
@@ -115,17 +115,20 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
             return f;
         if (Outcome f = b.next_piece(y, k < b.pieces().size() ? &hash_b : nullptr))
             return f;
+        if (k < a.pieces().size())
+            patch.old_marks.push_back(mark_of(x));
         if (k < a.pieces().size() && k < b.pieces().size() && x == y)
             continue;
         const Side none{};
         patch.entries.push_back(Entry{static_cast<std::uint32_t>(k), x.empty() ? none : side_of(x),
-                                      y.empty() ? none : side_of(y), make_change(x, y), make_change(y, x)});
+                                      y.empty() ? none : side_of(y), make_change(x, y),
+                                      make_change(y, x, way_back == WayBack::carried)});
     }
     patch.old_bundle = {a.size(), hash_a.finish(), static_cast<std::uint32_t>(a.pieces().size())};
     patch.new_bundle = {b.size(), hash_b.finish(), static_cast<std::uint32_t>(b.pieces().size())};
-    if (one_way)
+    if (way_back == WayBack::none)
         for (Entry& e : patch.entries)
-            e.reverse = Change{Remake::none, {}, {}};
+            e.reverse = Change{.how = Remake::none};
     if (patch.entries.empty())
         return named_failure(Fault::no_change, b.path(), Why::same_bundle, a.path());
     return {};

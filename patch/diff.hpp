@@ -10,19 +10,26 @@
 #include "plan.hpp"
 #include "platform.hpp"
 
+// What a patch holds of the way back, from NEW to OLD.
+enum class WayBack {
+    rebuilt,  // all but the stored bytes of OLD's FLZ0 pieces no known encoder gives back from their content
+    carried,  // all: a patch that travels without the bundle it was applied to
+    none,     // nothing: bndpatch -R takes every piece back from that bundle
+};
+
 // diff_bundles -- the patch that turns bundle `a` into bundle `b`: an
 // entry for each piece whose stored bytes differ, or that one of them
 // lacks, and one for the frame where the layout a join keeps does not
-// give either one's frame from the other's; no_change where the two are
-// the same. Made one way, it holds no way back from b to a.
-Outcome diff_bundles(ByteSource& a, ByteSource& b, Patch& patch, bool one_way = false);
+// give either one's frame from the other's, with a mark of each of a's
+// pieces; no_change where the two are the same.
+Outcome diff_bundles(ByteSource& a, ByteSource& b, Patch& patch, WayBack way_back = WayBack::rebuilt);
 
 struct DiffRequest {
     std::string old_bundle{};
     std::string new_bundle{};  // or, where `dir` is given, none:
     std::string dir{};         // the bundle a join would build from this piece directory over OLD
     std::string patch{};       // where the patch goes
-    bool one_way = false;
+    WayBack way_back = WayBack::rebuilt;
 };
 
 // A patch made, and the plan that writes it.

@@ -6,6 +6,7 @@
 #include "delta.hpp"
 #include "flz0.hpp"
 #include "layout.hpp"
+#include "le.hpp"
 
 namespace {
 
@@ -32,11 +33,23 @@ void put_side(Bytes& out, const Side& side)
     }
 }
 
+void put_bundle_id(Bytes& out, const BundleId& id)
+{
+    put_number(out, id.size);
+    put_digest(out, id.hash);
+    put_number(out, id.pieces);
+}
+
 void put_change(Bytes& out, const Change& change)
 {
     out.push_back(static_cast<std::uint8_t>(change.how));
     if (change.how == Remake::none)
         return;
+    if (change.how == Remake::flz0) {
+        out.push_back(static_cast<std::uint8_t>(change.encoder.family));
+        put_number(out, change.encoder.setting);
+        put_number(out, change.stated.value_or(0));
+    }
     put_block(out, change.delta);
     if (change.how == Remake::flz0)
         put_block(out, change.after);
@@ -98,6 +111,29 @@ BundleId read_bundle_id(Reader& r)
     return id;
 }
 
+std::vector<Mark> read_marks(Reader& r, std::uint32_t pieces)
+{
+    std::vector<Mark> marks(pieces);
+    for (Mark& m : marks) {
+        m.size = r.number(kMaxPieceSize);
+        r.take(m.hash.size(), m.hash.data());
+        r.ok = r.ok && m.size > 0;
+    }
+    return marks;
+}
+
+// read_encoder -- the encoder of an FLZ0 change, and the size its header
+// states: stated in version 2, flz0_pack's own in version 1
+void read_encoder(Reader& r, std::uint64_t version, Change& change)
+{
+    if (version == kFirstPatchVersion)
+        return;
+    change.encoder.family = static_cast<EncoderFamily>(r.byte(UINT8_MAX));
+    change.encoder.setting = static_cast<std::uint32_t>(r.number(UINT32_MAX));
+    change.stated = static_cast<std::uint16_t>(r.number(UINT16_MAX));
+    r.ok = r.ok && encoder_known(change.encoder);
+}
+
 Side read_side(Reader& r, std::uint64_t most)
 {
     Side side;
@@ -110,12 +146,14 @@ Side read_side(Reader& r, std::uint64_t most)
     return side;
 }
 
-Change read_change(Reader& r, Remake most)
+Change read_change(Reader& r, Remake most, std::uint64_t version)
 {
     Change change;
     change.how = static_cast<Remake>(r.byte(static_cast<std::uint8_t>(most)));
     if (change.how == Remake::none)
         return change;
+    if (change.how == Remake::flz0)
+        read_encoder(r, version, change);
     change.delta = r.block();
     if (change.how == Remake::flz0)
         change.after = r.block();
@@ -140,11 +178,12 @@ Bytes patch_bytes(const Patch& patch)
     Bytes out(kPatchMagic.begin(), kPatchMagic.end());
     put_number(out, kPatchVersion);
     put_number(out, patch.compressor);
-    for (const BundleId* id : {&patch.old_bundle, &patch.new_bundle}) {
-        put_number(out, id->size);
-        put_digest(out, id->hash);
-        put_number(out, id->pieces);
+    put_bundle_id(out, patch.old_bundle);
+    for (const Mark& m : patch.old_marks) {
+        put_number(out, m.size);
+        out.insert(out.end(), m.hash.begin(), m.hash.end());
     }
+    put_bundle_id(out, patch.new_bundle);
     put_number(out, patch.entries.size());
     for (const Entry& e : patch.entries) {
         if (e.piece == kFrame) {
@@ -171,14 +210,17 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
     version = r.number(UINT64_MAX);
     if (!r.ok)
         return PatchStatus::malformed;
-    if (version != kPatchVersion)
+    if (version != kPatchVersion && version != kFirstPatchVersion)
         return PatchStatus::other_version;
     const std::size_t body = bytes.size() >= sizeof(Digest) ? bytes.size() - sizeof(Digest) : 0;
     if (body < r.at || sha256(bytes.first(body)) != Reader{bytes, body}.digest())
         return PatchStatus::damaged;
     r.bytes = bytes.first(body);
+    patch.version = version;
     patch.compressor = r.number(UINT64_MAX);
     patch.old_bundle = read_bundle_id(r);
+    if (version != kFirstPatchVersion)
+        patch.old_marks = read_marks(r, patch.old_bundle.pieces);
     patch.new_bundle = read_bundle_id(r);
     const std::uint64_t count = r.number(kTableEntries);
     std::uint64_t next = 0;  // the least number the next piece may have
@@ -192,8 +234,8 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
         const std::uint64_t most = frame ? UINT32_MAX : kMaxPieceSize;
         e.old_side = read_side(r, most);
         e.new_side = read_side(r, most);
-        e.forward = read_change(r, Remake::flz0);
-        e.reverse = read_change(r, Remake::none);
+        e.forward = read_change(r, Remake::flz0, version);
+        e.reverse = read_change(r, Remake::none, version);
         r.ok = r.ok && entry_fits(e, patch);
         patch.entries.push_back(std::move(e));
     }
@@ -212,22 +254,63 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
     return PatchStatus::ok;
 }
 
-bool one_way(const Patch& patch)
+std::uint64_t way_back_size(const Patch& patch)
 {
-    return std::any_of(patch.entries.begin(), patch.entries.end(),
-                       [](const Entry& e) { return e.reverse.how == Remake::none; });
+    Patch there = patch;
+    for (Entry& e : there.entries)
+        e.reverse = Change{.how = Remake::none};
+    return patch_bytes(patch).size() - patch_bytes(there).size();
 }
 
-Change make_change(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
+Mark mark_of(std::span<const std::uint8_t> piece)
 {
-    Change raw{Remake::raw, make_delta(source, target), {}};
-    if (!made_by_pack(target))
-        return raw;
+    Mark m{.size = piece.size()};
+    const Digest d = sha256(piece);
+    std::copy_n(d.begin(), m.hash.size(), m.hash.begin());
+    return m;
+}
+
+Change make_change(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target, bool carried)
+{
+    Change raw{.how = Remake::raw, .delta = make_delta(source, target)};
     const Content to = content_of(target);
+    if (!to.flz0 || target.size() < kFlz0HeaderSize)
+        return raw;
+    const std::optional<Identified> made = identify_encoder(target, to.content);
+    if (!made)
+        return carried ? raw : Change{.how = Remake::none};
+    // The bytes after the stream the encoder makes, which may start before
+    // the bytes a decoder reads past.
+    const std::span<const std::uint8_t> after = target.subspan(kFlz0HeaderSize + made->stream_size);
     const Content from = content_of(source);
-    Change again{Remake::flz0, make_delta(from.content, to.content), make_delta(from.after, to.after)};
+    Change again{.how = Remake::flz0,
+                 .delta = make_delta(from.content, to.content),
+                 .after = make_delta(from.after, after),
+                 .encoder = made->encoder,
+                 .stated = get_le16(target.data() + kCompressedSizeOffset)};
     return again.delta.size() + again.after.size() < raw.delta.size() ? again : raw;
 }
+
+namespace {
+
+// stored_by -- an FLZ0 file of this content as the change's encoder makes
+// it, its header stating what the change says, then the bytes after
+std::optional<Bytes> stored_by(const Change& change, std::span<const std::uint8_t> content,
+                               std::span<const std::uint8_t> after)
+{
+    std::optional<Bytes> stream = encode_stream(change.encoder, content);
+    if (!stream)
+        return std::nullopt;
+    Bytes out(kFlz0HeaderSize);
+    std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), out.begin());
+    put_le16(out.data() + kOriginalSizeOffset, static_cast<std::uint32_t>(content.size()));
+    put_le16(out.data() + kCompressedSizeOffset, change.stated.value_or(static_cast<std::uint16_t>(stream->size())));
+    out.insert(out.end(), stream->begin(), stream->end());
+    out.insert(out.end(), after.begin(), after.end());
+    return out;
+}
+
+}  // namespace
 
 RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, std::size_t limit, Bytes& out)
 {
@@ -243,7 +326,7 @@ RemakeStatus remake(std::span<const std::uint8_t> source, const Change& change, 
     if (apply_delta(from.content, change.delta, kMaxOriginalSize, content) != DeltaStatus::ok ||
         apply_delta(from.after, change.after, limit, after) != DeltaStatus::ok)
         return RemakeStatus::bad_delta;
-    std::optional<Bytes> stored = stored_form(content, after);
+    std::optional<Bytes> stored = stored_by(change, content, after);
     if (!stored || stored->size() > limit)
         return RemakeStatus::cannot_pack;
     out = std::move(*stored);

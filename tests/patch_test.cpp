@@ -12,6 +12,7 @@
 #include "sha256.hpp"
 #include "hex.hpp"
 #include "support.hpp"
+#include "text.hpp"
 
 namespace {
 
@@ -152,21 +153,82 @@ TEST_F(Patches, AnFlz0PieceEditedCostsItsChangeNotItsCompressedBytes)
     EXPECT_GT(packed(with_line("first", 1500)).size(), 6000u);
 }
 
-TEST_F(Patches, APatchMadeOneWayLeavesOutTheOldCompressedBytesAndRefusesReverse)
+TEST_F(Patches, AnOldPieceNoKnownEncoderMakesAgainComesBackFromTheBundleBeforeUnlessCarried)
 {
-    // The old piece came from another compressor: only its own bytes give it back.
+    // Piece 000 came from an encoder of literals only: only its own bytes give it back.
     const std::string old_bundle = laid_out(kHead, kOld, kTail);
     const std::string new_bundle = laid_out(kHead, edited(kOld, 0, packed(kEditedText)), kTail);
-    patch_from(old_bundle, new_bundle, "BOTH");
+    patch_from(old_bundle, new_bundle, "P");
+    ASSERT_EQ(run(kBnddiff, {"--both-ways", "OLD.BND", "NEW.BND", "BOTH"}).status, 0);
     ASSERT_EQ(run(kBnddiff, {"--one-way", "OLD.BND", "NEW.BND", "ONE"}).status, 0);
-    EXPECT_LT(fs::file_size(dir / "ONE") * 3, fs::file_size(dir / "BOTH"));
-    EXPECT_NE(run(kBndpatch, {"-l", "ONE"}).out.find("one way: bndpatch -R cannot take it back out"), std::string::npos);
+    EXPECT_LT(fs::file_size(dir / "P") * 3, fs::file_size(dir / "BOTH"));
+    EXPECT_LE(fs::file_size(dir / "ONE"), fs::file_size(dir / "P"));
+    const std::string listed = run(kBndpatch, {"-l", "P"}).out;
+    EXPECT_NE(listed.find("; back: from the bundle before the patch\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("\n000: no encoder known here makes their stored bytes again"), std::string::npos) << listed;
+    const struct {
+        const char* patch;
+        bool travels;  // -R takes it back without B.BND.BAK
+    } kRows[] = {{"P", false}, {"ONE", false}, {"BOTH", true}};
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.patch);
+        fs::remove(dir / "B.BND.BAK");
+        write_file(dir / "B.BND", old_bundle);
+        ASSERT_EQ(run(kBndpatch, {"B.BND", row.patch}).status, 0);
+        ASSERT_EQ(read_file(dir / "B.BND"), new_bundle);
+        ASSERT_EQ(run(kBndpatch, {"-R", "B.BND", row.patch}).status, 0);
+        EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
+        // Without the bundle before it (or with another in its place).
+        write_file(dir / "B.BND", new_bundle);
+        write_file(dir / "B.BND.BAK", laid_out(kHead, edited(kOld, 0, flz0_literals(lines(0, 300, "other"))), kTail));
+        const Snapshot before = snapshot(dir);
+        const RunResult r = run(kBndpatch, {"-R", "B.BND", row.patch});
+        if (row.travels) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
+            continue;
+        }
+        EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", row.patch,
+                             format_text(msg::kNoWayBackFormat, "000", "B.BND.BAK")));
+        EXPECT_EQ(snapshot(dir), before);
+    }
+}
+
+// A patch of the first version, as bnddiff made it then, between two
+// bundles of two pieces: a line of an FLZ0 piece changed, a byte added to
+// a raw one.
+TEST_F(Patches, APatchOfTheFirstVersionStillAppliesBothWays)
+{
+    const auto unhex = [](std::string_view hex) {
+        std::vector<std::uint8_t> b;
+        EXPECT_TRUE(read_hex(hex, b));
+        return std::string(b.begin(), b.end());
+    };
+    const std::string old_bundle = laid_out(
+        "",
+        {unhex("464c5a3039002800bf6c696e65206ff0f166ff2074686520736372ef6970740aeef274776ffcf6fe070074687265650a"),
+         "raw piece bytes"},
+        "");
+    const std::string new_bundle = laid_out(
+        "",
+        {unhex("464c5a3040003100bf6c696e65206ff0f166ff2074686520736372af6970740aeef232f6fb2cff206368616e676564fe04022074"
+               "687265650a"),
+         "raw piece bytes!"},
+        "");
+    write_file(dir / "V1", unhex(
+        "424e4450415443480101bf04c8455a48a6de390b5d4861d73b08fbb7b6df6d38d3d38fe5b232fb6015ff6b5c02c90494249a26165c"
+        "3456028c47e672ddbd13c4612bd9f611ae46e0ae778d895e6084020200000130726028798594369fa60da567360fd3a1963ca74aa5"
+        "2bbec1b8a5265ec67761eb01390654375f43d8d96a3d81127bc78a39c2347912655233fc98356a8c5b865ee55a01184000001c0101"
+        "3200270e01092c206368616e676564002e0c010001143900001c010374776f002714010674687265650a01000001010f86b5f50786"
+        "b1c5602f1a62c926624267e212ea286d825d102bac99d69a1ca7df011001bc46452ee1299a7b3161592c02be27402a564655a74aef"
+        "d9fd515e06a9589d00071000000f01012100040f00000ff068f5e3409248541499016631b41fc4c1a3785be1ddbe249463c05f3af1"
+        "39c6"));
     write_file(dir / "B.BND", old_bundle);
-    EXPECT_EQ(run(kBndpatch, {"B.BND", "ONE"}).status, 0);
+    ASSERT_EQ(run(kBndpatch, {"B.BND", "V1"}).status, 0);
     EXPECT_EQ(read_file(dir / "B.BND"), new_bundle);
-    const Snapshot before = snapshot(dir);
-    EXPECT_TRUE(fails_as(run(kBndpatch, {"-R", "B.BND", "ONE"}), 1, msg::kBadPatch, "bndpatch", "ONE", msg::kOneWay));
-    EXPECT_EQ(snapshot(dir), before);
+    fs::remove(dir / "B.BND.BAK");
+    ASSERT_EQ(run(kBndpatch, {"-R", "B.BND", "V1"}).status, 0);
+    EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
 }
 
 TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
@@ -179,8 +241,8 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
     const std::string other3 = hex_of(sha256(bytes_of(std::string("another"))));
     std::string flipped = patch;
     flipped[flipped.size() / 2] ^= 0x20;
-    std::string version2 = patch;
-    version2[8] = 2;
+    std::string version3 = patch;
+    version3[8] = 3;
     const struct {
         const char* name;
         std::string bundle;
@@ -208,8 +270,8 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
          "is damaged: its checksum does not match its bytes"},
         {"a byte of the patch changed", old_bundle, flipped, {}, 1, &msg::kBadPatch,
          "is damaged: its checksum does not match its bytes"},
-        {"a later version", old_bundle, version2, {}, 1, &msg::kBadPatch,
-         "is a patch of version 2; this bndpatch reads version 1"},
+        {"a later version", old_bundle, version3, {}, 1, &msg::kBadPatch,
+         "is a patch of version 3; this bndpatch reads version 2"},
         {"a bundle for a patch", old_bundle, old_bundle, {}, 1, &msg::kBadPatch, "is not a bundle patch"},
         {"no table", "short", patch, {}, 1, &msg::kBadPiece, "is shorter than a bundle's 512-byte table"},
         {"a piece past the end", old_bundle.substr(0, old_bundle.size() - kTail.size() - 1), patch, {}, 1,
@@ -366,6 +428,7 @@ TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
 {
     Patch p;
     p.old_bundle = {2000, sha256(bytes_of(std::string("old"))), 2};
+    p.old_marks = {mark_of(bytes_of(std::string("piece 0"))), mark_of(bytes_of(std::string("piece 1")))};
     p.new_bundle = {2100, sha256(bytes_of(std::string("new"))), 3};
     p.entries.push_back({1, {true, 10, {}}, {true, 20, {}}, make_change({}, {}), make_change({}, {})});
     p.entries.push_back({2, {}, {true, 5, {}}, make_change({}, {}), make_change({}, {})});
@@ -391,6 +454,9 @@ TEST(PatchReader, EveryTruncationAndEveryFieldOutOfRangeIsRefused)
          [](Patch& q) { q.entries.push_back({kFrame, {true, 600, {}}, {true, 600, {}}, {}, {}}); }},
         {"a change of no kind", [](Patch& q) { q.entries[0].reverse.how = static_cast<Remake>(3); }},
         {"no way forward", [](Patch& q) { q.entries[0].forward.how = Remake::none; }},
+        {"a mark of an empty piece", [](Patch& q) { q.old_marks[1].size = 0; }},
+        {"an encoder no one knows",
+         [](Patch& q) { q.entries[0].reverse = {.how = Remake::flz0, .encoder = {static_cast<EncoderFamily>(9), 0}}; }},
         {"a bundle of no pieces", [](Patch& q) { q.new_bundle.pieces = 0; q.entries.pop_back(); }},
         {"an added piece with no entry", [](Patch& q) { q.new_bundle.pieces = 4; }},
         {"no entry", [](Patch& q) { q.entries.clear(); q.new_bundle.pieces = 2; }},

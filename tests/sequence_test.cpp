@@ -128,6 +128,8 @@ const std::string kPatch = [] {
     const std::string& to = kPatchedBundle;
     Patch p;
     p.old_bundle = {from.size(), sha256(bytes_of(from)), 3};
+    for (const std::string& piece : kOldLayout)
+        p.old_marks.push_back(mark_of(bytes_of(piece)));
     p.new_bundle = {to.size(), sha256(bytes_of(to)), 3};
     const auto side = [](const std::string& piece) { return Side{true, piece.size(), sha256(bytes_of(piece))}; };
     p.entries.push_back({1, side(kOldLayout[1]), side(kPatched[1]), make_change(bytes_of(kOldLayout[1]), bytes_of(kPatched[1])),

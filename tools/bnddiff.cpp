@@ -1,15 +1,16 @@
 // bnddiff -- make a patch that turns one bundle into another
 //
-//     bnddiff [--one-way] OLD NEW PATCH
-//     bnddiff [--one-way] -d DIR OLD PATCH
+//     bnddiff [--one-way | --both-ways] OLD NEW PATCH
+//     bnddiff [--one-way | --both-ways] -d DIR OLD PATCH
 //
 // The patch holds, for each piece that differs, how to make it from the
 // old one (an FLZ0 piece from its decoded content), and the size and hash
 // of everything it changes; with -d, NEW is the bundle a join would build
-// from the piece directory DIR over OLD, planned and never written. Made
-// --one-way, it holds no way back: what -R needs is the old pieces' own
-// compressed bytes where they came from another compressor, which may be
-// most of the patch.
+// from the piece directory DIR over OLD, planned and never written. The
+// way back holds an old FLZ0 piece as its content, compressed again by
+// the encoder that made it, where one known here does; other old pieces
+// come back from the bundle the patch was applied to, unless --both-ways
+// carries their stored bytes. --one-way holds no way back at all.
 #include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
@@ -19,10 +20,11 @@
 
 namespace {
 
-enum Opt { kDirectory, kOneWay };
+enum Opt { kDirectory, kOneWay, kBothWays };
 constexpr Option kOptions[] = {
     {kDirectory, 'd', "directory", "DIR", msg::kDiffDirectory},
     {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
+    {kBothWays, '\0', "both-ways", nullptr, msg::kDiffBothWays},
 };
 
 
@@ -32,7 +34,9 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
                               .new_bundle = cl.has(kDirectory) ? std::string() : cl.operands[1],
                               .dir = cl.has(kDirectory) ? cl.value(kDirectory) : std::string(),
                               .patch = cl.operands.back(),
-                              .one_way = cl.has(kOneWay)};
+                              .way_back = cl.has(kOneWay)    ? WayBack::none
+                                          : cl.has(kBothWays) ? WayBack::carried
+                                                              : WayBack::rebuilt};
     DiffPlan diff;
     if (Outcome f = plan_diff(fs, request, diff))
         return f;
@@ -47,7 +51,7 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
 
 bool fits(const CommandLine& cl)
 {
-    return cl.operands.size() == (cl.has(kDirectory) ? 2u : 3u);
+    return cl.operands.size() == (cl.has(kDirectory) ? 2u : 3u) && !(cl.has(kOneWay) && cl.has(kBothWays));
 }
 
 }  // namespace

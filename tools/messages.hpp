@@ -366,7 +366,7 @@ inline constexpr char kPackedTooLongFormat[] = "compressed, longer than the %zu 
 inline constexpr char kNotDecodingBack[] = "the compressed data does not decode to the file";
 
 // bnddiff and bndpatch.
-inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way] OLD [NEW] PATCH\n";
+inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way | --both-ways] OLD [NEW] PATCH\n";
 inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
@@ -377,7 +377,9 @@ inline constexpr std::string_view kDiffAbout =
     "NEW is the bundle bndjoin would build from DIR over OLD, which need not be\n"
     "built. An existing PATCH is replaced only where it is a patch itself.\n";
 inline constexpr std::string_view kDiffOneWay =
-    "leave out what only bndpatch -R needs: where the old\nFLZ0 pieces came from another compressor, their bytes";
+    "hold no way back: bndpatch -R takes every piece back\nfrom the bundle the patch was applied to (BUNDLE.BAK)";
+inline constexpr std::string_view kDiffBothWays =
+    "hold the way back whole: the old stored bytes of FLZ0\npieces no encoder known here makes again, for a patch\nthat travels without BUNDLE.BAK";
 inline constexpr std::string_view kDiffDirectory = "make NEW from the pieces in DIR and their split record";
 inline constexpr std::string_view kPatchAbout =
     "\n"
@@ -401,7 +403,17 @@ inline constexpr char kSizesChangeFormat[] = "%llu -> %llu bytes";
 inline constexpr char kSizeFormat[] = "%llu bytes";
 inline constexpr char kFromContentFormat[] = ", compressed again from its content (a %zu-byte change)";
 inline constexpr char kFromStoredFormat[] = ", from its stored bytes (a %zu-byte change)";
-inline constexpr char kOneWayLine[] = "one way: bndpatch -R cannot take it back out\n";
+// The way back (bndpatch -R), after each entry's way there, and in all.
+inline constexpr char kBackByEncoderFormat[] = "; back: compressed again as %s made it (a %zu-byte change)";
+inline constexpr char kBackFromStoredFormat[] = "; back: from its stored bytes (a %zu-byte change)";
+inline constexpr char kBackFromBefore[] = "; back: from the bundle before the patch";
+inline constexpr char kPackEncoder[] = "flz0pack";
+inline constexpr char kTreeEncoderFormat[] = "a binary-tree LZSS encoder over a ring of 0x%02x bytes";
+inline constexpr char kChainEncoderFormat[] = "a greedy hash-chain encoder of depth %u";
+inline constexpr char kWayBackFormat[] = "way back: %zu bytes of the patch\n";
+inline constexpr char kFromBeforeFormat[] =
+    "%s: no encoder known here makes their stored bytes again from their content, so bndpatch -R takes them from the\n"
+    "bundle the patch was applied to, kept as BUNDLE.BAK (bnddiff --both-ways carries them in the patch)\n";
 inline constexpr char kPatchSizeFormat[] = "patch: %zu bytes\n";
 // bndpatch: before each piece it makes, and each it removes.
 inline constexpr char kPatchingFormat[] = "patching ... %-12s [%08x-%08x]\n";
@@ -427,8 +439,9 @@ inline constexpr char kOtherCompressorFormat[] =
     "expects FLZ0 compressor version %llu, and this bndpatch has version %llu; nothing was written";
 inline constexpr char kResultNotAsRecorded[] = "makes a bundle other than the one it records; nothing was written";
 inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d needs the pieces of a split";
-inline constexpr char kOneWay[] =
-    "was made one way (bnddiff --one-way) and holds no way back: the bundle before it is the one it was applied to";
+inline constexpr char kNoWayBackFormat[] =
+    "holds no way back for %s, and %s does not hold it as it was: put the bundle the patch was applied to there, "
+    "or take back a patch made with bnddiff --both-ways; nothing was written";
 inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
 
 }  // namespace msg

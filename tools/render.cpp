@@ -65,8 +65,8 @@ std::string patch_reason(const Detail& d)
         return msg::kResultNotAsRecorded;
     case Why::no_record_to_diff:
         return msg::kNoRecordToDiff;
-    case Why::one_way:
-        return msg::kOneWay;
+    case Why::no_way_back:
+        return format_text(msg::kNoWayBackFormat, pieces_words(d.pieces).c_str(), d.name.c_str());
     case Why::not_a_patch_to_replace:
         return msg::kNotAPatchToReplace;
     default:
@@ -302,14 +302,48 @@ std::string why_not_kept(const Layout& layout)
     return msg::kTooFar;
 }
 
+namespace {
+
+// encoder_words -- the encoder that made an FLZ0 piece, as a person reads it
+std::string encoder_words(const Encoder& e)
+{
+    switch (e.family) {
+    case EncoderFamily::tree:
+        return format_text(msg::kTreeEncoderFormat, static_cast<unsigned>(e.setting));
+    case EncoderFamily::chain:
+        return format_text(msg::kChainEncoderFormat, static_cast<unsigned>(e.setting));
+    case EncoderFamily::pack:
+        break;
+    }
+    return msg::kPackEncoder;
+}
+
+// way_back_words -- how an entry's old side comes back
+std::string way_back_words(const Change& back)
+{
+    switch (back.how) {
+    case Remake::flz0:
+        return format_text(msg::kBackByEncoderFormat, encoder_words(back.encoder).c_str(),
+                           back.delta.size() + back.after.size());
+    case Remake::raw:
+        return format_text(msg::kBackFromStoredFormat, back.delta.size());
+    case Remake::none:
+        break;
+    }
+    return msg::kBackFromBefore;
+}
+
+}  // namespace
+
 std::string describe_patch(const Patch& patch)
 {
     const auto bundle_line = [](const char* name, const BundleId& id) {
         return format_text(msg::kPatchBundleFormat, name, static_cast<ull>(id.size), id.pieces, hex_of(id.hash).c_str());
     };
     std::string text = bundle_line(msg::kOldName, patch.old_bundle) + bundle_line(msg::kNewName, patch.new_bundle);
+    std::vector<int> before;  // the pieces the bundle before the patch gives back
     for (const Entry& e : patch.entries) {
-        const std::string name = entry_name(e.piece == kFrame ? kFramePiece : static_cast<int>(e.piece));
+        const int piece = e.piece == kFrame ? kFramePiece : static_cast<int>(e.piece);
         const int word = !e.old_side.present ? 1 : !e.new_side.present ? 2 : 0;
         const auto old_size = static_cast<ull>(e.old_side.size);
         const auto new_size = static_cast<ull>(e.new_side.size);
@@ -319,9 +353,14 @@ std::string describe_patch(const Patch& patch)
         if (e.new_side.present)
             how = format_text(e.forward.how == Remake::flz0 ? msg::kFromContentFormat : msg::kFromStoredFormat,
                               e.forward.delta.size() + e.forward.after.size());
-        text += format_text(msg::kEntryFormat, name.c_str(), msg::kEntryWords[word], sizes.c_str(), how.c_str());
+        if (e.old_side.present)
+            how += way_back_words(e.reverse);
+        if (e.old_side.present && e.reverse.how == Remake::none)
+            before.push_back(piece);
+        text += format_text(msg::kEntryFormat, entry_name(piece).c_str(), msg::kEntryWords[word], sizes.c_str(), how.c_str());
     }
-    if (one_way(patch))
-        text += msg::kOneWayLine;
+    text += format_text(msg::kWayBackFormat, static_cast<std::size_t>(way_back_size(patch)));
+    if (!before.empty())
+        text += format_text(msg::kFromBeforeFormat, pieces_words(before).c_str());
     return text;
 }
