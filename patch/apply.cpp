@@ -41,6 +41,8 @@ struct Read {
     bool was_from = false;    // the bundle is exactly the one the patch is applied to
     std::optional<Failure> unmade;  // the first piece the patch does not make as it records
     std::vector<std::size_t> kept;  // the entries whose piece the bundle before the patch gives back
+    bool dry = false;               // the pieces only looked at, nothing made
+    std::vector<int> elsewhere;     // dry: the pieces untouched that differ from the patch's OLD
 };
 
 // make -- what an entry's change makes of the piece the bundle holds,
@@ -48,7 +50,7 @@ struct Read {
 void make(const Entry& e, std::size_t i, std::span<const std::uint8_t> piece, const Direction& d,
           const std::string& patch_path, Read& r)
 {
-    if (r.now[i] != d.from_side(e) || !d.to_side(e).present)
+    if (r.dry || r.now[i] != d.from_side(e) || !d.to_side(e).present)
         return;
     if (d.change(e).how == Remake::none) {
         r.kept.push_back(i);
@@ -79,6 +81,9 @@ Outcome read_bundle(BundleInput& in, const Patch& patch, const Direction& d, con
     for (std::size_t k = 0; k < in.pieces().size(); ++k) {
         if (Outcome f = in.next_piece(piece, &whole))
             return f;
+        if (entry_of[k] < 0 && r.dry && !patch.old_marks.empty() &&
+            (k >= patch.old_marks.size() || mark_of(piece) != patch.old_marks[k]))
+            r.elsewhere.push_back(static_cast<int>(k));
         if (entry_of[k] < 0)
             continue;
         const std::size_t i = static_cast<std::size_t>(entry_of[k]);
@@ -272,6 +277,30 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
         break;
     }
     return bad_patch(path, Why::patch_malformed);
+}
+
+Outcome check_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, Verdict& v)
+{
+    const Direction d{rq.reverse ? patch.new_bundle : patch.old_bundle, rq.reverse ? patch.old_bundle : patch.new_bundle,
+                      rq.reverse};
+    InputFile file(fs, rq.bundle, platform::Links::refuse);
+    platform::FileInfo info;
+    if (Outcome f = opened(file, Fault::cannot_open, info))
+        return f;
+    FileBytes bytes(file, info.size);
+    BundleInput in(bytes);
+    if (Outcome f = in.open())
+        return f;
+    Read r;
+    r.dry = true;
+    if (Outcome f = read_bundle(in, patch, d, rq.patch, r))
+        return f;
+    v = Verdict{.elsewhere = std::move(r.elsewhere)};
+    for (std::size_t i = 0; i < patch.entries.size(); ++i)
+        if (r.now[i] != d.from_side(patch.entries[i]))
+            v.wrong.push_back(Verdict::Wrong{entry_piece(patch.entries[i]), d.from_side(patch.entries[i]), r.now[i]});
+    v.outcome = check_bundle(in, patch, d, r);
+    return {};
 }
 
 Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, Plan& plan)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "failure.hpp"
 #include "patch.hpp"
@@ -30,3 +31,21 @@ Outcome load_patch(platform::FileSystem& fs, const std::string& path, Patch& pat
 // it takes the name. A bundle that holds what it makes is
 // already_applied, any other wrong_bundle, and nothing is planned.
 Outcome plan_apply(platform::FileSystem& fs, const ApplyRequest& request, const Patch& patch, Plan& plan);
+
+// What a look at a bundle says of a patch, writing nothing.
+struct Verdict {
+    struct Wrong {
+        int piece = kNoPiece;  // or kFramePiece
+        Side expected{};       // what the patch is applied to
+        Side found{};          // what the bundle holds
+    };
+    std::vector<Wrong> wrong{};      // each piece the patch touches that does not hold what it is applied to
+    std::vector<int> elsewhere{};    // each piece it does not touch that differs from the bundle it was made from
+    Outcome outcome{};               // none: it applies; else already_applied, or wrong_bundle (the first wrong piece)
+};
+
+// check_apply -- what plan_apply would find, from each piece's size and
+// hash alone, reading the bundle once; and, by the patch's marks (none in
+// a patch of version 1), which pieces it does not touch differ from its
+// original: another patch, or another version
+Outcome check_apply(platform::FileSystem& fs, const ApplyRequest& request, const Patch& patch, Verdict& verdict);

@@ -243,6 +243,10 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
     flipped[flipped.size() / 2] ^= 0x20;
     std::string version3 = patch;
     version3[8] = 3;
+    const auto holds = [](const std::string& piece) {
+        return std::to_string(piece.size()) + " bytes, SHA-256 " + hex_of(sha256(bytes_of(piece)));
+    };
+    const std::string wrong3 = "B.BND: in piece 003 the patch expects " + holds(kOld[3]) + ", and the bundle holds ";
     const struct {
         const char* name;
         std::string bundle;
@@ -251,17 +255,24 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
         int status;
         const msg::Text* text;
         std::string reason;
+        std::string dry = "";  // what a dry run (-n) says before it ends alike
     } cases[] = {
         {"another piece 3", laid_out(kHead, edited(kOld, 3, "another"), kTail), patch, {}, 1, &msg::kWrongBundle,
          "is not the bundle the patch was made for: in piece 003 the patch expects 20 bytes, SHA-256 " + piece3 +
-             ", and the bundle holds 7 bytes, SHA-256 " + other3 + "; nothing was written"},
+             ", and the bundle holds 7 bytes, SHA-256 " + other3 + "; nothing was written",
+         wrong3 + holds("another") + "\n"},
         {"a piece 5 there already", laid_out(kHead, edited(kOld, 5, "other"), kTail), patch, {}, 1, &msg::kWrongBundle,
-         "piece 005 the patch expects no such piece"},
+         "piece 005 the patch expects no such piece",
+         "B.BND: in piece 005 the patch expects no such piece, and the bundle holds " + holds("other") + "\n"},
         {"one piece too few", laid_out(kHead, Pieces(kOld.begin(), kOld.end() - 1), kTail), patch, {}, 1,
          &msg::kWrongBundle, "lists 4 pieces, and the patch was made for a bundle of 5; nothing was written"},
-        {"what the patch makes, and one piece more",
-         laid_out(kHead, edited(edited(edited(kOld, 3, "changed"), 5, "added"), 6, "more"), kTail), patch, {}, 1,
-         &msg::kWrongBundle, "in piece 003 the patch expects 20 bytes"},
+        {"what the patch makes, a piece more, and piece 1 another",
+         laid_out(kHead, edited(edited(edited(edited(kOld, 3, "changed"), 5, "added"), 6, "more"), 1, "x"), kTail),
+         patch, {}, 1, &msg::kWrongBundle, "in piece 003 the patch expects 20 bytes",
+         wrong3 + holds("changed") + "\nB.BND: in piece 005 the patch expects no such piece, and the bundle holds " +
+             holds("added") +
+             "\nB.BND: differs from the bundle the patch was made from in 001, 006, which the patch does not touch: "
+             "another patch, or another version\n"},
         {"the patch applied already", new_bundle, patch, {}, 3, &msg::kAlreadyApplied,
          "already holds what the patch makes; nothing was written"},
         {"taken back already", old_bundle, patch, {"-R"}, 3, &msg::kAlreadyApplied,
@@ -284,12 +295,47 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
         const Snapshot before = snapshot(dir);
         std::vector<std::string> args = c.options;
         args.insert(args.end(), {"B.BND", "Q"});
-        RunResult r = run(kBndpatch, args);
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.out, "");
-        const bool about_patch = c.text == &msg::kBadPatch;
-        EXPECT_TRUE(r.err.starts_with(message(*c.text) + "bndpatch: " + (about_patch ? "Q" : "B.BND") + ": ")) << r.err;
-        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        for (bool dry : {false, true}) {
+            if (dry)
+                args.insert(args.begin(), "-n");
+            RunResult r = run(kBndpatch, args);
+            EXPECT_EQ(r.status, c.status);
+            EXPECT_EQ(r.out, dry ? console(c.dry) : "");
+            const bool about_patch = c.text == &msg::kBadPatch;
+            EXPECT_TRUE(r.err.starts_with(message(*c.text) + "bndpatch: " + (about_patch ? "Q" : "B.BND") + ": "))
+                << r.err;
+            EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+            EXPECT_EQ(snapshot(dir), before);
+        }
+    }
+}
+
+TEST_F(Patches, ADryRunSaysThePatchAppliesAndWhatElseDiffersAndWritesNothing)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const std::string new_bundle = laid_out(kHead, edited(kOld, 3, "changed"), kTail);
+    patch_from(old_bundle, new_bundle);
+    const struct {
+        const char* name;
+        std::string bundle;
+        std::vector<std::string> args;
+        std::string out;
+    } kRows[] = {
+        {"the bundle it was made for", old_bundle, {"-n", "B.BND", "P"}, "B.BND: the patch applies; nothing was written\n"},
+        {"an update to pieces it does not touch", laid_out(kHead, edited(edited(kOld, 0, "new 0"), 4, "new 4"), kTail),
+         {"--dry-run", "B.BND", "P"},
+         "B.BND: differs from the bundle the patch was made from in 000, 004, which the patch does not touch: another "
+         "patch, or another version\nB.BND: the patch applies; nothing was written\n"},
+        {"taken back", new_bundle, {"-R", "-n", "B.BND", "P"}, "B.BND: the patch comes back out; nothing was written\n"},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.name);
+        write_file(dir / "B.BND", row.bundle);
+        const Snapshot before = snapshot(dir);
+        const RunResult r = run(kBndpatch, row.args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, console(row.out));
+        EXPECT_EQ(r.err, "");
         EXPECT_EQ(snapshot(dir), before);
     }
 }

@@ -1,11 +1,13 @@
 // bndpatch -- apply a patch that bnddiff made, take it back out, or show it
 //
-//     bndpatch [-R] [-o OUT] BUNDLE PATCH
+//     bndpatch [-R] [-n | -o OUT] BUNDLE PATCH
 //     bndpatch -l PATCH
 //
 // Nothing is written unless the bundle holds, in every piece the patch
 // touches, what the patch was made from (with -R, what it makes); a bundle
-// that holds the result already ends with status 3.
+// that holds the result already ends with status 3. With -n nothing is
+// written at all: it says whether the patch applies, naming each piece
+// that differs, also those the patch does not touch.
 #include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
@@ -14,9 +16,10 @@
 
 namespace {
 
-enum Opt { kReverse, kOutput, kList };
+enum Opt { kReverse, kOutput, kList, kDryRun };
 constexpr Option kOptions[] = {
     {kReverse, 'R', "reverse", nullptr, msg::kPatchReverse},
+    {kDryRun, 'n', "dry-run", nullptr, msg::kPatchDryRun},
     {kOutput, 'o', "output", "OUT", msg::kPatchOutput},
     {kList, 'l', "list", nullptr, msg::kPatchList},
 };
@@ -39,6 +42,14 @@ Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const C
                                .patch = patch_path,
                                .reverse = cl.has(kReverse),
                                .out = cl.has(kOutput) ? cl.value(kOutput) : std::string()};
+    if (cl.has(kDryRun)) {
+        Verdict verdict;
+        if (Outcome f = check_apply(fs, request, patch, verdict))
+            return f;
+        if (Outcome f = say(describe_verdict(first, verdict, request.reverse)))
+            return f;
+        return verdict.outcome;
+    }
     Plan plan;
     if (Outcome f = plan_apply(fs, request, patch, plan))
         return f;
@@ -51,8 +62,8 @@ Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const C
 bool fits(const CommandLine& cl)
 {
     if (cl.has(kList))
-        return cl.operands.size() == 1 && !cl.has(kReverse) && !cl.has(kOutput);
-    return cl.operands.size() == 2 && (!cl.has(kOutput) || !cl.value(kOutput).empty());
+        return cl.operands.size() == 1 && !cl.has(kReverse) && !cl.has(kOutput) && !cl.has(kDryRun);
+    return cl.operands.size() == 2 && (!cl.has(kOutput) || (!cl.value(kOutput).empty() && !cl.has(kDryRun)));
 }
 
 }  // namespace

@@ -367,7 +367,7 @@ inline constexpr char kNotDecodingBack[] = "the compressed data does not decode 
 
 // bnddiff and bndpatch.
 inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way | --both-ways] OLD [NEW] PATCH\n";
-inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
+inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
     "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
@@ -415,6 +415,14 @@ inline constexpr char kFromBeforeFormat[] =
     "%s: no encoder known here makes their stored bytes again from their content, so bndpatch -R takes them from the\n"
     "bundle the patch was applied to, kept as BUNDLE.BAK (bnddiff --both-ways carries them in the patch)\n";
 inline constexpr char kPatchSizeFormat[] = "patch: %zu bytes\n";
+// bndpatch -n: what a look at the bundle found, before the outcome.
+inline constexpr char kDryWrongFormat[] = "%s: in %s the patch expects %s, and the bundle holds %s\n";
+inline constexpr char kDryElsewhereFormat[] =
+    "%s: differs from the bundle the patch was made from in %s, which the patch does not touch: another patch, or "
+    "another version\n";
+inline constexpr char kDryAppliesFormat[] = "%s: the patch applies; nothing was written\n";
+inline constexpr char kDryTakesBackFormat[] = "%s: the patch comes back out; nothing was written\n";
+inline constexpr std::string_view kPatchDryRun = "write nothing: say whether the patch applies, or which\npieces differ";
 // bndpatch: before each piece it makes, and each it removes.
 inline constexpr char kPatchingFormat[] = "patching ... %-12s [%08x-%08x]\n";
 // What bndpatch says of a patch or a bundle it refuses.

@@ -364,3 +364,17 @@ std::string describe_patch(const Patch& patch)
         text += format_text(msg::kFromBeforeFormat, pieces_words(before).c_str());
     return text;
 }
+
+std::string describe_verdict(const std::string& bundle, const Verdict& v, bool reverse)
+{
+    std::string text;
+    if (v.outcome && v.outcome->fault == Fault::wrong_bundle)
+        for (const Verdict::Wrong& w : v.wrong)
+            text += format_text(msg::kDryWrongFormat, bundle.c_str(), entry_name(w.piece).c_str(),
+                                side_words(w.expected).c_str(), side_words(w.found).c_str());
+    if (!v.elsewhere.empty())
+        text += format_text(msg::kDryElsewhereFormat, bundle.c_str(), pieces_words(v.elsewhere).c_str());
+    if (!v.outcome)
+        text += format_text(reverse ? msg::kDryTakesBackFormat : msg::kDryAppliesFormat, bundle.c_str());
+    return text;
+}

@@ -51,3 +51,8 @@ std::string why_not_kept(const Layout& layout);
 
 // describe_patch -- what a patch holds: both bundles, then a line for each entry
 std::string describe_patch(const Patch& patch);
+
+// describe_verdict -- what a dry run found of a patch on a bundle: each
+// piece that is not what the patch is applied to, each untouched one that
+// differs from its original, and whether it applies (taken back: `reverse`)
+std::string describe_verdict(const std::string& bundle, const Verdict& v, bool reverse);
