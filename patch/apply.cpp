@@ -1,6 +1,7 @@
 #include "apply.hpp"
 
 #include <algorithm>
+#include <memory>
 
 #include "bundle_input.hpp"
 #include "files.hpp"
@@ -31,6 +32,26 @@ Failure bad_patch(const std::string& path, Why why, int piece = kNoPiece)
 int entry_piece(const Entry& e)
 {
     return e.piece == kFrame ? kFramePiece : static_cast<int>(e.piece);
+}
+
+// A bundle open to be read for a patch: the file, its bytes, and the
+// bundle they hold, which refer to each other.
+struct OpenBundle {
+    std::unique_ptr<InputFile> file;
+    platform::FileInfo info{};
+    std::unique_ptr<FileBytes> bytes;
+    std::unique_ptr<BundleInput> in;
+};
+
+// open_bundle_input -- the bundle at path, its table read and its pieces listed
+Outcome open_bundle_input(FileSystem& fs, const std::string& path, platform::Links links, OpenBundle& b)
+{
+    b.file = std::make_unique<InputFile>(fs, path, links);
+    if (Outcome f = opened(*b.file, Fault::cannot_open, b.info))
+        return f;
+    b.bytes = std::make_unique<FileBytes>(*b.file, b.info.size);
+    b.in = std::make_unique<BundleInput>(*b.bytes);
+    return b.in->open();
 }
 
 // What the bundle holds where the patch touches it, read in one pass: each
@@ -180,20 +201,16 @@ Outcome plan_frame(const BundleInput& in, const Patch& patch, const Direction& d
 Outcome from_backup(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, const Direction& d, Read& r)
 {
     const std::string path = rq.bundle + kBackupSuffix;
-    InputFile file(fs, path, platform::Links::follow);
-    platform::FileInfo info;
-    const bool readable = !opened(file, Fault::cannot_open, info);
-    FileBytes bytes(file, readable ? info.size : 0);
-    BundleInput in(bytes);
-    const bool listed = readable && !in.open();
+    OpenBundle before;
+    const bool listed = !open_bundle_input(fs, path, platform::Links::follow, before);
     Failure lacking = piece_failure(Fault::bad_patch, rq.patch, Why::no_way_back, kNoPiece);
     lacking.detail.name = path;
     for (std::size_t i : r.kept) {
         const Entry& e = patch.entries[i];
         Bytes piece;
         if (listed && e.piece == kFrame)
-            piece = frame_bytes(in.frame());
-        else if (listed && in.piece(e.piece, piece))
+            piece = frame_bytes(before.in->frame());
+        else if (listed && before.in->piece(e.piece, piece))
             piece.clear();
         if (!piece.empty() && side_of(piece) == d.to_side(e))
             r.made[i] = std::move(piece);
@@ -283,14 +300,10 @@ Outcome check_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, 
 {
     const Direction d{rq.reverse ? patch.new_bundle : patch.old_bundle, rq.reverse ? patch.old_bundle : patch.new_bundle,
                       rq.reverse};
-    InputFile file(fs, rq.bundle, platform::Links::refuse);
-    platform::FileInfo info;
-    if (Outcome f = opened(file, Fault::cannot_open, info))
+    OpenBundle b;
+    if (Outcome f = open_bundle_input(fs, rq.bundle, platform::Links::refuse, b))
         return f;
-    FileBytes bytes(file, info.size);
-    BundleInput in(bytes);
-    if (Outcome f = in.open())
-        return f;
+    BundleInput& in = *b.in;
     Read r;
     r.dry = true;
     if (Outcome f = read_bundle(in, patch, d, rq.patch, r))
@@ -310,14 +323,10 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     if (patch.compressor != kCompressorVersion &&
         std::any_of(patch.entries.begin(), patch.entries.end(), [&](const Entry& e) { return d.change(e).how == Remake::flz0; }))
         return tool_failure(Fault::bad_patch, rq.patch, Why::other_compressor, patch.compressor, kCompressorVersion);
-    InputFile file(fs, rq.bundle, platform::Links::refuse);
-    platform::FileInfo info;
-    if (Outcome f = opened(file, Fault::cannot_open, info))
+    OpenBundle b;
+    if (Outcome f = open_bundle_input(fs, rq.bundle, platform::Links::refuse, b))
         return f;
-    FileBytes bytes(file, info.size);
-    BundleInput in(bytes);
-    if (Outcome f = in.open())
-        return f;
+    BundleInput& in = *b.in;
     Read r;
     if (Outcome f = read_bundle(in, patch, d, rq.patch, r))
         return f;
@@ -334,7 +343,7 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     PlannedOutput out;
     if (Outcome f = new_output(fs, rq, out))
         return f;
-    plan.add_input(input_of(rq.bundle, platform::Links::refuse, info));
+    plan.add_input(input_of(rq.bundle, platform::Links::refuse, b.info));
     bundle_parts(in, nb, r, out);
     if (r.was_from) {
         out.digest = d.to.hash;
