@@ -87,6 +87,8 @@ enum class Why {
     result_not_as_recorded, // a patch that makes another whole bundle than it records
     no_record_to_diff,      // a piece directory without a split record, for bnddiff -d
     no_way_back,            // a patch that holds no way back for `pieces`, nor does the bundle `name` before it
+    overlapping,            // a patch that changes bytes [`size`, `limit`) of `piece`'s content, as `name` does
+    not_combinable,         // a patch that adds or removes pieces, or changes the table (`piece`), with another
     not_a_patch_to_replace, // a file in the patch's place that is no patch
 };
 

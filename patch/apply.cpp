@@ -1,12 +1,15 @@
 #include "apply.hpp"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "bundle_input.hpp"
 #include "files.hpp"
+#include "merge.hpp"
 #include "naming.hpp"
 #include "output.hpp"
+#include "pack.hpp"
 
 namespace {
 
@@ -268,6 +271,134 @@ void bundle_parts(const BundleInput& in, const NewBundle& nb, Read& r, PlannedOu
     out.parts.push_back(std::move(tail));
 }
 
+// Several patches on one bundle: each piece they change made by merging
+// their changes of its content into what it holds.
+
+// One patch's change of one piece.
+struct Contribution {
+    const NamedPatch* from = nullptr;
+    const Entry* entry = nullptr;
+};
+
+// The pieces the patches change, each with the changes of it in the
+// patches' order.
+using Changes = std::map<std::uint32_t, std::vector<Contribution>>;
+
+// changes_of -- each piece's changes; not_combinable where a patch adds or
+// removes a piece or changes the table and there is more than one patch
+Outcome changes_of(std::span<const NamedPatch> patches, Changes& changes)
+{
+    for (const NamedPatch& p : patches)
+        for (const Entry& e : p.patch.entries) {
+            if (e.piece == kFrame || !e.old_side.present || !e.new_side.present)
+                return piece_failure(Fault::bad_patch, p.path, Why::not_combinable, entry_piece(e));
+            changes[e.piece].push_back(Contribution{&p, &e});
+        }
+    return {};
+}
+
+// What merging makes of one piece.
+struct Merging {
+    Bytes original;  // the piece as the patches' bundle held it
+    Bytes made;      // the new piece; empty where it stays as it is
+};
+
+// original_piece -- the piece as the bundle the patches were made from
+// held it: the bundle's own, else its .BAK's; wrong_bundle where neither
+Outcome original_piece(FileSystem& fs, const ApplyRequest& rq, OpenBundle& before, std::uint32_t k,
+                       std::span<const std::uint8_t> now, const Side& wanted, Bytes& out)
+{
+    if (side_of(now) == wanted) {
+        out.assign(now.begin(), now.end());
+        return {};
+    }
+    if (!before.in && open_bundle_input(fs, rq.bundle + kBackupSuffix, platform::Links::follow, before))
+        before.in.reset();
+    if (before.in && !before.in->piece(k, out) && side_of(out) == wanted)
+        return {};
+    Failure f = piece_failure(Fault::wrong_bundle, rq.bundle, Why::wrong_piece, static_cast<int>(k));
+    f.detail.expected = wanted;
+    f.detail.found = side_of(now);
+    return f;
+}
+
+// sides_of -- what one change takes a piece's content from and to, and
+// the stored bytes it makes
+Outcome sides_of(const Contribution& c, std::span<const std::uint8_t> original, bool reverse, Bytes& from, Bytes& to,
+                 Bytes& made)
+{
+    Bytes changed;
+    if (remake(original, c.entry->forward, kMaxPieceSize, changed) != RemakeStatus::ok ||
+        side_of(changed) != c.entry->new_side)
+        return piece_failure(Fault::bad_patch, c.from->path, Why::not_as_recorded, entry_piece(*c.entry));
+    from = content_of(reverse ? changed : original).content;
+    to = content_of(reverse ? original : changed).content;
+    made = reverse ? Bytes(original.begin(), original.end()) : std::move(changed);
+    return {};
+}
+
+// stored_again -- what is stored for merged content in the place of `now`:
+// a change's own bytes where they hold it, else `now`'s form: an FLZ0
+// file compressed as flz0pack does with the bytes after its stream, or the
+// content itself
+Outcome stored_again(const std::string& name, std::span<const std::uint8_t> now, const Bytes& merged,
+                     const std::vector<Bytes>& made, Bytes& out)
+{
+    for (const Bytes& m : made)
+        if (content_of(m).content == merged) {
+            out = m;
+            return {};
+        }
+    const Content c = content_of(now);
+    if (!c.flz0) {
+        out = merged;
+        return {};
+    }
+    if (Outcome f = flz0_pack_checked(name, merged, out))
+        return f;
+    out.insert(out.end(), c.after.begin(), c.after.end());
+    return {};
+}
+
+// merge_piece -- what the changes make of piece k, as `now` holds it:
+// each change's content merged in turn into what the piece holds; each
+// overlap added to `overlaps`
+Outcome merge_piece(FileSystem& fs, const ApplyRequest& rq, OpenBundle& before, std::uint32_t k,
+                    const std::vector<Contribution>& changes, std::span<const std::uint8_t> now, Bytes& out,
+                    std::vector<Failure>& overlaps)
+{
+    out.clear();
+    Bytes original;
+    if (Outcome f = original_piece(fs, rq, before, k, now, changes.front().entry->old_side, original))
+        return f;
+    Bytes merged = content_of(now).content;
+    std::vector<Bytes> made;
+    const std::size_t were = overlaps.size();
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const Contribution& c = changes[i];
+        if (c.entry->old_side != changes.front().entry->old_side)
+            return original_piece(fs, rq, before, k, now, c.entry->old_side, original);
+        Bytes from, to;
+        made.emplace_back();
+        if (Outcome f = sides_of(c, original, rq.reverse, from, to, made.back()))
+            return f;
+        Bytes both;
+        Conflict at;
+        if (merge3(from, merged, to, both, at)) {
+            merged = std::move(both);
+            continue;
+        }
+        Failure f = piece_failure(Fault::bad_patch, c.from->path, Why::overlapping, static_cast<int>(k));
+        f.detail.size = at.start;
+        f.detail.limit = at.end;
+        f.detail.name = i == 0 ? rq.bundle : changes[i - 1].from->path;
+        overlaps.push_back(std::move(f));
+    }
+    if (overlaps.size() != were || merged == content_of(now).content)
+        return {};
+    return stored_again(piece_file_name(static_cast<int>(k)), now, merged, made, out);
+}
+
 }  // namespace
 
 Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
@@ -354,4 +485,81 @@ Outcome plan_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, P
     plan.then(Step{.what = Do::close_inputs});  // before the swap: an open file cannot be renamed on every system
     plan.then(Step{.what = Do::name, .output = k});
     return {};
+}
+
+namespace {
+
+// plan_merged -- the plan that makes each changed piece by merging
+Outcome plan_merged(FileSystem& fs, const ApplyRequest& rq, const Changes& changes, Plan& plan,
+                    std::vector<Failure>& overlaps)
+{
+    OpenBundle b;
+    if (Outcome f = open_bundle_input(fs, rq.bundle, platform::Links::refuse, b))
+        return f;
+    const BundleInput& in = *b.in;
+    OpenBundle before;
+    Read r;
+    r.made.assign(in.pieces().size(), Bytes{});
+    NewBundle nb;
+    nb.entries.assign(in.pieces().size(), -1);
+    for (const auto& [k, by] : changes) {
+        const Patch& p = by.front().from->patch;
+        if (k >= in.pieces().size() || in.pieces().size() != p.old_bundle.pieces)
+            return tool_failure(Fault::wrong_bundle, rq.bundle, Why::wrong_count, in.pieces().size(), p.old_bundle.pieces);
+        Bytes now;
+        if (Outcome f = b.in->piece(k, now))
+            return f;
+        if (Outcome f = merge_piece(fs, rq, before, k, by, now, r.made[k], overlaps))
+            return f;
+        nb.entries[k] = r.made[k].empty() ? -1 : static_cast<int>(k);
+    }
+    if (!overlaps.empty()) {
+        Failure last = std::move(overlaps.back());
+        overlaps.pop_back();
+        return last;
+    }
+    if (std::all_of(nb.entries.begin(), nb.entries.end(), [](int i) { return i < 0; }))
+        return tool_failure(Fault::already_applied, rq.bundle, rq.reverse ? Why::already_taken_back : Why::already_made);
+    std::vector<std::uint32_t> sizes;
+    for (std::size_t k = 0; k < in.pieces().size(); ++k)
+        sizes.push_back(static_cast<std::uint32_t>(nb.entries[k] < 0 ? in.pieces()[k].size() : r.made[k].size()));
+    nb.frame = frame_without_patch(sizes, in.frame(), nb.places);
+    PlannedOutput out;
+    if (Outcome f = new_output(fs, rq, out))
+        return f;
+    plan.add_input(input_of(rq.bundle, platform::Links::refuse, b.info));
+    bundle_parts(in, nb, r, out);
+    const int k = plan.add_output(std::move(out));
+    plan.then(Step{.what = Do::write, .output = k});
+    plan.then(Step{.what = Do::close_inputs});
+    plan.then(Step{.what = Do::name, .output = k});
+    return {};
+}
+
+}  // namespace
+
+Outcome plan_apply_all(FileSystem& fs, const ApplyRequest& rq, std::span<const NamedPatch> patches, Plan& plan,
+                       std::vector<Failure>& overlaps)
+{
+    Outcome alone;
+    if (patches.size() == 1) {
+        ApplyRequest one = rq;
+        one.patch = patches.front().path;
+        alone = plan_apply(fs, one, patches.front().patch, plan);
+        if (!alone || alone->fault != Fault::wrong_bundle)
+            return alone;
+    }
+    Changes changes;
+    for (const NamedPatch& p : patches)
+        if (p.patch.compressor != kCompressorVersion)
+            return tool_failure(Fault::bad_patch, p.path, Why::other_compressor, p.patch.compressor, kCompressorVersion);
+    if (Outcome f = changes_of(patches, changes))
+        return alone ? alone : f;
+    Plan merged;
+    Outcome f = plan_merged(fs, rq, changes, merged, overlaps);
+    if (f && alone && f->fault == Fault::wrong_bundle)
+        return alone;
+    if (!f)
+        plan = std::move(merged);
+    return f;
 }

@@ -3,6 +3,7 @@
 // checked against its hash, and the bundle replaced in one step.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,3 +50,23 @@ struct Verdict {
 // a patch of version 1), which pieces it does not touch differ from its
 // original: another patch, or another version
 Outcome check_apply(platform::FileSystem& fs, const ApplyRequest& request, const Patch& patch, Verdict& verdict);
+
+// A patch loaded, and where it came from.
+struct NamedPatch {
+    std::string path{};
+    Patch patch{};
+};
+
+// plan_apply_all -- the plan that applies several patches (or takes them
+// back out) in one step, all or none: each piece one or more of them
+// changes is made from the bundle's own by merging into it what each
+// changes of the piece's content since the bundle they were all made
+// from (the bundle itself where it holds that piece, else BUNDLE.BAK).
+// So two patches that change different parts of one piece apply in
+// either order and together. Every overlap of two changes is added to
+// `overlaps` (Why::overlapping) and nothing is planned; a patch that adds
+// or removes pieces, or changes the table, is combined with none
+// (Why::not_combinable). One patch alone is applied as plan_apply does,
+// and combined only where the bundle does not hold what it is made from.
+Outcome plan_apply_all(platform::FileSystem& fs, const ApplyRequest& request, std::span<const NamedPatch> patches,
+                       Plan& plan, std::vector<Failure>& overlaps);

@@ -358,12 +358,65 @@ TEST_F(Patches, PatchesOfDifferentPiecesApplyInEitherOrderAndOneOnAChangedPieceI
         EXPECT_EQ(read_file(dir / "X.BND.BAK"), old_bundle);  // the first patch's backup, kept
         RunResult r = run(kBndpatch, {"X.BND", "PC"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("in piece 002 the patch expects"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("PC: changes bytes 0 to 14004 of the content of piece 002, which X.BND changes too"),
+                  std::string::npos)
+            << r.err;
         fs::remove(dir / "X.BND.BAK");
     }
     // One of the two taken back out leaves the other.
     EXPECT_EQ(run(kBndpatch, {"-R", "X.BND", "PA"}).status, 0);
     EXPECT_EQ(read_file(dir / "X.BND"), laid_out(kHead, b, kTail));
+}
+
+TEST_F(Patches, PatchesOfDifferentLinesOfOnePieceCombineInAnyOrderAndOverlapsAreRefused)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const std::string a_line = "A line one translator added.\n";
+    const std::string b_line = "A line another translator added.\n";
+    const std::string text = lines(0, 500, "third");
+    const auto with = [&](const std::string& first, const std::string& second) {
+        return laid_out(kHead, edited(kOld, 2, packed(lines(0, 120, "third") + first + lines(120, 280, "third") + second +
+                                                      lines(400, 100, "third"))),
+                        kTail);
+    };
+    patch_from(old_bundle, with(a_line, ""), "PA");
+    patch_from(old_bundle, with("", b_line), "PB");
+    patch_from(old_bundle, with(b_line, ""), "PC");  // where PA adds its line
+    const std::string both = with(a_line, b_line);
+    const struct {
+        const char* name;
+        std::vector<std::vector<std::string>> runs;  // each run's patches, in turn
+    } kCombined[] = {
+        {"one after the other", {{"PA"}, {"PB"}}},
+        {"the other way round", {{"PB"}, {"PA"}}},
+        {"in one step", {{"PB", "PA"}}},
+        {"one of them twice", {{"PA"}, {"PA", "PB"}}},
+    };
+    for (const auto& row : kCombined) {
+        SCOPED_TRACE(row.name);
+        fs::remove(dir / "X.BND.BAK");
+        write_file(dir / "X.BND", old_bundle);
+        for (std::vector<std::string> run_of : row.runs) {
+            run_of.insert(run_of.begin(), "X.BND");
+            EXPECT_EQ(run(kBndpatch, run_of).status, 0);
+        }
+        EXPECT_EQ(read_file(dir / "X.BND"), both);
+        EXPECT_TRUE(fails_as(run(kBndpatch, {"X.BND", "PB"}), 3, msg::kAlreadyApplied, "bndpatch", "X.BND",
+                             "already holds what the patch makes; nothing was written"));
+    }
+    // Overlaps, each told, and nothing written.
+    fs::remove(dir / "X.BND.BAK");
+    write_file(dir / "X.BND", old_bundle);
+    const Snapshot before = snapshot(dir);
+    RunResult r = run(kBndpatch, {"X.BND", "PA", "PB", "PC"});
+    EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", "PC",
+                         "changes bytes 3277 to 3277 of the content of piece 002, which PB changes too: the two changes overlap; nothing was written"));
+    EXPECT_EQ(snapshot(dir), before);
+    ASSERT_EQ(run(kBndpatch, {"X.BND", "PA"}).status, 0);
+    r = run(kBndpatch, {"-n", "X.BND", "PC"});
+    EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", "PC",
+                         "changes bytes 3277 to 3277 of the content of piece 002, which X.BND changes too: the two changes overlap; "
+                         "nothing was written"));
 }
 
 TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)

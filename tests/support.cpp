@@ -59,7 +59,7 @@ const Program kPrograms[6] = {
     {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}, {}},
     {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR] [--one-way | --both-ways] OLD [NEW] PATCH\n", "MISSING",
      {"-d, --directory=DIR", "--one-way"}, {"NEW", "P"}},
-    {"bndpatch", BNDPATCH_EXE, "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH | bndpatch -l PATCH\n", "MISSING",
+    {"bndpatch", BNDPATCH_EXE, "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch -l PATCH\n", "MISSING",
      {"-R, --reverse", "-o, --output=OUT", "-l, --list"}, {"P"}},
 };
 

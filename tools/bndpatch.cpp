@@ -1,6 +1,6 @@
 // bndpatch -- apply a patch that bnddiff made, take it back out, or show it
 //
-//     bndpatch [-R] [-n | -o OUT] BUNDLE PATCH
+//     bndpatch [-R] [-n | -o OUT] BUNDLE PATCH...
 //     bndpatch -l PATCH
 //
 // Nothing is written unless the bundle holds, in every piece the patch
@@ -13,6 +13,7 @@
 #include "console.hpp"
 #include "programs.hpp"
 #include "render.hpp"
+#include "text.hpp"
 
 namespace {
 
@@ -25,37 +26,57 @@ constexpr Option kOptions[] = {
 };
 
 
+// apply_all -- the patches applied to the bundle in one step, or with
+// -n only looked at: every overlap reported before the run ends
+Outcome apply_all(platform::FileSystem& fs, const ApplyRequest& request, const std::vector<NamedPatch>& patches,
+                  bool dry)
+{
+    Plan plan;
+    std::vector<Failure> overlaps;
+    Outcome f = plan_apply_all(fs, request, patches, plan, overlaps);
+    for (const Failure& o : overlaps)
+        report(o);
+    if (f)
+        return f;
+    if (dry)
+        return say(format_text(request.reverse ? msg::kDryTakesBackFormat : msg::kDryAppliesFormat, request.bundle.c_str()));
+    if (Outcome failed = commit(fs, plan, tell))
+        return failed;
+    return say(msg::kCompleted);
+}
+
 Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const CommandLine& cl)
 {
-    const std::string& patch_path = cl.operands.back();
     if (!cl.has(kList)) {  // the operands in the order given: the bundle first
         InputFile bundle(fs, first, platform::Links::refuse);
         if (bundle.error())
             return system_failure(Fault::cannot_open, first, bundle.error());
     }
-    Patch patch;
-    if (Outcome f = load_patch(fs, patch_path, patch))
-        return f;
+    std::vector<NamedPatch> patches;
+    for (std::size_t i = cl.has(kList) ? 0 : 1; i < cl.operands.size(); ++i) {
+        patches.push_back(NamedPatch{.path = cl.operands[i]});
+        if (Outcome f = load_patch(fs, patches.back().path, patches.back().patch))
+            return f;
+    }
     if (cl.has(kList))
-        return say(describe_patch(patch));
+        return say(describe_patch(patches.front().patch));
     const ApplyRequest request{.bundle = first,
-                               .patch = patch_path,
+                               .patch = patches.front().path,
                                .reverse = cl.has(kReverse),
                                .out = cl.has(kOutput) ? cl.value(kOutput) : std::string()};
-    if (cl.has(kDryRun)) {
-        Verdict verdict;
-        if (Outcome f = check_apply(fs, request, patch, verdict))
-            return f;
-        if (Outcome f = say(describe_verdict(first, verdict, request.reverse)))
-            return f;
-        return verdict.outcome;
-    }
-    Plan plan;
-    if (Outcome f = plan_apply(fs, request, patch, plan))
+    if (!cl.has(kDryRun) || patches.size() > 1)
+        return apply_all(fs, request, patches, cl.has(kDryRun));
+    Verdict verdict;
+    if (Outcome f = check_apply(fs, request, patches.front().patch, verdict))
         return f;
-    if (Outcome f = commit(fs, plan, tell))
+    // A piece another change took from the bundle the patch was made from
+    // may still take this one's change too.
+    if (verdict.outcome && verdict.outcome->fault == Fault::wrong_bundle)
+        if (Outcome f = apply_all(fs, request, patches, true); !f || f->fault != Fault::wrong_bundle)
+            return f;
+    if (Outcome f = say(describe_verdict(first, verdict, request.reverse)))
         return f;
-    return say(msg::kCompleted);
+    return verdict.outcome;
 }
 
 // fits -- a bundle and a patch, or with -l a patch alone
@@ -63,7 +84,7 @@ bool fits(const CommandLine& cl)
 {
     if (cl.has(kList))
         return cl.operands.size() == 1 && !cl.has(kReverse) && !cl.has(kOutput) && !cl.has(kDryRun);
-    return cl.operands.size() == 2 && (!cl.has(kOutput) || (!cl.value(kOutput).empty() && !cl.has(kDryRun)));
+    return cl.operands.size() >= 2 && (!cl.has(kOutput) || (!cl.value(kOutput).empty() && !cl.has(kDryRun)));
 }
 
 }  // namespace

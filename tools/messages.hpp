@@ -367,7 +367,7 @@ inline constexpr char kNotDecodingBack[] = "the compressed data does not decode 
 
 // bnddiff and bndpatch.
 inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way | --both-ways] OLD [NEW] PATCH\n";
-inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
+inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
     "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
@@ -387,6 +387,10 @@ inline constexpr std::string_view kPatchAbout =
     "touches, exactly what the patch was made from; each piece made is checked\n"
     "against its hash before BUNDLE is replaced in one step. The first patch or\n"
     "join keeps the old bundle as BUNDLE.BAK; one that is there is left as it is.\n"
+    "Several patches apply in one step, all or none. Patches that change\n"
+    "different parts of one piece's content combine, in either order, against the\n"
+    "bundle they were made from (BUNDLE, or BUNDLE.BAK); changes that overlap are\n"
+    "refused, each named, before anything is written.\n"
     "Exit status 3: BUNDLE already holds what the patch makes.\n";
 inline constexpr std::string_view kPatchReverse = "take the patch back out: make what it was made from";
 inline constexpr std::string_view kPatchOutput = "write the new bundle to OUT, a new file; leave BUNDLE alone";
@@ -447,6 +451,12 @@ inline constexpr char kOtherCompressorFormat[] =
     "expects FLZ0 compressor version %llu, and this bndpatch has version %llu; nothing was written";
 inline constexpr char kResultNotAsRecorded[] = "makes a bundle other than the one it records; nothing was written";
 inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d needs the pieces of a split";
+inline constexpr char kOverlappingFormat[] =
+    "changes bytes %llu to %llu of the content of %s, which %s changes too: the two changes overlap; nothing was "
+    "written";
+inline constexpr char kNotCombinableFormat[] =
+    "adds or removes %s, or changes the table: it applies only alone, to the bundle it was made for; nothing was "
+    "written";
 inline constexpr char kNoWayBackFormat[] =
     "holds no way back for %s, and %s does not hold it as it was: put the bundle the patch was applied to there, "
     "or take back a patch made with bnddiff --both-ways; nothing was written";

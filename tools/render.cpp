@@ -65,6 +65,11 @@ std::string patch_reason(const Detail& d)
         return msg::kResultNotAsRecorded;
     case Why::no_record_to_diff:
         return msg::kNoRecordToDiff;
+    case Why::overlapping:
+        return format_text(msg::kOverlappingFormat, static_cast<ull>(d.size), static_cast<ull>(d.limit),
+                           entry_name(d.piece).c_str(), d.name.c_str());
+    case Why::not_combinable:
+        return format_text(msg::kNotCombinableFormat, entry_name(d.piece).c_str());
     case Why::no_way_back:
         return format_text(msg::kNoWayBackFormat, pieces_words(d.pieces).c_str(), d.name.c_str());
     case Why::not_a_patch_to_replace:
