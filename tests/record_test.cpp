@@ -319,7 +319,10 @@ TEST_F(Records, TheEditLoopRunsAnyNumberOfTimesAndNothingOfTheUsersIsLost)
     // is never replaced: a game update, say.
     const std::string update = laid(600, {"new", "data"}, "");
     write_file(dir / "DATA.BND", update);
-    EXPECT_TRUE(fails_as(join(), 2, msg::kCannotRename, "bndjoin", "DATA.BND"));
+    EXPECT_TRUE(fails_as(join(), 2, msg::kCannotRename, "bndjoin", "DATA.BND",
+                         "is neither the bundle DATA was cut from nor the one bndjoin last built from it: move it aside "
+                         "to build a new one, and where it holds a patch, apply that patch to the pieces (bndpatch -d "
+                         "DATA PATCH) to keep it"));
     EXPECT_EQ(read_file(dir / "DATA.BND"), update);
     EXPECT_EQ(read_file(dir / "DATA.BND.BAK"), original);
 

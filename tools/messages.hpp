@@ -356,7 +356,8 @@ inline constexpr char kEditedFormat[] =
 inline constexpr char kRecordUnreadable[] = "is not a split record this version reads";
 inline constexpr char kOtherBundleFormat[] = "holds the pieces of %s: name that bundle, or give the directory with -d";
 inline constexpr char kNotThisBundleFormat[] =
-    "is neither the bundle %s was cut from nor the one bndjoin last built from it: move it aside to build a new one";
+    "is neither the bundle %s was cut from nor the one bndjoin last built from it: move it aside to build a new one, "
+    "and where it holds a patch, apply that patch to the pieces (bndpatch -d %s PATCH) to keep it";
 inline constexpr char kOutsideEnded[] = "ended while its bytes outside the pieces were copied";
 inline constexpr char kNoFlz0Magic[] = "does not start with \"FLZ0\"";
 inline constexpr char kStartsWithFlz0[] = "starts with \"FLZ0\"";

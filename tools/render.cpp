@@ -112,7 +112,7 @@ std::string bundle_reason(const Detail& d)
     case Why::record_unreadable:
         return msg::kRecordUnreadable;
     case Why::not_this_bundle:
-        return format_text(msg::kNotThisBundleFormat, d.name.c_str());
+        return format_text(msg::kNotThisBundleFormat, d.name.c_str(), d.name.c_str());
     default:
         return patch_reason(d);
     }
