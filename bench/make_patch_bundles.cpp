@@ -1,24 +1,32 @@
 // make_patch_bundles -- write a bundle, and the same bundle with ten of
 // its pieces edited, for bench/patch_vs_xdelta
 //
-//     make_patch_bundles OLD.BND NEW.BND [greedy]
+//     make_patch_bundles OLD.BND NEW.BND [ENCODER]
 //
 // 127 pieces: every tenth an FLZ0 file of text (13 of them), the others
 // varied raw bytes of the largest size, but piece 5, of 600,000 bytes. The
 // edits: a sentence added to the decoded text of nine FLZ0 pieces and a
 // word changed, each compressed again as bndjoin does; and 4,096 bytes
-// added to piece 5. The old FLZ0 pieces are compressed as bndjoin does (a
-// bundle an earlier edit was joined into), or with `greedy` by a plain
-// greedy compressor, as a bundle made elsewhere might be.
+// added to piece 5. ENCODER says what made the old FLZ0 pieces, as a
+// bundle made elsewhere might have them: pack (the default: as bndjoin
+// does, a bundle an earlier edit was joined into), tree0 and tree32 (the
+// classic binary-tree encoder, its ring filled with zeros or spaces),
+// chainN (a greedy hash-chain encoder of chain depth N), or greedy (a
+// greedy encoder none of those makes again: its hash table's collisions
+// count towards its chain, and the ring's first zeros are a source).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bundle.hpp"
+#include "encoders.hpp"
 #include "flz0.hpp"
 #include "greedy.hpp"
+#include "le.hpp"
 #include "pack.hpp"
 
 namespace {
@@ -57,10 +65,29 @@ std::string edited(std::string text)
     return text;
 }
 
-PieceBytes packed(const std::string& text, bool greedy)
+// packed -- text as the encoder named makes an FLZ0 file of it; none for
+// a name that is no encoder
+std::optional<PieceBytes> packed(const std::string& text, const std::string& encoder)
 {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    return greedy ? greedy_encode(bytes) : *flz0_pack(bytes);
+    if (encoder == "pack")
+        return flz0_pack(bytes);
+    if (encoder == "greedy")
+        return greedy_encode(bytes);
+    Encoder e{};
+    if (encoder == "tree0" || encoder == "tree32")
+        e = {EncoderFamily::tree, encoder == "tree0" ? 0x00u : 0x20u};
+    else if (encoder.starts_with("chain"))
+        e = {EncoderFamily::chain, static_cast<std::uint32_t>(std::atoi(encoder.c_str() + 5))};
+    const std::optional<Bytes> stream = encoder_known(e) ? encode_stream(e, bytes) : std::nullopt;
+    if (e.family == EncoderFamily::pack || !stream)
+        return std::nullopt;
+    PieceBytes file(kFlz0HeaderSize);
+    std::copy(kFlz0Magic.begin(), kFlz0Magic.end(), file.begin());
+    put_le16(file.data() + kOriginalSizeOffset, static_cast<std::uint32_t>(text.size()));
+    put_le16(file.data() + kCompressedSizeOffset, static_cast<std::uint32_t>(stream->size()));
+    file.insert(file.end(), stream->begin(), stream->end());
+    return file;
 }
 
 PieceBytes raw_piece(int k, std::size_t size)
@@ -92,19 +119,19 @@ bool write_bundle(const char* path, const std::vector<PieceBytes>& pieces)
 
 int main(int argc, char** argv)
 {
-    if (argc < 3 || argc > 4 || (argc == 4 && std::strcmp(argv[3], "greedy") != 0)) {
-        std::fprintf(stderr, "usage: make_patch_bundles OLD.BND NEW.BND [greedy]\n");
+    const std::string encoder = argc == 4 ? argv[3] : "pack";
+    if (argc < 3 || argc > 4 || !packed("probe", encoder)) {
+        std::fprintf(stderr, "usage: make_patch_bundles OLD.BND NEW.BND [pack|tree0|tree32|chainN|greedy]\n");
         return 1;
     }
-    const bool greedy = argc == 4;
     std::vector<PieceBytes> old_pieces;
     std::vector<PieceBytes> new_pieces;
     int texts_edited = 0;
     for (int k = 0; k < kMaxPieces; ++k) {
         if (k % kFlz0Every == 0) {
             const std::string text = text_of_piece(k);
-            old_pieces.push_back(packed(text, greedy));
-            new_pieces.push_back(texts_edited++ < kTextEdits ? packed(edited(text), false) : old_pieces.back());
+            old_pieces.push_back(*packed(text, encoder));
+            new_pieces.push_back(texts_edited++ < kTextEdits ? *packed(edited(text), "pack") : old_pieces.back());
         } else {
             old_pieces.push_back(raw_piece(k, k == kGrownPiece ? kGrownSize : kMaxPieceSize));
             new_pieces.push_back(old_pieces.back());
