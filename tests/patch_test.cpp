@@ -123,6 +123,9 @@ TEST_F(Patches, APatchGivesTheNewBundleAndReverseTheOldByteForByte)
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
         EXPECT_EQ(run(kBndpatch, {"-l", "P"}).out + "", r.out.substr(0, r.out.find("patch: ")));
+        EXPECT_TRUE(r.out.ends_with(console(hex_of(sha256(bytes_of(c.old_bundle))) + "  OLD.BND\n" +
+                                            hex_of(sha256(bytes_of(c.new_bundle))) + "  NEW.BND\nCompleted.\n")))
+            << r.out;
 
         write_file(dir / "B.BND", c.old_bundle);
         r = run(kBndpatch, {"B.BND", "P"});
@@ -284,6 +287,15 @@ TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.starts_with(message(msg::kNoChange))) << r.err;
     EXPECT_FALSE(fs::exists(dir / "S"));
+    // Each bundle's SHA-256, of every byte, as sha256sum -c reads it.
+    write_file(dir / "A.BND", make_bundle({"first piece", "second piece"}));
+    write_file(dir / "B.BND", make_bundle({"first piece", "2nd piece"}));
+    r = run(kBnddiff, {"A.BND", "B.BND", "T"});
+    EXPECT_TRUE(r.out.ends_with(console("patch: " + std::to_string(fs::file_size(dir / "T")) + " bytes\n"
+                                        "6ec00ea12c945711f602310123831bf364d9e8565004a95ee8f99439f844fff6  A.BND\n"
+                                        "f11c7420ade5b9c28d2fcf311aaf9e041735b48ce7fb4cce2663a2cb60c60ccd  B.BND\n"
+                                        "Completed.\n")))
+        << r.out;
 }
 
 TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)

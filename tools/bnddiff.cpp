@@ -9,10 +9,12 @@
 // from the piece directory DIR over OLD, planned and never written. Made
 // --one-way, it holds no way back: what -R needs is the old pieces' own
 // compressed bytes where they came from another compressor, which may be
-// most of the patch.
+// most of the patch. Last, each whole bundle's SHA-256 is shown as
+// sha256sum -c reads it, for the patch's readme.
 #include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
+#include "hex.hpp"
 #include "programs.hpp"
 #include "render.hpp"
 #include "text.hpp"
@@ -25,6 +27,16 @@ constexpr Option kOptions[] = {
     {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
 };
 
+// checksum_lines -- each whole bundle's SHA-256 as sha256sum writes it,
+// named as the command line names it; with -d both are the bundle OLD
+// names, which players hold the original under
+std::string checksum_lines(const Patch& patch, const DiffRequest& rq)
+{
+    const std::string& old_name = rq.old_bundle;
+    const std::string& new_name = rq.dir.empty() ? rq.new_bundle : old_name;
+    return format_text(msg::kChecksumLineFormat, hex_of(patch.old_bundle.hash).c_str(), old_name.c_str()) +
+           format_text(msg::kChecksumLineFormat, hex_of(patch.new_bundle.hash).c_str(), new_name.c_str());
+}
 
 Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const CommandLine& cl)
 {
@@ -41,6 +53,8 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
     if (Outcome f = commit(fs, diff.plan, tell_nothing))
         return f;
     if (Outcome f = say(format_text(msg::kPatchSizeFormat, static_cast<std::size_t>(diff.size))))
+        return f;
+    if (Outcome f = say(checksum_lines(diff.patch, request)))
         return f;
     return say(msg::kCompleted);
 }

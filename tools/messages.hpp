@@ -373,9 +373,10 @@ inline constexpr std::string_view kDiffAbout =
     "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
     "piece that differs, what changed in it (in an FLZ0 piece, in its decoded\n"
     "content, compressed again when the patch is applied), with the size and\n"
-    "SHA-256 of each piece before and after, and of both whole bundles. With -d,\n"
-    "NEW is the bundle bndjoin would build from DIR over OLD, which need not be\n"
-    "built. An existing PATCH is replaced only where it is a patch itself.\n";
+    "SHA-256 of each piece before and after, and of both whole bundles, whose\n"
+    "SHA-256 it shows last as sha256sum -c reads them. With -d, NEW is the bundle\n"
+    "bndjoin would build from DIR over OLD, which need not be built. An existing\n"
+    "PATCH is replaced only where it is a patch itself.\n";
 inline constexpr std::string_view kDiffOneWay =
     "leave out what only bndpatch -R needs: where the old\nFLZ0 pieces came from another compressor, their bytes";
 inline constexpr std::string_view kDiffDirectory = "make NEW from the pieces in DIR and their split record";
@@ -430,5 +431,8 @@ inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d nee
 inline constexpr char kOneWay[] =
     "was made one way (bnddiff --one-way) and holds no way back: the bundle before it is the one it was applied to";
 inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
+// bnddiff, after the patch's size: each whole bundle's SHA-256 and name,
+// as sha256sum writes a line and reads it back with -c.
+inline constexpr char kChecksumLineFormat[] = "%s  %s\n";
 
 }  // namespace msg
