@@ -88,6 +88,8 @@ enum class Why {
     no_record_to_diff,      // a piece directory without a split record, for bnddiff -d
     one_way,                // a patch made without the way back
     not_a_patch_to_replace, // a file in the patch's place that is no patch
+    not_of_these_pieces,    // a bundle neither the pieces in `name` were cut from nor a join built (original: `size` bytes)
+    no_original,            // not the original the pieces in `name` were cut from (`size` bytes)
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

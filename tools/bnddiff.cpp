@@ -1,12 +1,13 @@
 // bnddiff -- make a patch that turns one bundle into another
 //
 //     bnddiff [--one-way] OLD NEW PATCH
-//     bnddiff [--one-way] -d DIR OLD PATCH
+//     bnddiff [--one-way] -d DIR [--original FILE] OLD PATCH
 //
 // The patch holds, for each piece that differs, how to make it from the
 // old one (an FLZ0 piece from its decoded content), and the size and hash
 // of everything it changes; with -d, NEW is the bundle a join would build
-// from the piece directory DIR over OLD, planned and never written. Made
+// from the piece directory DIR over OLD, planned and never written, and
+// the patch is made from the bundle the pieces were first cut from. Made
 // --one-way, it holds no way back: what -R needs is the old pieces' own
 // compressed bytes where they came from another compressor, which may be
 // most of the patch. Last, each whole bundle's SHA-256 is shown as
@@ -21,10 +22,11 @@
 
 namespace {
 
-enum Opt { kDirectory, kOneWay };
+enum Opt { kDirectory, kOneWay, kOriginal };
 constexpr Option kOptions[] = {
     {kDirectory, 'd', "directory", "DIR", msg::kDiffDirectory},
     {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
+    {kOriginal, '\0', "original", "FILE", msg::kDiffOriginal},
 };
 
 // checksum_lines -- each whole bundle's SHA-256 as sha256sum writes it,
@@ -43,6 +45,7 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
     const DiffRequest request{.old_bundle = old_path,
                               .new_bundle = cl.has(kDirectory) ? std::string() : cl.operands[1],
                               .dir = cl.has(kDirectory) ? cl.value(kDirectory) : std::string(),
+                              .original = cl.has(kOriginal) ? cl.value(kOriginal) : std::string(),
                               .patch = cl.operands.back(),
                               .one_way = cl.has(kOneWay)};
     DiffPlan diff;
@@ -61,7 +64,7 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
 
 bool fits(const CommandLine& cl)
 {
-    return cl.operands.size() == (cl.has(kDirectory) ? 2u : 3u);
+    return cl.operands.size() == (cl.has(kDirectory) ? 2u : 3u) && (cl.has(kDirectory) || !cl.has(kOriginal));
 }
 
 }  // namespace

@@ -366,7 +366,7 @@ inline constexpr char kPackedTooLongFormat[] = "compressed, longer than the %zu 
 inline constexpr char kNotDecodingBack[] = "the compressed data does not decode to the file";
 
 // bnddiff and bndpatch.
-inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way] OLD [NEW] PATCH\n";
+inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR [--original FILE]] [--one-way] OLD [NEW] PATCH\n";
 inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-o OUT] BUNDLE PATCH | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
@@ -375,11 +375,16 @@ inline constexpr std::string_view kDiffAbout =
     "content, compressed again when the patch is applied), with the size and\n"
     "SHA-256 of each piece before and after, and of both whole bundles, whose\n"
     "SHA-256 it shows last as sha256sum -c reads them. With -d, NEW is the bundle\n"
-    "bndjoin would build from DIR over OLD, which need not be built. An existing\n"
-    "PATCH is replaced only where it is a patch itself.\n";
+    "bndjoin would build from DIR over OLD, which need not be built, and the patch\n"
+    "is made from the original the pieces were first cut from, whatever joins came\n"
+    "between: OLD itself, else OLD.BAK, or the file --original gives. An OLD that\n"
+    "is neither that original nor a bundle bndjoin built from DIR is refused. An\n"
+    "existing PATCH is replaced only where it is a patch itself.\n";
 inline constexpr std::string_view kDiffOneWay =
     "leave out what only bndpatch -R needs: where the old\nFLZ0 pieces came from another compressor, their bytes";
 inline constexpr std::string_view kDiffDirectory = "make NEW from the pieces in DIR and their split record";
+inline constexpr std::string_view kDiffOriginal =
+    "with -d: the original the pieces were first cut from,\nwhere it is neither OLD nor OLD.BAK";
 inline constexpr std::string_view kPatchAbout =
     "\n"
     "Apply PATCH to BUNDLE: only where BUNDLE holds, in every piece the patch\n"
@@ -431,6 +436,12 @@ inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d nee
 inline constexpr char kOneWay[] =
     "was made one way (bnddiff --one-way) and holds no way back: the bundle before it is the one it was applied to";
 inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
+inline constexpr char kNotOfThesePiecesFormat[] =
+    "is neither the bundle the pieces in %s were first cut from nor one bndjoin built from them: make the patch "
+    "against that original, the bundle of %llu bytes, then apply it to this version; nothing was written";
+inline constexpr char kNoOriginalFormat[] =
+    "is not the original the pieces in %s were first cut from (%llu bytes), which the patch is made against: give "
+    "that bundle with --original; nothing was written";
 // bnddiff, after the patch's size: each whole bundle's SHA-256 and name,
 // as sha256sum writes a line and reads it back with -c.
 inline constexpr char kChecksumLineFormat[] = "%s  %s\n";
