@@ -397,12 +397,24 @@ TEST_F(Patches, APatchFromThePiecesOverAnotherBundleOrWithoutTheOriginalIsRefuse
     } cases[] = {
         {"an update in the bundle's place", [&] { write_file(dir / "DATA.BND", update); }, {}, &msg::kWrongBundle,
          "DATA.BND", not_of_these},
+        {"an update after the joined bundle was split again",
+         [&] {
+             ASSERT_EQ(run(kBndsplit, {"-x", "DATA.BND"}).status, 0);
+             write_file(dir / "DATA.BND", update);
+         },
+         {}, &msg::kWrongBundle, "DATA.BND", not_of_these},
         {"the backup gone", [&] { fs::remove(dir / "DATA.BND.BAK"); }, {}, &msg::kWrongBundle, "DATA.BND.BAK",
          no_original},
         {"another bundle as the backup", [&] { write_file(dir / "DATA.BND.BAK", update); }, {}, &msg::kWrongBundle,
          "DATA.BND.BAK", no_original},
-        {"another bundle given", [&] { write_file(dir / "U.BND", update); }, {"--original", "U.BND"},
-         &msg::kWrongBundle, "U.BND", no_original},
+        {"the bundle the join built given", [&] { fs::copy_file(dir / "DATA.BND", dir / "J.BND"); },
+         {"--original", "J.BND"}, &msg::kWrongBundle, "J.BND", no_original},
+        {"another bundle given, the bundle being the original",
+         [&] {
+             write_file(dir / "DATA.BND", original);
+             write_file(dir / "U.BND", update);
+         },
+         {"--original", "U.BND"}, &msg::kWrongBundle, "U.BND", no_original},
         {"no file given", [] {}, {"--original", "NONE.BND"}, &msg::kCannotOpen, "NONE.BND", ""},
     };
     for (const auto& c : cases) {
