@@ -124,34 +124,14 @@ Outcome same_as_file(Rebuild& r, std::size_t k, std::span<const std::uint8_t> by
     return {};
 }
 
-// identities -- the record's identities of the loop
-std::vector<Identity> identities(const SplitRecord& rec)
-{
-    std::vector<Identity> ids = {rec.cut, rec.first()};
-    ids.insert(ids.end(), rec.joined.begin(), rec.joined.end());
-    return ids;
-}
-
-// identify -- what the file at path is, as the record sees it, read once:
-// its digest taken (and, for a record of version 1, the SHA-256 of every
-// byte), and, where `compare`, each piece file compared on the way with
-// the file's own piece of that number
+// identify -- what the file at path is, as the record sees it, read once
+// (identify_bundle), and, where `compare`, each piece file compared on the
+// way with the file's own piece of that number
 Outcome identify(Rebuild& r, const std::string& path, bool compare, SourceIs& is, Identity& id, BundleFile& b)
 {
     is = SourceIs::unknown;
     if (Outcome f = open_bundle(r.fs, path, platform::Links::refuse, b))
         return f;
-    const std::vector<Identity> ids = identities(r.rec);
-    // A size no bundle of the loop had needs no hash to tell.
-    if (std::none_of(ids.begin(), ids.end(), [&](const Identity& i) { return i.size == b.size(); }))
-        return {};
-    if (std::any_of(ids.begin(), ids.end(), [](const Identity& i) { return i.whole; })) {
-        id = Identity{b.size(), {}, true};
-        if (Outcome f = whole_sha256(*b.file, b.size(), id.digest))
-            return f;
-        if ((is = loop_member(r.rec, id)) != SourceIs::unknown)
-            return {};
-    }
     std::vector<std::size_t> same;  // piece files that hold the piece of the part they stand for
     Bytes buf;
     const bool pieces = pieces_are_parts(b.listed, b.size());
@@ -166,11 +146,10 @@ Outcome identify(Rebuild& r, const std::string& path, bool compare, SourceIs& is
         return {};
     };
     std::vector<PartDigest> parts;
-    if (Outcome f = digest_bundle(b, id, parts, seen))
+    if (Outcome f = identify_bundle(b, r.rec, is, id, parts, seen))
         return f;
     for (std::size_t part : same)
         r.files[part - 1].digest = parts[part].hash;
-    is = loop_member(r.rec, id);
     return {};
 }
 

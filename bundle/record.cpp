@@ -332,6 +332,27 @@ SourceIs loop_member(const SplitRecord& r, const Identity& id)
     return SourceIs::unknown;
 }
 
+Outcome identify_bundle(const BundleFile& b, const SplitRecord& r, SourceIs& is, Identity& id,
+                        std::vector<PartDigest>& parts, const PartSeen& seen)
+{
+    is = SourceIs::unknown;
+    std::vector<Identity> ids = {r.cut, r.first()};
+    ids.insert(ids.end(), r.joined.begin(), r.joined.end());
+    if (std::none_of(ids.begin(), ids.end(), [&](const Identity& i) { return i.size == b.size(); }))
+        return {};
+    if (std::any_of(ids.begin(), ids.end(), [](const Identity& i) { return i.whole; })) {
+        id = Identity{b.size(), {}, true};
+        if (Outcome f = whole_sha256(*b.file, b.size(), id.digest))
+            return f;
+        if ((is = loop_member(r, id)) != SourceIs::unknown)
+            return {};
+    }
+    if (Outcome f = digest_bundle(b, id, parts, seen))
+        return f;
+    is = loop_member(r, id);
+    return {};
+}
+
 bool of_this_loop(const SplitRecord& r, const std::string& name, const Identity& bundle, const TableBytes& table)
 {
     if (r.bundle != name)

@@ -106,6 +106,14 @@ enum class SourceIs {
 // loop_member -- what a bundle of this identity is
 SourceIs loop_member(const SplitRecord& r, const Identity& id);
 
+// identify_bundle -- what an open bundle is, as the record sees it, read
+// once: a size no bundle of the loop had needs no hash to tell; else the
+// SHA-256 of every byte is taken where the record knows a bundle by that
+// (version 1), then the digest, its parts given in `parts` and each part
+// read whole told to `seen` (as digest_bundle tells)
+Outcome identify_bundle(const BundleFile& b, const SplitRecord& r, SourceIs& is, Identity& id,
+                        std::vector<PartDigest>& parts, const PartSeen& seen = {});
+
 // record_text -- the record as its file holds it (version 2)
 std::string record_text(const SplitRecord& r);
 

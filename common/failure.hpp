@@ -90,6 +90,8 @@ enum class Why {
     overlapping,            // a patch that changes bytes [`size`, `limit`) of `piece`'s content, as `name` does
     not_combinable,         // a patch that adds or removes pieces, or changes the table (`piece`), with another
     not_a_patch_to_replace, // a file in the patch's place that is no patch
+    not_of_these_pieces,    // a bundle neither the pieces in `name` were cut from nor a join built (original: `size` bytes)
+    no_original,            // not the original the pieces in `name` were cut from (`size` bytes)
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

@@ -5,6 +5,7 @@
 #include "bundle_input.hpp"
 #include "delta.hpp"
 #include "join.hpp"
+#include "naming.hpp"
 #include "rebuild.hpp"
 #include "record.hpp"
 
@@ -61,30 +62,91 @@ Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
     return {};
 }
 
-// diff_to_file -- the patch from OLD to the bundle NEW
-Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Patch& patch)
+// diff_to_file -- the patch from the bundle OLD to the bundle NEW
+Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, Patch& patch)
 {
+    InputFile old_file(fs, rq.old_bundle, platform::Links::follow);
+    platform::FileInfo old_info;
+    if (Outcome f = opened(old_file, Fault::cannot_open, old_info))
+        return f;
+    FileBytes a(old_file, old_info.size);
     InputFile in(fs, rq.new_bundle, platform::Links::follow);
     platform::FileInfo info;
     if (Outcome f = opened(in, Fault::cannot_open, info))
         return f;
     FileBytes b(in, info.size);
-    return diff_bundles(old, b, patch, rq.way_back);
+    return diff_bundles(a, b, patch, rq.way_back);
 }
 
-// diff_from_pieces -- the patch from OLD to the bundle a rebuild from the
-// piece directory over it would build, read from its plan
-Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, ByteSource& old, Patch& patch)
+// in_loop -- the bundle at path, open, and what it is to the record
+Outcome in_loop(FileSystem& fs, const std::string& path, const SplitRecord& rec, BundleFile& b, SourceIs& is)
+{
+    if (Outcome f = open_bundle(fs, path, platform::Links::follow, b))
+        return f;
+    Identity id;
+    std::vector<PartDigest> parts;
+    return identify_bundle(b, rec, is, id, parts);
+}
+
+// refusal -- OLD, or the file the original was looked for in, refused
+// for a bnddiff -d, naming the piece directory and the original's size
+Failure refusal(const std::string& file, Why why, const DiffRequest& rq, const SplitRecord& rec)
+{
+    Failure f = named_failure(Fault::wrong_bundle, file, why, rq.dir);
+    f.detail.size = rec.first().size;
+    return f;
+}
+
+// find_original -- the bundle the pieces were first cut from, where OLD is
+// not the one to take: the file the request names, else OLD.BAK, which
+// the first join kept
+Outcome find_original(FileSystem& fs, const DiffRequest& rq, const SplitRecord& rec, BundleFile& original)
+{
+    const std::string path = rq.original.empty() ? rq.old_bundle + kBackupSuffix : rq.original;
+    const Failure none = refusal(path, Why::no_original, rq, rec);
+    if (rq.original.empty()) {  // a backup not there is looked for, not read
+        platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
+        if (there.error)
+            return system_failure(Fault::cannot_open, path, there.error);
+        if (there.value.kind == platform::Kind::none)
+            return none;
+    }
+    SourceIs is = SourceIs::unknown;
+    if (Outcome f = in_loop(fs, path, rec, original, is))
+        return f;
+    if (is != SourceIs::original)
+        return none;
+    return {};
+}
+
+// diff_from_pieces -- the patch from the bundle the pieces were first cut
+// from to the bundle a rebuild from the piece directory over OLD would
+// build, read from its plan
+Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, Patch& patch)
 {
     std::optional<SplitRecord> record;
     if (Outcome f = load_record(fs, rq.dir, record))
         return f;
     if (!record)
         return tool_failure(Fault::cannot_open, rq.dir, Why::no_record_to_diff);
+    BundleFile bundle;
+    SourceIs is = SourceIs::unknown;
+    if (Outcome f = in_loop(fs, rq.old_bundle, *record, bundle, is))
+        return f;
+    // An update, or a bundle from elsewhere: the pieces hold no edit of it.
+    if (is == SourceIs::unknown)
+        return refusal(rq.old_bundle, Why::not_of_these_pieces, rq, *record);
+    BundleFile other;
+    const bool elsewhere = !rq.original.empty() || is != SourceIs::original;
+    if (elsewhere)
+        if (Outcome f = find_original(fs, rq, *record, other))
+            return f;
+    const BundleFile& original = elsewhere ? other : bundle;
     const JoinRequest join_rq{.bundle = rq.old_bundle, .dir = rq.dir, .dir_given = true, .only_planned = true};
     JoinPlan join;
     if (Outcome f = plan_rebuild(fs, join_rq, *record, join))
         return f;
+    FileBytes old(*original.file, original.size());
     PlannedBytes built(fs, join.plan, join.bundle);
     Outcome f = diff_bundles(old, built, patch, rq.way_back);
     if (f && f->fault == Fault::no_change)
@@ -136,12 +198,7 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
 
 Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
 {
-    InputFile old_file(fs, rq.old_bundle, platform::Links::follow);
-    platform::FileInfo old_info;
-    if (Outcome f = opened(old_file, Fault::cannot_open, old_info))
-        return f;
-    FileBytes a(old_file, old_info.size);
-    if (Outcome f = rq.dir.empty() ? diff_to_file(fs, rq, a, diff.patch) : diff_from_pieces(fs, rq, a, diff.patch))
+    if (Outcome f = rq.dir.empty() ? diff_to_file(fs, rq, diff.patch) : diff_from_pieces(fs, rq, diff.patch))
         return f;
     const Bytes bytes = patch_bytes(diff.patch);
     diff.size = bytes.size();

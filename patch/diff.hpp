@@ -28,6 +28,7 @@ struct DiffRequest {
     std::string old_bundle{};
     std::string new_bundle{};  // or, where `dir` is given, none:
     std::string dir{};         // the bundle a join would build from this piece directory over OLD
+    std::string original{};    // with dir: the bundle the pieces were first cut from, where given
     std::string patch{};       // where the patch goes
     WayBack way_back = WayBack::rebuilt;
 };
@@ -39,8 +40,13 @@ struct DiffPlan {
     std::uint64_t size = 0;  // of the patch's bytes
 };
 
-// plan_diff -- the patch from OLD to NEW (or to the bundle a rebuild from
-// the piece directory and its split record would build, planned and never
-// written), and the plan that writes it: an existing file of the patch's
-// name is replaced only where it is a patch itself
+// plan_diff -- the patch from OLD to NEW, and the plan that writes it: an
+// existing file of the patch's name is replaced only where it is a patch
+// itself. With a piece directory, NEW is the bundle a rebuild from it and
+// its split record would build over OLD (planned and never written), and
+// the patch is made from the bundle the pieces were first cut from, so
+// that it holds every edit since, whatever joins came between: the
+// `original` file where given, else OLD, else OLD.BAK. OLD must be that
+// bundle or one a join from the directory wrote (not_of_these_pieces),
+// and the original found where it looked (no_original).
 Outcome plan_diff(platform::FileSystem& fs, const DiffRequest& request, DiffPlan& diff);

@@ -445,6 +445,15 @@ TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.starts_with(message(msg::kNoChange))) << r.err;
     EXPECT_FALSE(fs::exists(dir / "S"));
+    // Each bundle's SHA-256, of every byte, as sha256sum -c reads it.
+    write_file(dir / "A.BND", make_bundle({"first piece", "second piece"}));
+    write_file(dir / "B.BND", make_bundle({"first piece", "2nd piece"}));
+    r = run(kBnddiff, {"A.BND", "B.BND", "T"});
+    EXPECT_TRUE(r.out.ends_with(console("patch: " + std::to_string(fs::file_size(dir / "T")) + " bytes\n"
+                                        "6ec00ea12c945711f602310123831bf364d9e8565004a95ee8f99439f844fff6  A.BND\n"
+                                        "f11c7420ade5b9c28d2fcf311aaf9e041735b48ce7fb4cce2663a2cb60c60ccd  B.BND\n"
+                                        "Completed.\n")))
+        << r.out;
 }
 
 TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
@@ -453,6 +462,9 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     const RunResult none = run(kBnddiff, {"-d", "D", "D.BND", "P0"});  // no split record yet
     EXPECT_TRUE(fails_as(none, 1, msg::kCannotOpen, "bnddiff", "D", msg::kNoRecordToDiff));
     ASSERT_EQ(run(kBndsplit, {"-x", "D.BND"}).status, 0);
+    // Pieces that build the bundle they were cut from: no change, said of the directory.
+    EXPECT_TRUE(fails_as(run(kBnddiff, {"-d", "D", "D.BND", "P0"}), 1, msg::kNoChange, "bnddiff", "D",
+                         "holds the same bytes as D.BND: there is no change to share"));
     write_file(dir / "D" / "002", lines(0, 480, "third"));
     write_file(dir / "D" / "003", "an edited raw piece");
     const Snapshot pieces = snapshot(dir / "D");
@@ -477,15 +489,77 @@ TEST_F(Patches, APatchFromThePieceDirectoryIsTheOneFromTheBundleItsJoinBuilds)
     ASSERT_EQ(run(kBndjoin, {"D.BND"}).status, 0);
     ASSERT_EQ(run(kBnddiff, {"D.BND.BAK", "D.BND", "P2"}).status, 0);
     EXPECT_EQ(read_file(dir / "P1"), read_file(dir / "P2"));
-    // Pieces that build the bundle the name holds: no change, said of the directory.
-    EXPECT_TRUE(fails_as(run(kBnddiff, {"-d", "D", "D.BND", "P4"}), 1, msg::kNoChange, "bnddiff", "D",
-                         "holds the same bytes as D.BND: there is no change to share"));
-    // An OLD that no split or join of these pieces made: the patch made over
-    // it gives the bundle the pieces build.
-    write_file(dir / "X.BND", laid_out(kHead, edited(kOld, 1, "another"), kTail));
-    ASSERT_EQ(run(kBnddiff, {"-d", "D", "X.BND", "P5"}).status, 0);
-    ASSERT_EQ(run(kBndpatch, {"-o", "Y.BND", "X.BND", "P5"}).status, 0);
-    EXPECT_EQ(read_file(dir / "Y.BND"), read_file(dir / "D.BND"));
+}
+
+TEST_F(Patches, APatchFromThePiecesHoldsEveryEditSinceTheSplitOrIsRefusedWithNothingWritten)
+{
+    const std::string original = laid_out(kHead, kOld, kTail);
+    const std::string update = laid_out(kHead, edited(kOld, 1, random_bytes(200000, 6)), kTail);  // the same size
+    const std::string size = std::to_string(original.size());
+    const std::string not_of_these = "is neither the bundle the pieces in DATA were first cut from nor one bndjoin "
+                                     "built from them: make the patch against that original, the bundle of " +
+                                     size + " bytes, then apply it to this version; nothing was written";
+    const std::string no_original = "is not the original the pieces in DATA were first cut from (" + size +
+                                    " bytes), which the patch is made against: give that bundle with --original; "
+                                    "nothing was written";
+    const auto split_again = [&] { ASSERT_EQ(run(kBndsplit, {"-x", "DATA.BND"}).status, 0); };
+    const struct {
+        const char* name;
+        std::function<void()> between;  // after the first edit and its join, before the second edit
+        std::vector<std::string> options;
+        const msg::Text* text;  // none where the patch is made
+        std::string file;
+        std::string reason;
+    } cases[] = {
+        {"the bundle the join built", [] {}, {}, nullptr, "", ""},
+        {"that bundle split again", split_again, {}, nullptr, "", ""},
+        {"the original moved away, and given", [&] { fs::rename(dir / "DATA.BND.BAK", dir / "KEPT.BND"); },
+         {"--original", "KEPT.BND"}, nullptr, "", ""},
+        {"an update in the bundle's place", [&] { write_file(dir / "DATA.BND", update); }, {}, &msg::kWrongBundle,
+         "DATA.BND", not_of_these},
+        {"an update after the joined bundle was split again",
+         [&] { split_again(); write_file(dir / "DATA.BND", update); }, {}, &msg::kWrongBundle, "DATA.BND",
+         not_of_these},
+        {"the backup gone", [&] { fs::remove(dir / "DATA.BND.BAK"); }, {}, &msg::kWrongBundle, "DATA.BND.BAK",
+         no_original},
+        {"the bundle the join built given", [&] { fs::copy_file(dir / "DATA.BND", dir / "J.BND"); },
+         {"--original", "J.BND"}, &msg::kWrongBundle, "J.BND", no_original},
+        {"another bundle given, the bundle being the original",
+         [&] { write_file(dir / "DATA.BND", original); write_file(dir / "U.BND", update); }, {"--original", "U.BND"},
+         &msg::kWrongBundle, "U.BND", no_original},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clear();  // the cycle: split, edit, join to try it in the game, edit again, make the patch
+        write_file(dir / "DATA.BND", original);
+        ASSERT_EQ(run(kBndsplit, {"-x", "DATA.BND"}).status, 0);
+        write_file(dir / "DATA" / "000", kEditedText);
+        ASSERT_EQ(run(kBndjoin, {"DATA.BND"}).status, 0);
+        c.between();
+        write_file(dir / "DATA" / "003", "an edited raw piece");
+        std::vector<std::string> args = {"-d", "DATA"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {"DATA.BND", "fix.bndpatch"});
+        const Snapshot before = snapshot(dir);
+        const RunResult r = run(kBnddiff, args);
+        if (c.text) {
+            EXPECT_TRUE(fails_as(r, 1, *c.text, "bnddiff", c.file, c.reason));
+            EXPECT_EQ(snapshot(dir), before);
+            continue;
+        }
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(run(kBndjoin, {"DATA.BND"}).status, 0);  // the last join: both edits
+        const std::string joined = *read_file(dir / "DATA.BND");
+        write_file(dir / "PLAYER.BND", original);
+        ASSERT_EQ(run(kBndpatch, {"PLAYER.BND", "fix.bndpatch"}).status, 0);
+        EXPECT_EQ(read_file(dir / "PLAYER.BND"), joined);
+        // Both lines name the bundle as players hold it.
+        EXPECT_TRUE(r.out.ends_with(console(hex_of(sha256(bytes_of(original))) + "  DATA.BND\n" +
+                                            hex_of(sha256(bytes_of(joined))) + "  DATA.BND\nCompleted.\n")))
+            << r.out;
+    }
+    // --original names the bundle a patch from the pieces is made from: it goes only with -d.
+    EXPECT_EQ(run(kBnddiff, {"--original", "A.BND", "A.BND", "B.BND", "P"}).err, console(kBnddiff.usage));
 }
 
 TEST_F(Patches, APatchWithTheFrameNamesAWrongPieceFirstAndRefusesAFrameThatListsOtherPieces)

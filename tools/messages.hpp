@@ -367,21 +367,28 @@ inline constexpr char kPackedTooLongFormat[] = "compressed, longer than the %zu 
 inline constexpr char kNotDecodingBack[] = "the compressed data does not decode to the file";
 
 // bnddiff and bndpatch.
-inline constexpr char kDiffUsage[] = "Usage: bnddiff [-d DIR] [--one-way | --both-ways] OLD [NEW] PATCH\n";
+inline constexpr char kDiffUsage[] =
+    "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n";
 inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
     "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
     "piece that differs, what changed in it (in an FLZ0 piece, in its decoded\n"
     "content, compressed again when the patch is applied), with the size and\n"
-    "SHA-256 of each piece before and after, and of both whole bundles. With -d,\n"
-    "NEW is the bundle bndjoin would build from DIR over OLD, which need not be\n"
-    "built. An existing PATCH is replaced only where it is a patch itself.\n";
+    "SHA-256 of each piece before and after, and of both whole bundles, whose\n"
+    "SHA-256 it shows last as sha256sum -c reads them. With -d, NEW is the bundle\n"
+    "bndjoin would build from DIR over OLD, which need not be built, and the patch\n"
+    "is made from the original the pieces were first cut from, whatever joins came\n"
+    "between: OLD itself, else OLD.BAK, or the file --original gives. An OLD that\n"
+    "is neither that original nor a bundle bndjoin built from DIR is refused. An\n"
+    "existing PATCH is replaced only where it is a patch itself.\n";
 inline constexpr std::string_view kDiffOneWay =
     "hold no way back: bndpatch -R takes every piece back\nfrom the bundle the patch was applied to (BUNDLE.BAK)";
 inline constexpr std::string_view kDiffBothWays =
     "hold the way back whole: the old stored bytes of FLZ0\npieces no encoder known here makes again, for a patch\nthat travels without BUNDLE.BAK";
 inline constexpr std::string_view kDiffDirectory = "make NEW from the pieces in DIR and their split record";
+inline constexpr std::string_view kDiffOriginal =
+    "with -d: the original the pieces were first cut from,\nwhere it is neither OLD nor OLD.BAK";
 inline constexpr std::string_view kPatchAbout =
     "\n"
     "Apply PATCH to BUNDLE: only where BUNDLE holds, in every piece the patch\n"
@@ -462,5 +469,14 @@ inline constexpr char kNoWayBackFormat[] =
     "holds no way back for %s, and %s does not hold it as it was: put the bundle the patch was applied to there, "
     "or take back a patch made with bnddiff --both-ways; nothing was written";
 inline constexpr char kNotAPatchToReplace[] = "already exists and is not a patch: bnddiff replaces only a patch";
+inline constexpr char kNotOfThesePiecesFormat[] =
+    "is neither the bundle the pieces in %s were first cut from nor one bndjoin built from them: make the patch "
+    "against that original, the bundle of %llu bytes, then apply it to this version; nothing was written";
+inline constexpr char kNoOriginalFormat[] =
+    "is not the original the pieces in %s were first cut from (%llu bytes), which the patch is made against: give "
+    "that bundle with --original; nothing was written";
+// bnddiff, after the patch's size: each whole bundle's SHA-256 and name,
+// as sha256sum writes a line and reads it back with -c.
+inline constexpr char kChecksumLineFormat[] = "%s  %s\n";
 
 }  // namespace msg

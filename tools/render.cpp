@@ -74,6 +74,10 @@ std::string patch_reason(const Detail& d)
         return format_text(msg::kNoWayBackFormat, pieces_words(d.pieces).c_str(), d.name.c_str());
     case Why::not_a_patch_to_replace:
         return msg::kNotAPatchToReplace;
+    case Why::not_of_these_pieces:
+        return format_text(msg::kNotOfThesePiecesFormat, d.name.c_str(), static_cast<ull>(d.size));
+    case Why::no_original:
+        return format_text(msg::kNoOriginalFormat, d.name.c_str(), static_cast<ull>(d.size));
     default:
         return "";
     }
