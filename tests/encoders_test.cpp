@@ -112,6 +112,7 @@ TEST(Encoders, EachWritesTheBytesKnownForIt)
         {"spaces first", classic, "    abc", "0eedf1616263"},
         {"a run, and a match cut at the end", classic, std::string(25, 'a'), "0161eefff5f3"},
         {"zeros past the input", classic, std::string(4, '\0'), "0100eef0"},
+        {"the ring's zeros past the input", classic, "   ", "00edf0"},
         {"equal matches", classic, equal, "af61626358eef059eef05a00eef5"},
         {"matches of every kind", classic, "AAAABBBBAAAACCCCAAAABBBBAAAA", "2541eef042f2f0eef143faf0eef9"},
         {"text", classic, data_file("gpl-2.txt"), "9f14c536489b9e8a47a63ea770a30b692206706d23427f51da13eea652f94efc"},
@@ -157,6 +158,20 @@ TEST(Encoders, AFileIsToldToComeFromTheEncoderThatMadeIt)
                 EXPECT_EQ(encode_stream(id->encoder, bytes_of(input)), stream);
             }
         }
+    // Where several write the same stream, the one a patch records.
+    const struct {
+        std::string input;
+        Encoder made, named;
+    } same[] = {
+        {"abcdefgh", {EncoderFamily::chain, 4096}, {EncoderFamily::pack, 0}},
+        {text_of(30000), {EncoderFamily::tree, 0x20}, {EncoderFamily::tree, 0x00}},
+        {text_of(30000), {EncoderFamily::chain, 4096}, {EncoderFamily::chain, 128}},
+    };
+    for (const auto& c : same) {
+        const Bytes file = file_of(c.input.size(), encode_stream(c.made, bytes_of(c.input)).value_or(Bytes{}));
+        const std::optional<Identified> id = identify_encoder(file, bytes_of(c.input));
+        EXPECT_TRUE(id && id->encoder == c.named) << c.input.size() << " bytes";
+    }
 }
 
 TEST(Encoders, AStreamNoKnownEncoderWritesComesFromNone)
@@ -171,16 +186,17 @@ TEST(Encoders, AStreamNoKnownEncoderWritesComesFromNone)
     const struct {
         const char* what;
         Bytes file;
+        std::size_t cut = 0;  // bytes of the file left off the end (the memory after holds them still)
     } cases[] = {
         {"the farthest of the longest matches", file_of(text.size(), Bytes(farthest.begin(), farthest.end()))},
         {"literals only", Bytes(literals.begin(), literals.end())},
         {"a stream's first byte changed", changed(0)},
         {"a stream's last byte changed", changed(made.size() - 1)},
-        {"a stream a byte short", file_of(text.size(), Bytes(made.begin(), made.end() - 1))},
+        {"a file that ends a byte before its stream does", file_of(text.size(), made), 1},
         {"less than a header", Bytes{'F', 'L', 'Z'}},
     };
     for (const auto& c : cases)
-        EXPECT_FALSE(identify_encoder(c.file, bytes_of(text))) << c.what;
+        EXPECT_FALSE(identify_encoder(std::span(c.file).first(c.file.size() - c.cut), bytes_of(text))) << c.what;
 }
 
 TEST(Encoders, NoStreamComesOfAnEncoderNotKnownOrOfTooLongAContent)
