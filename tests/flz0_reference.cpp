@@ -2,14 +2,15 @@
 
 #include <array>
 
-std::optional<std::vector<std::uint8_t>> flz0_reference_decode(std::span<const std::uint8_t> image)
+std::optional<std::vector<std::uint8_t>> flz0_reference_decode(std::span<const std::uint8_t> image, std::uint8_t fill)
 {
     auto at = [&](std::size_t i) -> int { return i < image.size() ? image[i] : -1; };
     // Header bytes past the end of a short image read as zero.
     auto header = [&](std::size_t i) -> unsigned { return i < image.size() ? image[i] : 0u; };
     long remaining = static_cast<long>(header(4) | header(5) << 8);
 
-    std::array<std::uint8_t, 4096> ring{};
+    std::array<std::uint8_t, 4096> ring;
+    ring.fill(fill);
     unsigned w = 4078;
     std::size_t in = 8;
     std::vector<std::uint8_t> out;
