@@ -166,6 +166,10 @@ TEST_F(Patches, AnOldPieceNoKnownEncoderMakesAgainComesBackFromTheBundleBeforeUn
     const std::string listed = run(kBndpatch, {"-l", "P"}).out;
     EXPECT_NE(listed.find("; back: from the bundle before the patch\n"), std::string::npos) << listed;
     EXPECT_NE(listed.find("\n000: no encoder known here makes their stored bytes again"), std::string::npos) << listed;
+    // What only the way back needs: all that --one-way leaves out.
+    const std::string carried = std::to_string(fs::file_size(dir / "BOTH") - fs::file_size(dir / "ONE"));
+    EXPECT_NE(run(kBndpatch, {"-l", "BOTH"}).out.find(console("way back: " + carried + " bytes of the patch\n")),
+              std::string::npos);
     const struct {
         const char* patch;
         bool travels;  // -R takes it back without B.BND.BAK
