@@ -7,13 +7,14 @@
 // varied raw bytes of the largest size, but piece 5, of 600,000 bytes. The
 // edits: a sentence added to the decoded text of nine FLZ0 pieces and a
 // word changed, each compressed again as bndjoin does; and 4,096 bytes
-// added to piece 5. ENCODER says what made the old FLZ0 pieces, as a
-// bundle made elsewhere might have them: pack (the default: as bndjoin
-// does, a bundle an earlier edit was joined into), tree0 and tree32 (the
-// classic binary-tree encoder, its ring filled with zeros or spaces),
-// chainN (a greedy hash-chain encoder of chain depth N), or greedy (a
-// greedy encoder none of those makes again: its hash table's collisions
-// count towards its chain, and the ring's first zeros are a source).
+// added to piece 5. Each edit is made to the content as bndsplit -x
+// writes it. ENCODER says what made the old FLZ0 pieces, as a bundle made
+// elsewhere might have them: pack (the default: as bndjoin does, a bundle
+// an earlier edit was joined into), tree0 and tree32 (the classic
+// binary-tree encoder, its ring filled with zeros or spaces), chainN (a
+// greedy hash-chain encoder of chain depth N), or greedy (a greedy encoder
+// none of those makes again: its hash table's collisions count towards
+// its chain, and the ring's first zeros are a source).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,7 @@
 #include "greedy.hpp"
 #include "le.hpp"
 #include "pack.hpp"
+#include "stored.hpp"
 
 namespace {
 
@@ -129,8 +131,12 @@ int main(int argc, char** argv)
     int texts_edited = 0;
     for (int k = 0; k < kMaxPieces; ++k) {
         if (k % kFlz0Every == 0) {
-            const std::string text = text_of_piece(k);
-            old_pieces.push_back(*packed(text, encoder));
+            old_pieces.push_back(*packed(text_of_piece(k), encoder));
+            // The edit is made to the content as the split decodes it:
+            // where an encoder's references reach into a ring filled with
+            // other bytes than zeros, that is not quite the text it was given.
+            const Bytes decoded = flz0_content(old_pieces.back())->decoded;
+            const std::string text(decoded.begin(), decoded.end());
             new_pieces.push_back(texts_edited++ < kTextEdits ? *packed(edited(text), "pack") : old_pieces.back());
         } else {
             old_pieces.push_back(raw_piece(k, k == kGrownPiece ? kGrownSize : kMaxPieceSize));
