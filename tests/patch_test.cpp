@@ -3,6 +3,7 @@
 // not made for, every damaged patch, is refused with nothing written.
 #include <algorithm>
 
+#include "encoders.hpp"
 #include "fault_fs.hpp"
 #include "flz0_files.hpp"
 #include "programs.hpp"
@@ -233,6 +234,48 @@ TEST_F(Patches, APatchOfTheFirstVersionStillAppliesBothWays)
     fs::remove(dir / "B.BND.BAK");
     ASSERT_EQ(run(kBndpatch, {"-R", "B.BND", "V1"}).status, 0);
     EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
+}
+
+// made_by -- text as an encoder makes an FLZ0 file of it, a run of padding after
+std::string made_by(const Encoder& e, const std::string& text)
+{
+    const std::optional<Bytes> stream = encode_stream(e, bytes_of(text));
+    std::string file = "FLZ0" + std::string(4, '\0');
+    file[4] = static_cast<char>(text.size() & 0xFF);
+    file[5] = static_cast<char>(text.size() >> 8);
+    file[6] = static_cast<char>(0x34);  // a compressed size no one checks
+    return file + std::string(stream->begin(), stream->end()) + std::string(40, '\xFF');
+}
+
+TEST_F(Patches, AnOldPieceFromAnyKnownEncoderComesBackFromItsContentAndAnyOtherFromTheBackup)
+{
+    const std::string text = lines(0, 300, "first") + "  three spaces, and more:    .\n";
+    const struct {
+        const char* name;
+        std::string old_piece;
+        const char* back;  // how -l says it comes back
+    } kRows[] = {
+        {"flz0pack", packed(text), "; back: compressed again as flz0pack made it"},
+        {"the tree, zeros", made_by({EncoderFamily::tree, 0x00}, text),
+         "; back: compressed again as a binary-tree LZSS encoder over a ring of 0x00 bytes made it"},
+        {"the tree, spaces", made_by({EncoderFamily::tree, 0x20}, lines(0, 300, "first")),
+         "; back: compressed again as a binary-tree LZSS encoder over a ring of 0x20 bytes made it"},
+        {"a chain of 8", made_by({EncoderFamily::chain, 8}, text),
+         "; back: compressed again as a greedy hash-chain encoder of depth 8 made it"},
+        {"literals only", flz0_literals(text), "; back: from the bundle before the patch"},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.name);
+        const std::string old_bundle = laid_out(kHead, edited(kOld, 2, row.old_piece), kTail);
+        const std::string new_bundle = laid_out(kHead, edited(kOld, 2, packed(text + "A line added.\n")), kTail);
+        patch_from(old_bundle, new_bundle);
+        EXPECT_NE(run(kBndpatch, {"-l", "P"}).out.find(row.back), std::string::npos);
+        fs::remove(dir / "B.BND.BAK");
+        write_file(dir / "B.BND", new_bundle);
+        const bool told = std::string_view(row.back).find("compressed again") != std::string_view::npos;
+        EXPECT_EQ(run(kBndpatch, {"-R", "B.BND", "P"}).status, told ? 0 : 1);
+        EXPECT_EQ(read_file(dir / "B.BND"), told ? old_bundle : new_bundle);
+    }
 }
 
 TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
