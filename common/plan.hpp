@@ -107,6 +107,7 @@ enum class Do {
     write,           // write output `output` under its temporary name
     name,            // give a written output its name
     write_and_name,  // both
+    finish,          // sync a written output and close it, before any output takes its name
     remove,          // remove `path` where it is a regular file, after telling
     restore_backup,  // `path`.BAK takes the name `path` back (see restore_backup)
     close_inputs,    // close every input: a file open cannot be renamed on every system
