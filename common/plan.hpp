@@ -29,6 +29,7 @@ enum class Tell {
     cutting,   // a piece about to be cut: `piece`, `start`, `end`
     joining,   // a piece about to be written into a bundle: the same
     patching,  // a piece a patch makes: the same
+    patching_file,  // a piece file a patch changes: `name`, and `piece`
     removing,  // a file about to be removed: `name` (and `piece` where it is one)
     sizes,     // an FLZ0 file's header: compressed size `first`, original size `second`
     packed,    // a file compressed: original size `first`, stream size `second`

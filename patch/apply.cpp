@@ -460,9 +460,8 @@ Outcome plan_apply_all(FileSystem& fs, const ApplyRequest& rq, std::span<const N
             return alone;
     }
     Changes changes;
-    for (const NamedPatch& p : patches)
-        if (p.patch.compressor != kCompressorVersion)
-            return tool_failure(Fault::bad_patch, p.path, Why::other_compressor, p.patch.compressor, kCompressorVersion);
+    if (Outcome f = same_compressor(patches))
+        return f;
     if (Outcome f = changes_of(patches, changes))
         return alone ? alone : f;
     Plan merged;

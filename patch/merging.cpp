@@ -27,6 +27,14 @@ int entry_piece(const Entry& e)
     return e.piece == kFrame ? kFramePiece : static_cast<int>(e.piece);
 }
 
+Outcome same_compressor(std::span<const NamedPatch> patches)
+{
+    for (const NamedPatch& p : patches)
+        if (p.patch.compressor != kCompressorVersion)
+            return tool_failure(Fault::bad_patch, p.path, Why::other_compressor, p.patch.compressor, kCompressorVersion);
+    return {};
+}
+
 Outcome changes_of(std::span<const NamedPatch> patches, Changes& changes)
 {
     for (const NamedPatch& p : patches)

@@ -28,6 +28,11 @@ struct Contribution {
 // patches' order.
 using Changes = std::map<std::uint32_t, std::vector<Contribution>>;
 
+// same_compressor -- other_compressor for the first patch whose FLZ0
+// pieces another compressor than this one makes: merged content is
+// stored again by this one
+Outcome same_compressor(std::span<const NamedPatch> patches);
+
 // changes_of -- each piece's changes; not_combinable where a patch adds or
 // removes a piece or changes the table
 Outcome changes_of(std::span<const NamedPatch> patches, Changes& changes);
