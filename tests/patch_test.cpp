@@ -565,13 +565,15 @@ TEST_F(Patches, APatchFromThePiecesHoldsEveryEditSinceTheSplitOrIsRefusedWithNot
 
 // The translator's loop with bndpatch -d: the original split, the first
 // lines of piece 000 translated in DATA/000, and patches made against the
-// original: the colleague's (P) fixes a line near the end of piece 000 and
-// changes piece 003; Q and R change the line translated, U was made for an
-// update, A adds a piece.
+// original: the colleague's (P) fixes a line near the end of piece 000,
+// changes piece 003, and the text of piece 004, which no one translated;
+// Q and R change the line translated, U was made for an update, W for a
+// bundle of one piece more, A adds a piece.
 const std::string kTranslated = lines(0, 3, "first") + "Line 3: translated.\n" + lines(4, 296, "first");
-const std::string kBoth =
-    lines(0, 3, "first") + "Line 3: translated.\n" + lines(4, 286, "first") + "Line 290: fixed.\n" + lines(291, 9, "first");
+const std::string kBoth = lines(0, 3, "first") + "Line 3: translated.\n" + lines(4, 286, "first") +
+                          "Line 290: fixed.\n" + lines(291, 9, "first");
 const std::string kFixed3 = "a fixed raw piece\n";
+const std::string kFixed4 = lines(9, 199, "fifth");
 
 class PieceDirPatches : public Patches {
 protected:
@@ -582,10 +584,14 @@ protected:
             return laid_out(kHead, edited(edited(kOld, 0, packed(text)), 3, piece3), kTail);
         };
         const std::string original = laid_out(kHead, kOld, kTail);
-        patch_from(original, with(lines(0, 290, "first") + "Line 290: fixed.\n" + lines(291, 9, "first"), kFixed3), "P");
+        const std::string fixed = lines(0, 290, "first") + "Line 290: fixed.\n" + lines(291, 9, "first");
+        const Pieces colleague = edited(edited(edited(kOld, 0, packed(fixed)), 3, kFixed3), 4, packed(kFixed4));
+        patch_from(original, laid_out(kHead, colleague, kTail), "P");
         patch_from(original, with(lines(0, 3, "first") + lines(4, 296, "first"), kOld[3]), "Q");
         patch_from(original, with(lines(0, 3, "first") + "Line 3.\n" + lines(4, 296, "first"), kOld[3]), "R");
         patch_from(with(lines(0, 301, "first"), kOld[3]), with(lines(0, 302, "first"), kOld[3]), "U");
+        const Pieces more = edited(kOld, 5, "x");
+        patch_from(laid_out(kHead, more, kTail), laid_out(kHead, edited(more, 3, "y"), kTail), "W");
         patch_from(original, laid_out(kHead, edited(kOld, 5, "added"), kTail), "A");
     }
     // translating -- the original split afresh (decoded or not), piece 000
@@ -631,27 +637,31 @@ TEST_F(PieceDirPatches, APatchGoesIntoTheTranslatedPiecesAndTheNextJoinCarriesBo
         fs::current_path(was);
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string piece_dir = row.dir == "DATA" ? "DATA/" : "DATA//";
-        EXPECT_EQ(r.out, console("patching ... " + piece_dir + "000\npatching ... " + piece_dir + "003\nCompleted.\n"));
+        EXPECT_EQ(r.out, console("patching ... " + piece_dir + "000\npatching ... " + piece_dir + "003\npatching ... " +
+                                 piece_dir + "004\nCompleted.\n"));
         EXPECT_EQ(read_file(dir / "DATA" / "000"), row.decoded ? kBoth : packed(kBoth));
         EXPECT_EQ(read_file(dir / "DATA" / "003"), kFixed3);
+        EXPECT_EQ(read_file(dir / "DATA" / "004"), row.decoded ? kFixed4 : packed(kFixed4));
         EXPECT_EQ(fs::status(dir / "DATA" / "003").permissions(), mode);
         Snapshot after = snapshot(dir);  // nothing else touched: the bundle, the record, the .BAK files
-        for (const char* piece : {"DATA/000", "DATA/003"})
+        for (const char* piece : {"DATA/000", "DATA/003", "DATA/004"})
             after[piece] = before.at(piece);
         EXPECT_EQ(after, before);
-        // Both files whole on the disk before either takes its name.
+        // Every file whole on the disk before any takes its name.
         const std::vector<std::string>& log = watched.log;
         const auto synced = [](const std::string& c) { return c.starts_with("sync "); };
         const auto named = [](const std::string& c) { return c.starts_with("exchange ") || c.starts_with("rename"); };
-        EXPECT_EQ(std::count_if(log.begin(), log.end(), synced), 2);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), synced), 3);
         EXPECT_LT(std::find_if(log.rbegin(), log.rend(), synced).base(), std::find_if(log.begin(), log.end(), named));
         row.before_join();
         ASSERT_EQ(run(kBndjoin, {"DATA.BND"}).status, 0);
-        EXPECT_EQ(read_file(dir / "DATA.BND"), laid_out(kHead, edited(edited(kOld, 0, packed(kBoth)), 3, kFixed3), kTail));
+        const Pieces joined = edited(edited(edited(kOld, 0, packed(kBoth)), 3, kFixed3), 4, packed(kFixed4));
+        EXPECT_EQ(read_file(dir / "DATA.BND"), laid_out(kHead, joined, kTail));
         // Taken back out: the translation stays.
         ASSERT_EQ(run(kBndpatch, {"-R", "-d", "DATA", "P"}).status, 0);
         EXPECT_EQ(read_file(dir / "DATA" / "000"), row.decoded ? kTranslated : packed(kTranslated));
         EXPECT_EQ(read_file(dir / "DATA" / "003"), kOld[3]);
+        EXPECT_EQ(read_file(dir / "DATA" / "004"), row.decoded ? lines(9, 200, "fifth") : kOld[4]);
     }
 }
 
@@ -676,7 +686,8 @@ TEST_F(PieceDirPatches, APatchThatCannotGoIntoThePiecesIsRefusedWithNothingWritt
         std::string reason;         // or what it says
         std::string earlier = "";  // a failure told before, as "file: reason"
     } kRows[] = {
-        {"a dry run", [] {}, {"-n", "-d", "DATA", "P"}, 0, nullptr, "", "DATA: the patch applies; nothing was written\n"},
+        {"a dry run", [] {}, {"-n", "-d", "DATA", "P"}, 0, nullptr, "",
+         "DATA: the patch applies; nothing was written\n"},
         {"no split record", [&] { fs::remove(dir / "DATA" / kRecordName); }, {"-d", "DATA", "P"}, 1, &msg::kCannotOpen,
          "DATA", msg::kNoRecordToPatch},
         {"two changes where the translation is", [] {}, {"-d", "DATA", "Q", "R"}, 1, &msg::kBadPatch, "R", overlap("Q"),
@@ -693,6 +704,8 @@ TEST_F(PieceDirPatches, APatchThatCannotGoIntoThePiecesIsRefusedWithNothingWritt
          "is not the bundle the patch was made for: in piece 000 the patch expects " +
              holds(packed(lines(0, 301, "first"))) + ", and the bundle holds " + holds(kOld[0]) +
              "; nothing was written"},
+        {"a patch made for a bundle of one piece more", [] {}, {"-d", "DATA", "W"}, 1, &msg::kWrongBundle, "DATA.BND",
+         "lists 5 pieces, and the patch was made for a bundle of 6; nothing was written"},
         {"a patch that adds a piece", [] {}, {"-d", "DATA", "A"}, 1, &msg::kBadPatch, "A",
          "adds or removes piece 005, or changes the table: it applies only alone, to the bundle it was made for; "
          "nothing was written"},
@@ -703,7 +716,8 @@ TEST_F(PieceDirPatches, APatchThatCannotGoIntoThePiecesIsRefusedWithNothingWritt
         row.before();
         const Snapshot before = snapshot(dir);
         RunResult r = run(kBndpatch, row.args);
-        const std::string earlier = row.earlier.empty() ? "" : message(*row.text) + console("bndpatch: " + row.earlier + "\n");
+        const std::string earlier =
+            row.earlier.empty() ? "" : message(*row.text) + console("bndpatch: " + row.earlier + "\n");
         EXPECT_TRUE(r.err.starts_with(earlier)) << r.err;
         r.err.erase(0, earlier.size());
         EXPECT_EQ(r.status, row.status);
