@@ -676,6 +676,17 @@ TEST_F(PieceDirPatches, APatchThatCannotGoIntoThePiecesIsRefusedWithNothingWritt
     const auto holds = [](const std::string& piece) {
         return std::to_string(piece.size()) + " bytes, SHA-256 " + hex_of(sha256(bytes_of(piece)));
     };
+    const auto tampered = [&](void (*change)(Patch&)) {  // T: P changed
+        return [this, change] {
+            Patch p;
+            std::uint64_t version = 0;
+            const std::string bytes = *read_file(dir / "P");
+            ASSERT_EQ(read_patch(bytes_of(bytes), p, version), PatchStatus::ok);
+            change(p);
+            const std::vector<std::uint8_t> changed = patch_bytes(p);
+            write_file(dir / "T", std::string(changed.begin(), changed.end()));
+        };
+    };
     const struct {
         const char* name;
         std::function<void()> before;
@@ -706,6 +717,12 @@ TEST_F(PieceDirPatches, APatchThatCannotGoIntoThePiecesIsRefusedWithNothingWritt
              "; nothing was written"},
         {"a patch made for a bundle of one piece more", [] {}, {"-d", "DATA", "W"}, 1, &msg::kWrongBundle, "DATA.BND",
          "lists 5 pieces, and the patch was made for a bundle of 6; nothing was written"},
+        {"a patch that makes a piece other than it records",
+         tampered([](Patch& p) { p.entries.at(0).new_side.hash[0] ^= 1; }), {"-d", "DATA", "T"}, 1, &msg::kBadPatch, "T",
+         "makes piece 000 other than it records; nothing was written"},
+        {"another compressor's patch", tampered([](Patch& p) { p.compressor = 2; }), {"-d", "DATA", "T"}, 1,
+         &msg::kBadPatch, "T",
+         "expects FLZ0 compressor version 2, and this bndpatch has version 1; nothing was written"},
         {"a patch that adds a piece", [] {}, {"-d", "DATA", "A"}, 1, &msg::kBadPatch, "A",
          "adds or removes piece 005, or changes the table: it applies only alone, to the bundle it was made for; "
          "nothing was written"},
