@@ -98,8 +98,8 @@ Outcome merged_file(const ApplyRequest& rq, const BundleFile& original, std::uin
     return {};
 }
 
-// replaced -- the piece file replaced by its new bytes, with the file's
-// permissions, once the file is still the one read
+// replaced -- the piece file replaced by its new bytes, keeping its
+// permissions; the commit refuses a file changed since it was read
 void replaced(Plan& plan, const PieceFile& pf, std::uint32_t k, Bytes bytes)
 {
     const int in = plan.add_input(input_of(pf.path, platform::Links::refuse, pf.info));
