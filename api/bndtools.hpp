@@ -9,7 +9,8 @@
 //   plan_join      bndjoin: a bundle built from its pieces, from the split
 //                  record where there is one
 //   plan_diff      bnddiff: a patch from one bundle (or a piece directory) to another
-//   plan_apply     bndpatch: a patch applied, or taken back out (load_patch: -l)
+//   plan_apply     bndpatch: a patch applied, or taken back out (load_patch: -l;
+//                  plan_apply_to_pieces: -d, into a piece directory)
 //   plan_decode    varnix: an FLZ0 file decoded in place (decode_file: in memory)
 //   plan_pack      flz0pack: a file compressed in place (pack_file: in memory)
 //   show           what a plan's commit would tell, with nothing written
@@ -17,6 +18,7 @@
 #pragma once
 
 #include "apply.hpp"
+#include "apply_dir.hpp"
 #include "bundle.hpp"
 #include "count.hpp"
 #include "diff.hpp"

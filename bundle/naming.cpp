@@ -62,3 +62,12 @@ std::string beside(std::string_view path, std::string_view name)
 {
     return std::string(directory_part(path)) + std::string(name);
 }
+
+std::string beside_dir(std::string_view dir, std::string_view name)
+{
+    // The separators that end it go, but not a drive's colon (C:), nor a root alone.
+    const std::string_view separators(platform::kPathSeparators);
+    while (dir.size() > 1 && dir.back() != ':' && separators.find(dir.back()) != std::string_view::npos)
+        dir.remove_suffix(1);
+    return beside(dir, name);
+}

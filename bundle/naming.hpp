@@ -33,3 +33,7 @@ std::string file_name_of(std::string_view path);
 
 // beside -- a file named `name` in the directory a path names its file in
 std::string beside(std::string_view path, std::string_view name);
+
+// beside_dir -- a file named `name` beside a directory, however many
+// separators end its path: DATA/ gives DATA.BND as DATA does
+std::string beside_dir(std::string_view dir, std::string_view name);

@@ -92,6 +92,8 @@ enum class Why {
     not_a_patch_to_replace, // a file in the patch's place that is no patch
     not_of_these_pieces,    // a bundle neither the pieces in `name` were cut from nor a join built (original: `size` bytes)
     no_original,            // not the original the pieces in `name` were cut from (`size` bytes)
+    no_record_to_patch,     // a piece directory without a split record, for bndpatch -d
+    no_original_to_merge,   // the same as no_original, for bndpatch -d, which has no --original
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

@@ -56,8 +56,10 @@ Outcome Output::copy_attributes_of(platform::Handle like)
     return {};
 }
 
-Outcome Output::commit()
+Outcome Output::finish()
 {
+    if (h_ == platform::kNoHandle)
+        return {};
     Outcome failed;
     if (durability_ == Durability::durable)
         if (SysError e = fs_.sync(h_))
@@ -67,6 +69,14 @@ Outcome Output::commit()
     h_ = platform::kNoHandle;
     if (closed && !failed)
         failed = system_failure(Fault::write_failed, temp_, closed);
+    if (failed)
+        discard();
+    return failed;
+}
+
+Outcome Output::commit()
+{
+    Outcome failed = finish();
     if (!failed)
         failed = take_name();
     if (failed) {

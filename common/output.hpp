@@ -64,6 +64,10 @@ public:
     // copy_attributes_of -- the permission bits, and owner and group where
     // the process may, of an open file
     Outcome copy_attributes_of(platform::Handle like);
+    // finish -- the complete temporary synced (where durable) and closed,
+    // so that several outputs are each whole on the disk before any takes
+    // its name; commit does it where it is not done
+    Outcome finish();
     // commit -- the complete temporary takes the name
     Outcome commit();
     // discard -- close and remove the temporary, unless it has taken the name

@@ -201,6 +201,8 @@ Outcome take(Committing& c, const Step& step)
         return {};
     case Do::write:
         return write_output(c, step.output);
+    case Do::finish:
+        return c.outputs[static_cast<std::size_t>(step.output)]->finish();
     case Do::name:
         return name_output(c, step.output);
     case Do::write_and_name:

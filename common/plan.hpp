@@ -29,6 +29,7 @@ enum class Tell {
     cutting,   // a piece about to be cut: `piece`, `start`, `end`
     joining,   // a piece about to be written into a bundle: the same
     patching,  // a piece a patch makes: the same
+    patching_file,  // a piece file a patch changes: `name`, and `piece`
     removing,  // a file about to be removed: `name` (and `piece` where it is one)
     sizes,     // an FLZ0 file's header: compressed size `first`, original size `second`
     packed,    // a file compressed: original size `first`, stream size `second`
@@ -107,6 +108,7 @@ enum class Do {
     write,           // write output `output` under its temporary name
     name,            // give a written output its name
     write_and_name,  // both
+    finish,          // sync a written output and close it, before any output takes its name
     remove,          // remove `path` where it is a regular file, after telling
     restore_backup,  // `path`.BAK takes the name `path` back (see restore_backup)
     close_inputs,    // close every input: a file open cannot be renamed on every system

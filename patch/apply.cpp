@@ -1,15 +1,13 @@
 #include "apply.hpp"
 
 #include <algorithm>
-#include <map>
 #include <memory>
 
 #include "bundle_input.hpp"
 #include "files.hpp"
-#include "merge.hpp"
+#include "merging.hpp"
 #include "naming.hpp"
 #include "output.hpp"
-#include "pack.hpp"
 
 namespace {
 
@@ -29,12 +27,6 @@ struct Direction {
 Failure bad_patch(const std::string& path, Why why, int piece = kNoPiece)
 {
     return piece_failure(Fault::bad_patch, path, why, piece);
-}
-
-// entry_piece -- an entry's piece as a failure names it
-int entry_piece(const Entry& e)
-{
-    return e.piece == kFrame ? kFramePiece : static_cast<int>(e.piece);
 }
 
 // A bundle open to be read for a patch: the file, its bytes, and the
@@ -274,35 +266,6 @@ void bundle_parts(const BundleInput& in, const NewBundle& nb, Read& r, PlannedOu
 // Several patches on one bundle: each piece they change made by merging
 // their changes of its content into what it holds.
 
-// One patch's change of one piece.
-struct Contribution {
-    const NamedPatch* from = nullptr;
-    const Entry* entry = nullptr;
-};
-
-// The pieces the patches change, each with the changes of it in the
-// patches' order.
-using Changes = std::map<std::uint32_t, std::vector<Contribution>>;
-
-// changes_of -- each piece's changes; not_combinable where a patch adds or
-// removes a piece or changes the table and there is more than one patch
-Outcome changes_of(std::span<const NamedPatch> patches, Changes& changes)
-{
-    for (const NamedPatch& p : patches)
-        for (const Entry& e : p.patch.entries) {
-            if (e.piece == kFrame || !e.old_side.present || !e.new_side.present)
-                return piece_failure(Fault::bad_patch, p.path, Why::not_combinable, entry_piece(e));
-            changes[e.piece].push_back(Contribution{&p, &e});
-        }
-    return {};
-}
-
-// What merging makes of one piece.
-struct Merging {
-    Bytes original;  // the piece as the patches' bundle held it
-    Bytes made;      // the new piece; empty where it stays as it is
-};
-
 // original_piece -- the piece as the bundle the patches were made from
 // held it: the bundle's own, else its .BAK's; wrong_bundle where neither
 Outcome original_piece(FileSystem& fs, const ApplyRequest& rq, OpenBundle& before, std::uint32_t k,
@@ -322,44 +285,6 @@ Outcome original_piece(FileSystem& fs, const ApplyRequest& rq, OpenBundle& befor
     return f;
 }
 
-// sides_of -- what one change takes a piece's content from and to, and
-// the stored bytes it makes
-Outcome sides_of(const Contribution& c, std::span<const std::uint8_t> original, bool reverse, Bytes& from, Bytes& to,
-                 Bytes& made)
-{
-    Bytes changed;
-    if (remake(original, c.entry->forward, kMaxPieceSize, changed) != RemakeStatus::ok ||
-        side_of(changed) != c.entry->new_side)
-        return piece_failure(Fault::bad_patch, c.from->path, Why::not_as_recorded, entry_piece(*c.entry));
-    from = content_of(reverse ? changed : original).content;
-    to = content_of(reverse ? original : changed).content;
-    made = reverse ? Bytes(original.begin(), original.end()) : std::move(changed);
-    return {};
-}
-
-// stored_again -- what is stored for merged content in the place of `now`:
-// a change's own bytes where they hold it, else `now`'s form: an FLZ0
-// file compressed as flz0pack does with the bytes after its stream, or the
-// content itself
-Outcome stored_again(const std::string& name, std::span<const std::uint8_t> now, const Bytes& merged,
-                     const std::vector<Bytes>& made, Bytes& out)
-{
-    for (const Bytes& m : made)
-        if (content_of(m).content == merged) {
-            out = m;
-            return {};
-        }
-    const Content c = content_of(now);
-    if (!c.flz0) {
-        out = merged;
-        return {};
-    }
-    if (Outcome f = flz0_pack_checked(name, merged, out))
-        return f;
-    out.insert(out.end(), c.after.begin(), c.after.end());
-    return {};
-}
-
 // merge_piece -- what the changes make of piece k, as `now` holds it:
 // each change's content merged in turn into what the piece holds; each
 // overlap added to `overlaps`
@@ -371,29 +296,14 @@ Outcome merge_piece(FileSystem& fs, const ApplyRequest& rq, OpenBundle& before, 
     Bytes original;
     if (Outcome f = original_piece(fs, rq, before, k, now, changes.front().entry->old_side, original))
         return f;
+    for (const Contribution& c : changes)
+        if (c.entry->old_side != changes.front().entry->old_side)
+            return original_piece(fs, rq, before, k, now, c.entry->old_side, original);
     Bytes merged = content_of(now).content;
     std::vector<Bytes> made;
     const std::size_t were = overlaps.size();
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        const Contribution& c = changes[i];
-        if (c.entry->old_side != changes.front().entry->old_side)
-            return original_piece(fs, rq, before, k, now, c.entry->old_side, original);
-        Bytes from, to;
-        made.emplace_back();
-        if (Outcome f = sides_of(c, original, rq.reverse, from, to, made.back()))
-            return f;
-        Bytes both;
-        Conflict at;
-        if (merge3(from, merged, to, both, at)) {
-            merged = std::move(both);
-            continue;
-        }
-        Failure f = piece_failure(Fault::bad_patch, c.from->path, Why::overlapping, static_cast<int>(k));
-        f.detail.size = at.start;
-        f.detail.limit = at.end;
-        f.detail.name = i == 0 ? rq.bundle : changes[i - 1].from->path;
-        overlaps.push_back(std::move(f));
-    }
+    if (Outcome f = merge_changes(k, changes, original, rq.reverse, rq.bundle, merged, made, overlaps))
+        return f;
     if (overlaps.size() != were || merged == content_of(now).content)
         return {};
     return stored_again(piece_file_name(static_cast<int>(k)), now, merged, made, out);
@@ -550,9 +460,8 @@ Outcome plan_apply_all(FileSystem& fs, const ApplyRequest& rq, std::span<const N
             return alone;
     }
     Changes changes;
-    for (const NamedPatch& p : patches)
-        if (p.patch.compressor != kCompressorVersion)
-            return tool_failure(Fault::bad_patch, p.path, Why::other_compressor, p.patch.compressor, kCompressorVersion);
+    if (Outcome f = same_compressor(patches))
+        return f;
     if (Outcome f = changes_of(patches, changes))
         return alone ? alone : f;
     Plan merged;

@@ -17,6 +17,7 @@ struct ApplyRequest {
     std::string patch{};     // where the patch came from, for the messages
     bool reverse = false;  // take the patch back out: NEW to OLD
     std::string out{};       // the new bundle's name; empty: the bundle's own
+    std::string dir{};       // bndpatch -d: the piece directory the patches go into, in the bundle's place
 };
 
 // load_patch -- the patch in a file, checked whole

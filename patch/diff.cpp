@@ -6,6 +6,7 @@
 #include "delta.hpp"
 #include "join.hpp"
 #include "naming.hpp"
+#include "original.hpp"
 #include "rebuild.hpp"
 #include "record.hpp"
 
@@ -78,47 +79,6 @@ Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, Patch& patch)
     return diff_bundles(a, b, patch, rq.way_back);
 }
 
-// in_loop -- the bundle at path, open, and what it is to the record
-Outcome in_loop(FileSystem& fs, const std::string& path, const SplitRecord& rec, BundleFile& b, SourceIs& is)
-{
-    if (Outcome f = open_bundle(fs, path, platform::Links::follow, b))
-        return f;
-    Identity id;
-    std::vector<PartDigest> parts;
-    return identify_bundle(b, rec, is, id, parts);
-}
-
-// refusal -- OLD, or the file the original was looked for in, refused
-// for a bnddiff -d, naming the piece directory and the original's size
-Failure refusal(const std::string& file, Why why, const DiffRequest& rq, const SplitRecord& rec)
-{
-    Failure f = named_failure(Fault::wrong_bundle, file, why, rq.dir);
-    f.detail.size = rec.first().size;
-    return f;
-}
-
-// find_original -- the bundle the pieces were first cut from, where OLD is
-// not the one to take: the file the request names, else OLD.BAK, which
-// the first join kept
-Outcome find_original(FileSystem& fs, const DiffRequest& rq, const SplitRecord& rec, BundleFile& original)
-{
-    const std::string path = rq.original.empty() ? rq.old_bundle + kBackupSuffix : rq.original;
-    const Failure none = refusal(path, Why::no_original, rq, rec);
-    if (rq.original.empty()) {  // a backup not there is looked for, not read
-        platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
-        if (there.error)
-            return system_failure(Fault::cannot_open, path, there.error);
-        if (there.value.kind == platform::Kind::none)
-            return none;
-    }
-    SourceIs is = SourceIs::unknown;
-    if (Outcome f = in_loop(fs, path, rec, original, is))
-        return f;
-    if (is != SourceIs::original)
-        return none;
-    return {};
-}
-
 // diff_from_pieces -- the patch from the bundle the pieces were first cut
 // from to the bundle a rebuild from the piece directory over OLD would
 // build, read from its plan
@@ -135,11 +95,12 @@ Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, Patch& patch)
         return f;
     // An update, or a bundle from elsewhere: the pieces hold no edit of it.
     if (is == SourceIs::unknown)
-        return refusal(rq.old_bundle, Why::not_of_these_pieces, rq, *record);
+        return loop_refusal(rq.old_bundle, Why::not_of_these_pieces, rq.dir, *record);
     BundleFile other;
     const bool elsewhere = !rq.original.empty() || is != SourceIs::original;
     if (elsewhere)
-        if (Outcome f = find_original(fs, rq, *record, other))
+        if (Outcome f = find_original(fs, OriginalSearch{.bundle = rq.old_bundle, .given = rq.original, .dir = rq.dir},
+                                      *record, other))
             return f;
     const BundleFile& original = elsewhere ? other : bundle;
     const JoinRequest join_rq{.bundle = rq.old_bundle, .dir = rq.dir, .dir_given = true, .only_planned = true};

@@ -10,6 +10,7 @@
 #include "flz0_reference.hpp"
 #include "pack.hpp"
 #include "patch.hpp"
+#include "record.hpp"
 #include "sha256.hpp"
 #include "hex.hpp"
 #include "support.hpp"
@@ -607,6 +608,191 @@ TEST_F(Patches, APatchFromThePiecesHoldsEveryEditSinceTheSplitOrIsRefusedWithNot
     }
     // --original names the bundle a patch from the pieces is made from: it goes only with -d.
     EXPECT_EQ(run(kBnddiff, {"--original", "A.BND", "A.BND", "B.BND", "P"}).err, console(kBnddiff.usage));
+}
+
+// The translator's loop with bndpatch -d: the original split, the first
+// lines of piece 000 translated in DATA/000, and patches made against the
+// original: the colleague's (P) fixes a line near the end of piece 000,
+// changes piece 003, and the text of piece 004, which no one translated;
+// Q and R change the line translated, U was made for an update, W for a
+// bundle of one piece more, A adds a piece.
+const std::string kTranslated = lines(0, 3, "first") + "Line 3: translated.\n" + lines(4, 296, "first");
+const std::string kBoth = lines(0, 3, "first") + "Line 3: translated.\n" + lines(4, 286, "first") +
+                          "Line 290: fixed.\n" + lines(291, 9, "first");
+const std::string kFixed3 = "a fixed raw piece\n";
+const std::string kFixed4 = lines(9, 199, "fifth");
+
+class PieceDirPatches : public Patches {
+protected:
+    void SetUp() override
+    {
+        Patches::SetUp();
+        const auto with = [](const std::string& text, const std::string& piece3) {
+            return laid_out(kHead, edited(edited(kOld, 0, packed(text)), 3, piece3), kTail);
+        };
+        const std::string original = laid_out(kHead, kOld, kTail);
+        const std::string fixed = lines(0, 290, "first") + "Line 290: fixed.\n" + lines(291, 9, "first");
+        const Pieces colleague = edited(edited(edited(kOld, 0, packed(fixed)), 3, kFixed3), 4, packed(kFixed4));
+        patch_from(original, laid_out(kHead, colleague, kTail), "P");
+        patch_from(original, with(lines(0, 3, "first") + lines(4, 296, "first"), kOld[3]), "Q");
+        patch_from(original, with(lines(0, 3, "first") + "Line 3.\n" + lines(4, 296, "first"), kOld[3]), "R");
+        patch_from(with(lines(0, 301, "first"), kOld[3]), with(lines(0, 302, "first"), kOld[3]), "U");
+        const Pieces more = edited(kOld, 5, "x");
+        patch_from(laid_out(kHead, more, kTail), laid_out(kHead, edited(more, 3, "y"), kTail), "W");
+        patch_from(original, laid_out(kHead, edited(kOld, 5, "added"), kTail), "A");
+    }
+    // translating -- the original split afresh (decoded or not), piece 000
+    // translated (where not decoded, as flz0pack leaves it)
+    void translating(bool decoded)
+    {
+        for (const char* gone : {"DATA", "DATA.BND.BAK"})
+            fs::remove_all(dir / gone);
+        write_file(dir / "DATA.BND", laid_out(kHead, kOld, kTail));
+        ASSERT_EQ(run(kBndsplit, decoded ? Pieces{"-x", "DATA.BND"} : Pieces{"DATA.BND"}).status, 0);
+        write_file(dir / "DATA" / "000", decoded ? kTranslated : packed(kTranslated));
+    }
+};
+
+TEST_F(PieceDirPatches, APatchGoesIntoTheTranslatedPiecesAndTheNextJoinCarriesBoth)
+{
+    const auto restore = [&] { fs::rename(dir / "DATA.BND.BAK", dir / "DATA.BND"); };
+    const struct {
+        const char* name;
+        bool decoded;
+        std::function<void()> between;      // after the translation
+        std::string dir;                    // as -d gives it
+        std::function<void()> before_join;  // the bundle a join may replace
+    } kRows[] = {
+        {"decoded, over the original", true, [] {}, "DATA", [] {}},
+        {"after a join, the original kept as .BAK", true, [&] { ASSERT_EQ(run(kBndjoin, {"DATA.BND"}).status, 0); },
+         "DATA/", [] {}},
+        {"the patch applied to the bundle, which a join then refuses",
+         true, [&] { ASSERT_EQ(run(kBndpatch, {"DATA.BND", "P"}).status, 0); }, "DATA", restore},
+        {"stored: an FLZ0 file", false, [] {}, "DATA", [] {}},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.name);
+        translating(row.decoded);
+        row.between();
+        const fs::perms mode = kWindows ? fs::status(dir / "DATA" / "003").permissions() : fs::perms(0604);
+        fs::permissions(dir / "DATA" / "003", mode);
+        const Snapshot before = snapshot(dir);
+        FaultyFs watched(dir.string());
+        const fs::path was = fs::current_path();
+        fs::current_path(dir);
+        RunResult r = run_over(watched, bndpatch_main, "bndpatch", {"-d", row.dir, "P"});
+        fs::current_path(was);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string piece_dir = row.dir == "DATA" ? "DATA/" : "DATA//";
+        EXPECT_EQ(r.out, console("patching ... " + piece_dir + "000\npatching ... " + piece_dir + "003\npatching ... " +
+                                 piece_dir + "004\nCompleted.\n"));
+        EXPECT_EQ(read_file(dir / "DATA" / "000"), row.decoded ? kBoth : packed(kBoth));
+        EXPECT_EQ(read_file(dir / "DATA" / "003"), kFixed3);
+        EXPECT_EQ(read_file(dir / "DATA" / "004"), row.decoded ? kFixed4 : packed(kFixed4));
+        EXPECT_EQ(fs::status(dir / "DATA" / "003").permissions(), mode);
+        Snapshot after = snapshot(dir);  // nothing else touched: the bundle, the record, the .BAK files
+        for (const char* piece : {"DATA/000", "DATA/003", "DATA/004"})
+            after[piece] = before.at(piece);
+        EXPECT_EQ(after, before);
+        // Every file whole on the disk before any takes its name.
+        const std::vector<std::string>& log = watched.log;
+        const auto synced = [](const std::string& c) { return c.starts_with("sync "); };
+        const auto named = [](const std::string& c) { return c.starts_with("exchange ") || c.starts_with("rename"); };
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), synced), 3);
+        EXPECT_LT(std::find_if(log.rbegin(), log.rend(), synced).base(), std::find_if(log.begin(), log.end(), named));
+        row.before_join();
+        ASSERT_EQ(run(kBndjoin, {"DATA.BND"}).status, 0);
+        const Pieces joined = edited(edited(edited(kOld, 0, packed(kBoth)), 3, kFixed3), 4, packed(kFixed4));
+        EXPECT_EQ(read_file(dir / "DATA.BND"), laid_out(kHead, joined, kTail));
+        // Taken back out: the translation stays.
+        ASSERT_EQ(run(kBndpatch, {"-R", "-d", "DATA", "P"}).status, 0);
+        EXPECT_EQ(read_file(dir / "DATA" / "000"), row.decoded ? kTranslated : packed(kTranslated));
+        EXPECT_EQ(read_file(dir / "DATA" / "003"), kOld[3]);
+        EXPECT_EQ(read_file(dir / "DATA" / "004"), row.decoded ? lines(9, 200, "fifth") : kOld[4]);
+    }
+}
+
+TEST_F(PieceDirPatches, APatchThatCannotGoIntoThePiecesIsRefusedWithNothingWritten)
+{
+    const std::string size = std::to_string(laid_out(kHead, kOld, kTail).size());
+    const auto overlap = [](const std::string& with) {
+        return "changes bytes " + std::to_string(lines(0, 3, "first").size()) + " to " +
+               std::to_string(lines(0, 4, "first").size()) + " of the content of piece 000, which " + with +
+               " changes too: the two changes overlap; nothing was written";
+    };
+    const auto holds = [](const std::string& piece) {
+        return std::to_string(piece.size()) + " bytes, SHA-256 " + hex_of(sha256(bytes_of(piece)));
+    };
+    const auto tampered = [&](void (*change)(Patch&)) {  // T: P changed
+        return [this, change] {
+            Patch p;
+            std::uint64_t version = 0;
+            const std::string bytes = *read_file(dir / "P");
+            ASSERT_EQ(read_patch(bytes_of(bytes), p, version), PatchStatus::ok);
+            change(p);
+            const std::vector<std::uint8_t> changed = patch_bytes(p);
+            write_file(dir / "T", std::string(changed.begin(), changed.end()));
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        Pieces args;
+        int status;
+        const msg::Text* text;  // none: it works, writing nothing
+        std::string file;
+        std::string reason;         // or what it says
+        std::string earlier = "";  // a failure told before, as "file: reason"
+    } kRows[] = {
+        {"a dry run", [] {}, {"-n", "-d", "DATA", "P"}, 0, nullptr, "",
+         "DATA: the patch applies; nothing was written\n"},
+        {"no split record", [&] { fs::remove(dir / "DATA" / kRecordName); }, {"-d", "DATA", "P"}, 1, &msg::kCannotOpen,
+         "DATA", msg::kNoRecordToPatch},
+        {"two changes where the translation is", [] {}, {"-d", "DATA", "Q", "R"}, 1, &msg::kBadPatch, "R", overlap("Q"),
+         "Q: " + overlap("DATA/000")},
+        {"applied already", [&] { ASSERT_EQ(run(kBndpatch, {"-d", "DATA", "P"}).status, 0); }, {"-d", "DATA", "P"}, 3,
+         &msg::kAlreadyApplied, "DATA", msg::kAlreadyMade},
+        {"not applied", [] {}, {"-R", "-d", "DATA", "P"}, 3, &msg::kAlreadyApplied, "DATA", msg::kAlreadyTakenBack},
+        {"an update in the bundle's place, and no original",
+         [&] { write_file(dir / "DATA.BND", laid_out(kHead, edited(kOld, 3, "updated"), kTail)); }, {"-d", "DATA", "P"},
+         1, &msg::kWrongBundle, "DATA.BND.BAK",
+         "is not the original the pieces in DATA were first cut from (" + size +
+             " bytes), against which the patch is merged into them: put that bundle there; nothing was written"},
+        {"a patch made for an update", [] {}, {"-d", "DATA", "U"}, 1, &msg::kWrongBundle, "DATA.BND",
+         "is not the bundle the patch was made for: in piece 000 the patch expects " +
+             holds(packed(lines(0, 301, "first"))) + ", and the bundle holds " + holds(kOld[0]) +
+             "; nothing was written"},
+        {"a patch made for a bundle of one piece more", [] {}, {"-d", "DATA", "W"}, 1, &msg::kWrongBundle, "DATA.BND",
+         "lists 5 pieces, and the patch was made for a bundle of 6; nothing was written"},
+        {"a patch that makes a piece other than it records",
+         tampered([](Patch& p) { p.entries.at(0).new_side.hash[0] ^= 1; }), {"-d", "DATA", "T"}, 1, &msg::kBadPatch, "T",
+         "makes piece 000 other than it records; nothing was written"},
+        {"another compressor's patch", tampered([](Patch& p) { p.compressor = 2; }), {"-d", "DATA", "T"}, 1,
+         &msg::kBadPatch, "T",
+         "expects FLZ0 compressor version 2, and this bndpatch has version 1; nothing was written"},
+        {"a patch that adds a piece", [] {}, {"-d", "DATA", "A"}, 1, &msg::kBadPatch, "A",
+         "adds or removes piece 005, or changes the table: it applies only alone, to the bundle it was made for; "
+         "nothing was written"},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.name);
+        translating(true);
+        row.before();
+        const Snapshot before = snapshot(dir);
+        RunResult r = run(kBndpatch, row.args);
+        const std::string earlier =
+            row.earlier.empty() ? "" : message(*row.text) + console("bndpatch: " + row.earlier + "\n");
+        EXPECT_TRUE(r.err.starts_with(earlier)) << r.err;
+        r.err.erase(0, earlier.size());
+        EXPECT_EQ(r.status, row.status);
+        if (row.text)
+            EXPECT_TRUE(fails_as(r, row.status, *row.text, "bndpatch", row.file, row.reason));
+        else
+            EXPECT_EQ(r.out, console(row.reason));
+        EXPECT_EQ(snapshot(dir), before);
+    }
+    // The pieces are written in their place: -o has no place with -d.
+    EXPECT_EQ(run(kBndpatch, {"-d", "DATA", "-o", "OUT", "P"}).err, console(kBndpatch.usage));
 }
 
 TEST_F(Patches, APatchWithTheFrameNamesAWrongPieceFirstAndRefusesAFrameThatListsOtherPieces)

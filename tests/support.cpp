@@ -59,8 +59,9 @@ const Program kPrograms[6] = {
     {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}, {}},
     {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n",
      "MISSING", {"-d, --directory=DIR", "--one-way", "--both-ways", "--original=FILE"}, {"NEW", "P"}},
-    {"bndpatch", BNDPATCH_EXE, "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch -l PATCH\n", "MISSING",
-     {"-R, --reverse", "-o, --output=OUT", "-l, --list"}, {"P"}},
+    {"bndpatch", BNDPATCH_EXE,
+     "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n", "MISSING",
+     {"-R, --reverse", "-o, --output=OUT", "-d, --directory=DIR", "-l, --list"}, {"P"}},
 };
 
 std::vector<std::string> operands(const Program& p, const std::vector<std::string>& named)

@@ -369,7 +369,8 @@ inline constexpr char kNotDecodingBack[] = "the compressed data does not decode 
 // bnddiff and bndpatch.
 inline constexpr char kDiffUsage[] =
     "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n";
-inline constexpr char kPatchUsage[] = "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch -l PATCH\n";
+inline constexpr char kPatchUsage[] =
+    "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
     "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
@@ -398,11 +399,16 @@ inline constexpr std::string_view kPatchAbout =
     "Several patches apply in one step, all or none. Patches that change\n"
     "different parts of one piece's content combine, in either order, against the\n"
     "bundle they were made from (BUNDLE, or BUNDLE.BAK); changes that overlap are\n"
-    "refused, each named, before anything is written.\n"
+    "refused, each named, before anything is written. With -d, the patches go into\n"
+    "the piece files of DIR in the bundle's place, merged with the edits made there\n"
+    "against the original the pieces were first cut from (the bundle its split\n"
+    "record names beside DIR, or that bundle's .BAK); the next bndjoin carries them.\n"
     "Exit status 3: BUNDLE already holds what the patch makes.\n";
 inline constexpr std::string_view kPatchReverse = "take the patch back out: make what it was made from";
 inline constexpr std::string_view kPatchOutput = "write the new bundle to OUT, a new file; leave BUNDLE alone";
 inline constexpr std::string_view kPatchList = "show what the patch holds; no bundle is needed";
+inline constexpr std::string_view kPatchDirectory =
+    "merge the patches into the piece files in DIR, keeping\nthe edits made there; leave the bundle alone";
 // What a patch holds, as bnddiff and bndpatch -l show it.
 inline constexpr char kPatchBundleFormat[] = "%s: %llu bytes, %u pieces, SHA-256 %s\n";
 inline constexpr char kOldName[] = "old";
@@ -437,6 +443,8 @@ inline constexpr char kDryTakesBackFormat[] = "%s: the patch comes back out; not
 inline constexpr std::string_view kPatchDryRun = "write nothing: say whether the patch applies, or which\npieces differ";
 // bndpatch: before each piece it makes, and each it removes.
 inline constexpr char kPatchingFormat[] = "patching ... %-12s [%08x-%08x]\n";
+// bndpatch -d: before each piece file it changes; its path.
+inline constexpr char kPatchingFileFormat[] = "patching ... %s\n";
 // What bndpatch says of a patch or a bundle it refuses.
 inline constexpr char kNoTableToPatch[] = "is shorter than a bundle's 512-byte table";
 inline constexpr char kNotPiecewise[] =
@@ -459,6 +467,7 @@ inline constexpr char kOtherCompressorFormat[] =
     "expects FLZ0 compressor version %llu, and this bndpatch has version %llu; nothing was written";
 inline constexpr char kResultNotAsRecorded[] = "makes a bundle other than the one it records; nothing was written";
 inline constexpr char kNoRecordToDiff[] = "holds no split record: bnddiff -d needs the pieces of a split";
+inline constexpr char kNoRecordToPatch[] = "holds no split record: bndpatch -d needs the pieces of a split";
 inline constexpr char kOverlappingFormat[] =
     "changes bytes %llu to %llu of the content of %s, which %s changes too: the two changes overlap; nothing was "
     "written";
@@ -475,6 +484,9 @@ inline constexpr char kNotOfThesePiecesFormat[] =
 inline constexpr char kNoOriginalFormat[] =
     "is not the original the pieces in %s were first cut from (%llu bytes), which the patch is made against: give "
     "that bundle with --original; nothing was written";
+inline constexpr char kNoOriginalToMergeFormat[] =
+    "is not the original the pieces in %s were first cut from (%llu bytes), against which the patch is merged into "
+    "them: put that bundle there; nothing was written";
 // bnddiff, after the patch's size: each whole bundle's SHA-256 and name,
 // as sha256sum writes a line and reads it back with -c.
 inline constexpr char kChecksumLineFormat[] = "%s  %s\n";

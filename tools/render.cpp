@@ -65,6 +65,8 @@ std::string patch_reason(const Detail& d)
         return msg::kResultNotAsRecorded;
     case Why::no_record_to_diff:
         return msg::kNoRecordToDiff;
+    case Why::no_record_to_patch:
+        return msg::kNoRecordToPatch;
     case Why::overlapping:
         return format_text(msg::kOverlappingFormat, static_cast<ull>(d.size), static_cast<ull>(d.limit),
                            entry_name(d.piece).c_str(), d.name.c_str());
@@ -78,6 +80,8 @@ std::string patch_reason(const Detail& d)
         return format_text(msg::kNotOfThesePiecesFormat, d.name.c_str(), static_cast<ull>(d.size));
     case Why::no_original:
         return format_text(msg::kNoOriginalFormat, d.name.c_str(), static_cast<ull>(d.size));
+    case Why::no_original_to_merge:
+        return format_text(msg::kNoOriginalToMergeFormat, d.name.c_str(), static_cast<ull>(d.size));
     default:
         return "";
     }
@@ -234,6 +238,8 @@ std::string event_line(const Event& e)
         return piece_line(msg::kJoiningFormat, e.piece, e.start, e.end);
     case Tell::patching:
         return piece_line(msg::kPatchingFormat, e.piece, e.start, e.end);
+    case Tell::patching_file:
+        return format_text(msg::kPatchingFileFormat, e.name.c_str());
     case Tell::removing:
         return format_text(msg::kRemovingFormat, e.name.c_str());
     case Tell::sizes:

@@ -34,7 +34,7 @@ std::string piece_line(const char* format, int index, std::uint64_t start, std::
 std::string with_words(std::string line, const std::string& words);
 
 // event_line -- the line an event of a commit is told in (cutting,
-// joining, patching, removing, sizes, packed)
+// joining, patching, patching_file, removing, sizes, packed)
 std::string event_line(const Event& e);
 
 // kind_words -- what bndsplit -l says a piece is
