@@ -155,51 +155,6 @@ TEST_F(Patches, AnFlz0PieceEditedCostsItsChangeNotItsCompressedBytes)
     EXPECT_GT(packed(with_line("first", 1500)).size(), 6000u);
 }
 
-TEST_F(Patches, AnOldPieceNoKnownEncoderMakesAgainComesBackFromTheBundleBeforeUnlessCarried)
-{
-    // Piece 000 came from an encoder of literals only: only its own bytes give it back.
-    const std::string old_bundle = laid_out(kHead, kOld, kTail);
-    const std::string new_bundle = laid_out(kHead, edited(kOld, 0, packed(kEditedText)), kTail);
-    patch_from(old_bundle, new_bundle, "P");
-    ASSERT_EQ(run(kBnddiff, {"--both-ways", "OLD.BND", "NEW.BND", "BOTH"}).status, 0);
-    ASSERT_EQ(run(kBnddiff, {"--one-way", "OLD.BND", "NEW.BND", "ONE"}).status, 0);
-    EXPECT_LT(fs::file_size(dir / "P") * 3, fs::file_size(dir / "BOTH"));
-    EXPECT_LE(fs::file_size(dir / "ONE"), fs::file_size(dir / "P"));
-    const std::string listed = run(kBndpatch, {"-l", "P"}).out;
-    EXPECT_NE(listed.find("; back: from the bundle before the patch\n"), std::string::npos) << listed;
-    EXPECT_NE(listed.find("\n000: no encoder known here makes their stored bytes again"), std::string::npos) << listed;
-    // What only the way back needs: all that --one-way leaves out.
-    const std::string carried = std::to_string(fs::file_size(dir / "BOTH") - fs::file_size(dir / "ONE"));
-    EXPECT_NE(run(kBndpatch, {"-l", "BOTH"}).out.find(console("way back: " + carried + " bytes of the patch\n")),
-              std::string::npos);
-    const struct {
-        const char* patch;
-        bool travels;  // -R takes it back without B.BND.BAK
-    } kRows[] = {{"P", false}, {"ONE", false}, {"BOTH", true}};
-    for (const auto& row : kRows) {
-        SCOPED_TRACE(row.patch);
-        fs::remove(dir / "B.BND.BAK");
-        write_file(dir / "B.BND", old_bundle);
-        ASSERT_EQ(run(kBndpatch, {"B.BND", row.patch}).status, 0);
-        ASSERT_EQ(read_file(dir / "B.BND"), new_bundle);
-        ASSERT_EQ(run(kBndpatch, {"-R", "B.BND", row.patch}).status, 0);
-        EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
-        // Without the bundle before it (or with another in its place).
-        write_file(dir / "B.BND", new_bundle);
-        write_file(dir / "B.BND.BAK", laid_out(kHead, edited(kOld, 0, flz0_literals(lines(0, 300, "other"))), kTail));
-        const Snapshot before = snapshot(dir);
-        const RunResult r = run(kBndpatch, {"-R", "B.BND", row.patch});
-        if (row.travels) {
-            EXPECT_EQ(r.status, 0);
-            EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
-            continue;
-        }
-        EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", row.patch,
-                             format_text(msg::kNoWayBackFormat, "000", "B.BND.BAK")));
-        EXPECT_EQ(snapshot(dir), before);
-    }
-}
-
 // A patch of the first version, as bnddiff made it then, between two
 // bundles of two pieces: a line of an FLZ0 piece changed, a byte added to
 // a raw one.
@@ -248,35 +203,67 @@ std::string made_by(const Encoder& e, const std::string& text)
     return file + std::string(stream->begin(), stream->end()) + std::string(40, '\xFF');
 }
 
-TEST_F(Patches, AnOldPieceFromAnyKnownEncoderComesBackFromItsContentAndAnyOtherFromTheBackup)
+TEST_F(Patches, AnOldPieceComesBackByItsEncoderElseFromTheBundleBeforeUnlessCarried)
 {
     const std::string text = lines(0, 300, "first") + "  three spaces, and more:    .\n";
+    const std::string back_before = "; back: from the bundle before the patch\n";
     const struct {
         const char* name;
         std::string old_piece;
-        const char* back;  // how -l says it comes back
+        const char* option;
+        std::string back;  // how -l says it comes back
+        bool travels;      // -R takes it back without B.BND.BAK
     } kRows[] = {
-        {"flz0pack", packed(text), "; back: compressed again as flz0pack made it"},
-        {"the tree, zeros", made_by({EncoderFamily::tree, 0x00}, text),
-         "; back: compressed again as a binary-tree LZSS encoder over a ring of 0x00 bytes made it"},
-        {"the tree, spaces", made_by({EncoderFamily::tree, 0x20}, lines(0, 300, "first")),
-         "; back: compressed again as a binary-tree LZSS encoder over a ring of 0x20 bytes made it"},
-        {"a chain of 8", made_by({EncoderFamily::chain, 8}, text),
-         "; back: compressed again as a greedy hash-chain encoder of depth 8 made it"},
-        {"literals only", flz0_literals(text), "; back: from the bundle before the patch"},
+        {"flz0pack", packed(text), "", "; back: compressed again as flz0pack made it", true},
+        {"the tree, zeros", made_by({EncoderFamily::tree, 0x00}, text), "",
+         "; back: compressed again as a binary-tree LZSS encoder over a ring of 0x00 bytes made it", true},
+        {"the tree, spaces", made_by({EncoderFamily::tree, 0x20}, lines(0, 300, "first")), "",
+         "; back: compressed again as a binary-tree LZSS encoder over a ring of 0x20 bytes made it", true},
+        {"a chain of 8", made_by({EncoderFamily::chain, 8}, text), "",
+         "; back: compressed again as a greedy hash-chain encoder of depth 8 made it", true},
+        {"literals only", flz0_literals(text), "", back_before, false},
+        {"literals only, --one-way", flz0_literals(text), "--one-way", back_before, false},
+        {"literals only, --both-ways", flz0_literals(text), "--both-ways", "; back: from its stored bytes", true},
     };
-    for (const auto& row : kRows) {
+    const std::string new_bundle = laid_out(kHead, edited(kOld, 2, packed(text + "A line added.\n")), kTail);
+    for (std::size_t i = 0; i < std::size(kRows); ++i) {
+        const auto& row = kRows[i];
         SCOPED_TRACE(row.name);
         const std::string old_bundle = laid_out(kHead, edited(kOld, 2, row.old_piece), kTail);
-        const std::string new_bundle = laid_out(kHead, edited(kOld, 2, packed(text + "A line added.\n")), kTail);
-        patch_from(old_bundle, new_bundle);
-        EXPECT_NE(run(kBndpatch, {"-l", "P"}).out.find(row.back), std::string::npos);
+        const std::string patch = "P" + std::to_string(i);
+        write_file(dir / "OLD.BND", old_bundle);
+        write_file(dir / "NEW.BND", new_bundle);
+        std::vector<std::string> args = {"OLD.BND", "NEW.BND", patch};
+        if (*row.option)
+            args.insert(args.begin(), row.option);
+        ASSERT_EQ(run(kBnddiff, args).status, 0);
+        EXPECT_NE(run(kBndpatch, {"-l", patch}).out.find(row.back), std::string::npos);
         fs::remove(dir / "B.BND.BAK");
+        write_file(dir / "B.BND", old_bundle);
+        ASSERT_EQ(run(kBndpatch, {"B.BND", patch}).status, 0);
+        ASSERT_EQ(run(kBndpatch, {"-R", "B.BND", patch}).status, 0);
+        EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
+        // Without the bundle before it (another in its place).
         write_file(dir / "B.BND", new_bundle);
-        const bool told = std::string_view(row.back).find("compressed again") != std::string_view::npos;
-        EXPECT_EQ(run(kBndpatch, {"-R", "B.BND", "P"}).status, told ? 0 : 1);
-        EXPECT_EQ(read_file(dir / "B.BND"), told ? old_bundle : new_bundle);
+        write_file(dir / "B.BND.BAK", laid_out(kHead, edited(kOld, 2, flz0_literals("other")), kTail));
+        const Snapshot before = snapshot(dir);
+        const RunResult r = run(kBndpatch, {"-R", "B.BND", patch});
+        if (row.travels) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(read_file(dir / "B.BND"), old_bundle);
+            continue;
+        }
+        EXPECT_TRUE(fails_as(r, 1, msg::kBadPatch, "bndpatch", patch, format_text(msg::kNoWayBackFormat, "002", "B.BND.BAK")));
+        EXPECT_EQ(snapshot(dir), before);
     }
+    // P4 holds no way back for the piece, P5 none at all, P6 all of it.
+    EXPECT_LT(fs::file_size(dir / "P4") * 3, fs::file_size(dir / "P6"));
+    EXPECT_LE(fs::file_size(dir / "P5"), fs::file_size(dir / "P4"));
+    EXPECT_NE(run(kBndpatch, {"-l", "P4"}).out.find("\n002: no encoder known here makes their stored bytes again"),
+              std::string::npos);
+    const std::string carried = std::to_string(fs::file_size(dir / "P6") - fs::file_size(dir / "P5"));
+    EXPECT_NE(run(kBndpatch, {"-l", "P6"}).out.find(console("way back: " + carried + " bytes of the patch\n")),
+              std::string::npos);
 }
 
 TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
