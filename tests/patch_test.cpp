@@ -230,7 +230,8 @@ TEST_F(Patches, AnOldPieceComesBackByItsEncoderElseFromTheBundleBeforeUnlessCarr
         const auto& row = kRows[i];
         SCOPED_TRACE(row.name);
         const std::string old_bundle = laid_out(kHead, edited(kOld, 2, row.old_piece), kTail);
-        const std::string patch = "P" + std::to_string(i);
+        std::string patch = "P";
+        patch += std::to_string(i);
         write_file(dir / "OLD.BND", old_bundle);
         write_file(dir / "NEW.BND", new_bundle);
         std::vector<std::string> args = {"OLD.BND", "NEW.BND", patch};
