@@ -238,7 +238,7 @@ TEST_F(Patches, AnOldPieceComesBackByItsEncoderElseFromTheBundleBeforeUnlessCarr
         if (*row.option)
             args.insert(args.begin(), row.option);
         ASSERT_EQ(run(kBnddiff, args).status, 0);
-        EXPECT_NE(run(kBndpatch, {"-l", patch}).out.find(row.back), std::string::npos);
+        EXPECT_NE(run(kBndpatch, {"-l", patch}).out.find(console(row.back)), std::string::npos);
         fs::remove(dir / "B.BND.BAK");
         write_file(dir / "B.BND", old_bundle);
         ASSERT_EQ(run(kBndpatch, {"B.BND", patch}).status, 0);
