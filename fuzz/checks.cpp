@@ -20,6 +20,7 @@
 #include "bundle_input.hpp"
 #include "delta.hpp"
 #include "layout.hpp"
+#include "merge.hpp"
 #include "pack.hpp"
 #include "record.hpp"
 #include "sha256.hpp"
@@ -430,5 +431,38 @@ std::string check_patch(FuzzData data)
                 return "an applied patch made a piece other than it records";
         }
     }
+    return {};
+}
+
+std::string check_merge(FuzzData data)
+{
+    if (data.size() < 3)
+        return {};
+    // The first byte's low bit: bytes as they are, or each as one of four
+    // (two letters, a space, a line end), so that lines repeat and differ.
+    const bool lines = (data[0] & 1) != 0;
+    const std::size_t one = std::min<std::size_t>(data[1], data.size() - 3);
+    const std::size_t two = std::min<std::size_t>(one + data[2], data.size() - 3);
+    std::vector<std::uint8_t> bytes(data.begin() + 3, data.end());
+    if (lines)
+        for (std::uint8_t& b : bytes)
+            b = static_cast<std::uint8_t>("ab \n"[b & 3]);
+    const FuzzData all(bytes);
+    const FuzzData base = all.first(one), a = all.subspan(one, two - one), b = all.subspan(two);
+    const auto same = [](const Bytes& x, FuzzData y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); };
+    Bytes out;
+    Conflict at;
+    if (!merge3(base, base, b, out, at) || !same(out, b) || !merge3(base, a, base, out, at) || !same(out, a))
+        return "a change merged with none is not that change";
+    if (!merge3(base, a, a, out, at) || !same(out, a))
+        return "a change merged with itself is not that change";
+    Bytes other;
+    Conflict other_at;
+    const bool ab = merge3(base, a, b, out, at);
+    const bool ba = merge3(base, b, a, other, other_at);
+    if (ab != ba || out != other || (!ab && !(at == other_at)))
+        return "two changes merge otherwise in the other order";
+    if (!ab && (!out.empty() || at.start > at.end || at.end > base.size()))
+        return "an overlap left bytes, or names a range outside the base";
     return {};
 }

@@ -53,3 +53,10 @@ std::string check_delta(FuzzData data);
 // in each piece it touches, what the patch records; the bundle read is
 // never changed
 std::string check_patch(FuzzData data);
+
+// check_merge -- any bytes as a base and two changes of it (split where
+// the second and third bytes say; the first byte's low bit: over an
+// alphabet of two letters, a space and a line end): a change merged with
+// none, or with itself, is that change; two changes merge alike in either
+// order, or are refused alike, naming a range within the base
+std::string check_merge(FuzzData data);

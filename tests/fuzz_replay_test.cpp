@@ -34,3 +34,4 @@ TEST(FuzzCorpus, JoinLayout) { replay("join_layout", check_join_layout); }
 TEST(FuzzCorpus, SplitJoin) { replay("split_join", check_split_join); }
 TEST(FuzzCorpus, Delta) { replay("delta", check_delta); }
 TEST(FuzzCorpus, Patch) { replay("patch", check_patch); }
+TEST(FuzzCorpus, Merge) { replay("merge", check_merge); }
