@@ -313,6 +313,17 @@ Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optio
     return {};
 }
 
+Outcome required_record(platform::FileSystem& fs, const std::string& dir, Why why, SplitRecord& record)
+{
+    std::optional<SplitRecord> found;
+    if (Outcome f = load_record(fs, dir, found))
+        return f;
+    if (!found)
+        return tool_failure(Fault::cannot_open, dir, why);
+    record = std::move(*found);
+    return {};
+}
+
 PlannedOutput record_output(const std::string& dir, const SplitRecord& r, Durability durability)
 {
     const std::string text = record_text(r);

@@ -138,6 +138,10 @@ bool of_this_loop(const SplitRecord& r, const std::string& name, const Identity&
 // not read is cannot_open (record_unreadable), never taken as none
 Outcome load_record(platform::FileSystem& fs, const std::string& dir, std::optional<SplitRecord>& record);
 
+// required_record -- the split record in dir, where a tool cannot go on
+// without one: a directory without it is cannot_open, for `why`
+Outcome required_record(platform::FileSystem& fs, const std::string& dir, Why why, SplitRecord& record);
+
 // record_output -- the record as an output of a plan, replacing the one
 // in dir
 PlannedOutput record_output(const std::string& dir, const SplitRecord& r, Durability durability);

@@ -127,11 +127,9 @@ void name_all(Plan& plan)
 Outcome plan_apply_to_pieces(FileSystem& fs, const ApplyRequest& rq, std::span<const NamedPatch> patches, Plan& plan,
                              std::vector<Failure>& overlaps)
 {
-    std::optional<SplitRecord> record;
-    if (Outcome f = load_record(fs, rq.dir, record))
+    SplitRecord record;
+    if (Outcome f = required_record(fs, rq.dir, Why::no_record_to_patch, record))
         return f;
-    if (!record)
-        return tool_failure(Fault::cannot_open, rq.dir, Why::no_record_to_patch);
     Changes changes;
     if (Outcome f = same_compressor(patches))
         return f;
@@ -139,13 +137,13 @@ Outcome plan_apply_to_pieces(FileSystem& fs, const ApplyRequest& rq, std::span<c
         return f;
     BundleFile bundle, backup;
     const BundleFile* original = nullptr;
-    if (Outcome f = original_of(fs, rq.dir, *record, bundle, backup, original))
+    if (Outcome f = original_of(fs, rq.dir, record, bundle, backup, original))
         return f;
     Plan merged;
     for (const auto& [k, by] : changes) {
         PieceFile pf;
         std::optional<Bytes> made;
-        if (Outcome f = read_piece_file(fs, rq.dir, *record, k, pf))
+        if (Outcome f = read_piece_file(fs, rq.dir, record, k, pf))
             return f;
         if (Outcome f = merged_file(rq, *original, k, by, pf, made, overlaps))
             return f;

@@ -84,28 +84,26 @@ Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, Patch& patch)
 // build, read from its plan
 Outcome diff_from_pieces(FileSystem& fs, const DiffRequest& rq, Patch& patch)
 {
-    std::optional<SplitRecord> record;
-    if (Outcome f = load_record(fs, rq.dir, record))
+    SplitRecord record;
+    if (Outcome f = required_record(fs, rq.dir, Why::no_record_to_diff, record))
         return f;
-    if (!record)
-        return tool_failure(Fault::cannot_open, rq.dir, Why::no_record_to_diff);
     BundleFile bundle;
     SourceIs is = SourceIs::unknown;
-    if (Outcome f = in_loop(fs, rq.old_bundle, *record, bundle, is))
+    if (Outcome f = in_loop(fs, rq.old_bundle, record, bundle, is))
         return f;
     // An update, or a bundle from elsewhere: the pieces hold no edit of it.
     if (is == SourceIs::unknown)
-        return loop_refusal(rq.old_bundle, Why::not_of_these_pieces, rq.dir, *record);
+        return loop_refusal(rq.old_bundle, Why::not_of_these_pieces, rq.dir, record);
     BundleFile other;
     const bool elsewhere = !rq.original.empty() || is != SourceIs::original;
     if (elsewhere)
         if (Outcome f = find_original(fs, OriginalSearch{.bundle = rq.old_bundle, .given = rq.original, .dir = rq.dir},
-                                      *record, other))
+                                      record, other))
             return f;
     const BundleFile& original = elsewhere ? other : bundle;
     const JoinRequest join_rq{.bundle = rq.old_bundle, .dir = rq.dir, .dir_given = true, .only_planned = true};
     JoinPlan join;
-    if (Outcome f = plan_rebuild(fs, join_rq, *record, join))
+    if (Outcome f = plan_rebuild(fs, join_rq, record, join))
         return f;
     FileBytes old(*original.file, original.size());
     PlannedBytes built(fs, join.plan, join.bundle);
