@@ -34,11 +34,6 @@ std::string piece_file_name(int index)
     return format_text("%03d", index);
 }
 
-std::string in_dir(const std::string& dir, std::string_view name)
-{
-    return dir + "/" + std::string(name);
-}
-
 std::string piece_path(const std::string& dir, int index, std::string_view suffix)
 {
     return in_dir(dir, piece_file_name(index) + std::string(suffix));

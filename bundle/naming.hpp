@@ -2,6 +2,8 @@
 // and each piece's file name and path in it.
 #pragma once
 
+#include "files.hpp"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -21,8 +23,6 @@ std::string piece_file_name(int index);
 // (a suffix such as ".BAK")
 std::string piece_path(const std::string& dir, int index, std::string_view suffix = {});
 
-// in_dir -- a file of a directory
-std::string in_dir(const std::string& dir, std::string_view name);
 
 // piece_number -- the index a piece file's name gives, for NNN and for
 // NNN.BAK beside it: exactly three digits; -1 for any other name

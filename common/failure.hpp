@@ -94,6 +94,19 @@ enum class Why {
     no_original,            // not the original the pieces in `name` were cut from (`size` bytes)
     no_record_to_patch,     // a piece directory without a split record, for bndpatch -d
     no_original_to_merge,   // the same as no_original, for bndpatch -d, which has no --original
+    journal_left,           // a file in `name`, a folder a commit stopped in: its journal is there
+    journal_unreadable,     // a folder's journal that is none, or is damaged
+    journal_file_lost,      // a file `name` a journal names whose new bytes are gone
+    unsafe_path,            // a folder patch's path `name` that is not safe (`size`: a PathProblem)
+    same_but_case,          // a folder patch's path that differs from `name` only by case
+    through_link,           // a folder patch's path `name` that passes a symbolic link
+    no_space,               // a commit that needs `size` bytes where `limit` are free
+    folder_patch,           // a folder patch given for a bundle
+    bundle_patch,           // a bundle patch given for a folder
+    wrong_file,             // a file `name` holds `found`, where the folder patch expects `expected`
+    folder_already,         // a folder that holds what the folder patch makes
+    folder_taken_back,      // a folder that holds what the folder patch was made from
+    not_a_folder,           // a folder patch's folder that is no directory
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

@@ -1,5 +1,15 @@
 #include "files.hpp"
 
+#include <algorithm>
+
+namespace {
+
+// The block a file is hashed in: large enough for few reads, small enough
+// that no file is held whole.
+constexpr std::size_t kHashBlock = 1 << 20;
+
+}  // namespace
+
 platform::Result<std::size_t> read_full(platform::FileSystem& fs, platform::Handle h, std::span<std::uint8_t> buf)
 {
     std::size_t count = 0;
@@ -96,5 +106,37 @@ Outcome read_if_regular(platform::FileSystem& fs, const std::string& path, std::
         bytes.reset();
         return f;
     }
+    return {};
+}
+
+std::string in_dir(const std::string& dir, std::string_view name)
+{
+    return dir + "/" + std::string(name);
+}
+
+Outcome side_of_file(platform::FileSystem& fs, const std::string& path, Fault fault, Side& side)
+{
+    side = Side{};
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(fault, path, there.error);
+    if (there.value.kind == platform::Kind::none)
+        return {};
+    InputFile in(fs, path, platform::Links::refuse);
+    platform::FileInfo info;
+    if (Outcome f = opened(in, fault, info))
+        return f;
+    Sha256 sum;
+    Bytes block(kHashBlock);
+    std::uint64_t at = 0;
+    for (; at < info.size; at += block.size()) {
+        block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kHashBlock, info.size - at)));
+        if (Outcome f = read_exact(in, at, block)) {
+            f->fault = fault;
+            return f;
+        }
+        sum.update(block);
+    }
+    side = Side{.present = true, .size = info.size, .hash = sum.finish()};
     return {};
 }

@@ -6,13 +6,18 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "failure.hpp"
 #include "platform.hpp"
+#include "sha256.hpp"
 
 // Bytes a tool holds.
 using Bytes = std::vector<std::uint8_t>;
+
+// in_dir -- a file of a directory
+std::string in_dir(const std::string& dir, std::string_view name);
 
 // read_full -- read until the buffer is full, the file ends, or an error;
 // the bytes that arrived
@@ -69,6 +74,11 @@ Outcome read_whole(platform::FileSystem& fs, const std::string& path, platform::
 // regular file, not reached through a link; none where the name holds
 // nothing or anything else. Every failure is cannot_open, naming it.
 Outcome read_if_regular(platform::FileSystem& fs, const std::string& path, std::optional<Bytes>& bytes);
+
+// side_of_file -- the size and SHA-256 of the regular file a name holds,
+// not reached through a link; not present where the name holds nothing.
+// Anything else there, or a failure, is `fault`, naming it.
+Outcome side_of_file(platform::FileSystem& fs, const std::string& path, Fault fault, Side& side);
 
 // Bytes read at any offset: a file's, or a planned output's (plan.hpp).
 class ByteSource {

@@ -110,20 +110,18 @@ void Output::release()
 
 Outcome Output::take_name()
 {
-    switch (old_) {
-    case OldFile::replace:
-        return replace_old();
-    case OldFile::keep_as_backup:
-        return keep_old();
-    case OldFile::must_not_exist:
-        break;
-    }
-    if (SysError e = rename_noreplace(fs_, temp_, path_))
-        return system_failure(Fault::cannot_rename, path_, e);
-    return {};
+    return name_temp(fs_, temp_, path_, old_);
 }
 
-Outcome Output::replace_old()
+void Output::keep()
+{
+    made_ = false;
+    release();
+}
+
+namespace {
+
+Outcome replace_old(platform::FileSystem& fs, const std::string& temp, const std::string& path)
 {
     // Over a regular file, the two names are exchanged in one step and the
     // old file, now under the temporary name, is then removed: a rename
@@ -133,39 +131,57 @@ Outcome Output::replace_old()
     // removal fails, or a crash comes first, the old file stays under the
     // temporary name, which the next output of that name removes. Once
     // exchanged, the new file has the name: that is a success.
-    platform::Result<platform::FileInfo> now = fs_.look(path_, platform::Links::refuse);
-    if (!now.error && now.value.kind == platform::Kind::regular && !fs_.exchange(temp_, path_)) {
-        fs_.remove(temp_);
+    platform::Result<platform::FileInfo> now = fs.look(path, platform::Links::refuse);
+    if (!now.error && now.value.kind == platform::Kind::regular && !fs.exchange(temp, path)) {
+        fs.remove(temp);
         return {};
     }
-    if (SysError e = fs_.rename_replace(temp_, path_))
-        return system_failure(Fault::cannot_rename, path_, e);
+    if (SysError e = fs.rename_replace(temp, path))
+        return system_failure(Fault::cannot_rename, path, e);
     return {};
 }
 
-Outcome Output::keep_old()
+Outcome move_old_aside(platform::FileSystem& fs, const std::string& temp, const std::string& path,
+                       const std::string& backup)
 {
-    const std::string backup = path_ + kBackupSuffix;
-    SysError linked = fs_.link(path_, backup);
+    if (SysError e = rename_noreplace(fs, path, backup))
+        return system_failure(Fault::cannot_rename, backup, e);
+    if (SysError e = rename_noreplace(fs, temp, path)) {
+        rename_noreplace(fs, backup, path);
+        return system_failure(Fault::cannot_rename, path, e);
+    }
+    return {};
+}
+
+Outcome keep_old(platform::FileSystem& fs, const std::string& temp, const std::string& path)
+{
+    const std::string backup = path + kBackupSuffix;
+    SysError linked = fs.link(path, backup);
     if (linked && platform::link_refused(linked))
-        return move_old_aside(backup);
+        return move_old_aside(fs, temp, path, backup);
     if (linked)
         return system_failure(Fault::cannot_rename, backup, linked);
-    if (SysError e = fs_.rename_replace(temp_, path_)) {
-        fs_.remove(backup);  // the old file still has its name: back to one
-        return system_failure(Fault::cannot_rename, path_, e);
+    if (SysError e = fs.rename_replace(temp, path)) {
+        fs.remove(backup);  // the old file still has its name: back to one
+        return system_failure(Fault::cannot_rename, path, e);
     }
     return {};
 }
 
-Outcome Output::move_old_aside(const std::string& backup)
+}  // namespace
+
+Outcome name_temp(platform::FileSystem& fs, const std::string& temp, const std::string& path, OldFile old)
 {
-    if (SysError e = rename_noreplace(fs_, path_, backup))
-        return system_failure(Fault::cannot_rename, backup, e);
-    if (SysError e = rename_noreplace(fs_, temp_, path_)) {
-        rename_noreplace(fs_, backup, path_);
-        return system_failure(Fault::cannot_rename, path_, e);
+    switch (old) {
+    case OldFile::replace:
+        return replace_old(fs, temp, path);
+    case OldFile::keep_as_backup:
+        return keep_old(fs, temp, path);
+    case OldFile::must_not_exist:
+        break;
     }
+    if (SysError e = rename_noreplace(fs, temp, path))
+        return system_failure(Fault::cannot_rename, path, e);
     return {};
 }
 

@@ -70,6 +70,9 @@ public:
     Outcome finish();
     // commit -- the complete temporary takes the name
     Outcome commit();
+    // keep -- a finished temporary left under its temporary name for good,
+    // no longer this output's to remove: a journal names it (journal.hpp)
+    void keep();
     // discard -- close and remove the temporary, unless it has taken the name
     void discard();
 
@@ -78,9 +81,6 @@ public:
 
 private:
     Outcome take_name();
-    Outcome replace_old();
-    Outcome keep_old();
-    Outcome move_old_aside(const std::string& backup);
     // release -- the interrupt handler no longer removes this temporary
     void release();
 
@@ -96,6 +96,10 @@ private:
     bool made_ = false;  // the temporary exists and is this output's
     int slot_ = platform::kNoSlot;  // where the interrupt handler finds the temporary
 };
+
+// name_temp -- a complete, closed temporary takes the name `path` by the
+// rule for the file that has it, in one step, as Output::commit gives it
+Outcome name_temp(platform::FileSystem& fs, const std::string& temp, const std::string& path, OldFile old);
 
 // backup_is_free -- a failure when FILE.BAK exists: checked before anything
 // is written; the link made when committing still refuses one that

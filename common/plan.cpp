@@ -4,6 +4,7 @@
 #include <array>
 
 #include "files.hpp"
+#include "journal.hpp"
 
 namespace {
 
@@ -203,6 +204,11 @@ Outcome take(Committing& c, const Step& step)
         return write_output(c, step.output);
     case Do::finish:
         return c.outputs[static_cast<std::size_t>(step.output)]->finish();
+    case Do::keep:
+        if (Outcome f = c.outputs[static_cast<std::size_t>(step.output)]->finish())
+            return f;
+        c.outputs[static_cast<std::size_t>(step.output)]->keep();
+        return {};
     case Do::name:
         return name_output(c, step.output);
     case Do::write_and_name:
@@ -221,6 +227,19 @@ Outcome take(Committing& c, const Step& step)
         return {};
     }
     return {};
+}
+
+// journal_left -- a journal left in a folder the plan writes in: a commit
+// there stopped, and the next bndpatch on that folder finishes or undoes it
+Outcome journal_left(FileSystem& fs, const Plan& plan)
+{
+    std::vector<std::string> paths;
+    for (const PlannedOutput& out : plan.outputs)
+        paths.push_back(out.path);
+    for (const Step& step : plan.steps)
+        if (step.what == Do::make_dir || step.what == Do::remove || step.what == Do::restore_backup)
+            paths.push_back(step.what == Do::make_dir ? in_dir(step.path, kJournalName) : step.path);
+    return unfinished_journal(fs, paths);
 }
 
 }  // namespace
@@ -262,6 +281,9 @@ Outcome commit(FileSystem& fs, const Plan& plan, const Observer& observer)
 {
     if (plan.blocked)
         return plan.blocked;
+    if (!plan.journaled)
+        if (Outcome f = journal_left(fs, plan))
+            return f;
     Committing c{.fs = fs, .plan = plan, .observer = observer};
     c.inputs.resize(plan.inputs.size());
     c.digests.resize(plan.digests);

@@ -109,6 +109,7 @@ enum class Do {
     name,            // give a written output its name
     write_and_name,  // both
     finish,          // sync a written output and close it, before any output takes its name
+    keep,            // the same, and leave it under its temporary name for a journal to name (journal.hpp)
     remove,          // remove `path` where it is a regular file, after telling
     restore_backup,  // `path`.BAK takes the name `path` back (see restore_backup)
     close_inputs,    // close every input: a file open cannot be renamed on every system
@@ -134,6 +135,9 @@ struct Plan {
     // shown each such part's bytes as it copies them, before its digest is
     // taken (a split's record, which notes what each piece is).
     std::size_t digests = 0;
+    // Whether the plan writes a folder's journal itself: any other plan is
+    // refused where a journal is left in a folder it writes in.
+    bool journaled = false;
     std::function<void(std::size_t digest, std::span<const std::uint8_t> bytes)> seen{};
 
     // add_input -- an input the plan read; its number

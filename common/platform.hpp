@@ -142,6 +142,9 @@ public:
     // sync_dir -- make the names in a directory durable, where the system
     // needs that done apart from the files
     virtual SysError sync_dir(const std::string& path) = 0;
+    // free_space -- the bytes a directory's filesystem lets this process
+    // still write there
+    virtual Result<std::uint64_t> free_space(const std::string& dir) = 0;
     // link -- give a file a second name; fails when that name is taken
     virtual SysError link(const std::string& from, const std::string& to) = 0;
     // rename_replace -- give a file a new name in one step, replacing the

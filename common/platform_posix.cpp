@@ -14,6 +14,7 @@
 #include <locale.h>
 #include <new>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -210,6 +211,14 @@ public:
         if (synced == 0 || dir_sync_refused(SysError{code}))
             return {};
         return SysError{code};
+    }
+
+    Result<std::uint64_t> free_space(const std::string& dir) override
+    {
+        struct statvfs st;
+        if (::statvfs(dir.c_str(), &st) != 0)
+            return {0, call_error()};
+        return {static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize, {}};
     }
 
     SysError link(const std::string& from, const std::string& to) override

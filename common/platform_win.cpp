@@ -301,6 +301,17 @@ public:
         return {};
     }
 
+    Result<std::uint64_t> free_space(const std::string& dir) override
+    {
+        SystemPath d = path_for(dir);
+        if (d.error)
+            return {0, d.error};
+        ULARGE_INTEGER available{};
+        if (!GetDiskFreeSpaceExW(d.text.c_str(), &available, nullptr, nullptr))
+            return {0, call_error()};
+        return {available.QuadPart, {}};
+    }
+
     SysError link(const std::string& from, const std::string& to) override
     {
         SystemPath f = path_for(from), t = path_for(to);

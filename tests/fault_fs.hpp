@@ -113,6 +113,10 @@ public:
     {
         return pass("sync_dir", relative(path), [&] { return inner_.sync_dir(path); });
     }
+    Result<std::uint64_t> free_space(Path dir) override
+    {
+        return pass("free_space", relative(dir), [&] { return inner_.free_space(dir); });
+    }
     SysError link(Path from, Path to) override
     {
         return pass("link", relative(from), [&] { return inner_.link(from, to); }, relative(to));

@@ -332,6 +332,17 @@ SysError MemFs::sync_dir(const std::string& path)
     return p.node->directory ? SysError{} : kCodes.list_not_dir;
 }
 
+platform::Result<std::uint64_t> MemFs::free_space(const std::string& dir)
+{
+    AllocationPause pause;
+    const Place p = find(dir, true);
+    if (p.error)
+        return {0, p.error};
+    std::uint64_t used = 0;
+    each_file("", [&](const std::string&, const std::string& bytes) { used += bytes.size(); });
+    return {used < disk_size ? disk_size - used : 0, {}};
+}
+
 SysError MemFs::link(const std::string& from, const std::string& to)
 {
     AllocationPause pause;
