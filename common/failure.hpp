@@ -107,6 +107,7 @@ enum class Why {
     folder_already,         // a folder that holds what the folder patch makes
     folder_taken_back,      // a folder that holds what the folder patch was made from
     not_a_folder,           // a folder patch's folder that is no directory
+    file_twice,             // a folder patch that changes a file `name` (a patch) changes otherwise
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "bundle_input.hpp"
+#include "folder.hpp"
 #include "files.hpp"
 #include "merging.hpp"
 #include "naming.hpp"
@@ -328,6 +329,8 @@ Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
     case PatchStatus::not_a_patch:
         return bad_patch(path, Why::not_a_patch);
     case PatchStatus::other_version:
+        if (version == kFolderPatchVersion)
+            return tool_failure(Fault::bad_patch, path, Why::folder_patch);
         return tool_failure(Fault::bad_patch, path, Why::other_version, version, kPatchVersion);
     case PatchStatus::damaged:
         return bad_patch(path, Why::patch_damaged);

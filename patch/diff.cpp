@@ -43,8 +43,8 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
                  {.how = Remake::raw, .delta = make_delta(to, from)}};
 }
 
-// old_patch -- what becomes of a file that has the patch's name: a patch
-// is replaced; anything else is refused
+}  // namespace
+
 Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
 {
     platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
@@ -62,6 +62,8 @@ Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
     old = OldFile::replace;
     return {};
 }
+
+namespace {
 
 // diff_to_file -- the patch from the bundle OLD to the bundle NEW
 Outcome diff_to_file(FileSystem& fs, const DiffRequest& rq, Patch& patch)

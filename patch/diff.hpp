@@ -50,3 +50,7 @@ struct DiffPlan {
 // bundle or one a join from the directory wrote (not_of_these_pieces),
 // and the original found where it looked (no_original).
 Outcome plan_diff(platform::FileSystem& fs, const DiffRequest& request, DiffPlan& diff);
+
+// old_patch -- what becomes of a file that has a patch's name: a patch is
+// replaced; anything else is refused
+Outcome old_patch(platform::FileSystem& fs, const std::string& path, OldFile& old);

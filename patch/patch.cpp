@@ -4,6 +4,7 @@
 #include <array>
 
 #include "delta.hpp"
+#include "fields.hpp"
 #include "flz0.hpp"
 #include "layout.hpp"
 #include "le.hpp"
@@ -12,26 +13,6 @@ namespace {
 
 constexpr std::uint8_t kWhatPiece = 0;
 constexpr std::uint8_t kWhatFrame = 1;
-
-void put_digest(Bytes& out, const Digest& d)
-{
-    out.insert(out.end(), d.begin(), d.end());
-}
-
-void put_block(Bytes& out, std::span<const std::uint8_t> bytes)
-{
-    put_number(out, bytes.size());
-    out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-void put_side(Bytes& out, const Side& side)
-{
-    out.push_back(side.present ? 1 : 0);
-    if (side.present) {
-        put_number(out, side.size);
-        put_digest(out, side.hash);
-    }
-}
 
 void put_bundle_id(Bytes& out, const BundleId& id)
 {
@@ -55,54 +36,7 @@ void put_change(Bytes& out, const Change& change)
         put_block(out, change.after);
 }
 
-// A reader of a patch's fields, which fails for good at the first that
-// does not read.
-struct Reader {
-    std::span<const std::uint8_t> bytes;
-    std::size_t at = 0;
-    bool ok = true;
-
-    std::uint64_t number(std::uint64_t most)
-    {
-        std::uint64_t n = 0;
-        DeltaStatus why = DeltaStatus::ok;
-        if (!ok || !read_number(bytes, at, n, why) || n > most)
-            ok = false;
-        return ok ? n : 0;
-    }
-    std::uint8_t byte(std::uint8_t most)
-    {
-        if (!ok || at == bytes.size() || bytes[at] > most) {
-            ok = false;
-            return 0;
-        }
-        return bytes[at++];
-    }
-    void take(std::size_t n, std::uint8_t* into)
-    {
-        if (!ok || n > bytes.size() - at) {
-            ok = false;
-            return;
-        }
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, into);
-        at += n;
-    }
-    Digest digest()
-    {
-        Digest d{};
-        take(d.size(), d.data());
-        return d;
-    }
-    Bytes block()
-    {
-        const std::uint64_t n = number(bytes.size() - at);
-        Bytes out(static_cast<std::size_t>(n));
-        take(out.size(), out.data());
-        return out;
-    }
-};
-
-BundleId read_bundle_id(Reader& r)
+BundleId read_bundle_id(FieldReader& r)
 {
     BundleId id;
     id.size = r.number(UINT64_MAX);
@@ -111,7 +45,7 @@ BundleId read_bundle_id(Reader& r)
     return id;
 }
 
-std::vector<Mark> read_marks(Reader& r, std::uint32_t pieces)
+std::vector<Mark> read_marks(FieldReader& r, std::uint32_t pieces)
 {
     std::vector<Mark> marks(pieces);
     for (Mark& m : marks) {
@@ -124,7 +58,7 @@ std::vector<Mark> read_marks(Reader& r, std::uint32_t pieces)
 
 // read_encoder -- the encoder of an FLZ0 change, and the size its header
 // states: stated in version 2, flz0_pack's own in version 1
-void read_encoder(Reader& r, std::uint64_t version, Change& change)
+void read_encoder(FieldReader& r, std::uint64_t version, Change& change)
 {
     if (version == kFirstPatchVersion)
         return;
@@ -134,19 +68,7 @@ void read_encoder(Reader& r, std::uint64_t version, Change& change)
     r.ok = r.ok && encoder_known(change.encoder);
 }
 
-Side read_side(Reader& r, std::uint64_t most)
-{
-    Side side;
-    side.present = r.byte(1) == 1;
-    if (side.present) {
-        side.size = r.number(most);
-        side.hash = r.digest();
-        r.ok = r.ok && side.size > 0;
-    }
-    return side;
-}
-
-Change read_change(Reader& r, Remake most, std::uint64_t version)
+Change read_change(FieldReader& r, Remake most, std::uint64_t version)
 {
     Change change;
     change.how = static_cast<Remake>(r.byte(static_cast<std::uint8_t>(most)));
@@ -206,14 +128,14 @@ PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::u
     patch = Patch{};
     if (bytes.size() < kPatchMagic.size() || !std::equal(kPatchMagic.begin(), kPatchMagic.end(), bytes.begin()))
         return PatchStatus::not_a_patch;
-    Reader r{bytes, kPatchMagic.size()};
+    FieldReader r{bytes, kPatchMagic.size()};
     version = r.number(UINT64_MAX);
     if (!r.ok)
         return PatchStatus::malformed;
     if (version != kPatchVersion && version != kFirstPatchVersion)
         return PatchStatus::other_version;
     const std::size_t body = bytes.size() >= sizeof(Digest) ? bytes.size() - sizeof(Digest) : 0;
-    if (body < r.at || sha256(bytes.first(body)) != Reader{bytes, body}.digest())
+    if (body < r.at || sha256(bytes.first(body)) != FieldReader{bytes, body}.digest())
         return PatchStatus::damaged;
     r.bytes = bytes.first(body);
     patch.version = version;

@@ -2,6 +2,7 @@
 //
 //     bnddiff [--one-way | --both-ways] OLD NEW PATCH
 //     bnddiff [--one-way | --both-ways] -d DIR [--original FILE] OLD PATCH
+//     bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH
 //
 // The patch holds, for each piece that differs, how to make it from the
 // old one (an FLZ0 piece from its decoded content), and the size and hash
@@ -24,12 +25,13 @@
 
 namespace {
 
-enum Opt { kDirectory, kOneWay, kBothWays, kOriginal };
+enum Opt { kDirectory, kOneWay, kBothWays, kOriginal, kRecursive };
 constexpr Option kOptions[] = {
     {kDirectory, 'd', "directory", "DIR", msg::kDiffDirectory},
     {kOneWay, '\0', "one-way", nullptr, msg::kDiffOneWay},
     {kBothWays, '\0', "both-ways", nullptr, msg::kDiffBothWays},
     {kOriginal, '\0', "original", "FILE", msg::kDiffOriginal},
+    {kRecursive, 'r', "recursive", nullptr, msg::kDiffRecursive},
 };
 
 // checksum_lines -- each whole bundle's SHA-256 as sha256sum writes it,
@@ -43,16 +45,40 @@ std::string checksum_lines(const Patch& patch, const DiffRequest& rq)
            format_text(msg::kChecksumLineFormat, hex_of(patch.new_bundle.hash).c_str(), new_name.c_str());
 }
 
+WayBack way_back_of(const CommandLine& cl)
+{
+    return cl.has(kOneWay) ? WayBack::none : cl.has(kBothWays) ? WayBack::carried : WayBack::rebuilt;
+}
+
+// folder_run -- the folder patch from OLDDIR to NEWDIR
+Outcome folder_run(platform::FileSystem& fs, const CommandLine& cl)
+{
+    const FolderDiffRequest request{.old_dir = cl.operands[0],
+                                    .new_dir = cl.operands[1],
+                                    .patch = cl.operands[2],
+                                    .way_back = way_back_of(cl)};
+    FolderDiffPlan diff;
+    if (Outcome f = plan_folder_diff(fs, request, diff))
+        return f;
+    if (Outcome f = say(describe_folder_patch(diff.patch)))
+        return f;
+    if (Outcome f = commit(fs, diff.plan, tell_nothing))
+        return f;
+    if (Outcome f = say(format_text(msg::kPatchSizeFormat, static_cast<std::size_t>(diff.size))))
+        return f;
+    return say(msg::kCompleted);
+}
+
 Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const CommandLine& cl)
 {
+    if (cl.has(kRecursive))
+        return folder_run(fs, cl);
     const DiffRequest request{.old_bundle = old_path,
                               .new_bundle = cl.has(kDirectory) ? std::string() : cl.operands[1],
                               .dir = cl.has(kDirectory) ? cl.value(kDirectory) : std::string(),
                               .original = cl.has(kOriginal) ? cl.value(kOriginal) : std::string(),
                               .patch = cl.operands.back(),
-                              .way_back = cl.has(kOneWay)    ? WayBack::none
-                                          : cl.has(kBothWays) ? WayBack::carried
-                                                              : WayBack::rebuilt};
+                              .way_back = way_back_of(cl)};
     DiffPlan diff;
     if (Outcome f = plan_diff(fs, request, diff))
         return f;
@@ -69,6 +95,8 @@ Outcome bnddiff_run(platform::FileSystem& fs, const std::string& old_path, const
 
 bool fits(const CommandLine& cl)
 {
+    if (cl.has(kRecursive))
+        return cl.operands.size() == 3 && !cl.has(kDirectory) && !cl.has(kOriginal) && !(cl.has(kOneWay) && cl.has(kBothWays));
     return cl.operands.size() == (cl.has(kDirectory) ? 2u : 3u) && !(cl.has(kOneWay) && cl.has(kBothWays)) &&
            (cl.has(kDirectory) || !cl.has(kOriginal));
 }

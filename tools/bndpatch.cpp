@@ -3,6 +3,7 @@
 //     bndpatch [-R] [-n | -o OUT] BUNDLE PATCH...
 //     bndpatch [-R] [-n] -d DIR PATCH...
 //     bndpatch -l PATCH
+//     bndpatch [-R] [-n | -o OUTDIR] FOLDER PATCH...
 //
 // Nothing is written unless the bundle holds, in every piece the patch
 // touches, what the patch was made from (with -R, what it makes); a bundle
@@ -10,7 +11,8 @@
 // written at all: it says whether the patch applies, naming each piece
 // that differs, also those the patch does not touch. With -d the patches
 // go into the piece files of DIR, merged with the edits made there, and
-// the bundle is left alone.
+// the bundle is left alone. Given a folder, the patches are folder
+// patches (bnddiff -r), committed in one step under a journal.
 #include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
@@ -51,8 +53,84 @@ Outcome apply_all(platform::FileSystem& fs, const ApplyRequest& request, const s
     return say(msg::kCompleted);
 }
 
+// say_recovered -- what the run found of a commit that stopped in the folder
+Outcome say_recovered(const std::string& folder, Recovered recovered)
+{
+    if (recovered == Recovered::nothing)
+        return {};
+    return say(format_text(recovered == Recovered::finished ? msg::kRecoveredFinishedFormat : msg::kRecoveredUndoneFormat,
+                           folder.c_str()));
+}
+
+// folder_run -- folder patches applied to a folder, taken back out, or with
+// -n only looked at: first, a commit that stopped there finished or undone
+Outcome folder_run(platform::FileSystem& fs, const std::string& folder, const CommandLine& cl)
+{
+    std::vector<NamedFolderPatch> patches;
+    for (std::size_t i = 1; i < cl.operands.size(); ++i) {
+        patches.push_back(NamedFolderPatch{.path = cl.operands[i]});
+        if (Outcome f = load_folder_patch(fs, patches.back().path, patches.back().patch))
+            return f;
+    }
+    const bool dry = cl.has(kDryRun);
+    if (!dry) {
+        Recovered recovered = Recovered::nothing;
+        if (Outcome f = recover_folder(fs, folder, tell, recovered))
+            return f;
+        if (Outcome f = say_recovered(folder, recovered))
+            return f;
+    }
+    const FolderRequest request{.folder = folder,
+                                .out_dir = cl.has(kOutput) ? cl.value(kOutput) : std::string(),
+                                .reverse = cl.has(kReverse)};
+    FolderApply apply;
+    std::vector<Failure> wrong;
+    Outcome f = plan_folder_apply(fs, request, patches, apply, wrong);
+    if (dry) {
+        if (Outcome g = say(describe_folder_verdict(folder, apply, f, request.reverse)))
+            return g;
+        return f ? f : say(format_text(request.reverse ? msg::kDryTakesBackFormat : msg::kDryAppliesFormat, folder.c_str()));
+    }
+    for (std::size_t k = 0; f && k + 1 < wrong.size(); ++k)
+        report(wrong[k]);
+    if (f)
+        return f;
+    if (Outcome g = say(format_text(msg::kSpaceFormat, apply.target.c_str(), static_cast<unsigned long long>(apply.needed),
+                                    static_cast<unsigned long long>(apply.free))))
+        return g;
+    if (Outcome g = commit_folder(fs, apply, tell))
+        return g;
+    return say(msg::kCompleted);
+}
+
+// is_folder -- whether the first operand names a folder
+bool is_folder(platform::FileSystem& fs, const std::string& path)
+{
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
+    return !there.error && there.value.kind == platform::Kind::directory;
+}
+
+// list -- what a patch holds, a bundle's or a folder's
+Outcome list(platform::FileSystem& fs, const std::string& path)
+{
+    Patch patch;
+    Outcome f = load_patch(fs, path, patch);
+    if (!f)
+        return say(describe_patch(patch));
+    if (f->detail.why != Why::folder_patch)
+        return f;
+    FolderPatch folder;
+    if (Outcome g = load_folder_patch(fs, path, folder))
+        return g;
+    return say(describe_folder_patch(folder));
+}
+
 Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const CommandLine& cl)
 {
+    if (cl.has(kList))
+        return list(fs, first);
+    if (!cl.has(kDirectory) && is_folder(fs, first))
+        return folder_run(fs, first, cl);
     const bool bundle_given = !cl.has(kList) && !cl.has(kDirectory);
     if (bundle_given) {  // the operands in the order given: the bundle first
         InputFile bundle(fs, first, platform::Links::refuse);
@@ -65,8 +143,6 @@ Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const C
         if (Outcome f = load_patch(fs, patches.back().path, patches.back().patch))
             return f;
     }
-    if (cl.has(kList))
-        return say(describe_patch(patches.front().patch));
     const ApplyRequest request{.bundle = bundle_given ? first : std::string(),
                                .patch = patches.front().path,
                                .reverse = cl.has(kReverse),

@@ -368,9 +368,11 @@ inline constexpr char kNotDecodingBack[] = "the compressed data does not decode 
 
 // bnddiff and bndpatch.
 inline constexpr char kDiffUsage[] =
-    "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n";
+    "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n"
+    "       bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH\n";
 inline constexpr char kPatchUsage[] =
-    "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n";
+    "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n"
+    "       bndpatch [-R] [-n | -o OUTDIR] FOLDER PATCH...\n";
 inline constexpr std::string_view kDiffAbout =
     "\n"
     "Make PATCH, which turns bundle OLD into bundle NEW a piece at a time: for each\n"
@@ -382,7 +384,10 @@ inline constexpr std::string_view kDiffAbout =
     "is made from the original the pieces were first cut from, whatever joins came\n"
     "between: OLD itself, else OLD.BAK, or the file --original gives. An OLD that\n"
     "is neither that original nor a bundle bndjoin built from DIR is refused. An\n"
-    "existing PATCH is replaced only where it is a patch itself.\n";
+    "existing PATCH is replaced only where it is a patch itself. With -r, OLD and\n"
+    "NEW are folders, and PATCH holds every file that differs between them by\n"
+    "relative path: bundles a piece at a time, other files as deltas of their\n"
+    "bytes, files added and removed; backups (FILE.BAK beside FILE) are left out.\n";
 inline constexpr std::string_view kDiffOneWay =
     "hold no way back: bndpatch -R takes every piece back\nfrom the bundle the patch was applied to (BUNDLE.BAK)";
 inline constexpr std::string_view kDiffBothWays =
@@ -403,9 +408,15 @@ inline constexpr std::string_view kPatchAbout =
     "the piece files of DIR in the bundle's place, merged with the edits made there\n"
     "against the original the pieces were first cut from (the bundle its split\n"
     "record names beside DIR, or that bundle's .BAK); the next bndjoin carries them.\n"
-    "Exit status 3: BUNDLE already holds what the patch makes.\n";
+    "Given a FOLDER and folder patches (bnddiff -r), every file they touch is\n"
+    "checked, then every new file is written and synced, and all of them take\n"
+    "their names in one commit, which a journal in FOLDER guards: a run that\n"
+    "stops is finished or undone by the next bndpatch on FOLDER, and any other\n"
+    "tool stops there until then.\n"
+    "Exit status 3: BUNDLE (or FOLDER) already holds what the patch makes.\n";
 inline constexpr std::string_view kPatchReverse = "take the patch back out: make what it was made from";
-inline constexpr std::string_view kPatchOutput = "write the new bundle to OUT, a new file; leave BUNDLE alone";
+inline constexpr std::string_view kPatchOutput =
+    "write the new bundle to OUT, a new file, or the whole\npatched FOLDER to OUT, a new folder; leave BUNDLE or\nFOLDER alone";
 inline constexpr std::string_view kPatchList = "show what the patch holds; no bundle is needed";
 inline constexpr std::string_view kPatchDirectory =
     "merge the patches into the piece files in DIR, keeping\nthe edits made there; leave the bundle alone";
@@ -487,6 +498,72 @@ inline constexpr char kNoOriginalFormat[] =
 inline constexpr char kNoOriginalToMergeFormat[] =
     "is not the original the pieces in %s were first cut from (%llu bytes), against which the patch is merged into "
     "them: put that bundle there; nothing was written";
+// A folder and its journal.
+inline constexpr char kJournalLeftFormat[] =
+    "is in %s, where a patch stopped part-way: run bndpatch on that folder to finish or undo it first; nothing "
+    "was written";
+inline constexpr char kJournalUnreadable[] =
+    "cannot be read as the journal of a patch: the folder may hold part of each version; restore it from its "
+    "backups (FILE.BAK) and remove the journal";
+inline constexpr char kJournalFileLostFormat[] =
+    "cannot be finished: the new bytes of %s are gone; restore the folder from its backups (FILE.BAK) and remove the "
+    "journal";
+inline constexpr const char* kPathProblems[] = {
+    "",
+    "an empty name",
+    "a path from the root",
+    "a drive",
+    "a network path",
+    "a \"..\" that climbs out of the folder",
+    "a \".\" name",
+    "a backslash, which Windows takes as a separator",
+    "a device name Windows keeps (CON, NUL, COM1 and the like)",
+    "a character no Windows name holds",
+    "a name ending in a dot or a space, which Windows drops",
+    "a name the tools keep for themselves (a journal, a temporary or a backup)",
+    "bytes that are not UTF-8",
+    "more bytes than any system takes",
+};
+inline constexpr char kUnsafePathFormat[] =
+    "holds the path \"%s\", which names %s: a patch writes only inside its folder; nothing was written";
+inline constexpr char kSameButCaseFormat[] =
+    "holds \"%s\" and \"%s\", which differ only by case and are one file where case is one; nothing was "
+    "written";
+inline constexpr char kThroughLinkFormat[] =
+    "reaches \"%s\" through a symbolic link or another special file, which may lead out of it; nothing was "
+    "written";
+inline constexpr char kNoSpaceFormat[] =
+    "needs %llu bytes of disk space for the new files, and %llu are free; nothing was written";
+inline constexpr char kFolderPatch[] = "is a folder patch: give the folder it applies to in the bundle's place";
+inline constexpr char kBundlePatch[] = "is a bundle patch: give the bundle it applies to in the folder's place";
+inline constexpr char kWrongFileFormat[] =
+    "is not the file the patch was made for: the patch expects %s, and the file holds %s; nothing was written";
+inline constexpr char kFolderAlready[] = "already holds what the patch makes; nothing was written";
+inline constexpr char kFolderTakenBack[] = "already holds what the patch was made from; nothing was written";
+inline constexpr char kNotAFolder[] = "is not a folder";
+inline constexpr char kFileTwiceFormat[] =
+    "changes this file, which %s changes otherwise: the two patches cannot both apply; nothing was written";
+inline constexpr char kNoFile[] = "no such file";
+// bndpatch on a folder.
+inline constexpr char kRecoveredFinishedFormat[] =
+    "%s: a patch that stopped part-way was finished: the folder holds what it makes\n";
+inline constexpr char kRecoveredUndoneFormat[] =
+    "%s: a patch that stopped part-way was undone: the folder holds what it held before\n";
+inline constexpr char kSpaceFormat[] = "%s: the new files take %llu bytes of disk space; %llu are free\n";
+inline constexpr char kFileAppliesFormat[] = "%s: the patch applies\n";
+inline constexpr char kFileComesBackFormat[] = "%s: the patch comes back out\n";
+inline constexpr char kFileAlreadyFormat[] = "%s: already as the patch makes it\n";
+inline constexpr char kFileWrongFormat[] = "%s: %s\n";
+// What a folder patch holds, as bnddiff -r and bndpatch -l show it.
+inline constexpr char kFolderPatchFormat[] = "folder patch: %zu files\n";
+inline constexpr char kFolderFileFormat[] = "%s: %s, %s%s\n";
+inline constexpr char kFolderBundleFormat[] = ", a bundle: %zu pieces changed";
+inline constexpr char kFolderBytesFormat[] = ", a %zu-byte delta";
+inline constexpr char kFolderBackFromBackup[] = "; back: from FILE.BAK";
+inline constexpr std::string_view kDiffRecursive =
+    "OLD and NEW are folders: one patch for every file that\ndiffers between them, by relative path";
+inline constexpr std::string_view kPatchFolderOutput =
+    "write the whole patched folder to OUTDIR, a new folder;\nleave FOLDER alone";
 // bnddiff, after the patch's size: each whole bundle's SHA-256 and name,
 // as sha256sum writes a line and reads it back with -c.
 inline constexpr char kChecksumLineFormat[] = "%s  %s\n";

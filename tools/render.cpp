@@ -30,6 +30,14 @@ std::string pieces_words(const std::vector<int>& pieces)
     return words;
 }
 
+// file_side_words -- one side of a folder patch's file: its size and hash, or none
+std::string file_side_words(const Side& s)
+{
+    return s.present ? side_words(s) : std::string(msg::kNoFile);
+}
+
+std::string folder_reason(const Detail& d);
+
 // patch_reason -- what a detail line says of a patch or a bundle it refuses
 std::string patch_reason(const Detail& d)
 {
@@ -82,6 +90,44 @@ std::string patch_reason(const Detail& d)
         return format_text(msg::kNoOriginalFormat, d.name.c_str(), static_cast<ull>(d.size));
     case Why::no_original_to_merge:
         return format_text(msg::kNoOriginalToMergeFormat, d.name.c_str(), static_cast<ull>(d.size));
+    default:
+        return folder_reason(d);
+    }
+}
+
+// folder_reason -- what a detail line says of a folder, its journal or a folder patch
+std::string folder_reason(const Detail& d)
+{
+    switch (d.why) {
+    case Why::journal_left:
+        return format_text(msg::kJournalLeftFormat, d.name.c_str());
+    case Why::journal_unreadable:
+        return msg::kJournalUnreadable;
+    case Why::journal_file_lost:
+        return format_text(msg::kJournalFileLostFormat, d.name.c_str());
+    case Why::unsafe_path:
+        return format_text(msg::kUnsafePathFormat, d.name.c_str(),
+                           msg::kPathProblems[std::min<std::size_t>(d.size, std::size(msg::kPathProblems) - 1)]);
+    case Why::same_but_case:
+        return format_text(msg::kSameButCaseFormat, d.name.c_str(), d.file.c_str());
+    case Why::through_link:
+        return format_text(msg::kThroughLinkFormat, d.name.c_str());
+    case Why::no_space:
+        return format_text(msg::kNoSpaceFormat, static_cast<ull>(d.size), static_cast<ull>(d.limit));
+    case Why::folder_patch:
+        return msg::kFolderPatch;
+    case Why::bundle_patch:
+        return msg::kBundlePatch;
+    case Why::wrong_file:
+        return format_text(msg::kWrongFileFormat, file_side_words(d.expected).c_str(), file_side_words(d.found).c_str());
+    case Why::folder_already:
+        return msg::kFolderAlready;
+    case Why::folder_taken_back:
+        return msg::kFolderTakenBack;
+    case Why::not_a_folder:
+        return msg::kNotAFolder;
+    case Why::file_twice:
+        return format_text(msg::kFileTwiceFormat, d.name.c_str());
     default:
         return "";
     }
@@ -391,5 +437,44 @@ std::string describe_verdict(const std::string& bundle, const Verdict& v, bool r
         text += format_text(msg::kDryElsewhereFormat, bundle.c_str(), pieces_words(v.elsewhere).c_str());
     if (!v.outcome)
         text += format_text(reverse ? msg::kDryTakesBackFormat : msg::kDryAppliesFormat, bundle.c_str());
+    return text;
+}
+
+std::string describe_folder_patch(const FolderPatch& patch)
+{
+    std::string text = format_text(msg::kFolderPatchFormat, patch.files.size());
+    for (const FileChange& f : patch.files) {
+        const int word = !f.old_side.present ? 1 : !f.new_side.present ? 2 : 0;
+        const std::string sizes = word == 0 ? format_text(msg::kSizesChangeFormat, static_cast<ull>(f.old_side.size),
+                                                          static_cast<ull>(f.new_side.size))
+                                            : format_text(msg::kSizeFormat, static_cast<ull>(word == 1 ? f.new_side.size
+                                                                                                       : f.old_side.size));
+        std::string how = f.how == FileHow::bundle ? format_text(msg::kFolderBundleFormat, f.bundle.entries.size())
+                          : f.new_side.present     ? format_text(msg::kFolderBytesFormat, f.forward.size())
+                                                   : std::string();
+        if (f.how == FileHow::bytes && f.old_side.present && !f.back)
+            how += msg::kFolderBackFromBackup;
+        text += format_text(msg::kFolderFileFormat, f.path.c_str(), msg::kEntryWords[word], sizes.c_str(), how.c_str());
+    }
+    return text;
+}
+
+std::string describe_folder_verdict(const std::string& folder, const FolderApply& apply, const Outcome& outcome,
+                                    bool reverse)
+{
+    std::string text;
+    for (const FileVerdict& v : apply.files) {
+        const std::string path = in_dir(folder, v.path);
+        if (v.state == FileState::wrong)
+            text += format_text(msg::kFileWrongFormat, path.c_str(), reason_text(v.why->detail).c_str());
+        else
+            text += format_text(v.state == FileState::already ? msg::kFileAlreadyFormat
+                                : reverse                     ? msg::kFileComesBackFormat
+                                                              : msg::kFileAppliesFormat,
+                                path.c_str());
+    }
+    if (!outcome)
+        text += format_text(msg::kSpaceFormat, apply.target.c_str(), static_cast<ull>(apply.needed),
+                            static_cast<ull>(apply.free));
     return text;
 }

@@ -56,3 +56,13 @@ std::string describe_patch(const Patch& patch);
 // piece that is not what the patch is applied to, each untouched one that
 // differs from its original, and whether it applies (taken back: `reverse`)
 std::string describe_verdict(const std::string& bundle, const Verdict& v, bool reverse);
+
+// describe_folder_patch -- what a folder patch holds: a line for each file
+std::string describe_folder_patch(const FolderPatch& patch);
+
+// describe_folder_verdict -- what a look at a folder found of folder
+// patches: each file they touch, whether it applies, is already as they
+// make it, or is wrong and why; then, where all apply, the disk space the
+// commit takes
+std::string describe_folder_verdict(const std::string& folder, const FolderApply& apply, const Outcome& outcome,
+                                    bool reverse);
