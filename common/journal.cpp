@@ -261,6 +261,9 @@ Outcome unfinished_journal(FileSystem& fs, std::span<const std::string> paths)
 Outcome recover(FileSystem& fs, const std::string& folder, const JournalTold& told, Recovered& recovered)
 {
     recovered = Recovered::nothing;
+    // A journal written in part never took its name: its temporary goes.
+    if (Outcome f = remove_if_there(fs, journal_path(folder) + kTempSuffix))
+        return f;
     std::optional<Bytes> bytes;
     if (Outcome f = read_if_regular(fs, journal_path(folder), bytes))
         return f;

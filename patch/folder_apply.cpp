@@ -190,9 +190,11 @@ void splice(Planning& p, Plan& sub, const std::string& path, const Side& to)
     for (PlannedInput& in : sub.inputs)
         p.out.plan.add_input(std::move(in));
     for (PlannedOutput& out : sub.outputs) {
-        for (Part& part : out.parts)
+        for (Part& part : out.parts) {
             if (part.input != kNoInput)
                 part.input += base;
+            part.told.clear();  // each file is told as it takes its name
+        }
         if (out.attributes_of != kNoInput)
             out.attributes_of += base;
         add_new(p, path, std::move(out), to);

@@ -279,6 +279,8 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
     flipped[flipped.size() / 2] ^= 0x20;
     std::string version3 = patch;
     version3[8] = 3;
+    std::string version4 = patch;
+    version4[8] = 4;
     const auto holds = [](const std::string& piece) {
         return std::to_string(piece.size()) + " bytes, SHA-256 " + hex_of(sha256(bytes_of(piece)));
     };
@@ -317,8 +319,10 @@ TEST_F(Patches, EveryWrongBundleOrDamagedPatchIsRefusedAndNothingIsWritten)
          "is damaged: its checksum does not match its bytes"},
         {"a byte of the patch changed", old_bundle, flipped, {}, 1, &msg::kBadPatch,
          "is damaged: its checksum does not match its bytes"},
-        {"a later version", old_bundle, version3, {}, 1, &msg::kBadPatch,
-         "is a patch of version 3; this bndpatch reads version 2"},
+        {"a later version", old_bundle, version4, {}, 1, &msg::kBadPatch,
+         "is a patch of version 4; this bndpatch reads version 2"},
+        {"a folder patch", old_bundle, version3, {}, 1, &msg::kBadPatch,
+         "is a folder patch: give the folder it applies to in the bundle's place"},
         {"a bundle for a patch", old_bundle, old_bundle, {}, 1, &msg::kBadPatch, "is not a bundle patch"},
         {"no table", "short", patch, {}, 1, &msg::kBadPiece, "is shorter than a bundle's 512-byte table"},
         {"a piece past the end", old_bundle.substr(0, old_bundle.size() - kTail.size() - 1), patch, {}, 1,

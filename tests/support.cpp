@@ -57,10 +57,12 @@ const Program kPrograms[6] = {
     {"bndjoin", BNDJOIN_EXE, "Usage: bndjoin [-n] [-d DIR] [--as-is] [--align N] [.BND type file]...\n", "MISSING.d", {"-d, --directory=DIR"}, {}},
     {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", "MISSING", {"-c, --stdout", "-t, --test"}, {}},
     {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}, {}},
-    {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n",
+    {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n"
+                                 "       bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH\n",
      "MISSING", {"-d, --directory=DIR", "--one-way", "--both-ways", "--original=FILE"}, {"NEW", "P"}},
     {"bndpatch", BNDPATCH_EXE,
-     "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n", "MISSING",
+     "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n"
+     "       bndpatch [-R] [-n | -o OUTDIR] FOLDER PATCH...\n", "MISSING",
      {"-R, --reverse", "-o, --output=OUT", "-d, --directory=DIR", "-l, --list"}, {"P"}},
 };
 

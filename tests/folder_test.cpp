@@ -1,0 +1,362 @@
+// Folder patches: made from two folders, applied all or nothing under a
+// journal, refused for any path that would leave the folder, and a commit
+// stopped at any call finished or undone by the next run.
+#include <algorithm>
+
+#include "bndtools.hpp"
+#include "delta.hpp"
+#include "fault_fs.hpp"
+#include "flz0_files.hpp"
+#include "programs.hpp"
+#include "support.hpp"
+
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+std::string text_lines(int count, const std::string& word)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += "Line " + std::to_string(i) + ": the " + word + " text.\n";
+    return s;
+}
+
+// a_bundle -- bundle k: an FLZ0 text piece, a raw piece, a short piece
+std::string a_bundle(int k, const std::string& text)
+{
+    return make_bundle({flz0_encode(text), random_bytes(3000 + static_cast<std::size_t>(k) * 100, k + 1), "short " + std::to_string(k)});
+}
+
+// The game folder before and after a translation: bundles with a text
+// edited, loose files edited, one of 0 bytes, one added, one removed.
+Files old_folder(int bundles, int loose)
+{
+    Files f;
+    for (int k = 0; k < bundles; ++k)
+        f["data/B" + std::to_string(k) + ".BND"] = a_bundle(k, text_lines(200, "old " + std::to_string(k)));
+    for (int k = 0; k < loose; ++k)
+        f[(k % 2 ? "text/" : "") + std::string("file") + std::to_string(k) + ".txt"] = text_lines(20 + k, "loose");
+    f["empty.dat"] = "";
+    f["gone.txt"] = "a file the new version lacks\n";
+    return f;
+}
+
+Files new_folder(int bundles, int loose)
+{
+    Files f = old_folder(bundles, loose);
+    for (int k = 0; k < bundles; ++k)
+        f["data/B" + std::to_string(k) + ".BND"] = a_bundle(k, text_lines(200, "new " + std::to_string(k)));
+    for (int k = 0; k < loose; k += 3)
+        f[(k % 2 ? "text/" : "") + std::string("file") + std::to_string(k) + ".txt"] += "one more line\n";
+    f.erase("gone.txt");
+    f["added/new.txt"] = "a file the new version adds\n";
+    return f;
+}
+
+void put_all(MemFs& files, const std::string& dir, const Files& f)
+{
+    files.make_dirs(dir);
+    for (const auto& [name, bytes] : f)
+        files.put(dir + "/" + name, bytes);
+}
+
+// brief -- each file's size and hash, which a failure shows briefly
+Files brief(const Files& f)
+{
+    Files out;
+    for (const auto& [name, bytes] : f)
+        out[name] = std::to_string(bytes.size()) + " bytes, " + std::to_string(std::hash<std::string>{}(bytes));
+    return out;
+}
+
+// held -- the files below dir, backups left out, in brief
+Files held(const MemFs& files, const std::string& dir)
+{
+    Files f;
+    files.each_file(dir, [&](const std::string& name, const std::string& bytes) {
+        if (!name.ends_with(".BAK"))
+            f[name] = bytes;
+    });
+    return brief(f);
+}
+
+RunResult diff(platform::FileSystem& fs, const std::vector<std::string>& args)
+{
+    return run_over(fs, bnddiff_main, "bnddiff", args);
+}
+
+RunResult patch(platform::FileSystem& fs, const std::vector<std::string>& args)
+{
+    return run_over(fs, bndpatch_main, "bndpatch", args);
+}
+
+// A memory file system holding OLD, NEW, the patch P made from them, and
+// GAME, a copy of `game`.
+struct Game {
+    MemFs files;
+    Files before;
+    Files after;
+    Files was;  // in brief
+    Files now;
+
+    Game(int bundles, int loose, bool game_is_new = false)
+        : before(old_folder(bundles, loose)), after(new_folder(bundles, loose))
+    {
+        put_all(files, "OLD", before);
+        put_all(files, "NEW", after);
+        was = brief(before);
+        now = brief(after);
+        const RunResult r = diff(files, {"-r", "OLD", "NEW", "P"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        put_all(files, "GAME", game_is_new ? after : before);
+        if (game_is_new)  // as the patch left it: the file it removed kept
+            files.put("GAME/gone.txt.BAK", before["gone.txt"]);
+    }
+};
+
+TEST(FolderPatch, TenBundlesAndTwentyFilesGoOverAndBackInOneCommit)
+{
+    Game s(10, 20);
+    RunResult r = patch(s.files, {"-l", "P"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("data/B3.BND: changed, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("added/new.txt: added, 28 bytes"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("gone.txt: removed, 29 bytes; back: from FILE.BAK"), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 10 + 7 + 2) << r.out;
+
+    const Snapshot untouched = snapshot(s.files, "GAME");
+    r = patch(s.files, {"-n", "GAME", "P"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("GAME/data/B9.BND: the patch applies\n"), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(s.files, "GAME"), untouched);
+
+    r = patch(s.files, {"GAME", "P"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(held(s.files, "GAME"), s.now);
+    EXPECT_EQ(s.files.get("GAME/data/B0.BND.BAK"), s.before["data/B0.BND"]);
+    EXPECT_EQ(s.files.get("GAME/gone.txt.BAK"), s.before["gone.txt"]);
+    EXPECT_FALSE(s.files.get("GAME/" + std::string(kJournalName)));
+
+    const Snapshot applied = snapshot(s.files, "GAME");
+    EXPECT_EQ(patch(s.files, {"GAME", "P"}).status, 3);
+    EXPECT_EQ(snapshot(s.files, "GAME"), applied);
+
+    r = patch(s.files, {"-R", "GAME", "P"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(held(s.files, "GAME"), s.was);
+
+    r = patch(s.files, {"-o", "OUT", "OLD", "P"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(held(s.files, "OUT"), s.now);
+    EXPECT_EQ(held(s.files, "OLD"), s.was);
+}
+
+TEST(FolderPatch, AWrongFileOrAConflictIsNamedAndNothingIsWritten)
+{
+    const struct {
+        const char* name;
+        std::function<void(Game&)> change;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"a loose file edited",
+         [](Game& s) { s.files.put("GAME/file0.txt", "edited by the player\n"); },
+         {"GAME", "P"},
+         1,
+         {"GAME/file0.txt: is not the file the patch was made for: the patch expects "}},
+        {"a bundle's piece edited",
+         [](Game& s) { s.files.put("GAME/data/B1.BND", a_bundle(1, text_lines(200, "other"))); },
+         {"GAME", "P"},
+         1,
+         {"GAME/data/B1.BND: is not the bundle the patch was made for: in piece 000"}},
+        {"two patches change one file otherwise",
+         [](Game& s) {
+             put_all(s.files, "NEW2", s.before);
+             s.files.put("NEW2/file0.txt", "another change\n");
+             EXPECT_EQ(diff(s.files, {"-r", "OLD", "NEW2", "P2"}).status, 0);
+         },
+         {"GAME", "P", "P2"},
+         1,
+         {"changes this file, which P changes otherwise"}},
+        {"no room on the disk",
+         [](Game& s) { s.files.disk_size = 1; },
+         {"GAME", "P"},
+         2,
+         {"GAME: needs ", "bytes of disk space for the new files, and 0 are free"}},
+        {"a bundle patch for a folder", [](Game& s) { s.files.put("BP", "BNDPATCH\x02"); }, {"GAME", "BP"}, 1,
+         {"BP: "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Game s(3, 6);
+        c.change(s);
+        const Snapshot before = snapshot(s.files, "GAME");
+        const RunResult r = patch(s.files, c.args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        for (const std::string& words : c.says)
+            EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+        EXPECT_EQ(snapshot(s.files, "GAME"), before);
+    }
+}
+
+TEST(FolderPatch, PatchesOfDifferentFilesCommitTogether)
+{
+    Game s(2, 4);
+    put_all(s.files, "NEW2", s.before);
+    s.files.put("NEW2/text/file1.txt", "a fix of another file\n");
+    ASSERT_EQ(diff(s.files, {"-r", "OLD", "NEW2", "P2"}).status, 0);
+    const RunResult r = patch(s.files, {"GAME", "P", "P2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Files both = s.after;
+    both["text/file1.txt"] = "a fix of another file\n";
+    EXPECT_EQ(held(s.files, "GAME"), brief(both));
+}
+
+// A folder apply (or take back) stopped or failed at every call: the run
+// after it leaves the folder as it was or as the patch makes it, no file
+// of the one beside one of the other, and no journal or temporary left.
+TEST(FolderPatch, StoppedOrFailedAtEveryCallTheNextRunLeavesOneVersionOrTheOther)
+{
+    const struct {
+        const char* name;
+        bool reverse;
+        bool fail;
+        bool interrupted;
+    } cases[] = {
+        {"stopped", false, false, false},
+        {"failed", false, true, false},
+        {"interrupted", false, false, true},
+        {"taken back, stopped", true, false, false},
+        {"taken back, failed", true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int ends = 0;
+        for (int k = 0;; ++k) {
+            Game s(2, 3, c.reverse);
+            const Files& from = c.reverse ? s.now : s.was;
+            const Files& to = c.reverse ? s.was : s.now;
+            FaultyFs faulty("", s.files);
+            (c.fail ? faulty.fail_at : faulty.stop_at) = k;
+            faulty.interrupted = c.interrupted;
+            std::vector<std::string> args = {"GAME", "P"};
+            if (c.reverse)
+                args.insert(args.begin(), "-R");
+            const RunResult first = patch(faulty, args);
+            if (faulty.calls() <= k) {
+                EXPECT_EQ(first.status, 0) << first.err;
+                break;
+            }
+            Recovered recovered = Recovered::nothing;
+            const Outcome next = recover_folder(s.files, "GAME", [](const Event&) { return Outcome{}; }, recovered);
+            ASSERT_FALSE(next) << "call " << k << ": " << faulty.log[static_cast<std::size_t>(k)];
+            const Files now = held(s.files, "GAME");
+            EXPECT_TRUE(now == from || now == to) << "call " << k << ": " << faulty.log[static_cast<std::size_t>(k)];
+            ends += now == to;
+            s.files.each_file("GAME", [&](const std::string& name, const std::string&) {
+                EXPECT_FALSE(name.ends_with(kTempSuffix) || name.ends_with(kJournalName)) << name << ", call " << k;
+            });
+            const RunResult again = patch(s.files, args);
+            EXPECT_TRUE(again.status == 0 || again.status == 3) << again.err;
+            EXPECT_EQ(held(s.files, "GAME"), to) << "call " << k;
+        }
+        EXPECT_GT(ends, 0) << "no stop came after the commit";
+    }
+}
+
+TEST(FolderPatch, ANextRunSaysItFinishedOrUndidACommitAndOtherToolsStopUntilThen)
+{
+    for (const bool naming : {false, true}) {
+        Game s(1, 2);
+        // Stopped at the first rename that names a new file, or at the
+        // first temporary written.
+        for (int k = 0;; ++k) {
+            FaultyFs faulty("", s.files);
+            faulty.stop_at = k;
+            patch(faulty, {"GAME", "P"});
+            ASSERT_LT(k, faulty.calls());
+            const std::string& call = faulty.log[static_cast<std::size_t>(k)];
+            if (naming ? call.starts_with("exchange GAME/data") || call.starts_with("link GAME/data")
+                       : call.starts_with("create_new GAME/data"))
+                break;
+            recover_folder(s.files, "GAME", [](const Event&) { return Outcome{}; }, *std::make_unique<Recovered>());
+            put_all(s.files, "GAME", s.before);
+        }
+        ASSERT_TRUE(s.files.get("GAME/" + std::string(kJournalName)));
+        RunResult r = run_over(s.files, flz0pack_main, "flz0pack", {"GAME/file0.txt"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("is in GAME, where a patch stopped part-way: run bndpatch on that folder"),
+                  std::string::npos)
+            << r.err;
+        r = patch(s.files, {"GAME", "P"});
+        EXPECT_EQ(r.status, naming ? 3 : 0) << r.err;
+        EXPECT_NE(r.out.find(naming ? "GAME: a patch that stopped part-way was finished"
+                                    : "GAME: a patch that stopped part-way was undone"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ(held(s.files, "GAME"), s.now);
+    }
+}
+
+TEST(FolderPatch, EveryPathThatCouldLeaveTheFolderIsRefusedWithNothingWritten)
+{
+    const char* const hostile[] = {
+        "../evil.txt", "/etc/evil", "a/../../evil", "C:/evil", "c:evil", "//server/share/evil", "\\\\server\\evil",
+        "a\\..\\evil", "CON", "sub/nul.txt", "COM1.BND", "lpt9", "evil.BAK", ".bndpatch-journal", "x.$$$",
+        "a:stream", "trailing.", "./evil", "a//b", "",
+    };
+    for (const char* path : hostile) {
+        SCOPED_TRACE(path);
+        MemFs files;
+        put_all(files, "GAME", {{"keep.txt", "kept"}});
+        FolderPatch p;
+        p.files.push_back(FileChange{.path = path, .new_side = side_of(bytes_of("evil")), .forward = make_delta({}, bytes_of("evil"))});
+        const Bytes bytes = folder_patch_bytes(p);
+        files.put("P", std::string(bytes.begin(), bytes.end()));
+        const Snapshot before = snapshot(files, "");
+        const RunResult r = patch(files, {"GAME", "P"});
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.err.find("P: holds the path"), std::string::npos) << r.err;
+        EXPECT_EQ(snapshot(files, ""), before);
+        EXPECT_EQ(path_problem(path) == PathProblem::none, false);
+    }
+    for (const char* fine : {"data/DATA.BND", "a b/c.txt", "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF/x", "COM10", "CONFIG.SYS",
+                             ".hidden", "x.BAK.txt"})
+        EXPECT_EQ(path_problem(fine), PathProblem::none) << fine;
+}
+
+TEST(FolderPatch, TwoNamesThatDifferOnlyByCaseNeverGoIntoAPatch)
+{
+    MemFs files;
+    put_all(files, "OLD", {{"a.txt", "1"}});
+    put_all(files, "NEW", {{"a.txt", "2"}, {"A.TXT", "3"}, {"\xC3\x84.txt", "4"}, {"\xC3\xA4.TXT", "5"}});
+    const RunResult r = diff(files, {"-r", "OLD", "NEW", "P"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("differ only by case"), std::string::npos) << r.err;
+    EXPECT_FALSE(files.get("P"));
+    const std::vector<std::string> twins = {"x/\xD0\x94.txt", "x/\xD0\xB4.TXT"};
+    EXPECT_TRUE(same_but_case(twins));
+    const std::vector<std::string> apart = {"a.txt", "a.txt2", "\xC3\x97", "\xC3\xB7"};
+    EXPECT_FALSE(same_but_case(apart));
+}
+
+TEST(Journal, AJournalThatDoesNotReadWhole)
+{
+    Journal j{.state = JournalState::naming};
+    j.entries.push_back(JournalEntry{.path = "data/B.BND", .old = OldFile::keep_as_backup, .size = 9, .hash = sha256(bytes_of("new"))});
+    j.entries.push_back(JournalEntry{.path = "gone.txt", .leaves = true});
+    const Bytes good = journal_bytes(j);
+    Journal back;
+    ASSERT_TRUE(read_journal(good, back));
+    EXPECT_EQ(back, j);
+    for (std::size_t n = 0; n < good.size(); ++n) {
+        EXPECT_FALSE(read_journal(std::span(good).first(n), back)) << n;
+        Bytes flipped = good;
+        flipped[n] ^= 0x10;
+        EXPECT_FALSE(read_journal(flipped, back)) << n;
+    }
+}
+
+}  // namespace
