@@ -128,7 +128,7 @@ TEST(FolderPatch, TenBundlesAndTwentyFilesGoOverAndBackInOneCommit)
     const Snapshot untouched = snapshot(s.files, "GAME");
     r = patch(s.files, {"-n", "GAME", "P"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("GAME/data/B9.BND: the patch applies\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(console("GAME/data/B9.BND: the patch applies\n")), std::string::npos) << r.out;
     EXPECT_EQ(snapshot(s.files, "GAME"), untouched);
 
     r = patch(s.files, {"GAME", "P"});
@@ -357,6 +357,75 @@ TEST(Journal, AJournalThatDoesNotReadWhole)
         flipped[n] ^= 0x10;
         EXPECT_FALSE(read_journal(flipped, back)) << n;
     }
+}
+
+}  // namespace
+
+namespace {
+
+class FolderOnDisk : public ScratchTest {
+protected:
+    RunResult run(const Program& p, const std::vector<std::string>& args) { return run_tool(p.exe, p.name, args, dir); }
+    void lay(const std::string& sub, const Files& files) const
+    {
+        for (const auto& [name, bytes] : files) {
+            fs::create_directories((dir / sub / name).parent_path());
+            write_file(dir / sub / name, bytes);
+        }
+    }
+    // on_disk -- the files below a folder, backups left out, in brief
+    Files on_disk(const std::string& sub) const
+    {
+        Files f;
+        for (const auto& e : fs::recursive_directory_iterator(dir / sub))
+            if (e.is_regular_file() && e.path().extension() != ".BAK")
+                f[e.path().lexically_relative(dir / sub).generic_string()] = *read_file(e.path());
+        return brief(f);
+    }
+};
+
+// Windows refuses to rename over a file another program holds open: the
+// commit stops with the journal kept, and the next run finishes it.
+TEST_F(FolderOnDisk, ACommitHeldUpByAFileInUseIsFinishedByTheNextRun)
+{
+    lay("OLD", old_folder(2, 3));
+    lay("NEW", new_folder(2, 3));
+    lay("GAME", old_folder(2, 3));
+    ASSERT_EQ(run(kBnddiff, {"-r", "OLD", "NEW", "P"}).status, 0);
+    void* held = hold_open(dir / "GAME" / "data" / "B1.BND");
+    EXPECT_EQ(held != nullptr, kWindows);
+    RunResult r = run(kBndpatch, {"GAME", "P"});
+    if (held) {
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.out.find("run bndpatch on this folder again to finish the patch"), std::string::npos) << r.out;
+        EXPECT_TRUE(fs::exists(dir / "GAME" / kJournalName));
+        EXPECT_EQ(run(kFlz0pack, {"GAME/file0.txt"}).status, 2);
+        let_go(held);
+        r = run(kBndpatch, {"GAME", "P"});
+        EXPECT_EQ(r.status, 3) << r.err;
+        EXPECT_NE(r.out.find("GAME: a patch that stopped part-way was finished"), std::string::npos) << r.out;
+    } else {
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    EXPECT_EQ(on_disk("GAME"), brief(new_folder(2, 3)));
+    EXPECT_FALSE(fs::exists(dir / "GAME" / kJournalName));
+}
+
+TEST_F(FolderOnDisk, APathThroughASymbolicLinkIsRefusedAndNothingIsWrittenOnEitherSide)
+{
+    if (kWindows)
+        GTEST_SKIP() << "symbolic links need a privilege on Windows";
+    lay("OLD", {{"a.txt", "a"}});
+    lay("NEW", {{"a.txt", "a"}, {"link/x.txt", "written through the link"}});
+    lay("GAME", {{"a.txt", "a"}});
+    fs::create_directories(dir / "OUTSIDE");
+    fs::create_directory_symlink("../OUTSIDE", dir / "GAME" / "link");
+    ASSERT_EQ(run(kBnddiff, {"-r", "OLD", "NEW", "P"}).status, 0);
+    const Snapshot before = snapshot(dir);
+    const RunResult r = run(kBndpatch, {"GAME", "P"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("GAME: reaches \"link/x.txt\" through a symbolic link"), std::string::npos) << r.err;
+    EXPECT_EQ(snapshot(dir), before);
 }
 
 }  // namespace

@@ -136,6 +136,12 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
                    const fs::path& cwd, const std::string& out_path, const std::string& err_path,
                    const RunOptions& options);
 
+// hold_open -- a file held open as another program would hold it, where
+// the system then refuses to rename or remove it (Windows: no delete
+// sharing); let_go closes it. Elsewhere nothing is held (nullptr).
+void* hold_open(const fs::path& path);
+void let_go(void* held);
+
 // write_file / append_file / read_file -- whole files as byte strings
 void write_file(const fs::path& path, const std::string& bytes);
 void append_file(const fs::path& path, const std::string& bytes);

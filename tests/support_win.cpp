@@ -123,3 +123,16 @@ int spawn_and_wait(const std::string& exe, const std::string& name, const std::v
         CloseHandle(si.hStdError);
     return status;
 }
+
+void* hold_open(const fs::path& path)
+{
+    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+void let_go(void* held)
+{
+    if (held)
+        CloseHandle(held);
+}

@@ -98,8 +98,13 @@ Outcome folder_run(platform::FileSystem& fs, const std::string& folder, const Co
     if (Outcome g = say(format_text(msg::kSpaceFormat, apply.target.c_str(), static_cast<unsigned long long>(apply.needed),
                                     static_cast<unsigned long long>(apply.free))))
         return g;
-    if (Outcome g = commit_folder(fs, apply, tell))
+    if (Outcome g = commit_folder(fs, apply, tell)) {
+        // Named in part: the journal holds the rest until the next run.
+        platform::Result<platform::FileInfo> left = fs.look(journal_path(apply.target), platform::Links::refuse);
+        if (!left.error && left.value.kind != platform::Kind::none)
+            (void)say(format_text(msg::kPartWayFormat, apply.target.c_str()));
         return g;
+    }
     return say(msg::kCompleted);
 }
 

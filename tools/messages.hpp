@@ -549,6 +549,9 @@ inline constexpr char kRecoveredFinishedFormat[] =
     "%s: a patch that stopped part-way was finished: the folder holds what it makes\n";
 inline constexpr char kRecoveredUndoneFormat[] =
     "%s: a patch that stopped part-way was undone: the folder holds what it held before\n";
+inline constexpr char kPartWayFormat[] =
+    "%s: every new file is written, and some have their names: run bndpatch on this folder again to finish the "
+    "patch\n";
 inline constexpr char kSpaceFormat[] = "%s: the new files take %llu bytes of disk space; %llu are free\n";
 inline constexpr char kFileAppliesFormat[] = "%s: the patch applies\n";
 inline constexpr char kFileComesBackFormat[] = "%s: the patch comes back out\n";
