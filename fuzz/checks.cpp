@@ -366,6 +366,36 @@ std::string patch_base()
     return b + "TAIL";
 }
 
+// check_folder_patch -- a folder patch read: written again and read back
+// alike, and planned over an empty folder, every name it would write in it
+std::string check_folder_patch(const FolderPatch& patch, const std::filesystem::path& scratch)
+{
+    namespace fs = std::filesystem;
+    const Bytes again = folder_patch_bytes(patch);
+    FolderPatch back;
+    std::uint64_t version = 0;
+    if (read_folder_patch(again, back, version) != PatchStatus::ok || folder_patch_bytes(back) != again)
+        return "a folder patch written again does not read back alike";
+    fs::remove_all(scratch);
+    fs::create_directories(scratch / "GAME");
+    const std::string folder = (scratch / "GAME").string();
+    bool safe = true;
+    for (const FileChange& f : patch.files)
+        safe = safe && path_problem(f.path) == PathProblem::none;
+    if (!safe)
+        return "";
+    const NamedFolderPatch named{.path = "P", .patch = patch};
+    FolderApply apply;
+    std::vector<Failure> wrong;
+    if (plan_folder_apply(platform::system_files(), FolderRequest{.folder = folder}, std::span(&named, 1), apply, wrong))
+        return "";
+    for (const PlannedOutput& out : apply.plan.outputs)
+        if (!out.path.starts_with(folder + "/") ||
+            (path_problem(out.path.substr(folder.size() + 1)) != PathProblem::none && out.path != journal_path(folder)))
+            return "a folder patch would write outside its folder: " + out.path;
+    return "";
+}
+
 }  // namespace
 
 std::string check_patch(FuzzData data)
@@ -378,8 +408,11 @@ std::string check_patch(FuzzData data)
     std::vector<std::uint8_t> bytes(data.begin(), data.end());
     const Digest sum = sha256(data);
     bytes.insert(bytes.end(), sum.begin(), sum.end());
-    Patch patch;
+    FolderPatch folder;
     std::uint64_t version = 0;
+    if (read_folder_patch(bytes, folder, version) == PatchStatus::ok)
+        return check_folder_patch(folder, scratch);
+    Patch patch;
     if (read_patch(bytes, patch, version) != PatchStatus::ok)
         return patch.entries.empty() ? std::string() : "a refused patch left entries";
     fs::remove_all(scratch);

@@ -51,7 +51,9 @@ std::string check_delta(FuzzData data);
 // so that every field is reached), applied both ways to a fixed bundle
 // into a new file: refused with nothing written, or the new bundle holds,
 // in each piece it touches, what the patch records; the bundle read is
-// never changed
+// never changed. Bytes that read as a folder patch are written again and
+// read back alike, and every file a plan of it writes in a folder is
+// inside that folder, under a path no check refuses.
 std::string check_patch(FuzzData data);
 
 // check_merge -- any bytes as a base and two changes of it (split where

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr std::uint8_t kBackFromBackup = 0;
+constexpr std::uint64_t kMostExpansion = 9;
 constexpr std::uint8_t kBackHeld = 1;
 constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
 constexpr std::string_view kNumberedDevices[] = {"COM", "LPT"};
@@ -101,9 +102,12 @@ Bytes read_packed(FieldReader& r)
 {
     const std::size_t start = r.at;
     const std::uint64_t size = r.number(kMaxPatchSize);
-    for (std::uint64_t left = size; r.ok && left > 0; left -= std::min<std::uint64_t>(left, kMaxOriginalSize))
-        r.at += static_cast<std::size_t>(r.number(r.bytes.size() - r.at));
-    if (!r.ok || r.at > r.bytes.size()) {
+    for (std::uint64_t left = size; r.ok && left > 0; left -= std::min<std::uint64_t>(left, kMaxOriginalSize)) {
+        const std::uint64_t stream = r.number(UINT64_MAX);
+        r.ok = r.ok && stream <= r.bytes.size() - r.at;
+        r.at += r.ok ? static_cast<std::size_t>(stream) : 0;
+    }
+    if (!r.ok) {
         r.ok = false;
         return {};
     }
@@ -143,7 +147,10 @@ std::optional<Bytes> unpack(std::span<const std::uint8_t> packed, std::size_t li
 {
     FieldReader r{packed};
     const std::uint64_t size = r.number(limit);
-    if (!r.ok)
+    // No LZSS stream makes more than 144 bytes of 17 (a flag and eight
+    // longest references): a size beyond that is refused before any room
+    // is made for it.
+    if (!r.ok || size / kMostExpansion > packed.size())
         return std::nullopt;
     Bytes out(static_cast<std::size_t>(size));
     for (std::size_t at = 0; r.ok && at < out.size(); at += kMaxOriginalSize) {
