@@ -249,6 +249,9 @@ TEST(FolderPatch, StoppedOrFailedAtEveryCallTheNextRunLeavesOneVersionOrTheOther
                 EXPECT_EQ(first.status, 0) << first.err;
                 break;
             }
+            if (first.status == 0) {  // a success is the new version, whole
+                EXPECT_EQ(held(s.files, "GAME"), to) << "call " << k;
+            }
             Recovered recovered = Recovered::nothing;
             const Outcome next = recover_folder(s.files, "GAME", [](const Event&) { return Outcome{}; }, recovered);
             ASSERT_FALSE(next) << "call " << k << ": " << faulty.log[static_cast<std::size_t>(k)];
@@ -264,6 +267,41 @@ TEST(FolderPatch, StoppedOrFailedAtEveryCallTheNextRunLeavesOneVersionOrTheOther
         }
         EXPECT_GT(ends, 0) << "no stop came after the commit";
     }
+}
+
+// The journal is on the disk before the first temporary, says "whole"
+// only once every temporary is synced, and goes only once every name is.
+TEST(FolderPatch, EachStepOfTheCommitIsOnTheDiskBeforeTheNextDependsOnIt)
+{
+    Game s(2, 3);
+    FaultyFs logged("", s.files);
+    ASSERT_EQ(patch(logged, {"GAME", "P"}).status, 0);
+    const std::vector<std::string>& log = logged.log;
+    auto first = [&](const std::function<bool(const std::string&)>& is) {
+        return std::find_if(log.begin(), log.end(), is) - log.begin();
+    };
+    auto last = [&](const std::function<bool(const std::string&)>& is) {
+        return log.rend() - std::find_if(log.rbegin(), log.rend(), is) - 1;
+    };
+    const std::string journal = "GAME/" + std::string(kJournalName);
+    const auto named = [&](const std::string& c) { return c.starts_with("rename_noreplace " + journal + ".$$$"); };
+    const auto data_temp = [&](const std::string& c) {
+        return c.find(".$$$") != std::string::npos && c.find(kJournalName) == std::string::npos;
+    };
+    const auto journal_named = first(named);
+    const auto journal_whole = first([&](const std::string& c) { return c.starts_with("exchange " + journal + ".$$$"); });
+    EXPECT_LT(journal_named, first([&](const std::string& c) { return c.starts_with("create_new") && data_temp(c); }));
+    EXPECT_LT(last([&](const std::string& c) { return c.starts_with("sync ") && data_temp(c); }), journal_whole);
+    const auto last_name = last([&](const std::string& c) {
+        return (c.starts_with("exchange") || c.starts_with("rename") || c.starts_with("link")) && c.find(kJournalName) == std::string::npos;
+    });
+    const auto gone = first([&](const std::string& c) { return c == "remove " + journal; });
+    EXPECT_LT(journal_whole, first([&](const std::string& c) { return c.starts_with("link GAME/data"); }));
+    for (const char* dir : {"sync_dir GAME", "sync_dir GAME/data", "sync_dir GAME/added"}) {
+        const auto synced = std::find(log.begin() + last_name, log.end(), dir) - log.begin();
+        EXPECT_LT(synced, gone) << dir;
+    }
+    EXPECT_LT(gone, last([&](const std::string& c) { return c == "sync_dir GAME"; }));
 }
 
 TEST(FolderPatch, ANextRunSaysItFinishedOrUndidACommitAndOtherToolsStopUntilThen)
@@ -327,6 +365,21 @@ TEST(FolderPatch, EveryPathThatCouldLeaveTheFolderIsRefusedWithNothingWritten)
         EXPECT_EQ(path_problem(fine), PathProblem::none) << fine;
 }
 
+TEST(FolderPatch, BackupsAndTemporariesStayOutOfAPatch)
+{
+    MemFs files;
+    put_all(files, "OLD", {{"a.txt", "1"}, {"a.txt.BAK", "0"}});
+    put_all(files, "NEW", {{"a.txt", "2"}, {"a.txt.BAK", "1"}, {"b.txt.$$$", "part"}});
+    RunResult r = diff(files, {"-r", "OLD", "NEW", "P"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with(console("folder patch: 1 files\na.txt: changed, 1 -> 1 bytes, a 4-byte delta\npatch: ")))
+        << r.out;
+    files.put("NEW/orphan.BAK", "a backup without its file");
+    r = diff(files, {"-r", "OLD", "NEW", "P2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("holds the path \"orphan.BAK\", which names a name the tools keep"), std::string::npos) << r.err;
+}
+
 TEST(FolderPatch, TwoNamesThatDifferOnlyByCaseNeverGoIntoAPatch)
 {
     MemFs files;
@@ -340,6 +393,46 @@ TEST(FolderPatch, TwoNamesThatDifferOnlyByCaseNeverGoIntoAPatch)
     EXPECT_TRUE(same_but_case(twins));
     const std::vector<std::string> apart = {"a.txt", "a.txt2", "\xC3\x97", "\xC3\xB7"};
     EXPECT_FALSE(same_but_case(apart));
+}
+
+// A journal that cannot be carried out is reported and left, and so is
+// every file: a temporary whose bytes are not the new ones never takes a
+// name, and a damaged journal is never guessed at.
+TEST(Journal, WhatCannotBeFinishedIsLeftAsItIsAndSaid)
+{
+    const std::string kNew = "the new bytes\n";
+    Journal j{.state = JournalState::naming};
+    j.entries.push_back(JournalEntry{.path = "a.txt", .old = OldFile::keep_as_backup, .size = kNew.size(),
+                                     .hash = sha256(bytes_of(kNew))});
+    const Bytes good = journal_bytes(j);
+    Bytes damaged = good;
+    damaged.back() ^= 1;
+    const struct {
+        const char* name;
+        Bytes journal;
+        std::string temp;
+        const char* says;
+    } cases[] = {
+        {"a temporary of other bytes", good, "other bytes\n", "cannot be finished: the new bytes of GAME/a.txt are gone"},
+        {"no temporary", good, "", "cannot be finished: the new bytes of GAME/a.txt are gone"},
+        {"a damaged journal", damaged, kNew, "cannot be read as the journal of a patch"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemFs files;
+        put_all(files, "GAME", {{"a.txt", "old\n"}, {kJournalName, std::string(c.journal.begin(), c.journal.end())}});
+        if (!c.temp.empty())
+            files.put("GAME/a.txt.$$$", c.temp);
+        FolderPatch p;
+        p.files.push_back(FileChange{.path = "b.txt", .new_side = side_of(bytes_of("b")), .forward = make_delta({}, bytes_of("b"))});
+        const Bytes patch_file = folder_patch_bytes(p);
+        files.put("P", std::string(patch_file.begin(), patch_file.end()));
+        const Snapshot before = snapshot(files, "GAME");
+        const RunResult r = patch(files, {"GAME", "P"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(snapshot(files, "GAME"), before);
+    }
 }
 
 TEST(Journal, AJournalThatDoesNotReadWhole)
