@@ -201,17 +201,24 @@ TEST(FolderPatch, AWrongFileOrAConflictIsNamedAndNothingIsWritten)
     }
 }
 
-TEST(FolderPatch, PatchesOfDifferentFilesCommitTogether)
+TEST(FolderPatch, PatchesOfDifferentFilesOrPiecesCommitTogether)
 {
     Game s(2, 4);
     put_all(s.files, "NEW2", s.before);
     s.files.put("NEW2/text/file1.txt", "a fix of another file\n");
     ASSERT_EQ(diff(s.files, {"-r", "OLD", "NEW2", "P2"}).status, 0);
-    const RunResult r = patch(s.files, {"GAME", "P", "P2"});
+    // and a third that changes another piece of a bundle the first changes
+    put_all(s.files, "NEW3", s.before);
+    const std::string b1 = make_bundle({flz0_encode(text_lines(200, "old 1")), random_bytes(3100, 2), "short 1, fixed"});
+    s.files.put("NEW3/data/B1.BND", b1);
+    ASSERT_EQ(diff(s.files, {"-r", "OLD", "NEW3", "P3"}).status, 0);
+    const RunResult r = patch(s.files, {"GAME", "P", "P2", "P3"});
     ASSERT_EQ(r.status, 0) << r.err;
-    Files both = s.after;
-    both["text/file1.txt"] = "a fix of another file\n";
-    EXPECT_EQ(held(s.files, "GAME"), brief(both));
+    Files all = s.after;
+    all["text/file1.txt"] = "a fix of another file\n";
+    all["data/B1.BND"] = make_bundle({flz0_encode(text_lines(200, "new 1")), random_bytes(3100, 2), "short 1, fixed"});
+    EXPECT_EQ(held(s.files, "GAME"), brief(all));
+    EXPECT_EQ(patch(s.files, {"GAME", "P", "P2", "P3"}).status, 3);
 }
 
 // A folder apply (or take back) stopped or failed at every call: the run
@@ -389,6 +396,16 @@ TEST(FolderPatch, TwoNamesThatDifferOnlyByCaseNeverGoIntoAPatch)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("differ only by case"), std::string::npos) << r.err;
     EXPECT_FALSE(files.get("P"));
+    // A patch made elsewhere with both: one file where case is one.
+    FolderPatch p;
+    for (const char* name : {"A.TXT", "a.txt"})
+        p.files.push_back(FileChange{.path = name, .new_side = side_of(bytes_of(name)), .forward = make_delta({}, bytes_of(name))});
+    const Bytes both = folder_patch_bytes(p);
+    files.put("P", std::string(both.begin(), both.end()));
+    files.make_dirs("GAME");
+    const RunResult applied = patch(files, {"GAME", "P"});
+    EXPECT_EQ(applied.status, kCaseBlindNames ? 1 : 0) << applied.err;
+    EXPECT_EQ(files.get("GAME/a.txt").has_value(), !kCaseBlindNames);
     const std::vector<std::string> twins = {"x/\xD0\x94.txt", "x/\xD0\xB4.TXT"};
     EXPECT_TRUE(same_but_case(twins));
     const std::vector<std::string> apart = {"a.txt", "a.txt2", "\xC3\x97", "\xC3\xB7"};
