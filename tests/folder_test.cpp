@@ -423,7 +423,7 @@ TEST(Journal, WhatCannotBeFinishedIsLeftAsItIsAndSaid)
                                      .hash = sha256(bytes_of(kNew))});
     const Bytes good = journal_bytes(j);
     Bytes damaged = good;
-    damaged.back() ^= 1;
+    damaged[kJournalMagic.size() + 4] ^= 1;  // the state
     const struct {
         const char* name;
         Bytes journal;
