@@ -22,6 +22,7 @@
 #include "bundle.hpp"
 #include "count.hpp"
 #include "diff.hpp"
+#include "dropped.hpp"
 #include "failure.hpp"
 #include "file_plans.hpp"
 #include "folder.hpp"

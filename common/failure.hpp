@@ -108,6 +108,7 @@ enum class Why {
     folder_taken_back,      // a folder that holds what the folder patch was made from
     not_a_folder,           // a folder patch's folder that is no directory
     file_twice,             // a folder patch that changes a file `name` (a patch) changes otherwise
+    no_target,              // a patch dropped alone, and no bundle of `size` bytes it was made for found
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

@@ -459,6 +459,57 @@ TEST_F(Patches, PatchesOfDifferentLinesOfOnePieceCombineInAnyOrderAndOverlapsAre
                          "nothing was written"));
 }
 
+// Explorer starts bndpatch with the names of the files dropped on it, in
+// any order: a patch alone applies to its bundle, found beside it or in
+// the folder the program starts in.
+TEST_F(Patches, APatchDroppedOnTheProgramFindsItsBundle)
+{
+    const std::string old_bundle = laid_out(kHead, kOld, kTail);
+    const std::string new_bundle = laid_out(kHead, edited(kOld, 1, kGrown), kTail);
+    patch_from(old_bundle, new_bundle);
+    const std::string patch = *read_file(dir / "P");
+    const std::string other = laid_out(kHead, edited(kOld, 3, "another version"), kTail);
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> files;
+        std::vector<std::string> args;
+        int status;
+        const char* bundle;  // the file that must hold the new bundle, if any
+        const char* says;
+    } cases[] = {
+        {"alone, beside its bundle", {{"game/Data.bnd", old_bundle}, {"game/fix.bndpatch", patch}},
+         {"game/fix.bndpatch"}, 0, "game/Data.bnd", ""},
+        {"alone, its bundle where the program starts", {{"DATA.BND", old_bundle}, {"downloads/fix.bndpatch", patch}},
+         {"downloads/fix.bndpatch"}, 0, "DATA.BND", ""},
+        {"beside another version and its own", {{"game/A.BND", other}, {"game/B.BND", old_bundle}, {"game/P", patch}},
+         {"game/P"}, 0, "game/B.BND", ""},
+        {"with its bundle, the patch first", {{"DATA.BND", old_bundle}, {"fix.bndpatch", patch}},
+         {"fix.bndpatch", "DATA.BND"}, 0, "DATA.BND", ""},
+        {"alone, beside the bundle it made", {{"game/DATA.BND", new_bundle}, {"game/P", patch}}, {"game/P"}, 3, nullptr,
+         "game/DATA.BND: already holds what the patch makes"},
+        {"alone, beside another version only", {{"game/DATA.BND", other}, {"game/P", patch}}, {"game/P"}, 1, nullptr,
+         "game/P: was given alone, and no bundle it was made for"},
+        {"one file that is no patch", {{"DATA.BND", old_bundle}}, {"DATA.BND"}, 1, nullptr,
+         "DATA.BND: is not a bundle patch"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clear();
+        for (const auto& [name, bytes] : c.files) {
+            fs::create_directories((dir / name).parent_path());
+            write_file(dir / name, bytes);
+        }
+        const Snapshot before = snapshot(dir);
+        const RunResult r = run(kBndpatch, c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        if (c.bundle)
+            EXPECT_EQ(read_file(dir / c.bundle), new_bundle);
+        else
+            EXPECT_EQ(snapshot(dir), before);
+    }
+}
+
 TEST_F(Patches, TheNewBundleGoesOnlyWhereNothingIsLost)
 {
     patch_from(laid_out(kHead, kOld, kTail), laid_out(kHead, edited(kOld, 3, "changed"), kTail));

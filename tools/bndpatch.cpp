@@ -4,6 +4,7 @@
 //     bndpatch [-R] [-n] -d DIR PATCH...
 //     bndpatch -l PATCH
 //     bndpatch [-R] [-n | -o OUTDIR] FOLDER PATCH...
+//     bndpatch PATCH  (or PATCH BUNDLE: files dropped on the program)
 //
 // Nothing is written unless the bundle holds, in every piece the patch
 // touches, what the patch was made from (with -R, what it makes); a bundle
@@ -130,8 +131,37 @@ Outcome list(platform::FileSystem& fs, const std::string& path)
     return say(describe_folder_patch(folder));
 }
 
-Outcome bndpatch_run(platform::FileSystem& fs, const std::string& first, const CommandLine& cl)
+// as_dropped -- the operands as a drop on the program gives them, in the
+// order the run takes them: a patch alone has what it applies to found
+// (beside it, or in the folder the program started in), and a patch
+// given before a bundle goes after it. Anything else stays as given.
+Outcome as_dropped(platform::FileSystem& fs, CommandLine& cl)
 {
+    if (!cl.options.empty() || cl.operands.size() > 2)
+        return {};
+    if (!is_patch(fs, cl.operands.front())) {
+        Patch patch;  // one operand alone must be a patch: say why it is not
+        return cl.operands.size() == 1 ? load_patch(fs, cl.operands.front(), patch) : Outcome{};
+    }
+    if (cl.operands.size() == 2) {
+        if (!is_patch(fs, cl.operands[1]))
+            std::swap(cl.operands[0], cl.operands[1]);
+        return {};
+    }
+    const std::string here = ".";
+    std::string target;
+    if (Outcome f = target_of(fs, cl.operands.front(), std::span(&here, 1), target))
+        return f;
+    cl.operands.insert(cl.operands.begin(), target);
+    return {};
+}
+
+Outcome bndpatch_run(platform::FileSystem& fs, const std::string& given, const CommandLine& given_cl)
+{
+    CommandLine cl = given_cl;
+    if (Outcome f = as_dropped(fs, cl))
+        return f;
+    const std::string& first = cl.operands.empty() ? given : cl.operands.front();
     if (cl.has(kList))
         return list(fs, first);
     if (!cl.has(kDirectory) && is_folder(fs, first))
@@ -177,6 +207,9 @@ bool fits(const CommandLine& cl)
                !cl.has(kDirectory);
     if (cl.has(kDirectory))
         return !cl.operands.empty() && !cl.value(kDirectory).empty() && !cl.has(kOutput);
+    // One operand alone is a patch dropped on the program.
+    if (cl.operands.size() == 1)
+        return cl.options.empty();
     return cl.operands.size() >= 2 && (!cl.has(kOutput) || (!cl.value(kOutput).empty() && !cl.has(kDryRun)));
 }
 

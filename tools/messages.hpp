@@ -544,6 +544,9 @@ inline constexpr char kNotAFolder[] = "is not a folder";
 inline constexpr char kFileTwiceFormat[] =
     "changes this file, which %s changes otherwise: the two patches cannot both apply; nothing was written";
 inline constexpr char kNoFile[] = "no such file";
+inline constexpr char kNoTargetFormat[] =
+    "was given alone, and no bundle it was made for (%llu bytes) is beside it or in the folder bndpatch started "
+    "in: give the bundle too, or drop both on bndpatch";
 // bndpatch on a folder.
 inline constexpr char kRecoveredFinishedFormat[] =
     "%s: a patch that stopped part-way was finished: the folder holds what it makes\n";

@@ -128,6 +128,8 @@ std::string folder_reason(const Detail& d)
         return msg::kNotAFolder;
     case Why::file_twice:
         return format_text(msg::kFileTwiceFormat, d.name.c_str());
+    case Why::no_target:
+        return format_text(msg::kNoTargetFormat, static_cast<ull>(d.size));
     default:
         return "";
     }
