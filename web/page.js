@@ -64,11 +64,15 @@ function say(message) {
   kActions.append(p);
 }
 
-// offerDownload -- a link that saves the blob under the name
+// offerDownload -- a link that saves the blob under the name; the link
+// of the run before is let go, and its bytes with it
+let offered = null;
 function offerDownload(name, blob) {
+  if (offered) URL.revokeObjectURL(offered);
+  offered = URL.createObjectURL(blob);
   const a = document.createElement('a');
   a.id = 'download';
-  a.href = URL.createObjectURL(blob);
+  a.href = offered;
   a.download = name;
   a.textContent = text('download', name);
   kActions.append(a);
@@ -256,6 +260,7 @@ if (window.showOpenFilePicker) document.getElementById('bundle').onclick = pickB
 if (window.showDirectoryPicker) {
   document.getElementById('folder-row').hidden = false;
   document.getElementById('folder-intro').textContent = text('folder_intro');
+  document.getElementById('folder').textContent = text('choose_folder');
   document.getElementById('folder').onclick = pickFolder;
 }
 document.body.dataset.ready = 'true';
