@@ -253,7 +253,7 @@ document.getElementById('title').textContent = text('title');
 document.getElementById('intro').textContent = text('intro');
 document.getElementById('apply').onclick = apply;
 document.getElementById('bundle').onchange = () => {
-  picked = { bundleHandle: picked.bundleHandle, folder: null };
+  picked = { bundleHandle: null, folder: null };  // picked without the browser's own picker: no handle
   document.getElementById('folder-name').textContent = '';
 };
 if (window.showOpenFilePicker) document.getElementById('bundle').onclick = pickBundle;
