@@ -13,12 +13,12 @@ option(BNDTOOLS_PAGE "Build the page that applies a patch in a browser" ON)
 set(bndtools_page "${CMAKE_BINARY_DIR}/web/bndpatch.html")
 set(bndtools_page_built OFF)
 
-# bndtools_page_missing -- the page left out, or in CI a failure
-function(bndtools_page_missing why)
+# bndtools_page_missing -- what is left out of the page, and why; in CI a failure
+function(bndtools_page_missing what)
   if("$ENV{CI}" STREQUAL "true")
-    message(FATAL_ERROR "The page cannot be built: ${why}")
+    message(FATAL_ERROR "${what} (CI needs it)")
   endif()
-  message(STATUS "The page is not built: ${why}")
+  message(STATUS "${what}")
 endfunction()
 
 # bndtools_find_wasm_compiler -- a clang that compiles and links a C++
@@ -41,7 +41,7 @@ add_custom_target(page)  # the page where it is built; nothing where it is not
 if(BNDTOOLS_PAGE AND NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
   bndtools_find_wasm_compiler(wasm_cxx)
   if(NOT wasm_cxx)
-    bndtools_page_missing("no clang makes wasm32-wasi programs here (apt-get install clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32)")
+    bndtools_page_missing("The page is not built: no clang makes wasm32-wasi programs here (apt-get install clang lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32)")
   else()
     set(bndtools_page_built ON)
   endif()
