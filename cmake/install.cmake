@@ -13,6 +13,10 @@ include(GNUInstallDirs)
 
 set(bndtools_pages bndsplit bndjoin varnix flz0pack bnddiff bndpatch)
 install(TARGETS ${bndtools_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The page that applies a patch in a browser, where it is built (cmake/page.cmake).
+if(bndtools_page_built)
+  install(FILES "${bndtools_page}" DESTINATION "${CMAKE_INSTALL_DATADIR}/bndtools")
+endif()
 
 # bndtools_doc_file -- install `source` as `name` in `destination`,
 # compressed when gzip is there (and `compress` is set)
