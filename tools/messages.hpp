@@ -676,7 +676,7 @@ inline constexpr std::string_view kKitBatHead =
     "if /i \"%PROCESSOR_ARCHITEW6432%\"==\"AMD64\" set \"bndpatch=x64\\bndpatch.exe\"\r\n"
     "if not exist \"*.bndpatch\" echo apply.bat: there is no .bndpatch file beside apply.bat\r\n"
     "set status=0\r\n"
-    "for %%p in (\"*.bndpatch\") do (\r\n";
+    "for %%p in (*.bndpatch) do (\r\n";
 // For a bundle: each patch to the bundle it is named after (DATA.BND.bndpatch to DATA.BND).
 inline constexpr std::string_view kKitBatBundleLine = "    \"%bndpatch%\" -- \"%%~np\" \"%%p\"\r\n";
 // For a folder: each patch to the folder apply.bat is in.
