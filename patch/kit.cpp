@@ -1,7 +1,5 @@
 #include "kit.hpp"
 
-#include <array>
-
 #include "files.hpp"
 #include "folder.hpp"
 #include "zip.hpp"
@@ -9,8 +7,6 @@
 namespace {
 
 using platform::FileSystem;
-
-constexpr std::size_t kKitFiles = std::size(kKitFileNames);
 
 Bytes bytes_of_text(const std::string& text)
 {
@@ -92,36 +88,39 @@ std::vector<std::string> kit_folders(const std::string& program_dir)
     return {in_dir(program_dir, kBesideProgram), in_dir(platform::parent_dir(program_dir), kInstalled)};
 }
 
-Outcome plan_kit(FileSystem& fs, const KitRequest& rq, KitPlan& kit)
+Outcome gather_kit(FileSystem& fs, const KitRequest& rq, KitFiles& files)
 {
     if (PathProblem problem = path_problem(rq.patch_name); problem != PathProblem::none) {
         Failure f = named_failure(Fault::cannot_open, rq.kit, Why::unsafe_kit_name, rq.patch_name);
         f.detail.size = static_cast<std::uint64_t>(problem);
         return f;
     }
-    OldFile old = OldFile::must_not_exist;
-    if (Outcome f = old_kit(fs, rq.kit, old))
+    if (Outcome f = old_kit(fs, rq.kit, files.old))
         return f;
-    if (Outcome f = find_folder(fs, rq, kit.folder))
+    if (Outcome f = find_folder(fs, rq, files.folder))
         return f;
-    std::array<HeldBytes, kKitFiles> files;
-    for (std::size_t k = 0; k < kKitFiles; ++k) {
+    for (std::size_t k = 0; k < files.files.size(); ++k) {
         Bytes bytes;
-        if (Outcome f = read_kit_file(fs, kit.folder, static_cast<KitFile>(k), bytes))
+        if (Outcome f = read_kit_file(fs, files.folder, static_cast<KitFile>(k), bytes))
             return f;
-        files[k] = held(std::move(bytes));
+        files.files[k] = held(std::move(bytes));
     }
-    const auto file = [&](KitFile which) { return files[static_cast<std::size_t>(which)]; };
+    return {};
+}
+
+Outcome plan_kit(const KitRequest& rq, const KitFiles& files, HeldBytes patch, const KitTexts& texts, KitPlan& kit)
+{
+    const auto file = [&](KitFile which) { return files.files[static_cast<std::size_t>(which)]; };
     const struct {
         std::string name;
         HeldBytes bytes;
         ZipMode mode;
     } held_entries[] = {
-        {kKitReadme, held(bytes_of_text(rq.texts.readme)), ZipMode::file},
-        {rq.patch_name, rq.patch, ZipMode::file},
+        {kKitReadme, held(bytes_of_text(texts.readme)), ZipMode::file},
+        {rq.patch_name, std::move(patch), ZipMode::file},
         {name_of(KitFile::page), file(KitFile::page), ZipMode::file},
-        {kKitApplyBat, held(bytes_of_text(rq.texts.apply_bat)), ZipMode::file},
-        {kKitApplySh, held(bytes_of_text(rq.texts.apply_sh)), ZipMode::program},
+        {kKitApplyBat, held(bytes_of_text(texts.apply_bat)), ZipMode::file},
+        {kKitApplySh, held(bytes_of_text(texts.apply_sh)), ZipMode::program},
         {name_of(KitFile::x64), file(KitFile::x64), ZipMode::file},
         {name_of(KitFile::x86), file(KitFile::x86), ZipMode::file},
     };
@@ -134,7 +133,7 @@ Outcome plan_kit(FileSystem& fs, const KitRequest& rq, KitPlan& kit)
     const std::optional<ZipFrame> frame = zip_frame(entries, kKitMark);
     if (!frame)
         return tool_failure(Fault::too_large, rq.kit, Why::kit_too_large, total, kZipMaxBytes);
-    PlannedOutput out{.path = rq.kit, .old = old, .durability = Durability::durable};
+    PlannedOutput out{.path = rq.kit, .old = files.old, .durability = Durability::durable};
     for (std::size_t k = 0; k < entries.size(); ++k) {
         out.parts.push_back(Part{.bytes = held(frame->headers[k])});
         out.parts.push_back(Part{.bytes = held_entries[k].bytes});

@@ -16,6 +16,7 @@
 // The zip's comment marks it as a kit: only a kit is ever replaced.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -54,13 +55,17 @@ struct KitRequest {
     std::string files{};        // the kit folder given; none: found from the program's folder
     std::string program_dir{};  // the folder the program is in; none where the system does not tell
     std::string patch_name{};   // the patch's name in the kit
-    HeldBytes patch{};
-    KitTexts texts{};
+};
+
+// What a kit takes from the disk, gathered before the patch is made.
+struct KitFiles {
+    std::string folder{};                                   // the kit folder
+    std::array<HeldBytes, std::size(kKitFileNames)> files{};  // its files, by KitFile
+    OldFile old = OldFile::must_not_exist;                  // what becomes of a file of the kit's name
 };
 
 struct KitPlan {
     Plan plan;
-    std::string folder{};    // the kit folder its files came from
     std::uint64_t size = 0;  // of the zip
 };
 
@@ -68,11 +73,17 @@ struct KitPlan {
 // in order: kit/ beside it, then share/bndtools beside its folder
 std::vector<std::string> kit_folders(const std::string& program_dir);
 
-// plan_kit -- the kit and the plan that writes it, as one file: the kit
-// folder given, else the first of kit_folders that is a folder
-// (no_kit_folder; kit_folder_unknown where the program's folder is not
-// known), each of its files there (no_kit_file, naming it; `size` says
-// which KitFile), a patch name any system can unpack (unsafe_kit_name), a
-// zip the format holds (kit_too_large), and an existing file of the kit's
-// name only where it is a kit (not_a_kit_to_replace)
-Outcome plan_kit(platform::FileSystem& fs, const KitRequest& request, KitPlan& kit);
+// gather_kit -- what the kit takes from the disk, each failure found
+// before the patch is made: a patch name any system can unpack
+// (unsafe_kit_name), an existing file of the kit's name only where it is
+// a kit (not_a_kit_to_replace), the kit folder given, else the first of
+// kit_folders that is a folder (no_kit_folder; kit_folder_unknown where
+// the program's folder is not known), and each of its files there
+// (no_kit_file, naming it; `size` says which KitFile)
+Outcome gather_kit(platform::FileSystem& fs, const KitRequest& request, KitFiles& files);
+
+// plan_kit -- the kit of the patch, its texts and the files gathered, and
+// the plan that writes it as one file; kit_too_large where a zip cannot
+// hold it
+Outcome plan_kit(const KitRequest& request, const KitFiles& files, HeldBytes patch, const KitTexts& texts,
+                 KitPlan& kit);

@@ -30,15 +30,13 @@ void put_kit_folder(MemFs& files, const std::string& folder, bool with_x86 = tru
 // make_kit -- the kit planned and committed; the kit folder taken
 Outcome make_kit(MemFs& files, const std::string& given, const std::string& program_dir, std::string& folder)
 {
-    const KitRequest rq{.kit = kKit,
-                        .files = given,
-                        .program_dir = program_dir,
-                        .patch_name = "DATA.BND.bndpatch",
-                        .patch = held(Bytes{'P', 'A', 'T', 'C', 'H'}),
-                        .texts = {"readme\n", "bat\r\n", "sh\n"}};
+    const KitRequest rq{.kit = kKit, .files = given, .program_dir = program_dir, .patch_name = "DATA.BND.bndpatch"};
+    KitFiles found;
     KitPlan kit;
-    Outcome f = plan_kit(files, rq, kit);
-    folder = kit.folder;
+    Outcome f = gather_kit(files, rq, found);
+    folder = found.folder;
+    if (!f)
+        f = plan_kit(rq, found, held(Bytes{'P', 'A', 'T', 'C', 'H'}), {"readme\n", "bat\r\n", "sh\n"}, kit);
     return f ? f : commit(files, kit.plan, tell_nothing);
 }
 

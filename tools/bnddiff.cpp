@@ -18,6 +18,8 @@
 // patch's readme. With --kit, the patch goes into KIT, a zip to publish,
 // with that readme, the scripts that apply it and the files of a kit
 // folder (kit.hpp), in place of PATCH.
+#include <functional>
+
 #include "bndtools.hpp"
 #include "command.hpp"
 #include "console.hpp"
@@ -62,27 +64,40 @@ std::string program_dir()
     return path.error ? std::string() : platform::parent_dir(path.value);
 }
 
-// kit_run -- the kit that holds a patch's bytes under its name, with its
-// texts, written; then the sizes, and `lines`
-Outcome kit_run(platform::FileSystem& fs, const CommandLine& cl, const std::string& patch_name, Bytes patch,
-                KitTexts texts, const std::string& lines)
+// A patch made for a kit: its bytes, the kit's texts, and the lines said
+// after the kit's size.
+struct KitPatch {
+    Bytes bytes;
+    KitTexts texts;
+    std::string lines;
+};
+
+// kit_run -- the kit that holds a patch under patch_name: what it takes
+// from the disk gathered, so that a file missing is found before the
+// patch is made; the patch made; the kit written; then the sizes
+Outcome kit_run(platform::FileSystem& fs, const CommandLine& cl, const std::string& patch_name,
+                const std::function<Outcome(KitPatch&)>& make)
 {
-    const std::size_t patch_size = patch.size();
     const KitRequest request{.kit = cl.value(kKit),
                              .files = cl.has(kKitFiles) ? cl.value(kKitFiles) : std::string(),
                              .program_dir = program_dir(),
-                             .patch_name = patch_name,
-                             .patch = held(std::move(patch)),
-                             .texts = std::move(texts)};
+                             .patch_name = patch_name};
+    KitFiles files;
+    if (Outcome f = gather_kit(fs, request, files))
+        return f;
+    KitPatch made;
+    if (Outcome f = make(made))
+        return f;
+    const std::size_t patch_size = made.bytes.size();
     KitPlan kit;
-    if (Outcome f = plan_kit(fs, request, kit))
+    if (Outcome f = plan_kit(request, files, held(std::move(made.bytes)), made.texts, kit))
         return f;
     if (Outcome f = commit(fs, kit.plan, tell_nothing))
         return f;
     if (Outcome f = say(format_text(msg::kPatchSizeFormat, patch_size) +
                         format_text(msg::kKitSizeFormat, request.kit.c_str(), static_cast<unsigned long long>(kit.size),
-                                    kit.folder.c_str()) +
-                        lines))
+                                    files.folder.c_str()) +
+                        made.lines))
         return f;
     return say(msg::kCompleted);
 }
@@ -99,28 +114,30 @@ std::string stem_of(const std::string& path)
 // named after the kit, as the folder it applies to has no name of its own
 Outcome folder_kit_run(platform::FileSystem& fs, const CommandLine& cl, const FolderDiffRequest& request)
 {
-    FolderPatch patch;
-    if (Outcome f = make_folder_patch(fs, request, patch))
-        return f;
-    if (Outcome f = say(describe_folder_patch(patch)))
-        return f;
     const std::string name = stem_of(cl.value(kKit)) + kPatchSuffix;
-    return kit_run(fs, cl, name, folder_patch_bytes(patch), folder_kit_texts(name, patch), "");
+    return kit_run(fs, cl, name, [&](KitPatch& made) -> Outcome {
+        FolderPatch patch;
+        if (Outcome f = make_folder_patch(fs, request, patch))
+            return f;
+        made = KitPatch{folder_patch_bytes(patch), folder_kit_texts(name, patch), ""};
+        return say(describe_folder_patch(patch));
+    });
 }
 
 // bundle_kit_run -- the patch in a kit, named after the bundle it makes,
 // whose name players hold the original under: NEW's, or with -d OLD's
 Outcome bundle_kit_run(platform::FileSystem& fs, const CommandLine& cl, const DiffRequest& request)
 {
-    Patch patch;
-    if (Outcome f = make_patch(fs, request, patch))
-        return f;
-    if (Outcome f = say(describe_patch(patch)))
-        return f;
     const std::string bundle = file_name_of(request.dir.empty() ? request.new_bundle : request.old_bundle);
     const std::string name = bundle + kPatchSuffix;
-    const DiffRequest named{.old_bundle = bundle, .new_bundle = bundle};
-    return kit_run(fs, cl, name, patch_bytes(patch), kit_texts(name, bundle, patch), checksum_lines(patch, named));
+    return kit_run(fs, cl, name, [&](KitPatch& made) -> Outcome {
+        Patch patch;
+        if (Outcome f = make_patch(fs, request, patch))
+            return f;
+        const DiffRequest named{.old_bundle = bundle, .new_bundle = bundle};
+        made = KitPatch{patch_bytes(patch), kit_texts(name, bundle, patch), checksum_lines(patch, named)};
+        return say(describe_patch(patch));
+    });
 }
 
 // folder_run -- the folder patch from OLDDIR to NEWDIR
