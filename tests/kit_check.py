@@ -136,9 +136,13 @@ def bundle_kit(bnddiff, bndpatch, root):
     check(r.returncode == 1 and b"kitf/x86/bndpatch.exe: is missing" in r.stderr, "a missing kit file: %s" % r.stderr)
     check(sorted(os.listdir(root)) == before, "a missing kit file: nothing written")
     kit_folder(os.path.join(root, "kitf"))
-    write(os.path.join(root, "K3.zip"), b"someone's zip")
-    r = run([bnddiff, "--kit", "K3.zip", "--kit-files", "kitf", "OLD.BND", "DATA.BND"], root)
-    check(r.returncode == 2 and read(os.path.join(root, "K3.zip")) == b"someone's zip", "a file that is no kit is kept")
+    with zipfile.ZipFile(os.path.join(root, "K3.zip"), "w") as z:
+        z.writestr("someone's.txt", "a zip that is no kit")
+    other = read(os.path.join(root, "K3.zip"))
+    for kit, status in (("K3.zip", 2), ("K.zip", 0)):
+        r = run([bnddiff, "--kit", kit, "--kit-files", "kitf", "OLD.BND", "DATA.BND"], root)
+        check(r.returncode == status, "%s in the kit's place: status %d, %s" % (kit, r.returncode, r.stderr))
+    check(read(os.path.join(root, "K3.zip")) == other, "a zip that is no kit is kept")
 
 
 def default_folders(bnddiff, root):
