@@ -2,13 +2,11 @@
 """bnddiff --kit checked from outside, by python's own zip reader and unzip.
 
   kit_check.py native BNDDIFF BNDPATCH
-      a kit of a bundle and one of a folder: entries, times, modes, line
-      ends, the readme's hashes against hashlib, apply.sh applying each
-      with BNDPATCH on PATH (and naming the page without it), a missing
-      kit file and a file in the kit's place refused with nothing written
+      kits of a bundle and of a folder read back, their readmes' hashes,
+      apply.sh run, the kit folder found, what is refused
   kit_check.py windows BNDDIFF BNDDIFF_EXE BNDPATCH_X64_EXE BNDPATCH_X86_EXE
-      the same kit from BNDDIFF and from BNDDIFF_EXE under wine, byte for
-      byte, and apply.bat applying it under wine
+      one kit from each bnddiff (the .exe under wine) byte for byte, and
+      its apply.bat run under wine
 """
 import hashlib
 import os
@@ -46,7 +44,7 @@ NAMES = ["README.txt", "DATA.BND.bndpatch", "bndpatch.html", "apply.bat", "apply
 
 
 def write(path, data):
-    os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
 
@@ -64,11 +62,6 @@ def kit_folder(folder, x64=b"x64 program", x86=b"x86 program"):
     write(os.path.join(folder, "bndpatch.html"), b"<!doctype html><title>page</title>\n")
     write(os.path.join(folder, "x64", "bndpatch.exe"), x64)
     write(os.path.join(folder, "x86", "bndpatch.exe"), x86)
-
-
-def unpack(kit, game):
-    with zipfile.ZipFile(kit) as z:
-        z.extractall(game)
 
 
 def check_zip(kit, kitf, patch):
@@ -118,7 +111,7 @@ def bundle_kit(bnddiff, bndpatch, root):
         check(run(["unzip", "-tq", "K.zip"], root).returncode == 0, "unzip -t finds no error")
 
     game = os.path.join(root, "game")
-    unpack(os.path.join(root, "K.zip"), game)
+    zipfile.ZipFile(os.path.join(root, "K.zip")).extractall(game)
     write(os.path.join(game, "DATA.BND"), OLD)
     path = sh_path(root)
     r = run([SH, "apply.sh"], game, dict(os.environ, PATH=path))
@@ -146,15 +139,20 @@ def bundle_kit(bnddiff, bndpatch, root):
 
 
 def default_folders(bnddiff, root):
-    """Without --kit-files: kit/ beside the program, then its install's share/bndtools."""
+    """The kit folder given, else kit/ beside the program, else its install's share/bndtools."""
     write(os.path.join(root, "OLD.BND"), OLD)
     write(os.path.join(root, "DATA.BND"), NEW)
-    for program, folder in (("tree/bnddiff", "tree/kit"), ("prefix/bin/bnddiff", "prefix/share/bndtools")):
+    for folder in ("tree/kit", "share/bndtools", "prefix/share/bndtools", "given"):
         kit_folder(os.path.join(root, folder))
+    for program, args, status, said in (
+            ("tree/bnddiff", [], 0, "with the files of %s/tree/kit\n"),  # also where share/ is beside tree/
+            ("prefix/bin/bnddiff", [], 0, "with the files of %s/prefix/share/bndtools\n"),
+            ("tree/bnddiff", ["--kit-files", "given"], 0, "with the files of given\n"),
+            ("lone/bin/bnddiff", [], 1, "%s/lone/bin/kit: is not a folder, nor is %s/lone/share/bndtools")):
         write(os.path.join(root, program), read(bnddiff))
         os.chmod(os.path.join(root, program), 0o755)
-        r = run([os.path.join(root, program), "--kit", "K.zip", "OLD.BND", "DATA.BND"], root)
-        check(r.returncode == 0 and b"with the files of " + os.path.join(root, folder).encode() in r.stdout,
+        r = run([os.path.join(root, program), "--kit", "K.zip"] + args + ["OLD.BND", "DATA.BND"], root)
+        check(r.returncode == status and said.replace("%s", root).encode() in r.stdout + r.stderr,
               "the kit folder of %s: %s %s" % (program, r.stdout, r.stderr))
 
 
@@ -174,7 +172,7 @@ def folder_kit(bnddiff, bndpatch, root):
         lines = checksum_lines(z.read("README.txt").decode())
     sums = [(hashlib.sha256(files[n]).hexdigest(), n) for files in (old, new) for n in sorted(files)]
     check(lines == sums, "the readme holds each file's SHA-256 before, then after, by path")
-    unpack(os.path.join(root, "Game-fr.zip"), os.path.join(root, "game"))
+    zipfile.ZipFile(os.path.join(root, "Game-fr.zip")).extractall(os.path.join(root, "game"))
     path = os.path.dirname(bndpatch) + os.pathsep + sh_path(root)
     r = run([SH, "apply.sh"], os.path.join(root, "game"), dict(os.environ, PATH=path))
     check(r.returncode == 0, "apply.sh of a folder: %s" % r.stderr)
@@ -196,7 +194,7 @@ def windows(bnddiff, bnddiff_exe, x64_exe, x86_exe, root):
         kits.append(read(os.path.join(root, name)) if r.returncode == 0 else b"")
     check(kits[0] == kits[1], "the kit made on Windows is the kit made here, byte for byte")
     game = os.path.join(root, "game")
-    unpack(os.path.join(root, "windows.zip"), game)
+    zipfile.ZipFile(os.path.join(root, "windows.zip")).extractall(game)
     write(os.path.join(game, "DATA.BND"), OLD)
     r = run(["wine", "cmd", "/c", "apply.bat"], game)
     check(r.returncode == 0, "apply.bat under wine: %s %s" % (r.stdout, r.stderr))
