@@ -15,8 +15,19 @@ elseif(WIN32)
 endif()
 set(BNDTOOLS_KIT_X64 "${bndtools_x64}" CACHE STRING "bndpatch.exe for 64-bit Windows, for a kit")
 set(BNDTOOLS_KIT_X86 "${bndtools_x86}" CACHE STRING "bndpatch.exe for 32-bit Windows, for a kit")
+# The programs go into a kit stripped, as the Windows zips ship them, where
+# the cross tools' strip is found.
+find_program(BNDTOOLS_STRIP_X64 x86_64-w64-mingw32-strip)
+find_program(BNDTOOLS_STRIP_X86 i686-w64-mingw32-strip)
+set(bndtools_strips)
+foreach(arch IN ITEMS X64 X86)
+  if(BNDTOOLS_STRIP_${arch})
+    list(APPEND bndtools_strips "-DSTRIP_${arch}=${BNDTOOLS_STRIP_${arch}}")
+  endif()
+endforeach()
 add_custom_target(kit_folder ALL
   COMMAND "${CMAKE_COMMAND}" "-DOUT=${CMAKE_BINARY_DIR}/kit" "-DPAGE=${BNDTOOLS_KIT_PAGE}"
-          "-DX64=${BNDTOOLS_KIT_X64}" "-DX86=${BNDTOOLS_KIT_X86}" -P "${PROJECT_SOURCE_DIR}/cmake/kit_folder.cmake"
+          "-DX64=${BNDTOOLS_KIT_X64}" "-DX86=${BNDTOOLS_KIT_X86}" ${bndtools_strips}
+          -P "${PROJECT_SOURCE_DIR}/cmake/kit_folder.cmake"
   VERBATIM)
 add_dependencies(kit_folder bndpatch)
