@@ -9,6 +9,8 @@
 //   plan_join      bndjoin: a bundle built from its pieces, from the split
 //                  record where there is one
 //   plan_diff      bnddiff: a patch from one bundle (or a piece directory) to another
+//   plan_kit       bnddiff --kit: a patch in a zip with what applies it (make_patch,
+//                  make_folder_patch: the patch alone)
 //   plan_apply     bndpatch: a patch applied, or taken back out (load_patch: -l;
 //                  plan_apply_to_pieces: -d, into a piece directory)
 //   plan_decode    varnix: an FLZ0 file decoded in place (decode_file: in memory)
@@ -29,6 +31,7 @@
 #include "folder_apply.hpp"
 #include "folder_diff.hpp"
 #include "join.hpp"
+#include "kit.hpp"
 #include "naming.hpp"
 #include "patch.hpp"
 #include "piece_kind.hpp"

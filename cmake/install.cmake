@@ -59,6 +59,16 @@ file(WRITE "${CMAKE_CURRENT_BINARY_DIR}/doc/copyright"
 install(FILES "${CMAKE_CURRENT_BINARY_DIR}/doc/copyright" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 add_custom_target(compressed_docs ALL DEPENDS ${bndtools_compressed})
 
+# bndpatch.exe for each Windows, beside the page in share/bndtools, where
+# bnddiff --kit of an install looks for them (cmake/kit.cmake says where
+# they come from). Off by default: a package for this system carries no
+# program of another.
+option(BNDTOOLS_INSTALL_KIT "Install bndpatch.exe for 64- and 32-bit Windows into share/bndtools, for bnddiff --kit" OFF)
+if(BNDTOOLS_INSTALL_KIT)
+  install(FILES "${BNDTOOLS_KIT_X64}" DESTINATION "${CMAKE_INSTALL_DATADIR}/bndtools/x64")
+  install(FILES "${BNDTOOLS_KIT_X86}" DESTINATION "${CMAKE_INSTALL_DATADIR}/bndtools/x86")
+endif()
+
 # The Debian package: the programs, their manual pages, the copyright file
 # and the changelog. The programs need the C library, whose version
 # dpkg-shlibdeps finds.

@@ -109,6 +109,12 @@ enum class Why {
     not_a_folder,           // a folder patch's folder that is no directory
     file_twice,             // a folder patch that changes a file `name` (a patch) changes otherwise
     no_target,              // a patch dropped alone, and no bundle of `size` bytes it was made for found
+    kit_folder_unknown,     // a kit with no kit folder given, where the program's own folder is not known
+    no_kit_folder,          // a kit folder that is none, nor is `name`, the other place one is looked for
+    no_kit_file,            // a kit folder without this file (`size`: a KitFile)
+    not_a_kit_to_replace,   // a file in the kit's place that is no kit
+    unsafe_kit_name,        // a kit's patch name `name` that some system cannot hold (`size`: a PathProblem)
+    kit_too_large,          // a kit whose `size` bytes pass the `limit` of a zip
 };
 
 // The piece that stands for the table and the bytes outside the pieces.

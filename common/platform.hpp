@@ -218,6 +218,10 @@ ConsoleState console_state();
 // wait_for_key -- wait until a key is pressed on the console
 void wait_for_key();
 
+// program_path -- the full path of the running program's own file, links
+// resolved; kUnsupported where the system does not tell it
+Result<std::string> program_path();
+
 // locale_codeset -- the character encoding the user's locale names for
 // text written to a file or pipe ("UTF-8", "SHIFT_JIS", "EUC-JP", ...);
 // none where the system has no such locale (Windows)

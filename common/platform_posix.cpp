@@ -457,4 +457,25 @@ ConsoleState console_state()
 
 void wait_for_key() {}
 
+Result<std::string> program_path()
+{
+#if defined(__linux__)
+    // The link the kernel keeps to the program's file: a path with no
+    // link left in it. Its length is known only once it fits.
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+        if (n < 0)
+            return {{}, call_error()};
+        if (static_cast<std::size_t>(n) < path.size()) {
+            path.resize(static_cast<std::size_t>(n));
+            return {path, {}};
+        }
+        path.resize(path.size() * 2);
+    }
+#else
+    return {{}, SysError{kUnsupported}};
+#endif
+}
+
 }  // namespace platform

@@ -577,4 +577,21 @@ void wait_for_key()
     }
 }
 
+Result<std::string> program_path()
+{
+    // The call cuts a path too long for the buffer, and says so only by
+    // filling it: a larger one is tried until the path fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return {{}, call_error()};
+        if (n < path.size()) {
+            path.resize(n);
+            return {utf8_of(path.c_str()), {}};
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 }  // namespace platform

@@ -157,9 +157,14 @@ Outcome diff_bundles(ByteSource& old_bytes, ByteSource& new_bytes, Patch& patch,
     return {};
 }
 
+Outcome make_patch(FileSystem& fs, const DiffRequest& rq, Patch& patch)
+{
+    return rq.dir.empty() ? diff_to_file(fs, rq, patch) : diff_from_pieces(fs, rq, patch);
+}
+
 Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
 {
-    if (Outcome f = rq.dir.empty() ? diff_to_file(fs, rq, diff.patch) : diff_from_pieces(fs, rq, diff.patch))
+    if (Outcome f = make_patch(fs, rq, diff.patch))
         return f;
     const Bytes bytes = patch_bytes(diff.patch);
     diff.size = bytes.size();

@@ -40,6 +40,10 @@ struct DiffPlan {
     std::uint64_t size = 0;  // of the patch's bytes
 };
 
+// make_patch -- the patch from OLD to NEW, as plan_diff makes it, with
+// no plan to write it
+Outcome make_patch(platform::FileSystem& fs, const DiffRequest& request, Patch& patch);
+
 // plan_diff -- the patch from OLD to NEW, and the plan that writes it: an
 // existing file of the patch's name is replaced only where it is a patch
 // itself. With a piece directory, NEW is the bundle a rebuild from it and

@@ -115,7 +115,7 @@ Outcome folder_files(FileSystem& fs, const std::string& dir, std::vector<std::st
     return {};
 }
 
-Outcome plan_folder_diff(FileSystem& fs, const FolderDiffRequest& rq, FolderDiffPlan& diff)
+Outcome make_folder_patch(FileSystem& fs, const FolderDiffRequest& rq, FolderPatch& patch)
 {
     std::vector<std::string> old_paths;
     std::vector<std::string> new_paths;
@@ -131,19 +131,26 @@ Outcome plan_folder_diff(FileSystem& fs, const FolderDiffRequest& rq, FolderDiff
             f.detail.size = static_cast<std::uint64_t>(problem);
             return f;
         }
-    diff.patch = FolderPatch{};
+    patch = FolderPatch{};
     for (const std::string& p : paths)
-        if (Outcome f = file_change(fs, rq, p, diff.patch.files))
+        if (Outcome f = file_change(fs, rq, p, patch.files))
             return f;
     std::vector<std::string> changed;
-    for (const FileChange& f : diff.patch.files)
+    for (const FileChange& f : patch.files)
         changed.push_back(f.path);
     // Every patch must apply on every system, also where case is one.
     if (auto twins = same_but_case(changed))
         return named_failure(Fault::cannot_open, in_dir(rq.new_dir, changed[twins->second]), Why::same_but_case,
                              changed[twins->first]);
-    if (diff.patch.files.empty())
+    if (patch.files.empty())
         return named_failure(Fault::no_change, rq.new_dir, Why::same_bundle, rq.old_dir);
+    return {};
+}
+
+Outcome plan_folder_diff(FileSystem& fs, const FolderDiffRequest& rq, FolderDiffPlan& diff)
+{
+    if (Outcome f = make_folder_patch(fs, rq, diff.patch))
+        return f;
     const Bytes bytes = folder_patch_bytes(diff.patch);
     diff.size = bytes.size();
     OldFile old = OldFile::must_not_exist;

@@ -32,6 +32,10 @@ struct FolderDiffPlan {
 // refused (journal_left)
 Outcome folder_files(platform::FileSystem& fs, const std::string& dir, std::vector<std::string>& paths);
 
+// make_folder_patch -- the folder patch from OLD to NEW, as
+// plan_folder_diff makes it, with no plan to write it
+Outcome make_folder_patch(platform::FileSystem& fs, const FolderDiffRequest& request, FolderPatch& patch);
+
 // plan_folder_diff -- the folder patch from OLD to NEW, and the plan that
 // writes it: a file in both that differs is a bundle patch where both read
 // as bundles, else a delta of its bytes both ways; a file NEW adds is its

@@ -58,8 +58,9 @@ const Program kPrograms[6] = {
     {"varnix", VARNIX_EXE, "Usage: varnix (FLZ0 File)\n", "MISSING", {"-c, --stdout", "-t, --test"}, {}},
     {"flz0pack", FLZ0PACK_EXE, "Usage: flz0pack (File)\n", "MISSING", {"-c, --stdout"}, {}},
     {"bnddiff", BNDDIFF_EXE, "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n"
-                                 "       bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH\n",
-     "MISSING", {"-d, --directory=DIR", "--one-way", "--both-ways", "--original=FILE"}, {"NEW", "P"}},
+                                 "       bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH\n"
+                                 "       bnddiff --kit KIT [--kit-files DIR] [-r | -d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW]\n",
+     "MISSING", {"-d, --directory=DIR", "--one-way", "--both-ways", "--original=FILE", "--kit=KIT", "--kit-files=DIR"}, {"NEW", "P"}},
     {"bndpatch", BNDPATCH_EXE,
      "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n"
      "       bndpatch [-R] [-n | -o OUTDIR] FOLDER PATCH...\n", "MISSING",

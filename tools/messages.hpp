@@ -369,7 +369,8 @@ inline constexpr char kNotDecodingBack[] = "the compressed data does not decode 
 // bnddiff and bndpatch.
 inline constexpr char kDiffUsage[] =
     "Usage: bnddiff [-d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW] PATCH\n"
-    "       bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH\n";
+    "       bnddiff -r [--one-way | --both-ways] OLDDIR NEWDIR PATCH\n"
+    "       bnddiff --kit KIT [--kit-files DIR] [-r | -d DIR [--original FILE]] [--one-way | --both-ways] OLD [NEW]\n";
 inline constexpr char kPatchUsage[] =
     "Usage: bndpatch [-R] [-n | -o OUT] BUNDLE PATCH... | bndpatch [-R] [-n] -d DIR PATCH... | bndpatch -l PATCH\n"
     "       bndpatch [-R] [-n | -o OUTDIR] FOLDER PATCH...\n";
@@ -691,5 +692,140 @@ inline constexpr EnglishHeadline kEnglishHeadlines[] = {
     {&kNoChange, "There is no difference.\n"},
     {&kOtherPieces, "These are another file's pieces.\n"},
 };
+// The kit.
+// bnddiff --kit and --kit-files, as --help gives them.
+inline constexpr std::string_view kDiffKit =
+    "write KIT, a zip to publish, in PATCH's place: the patch\nnamed after NEW (after KIT with -r), README.txt,\napply.bat, apply.sh, bndpatch.html, and bndpatch.exe\nfor 64- and 32-bit Windows";
+inline constexpr std::string_view kDiffKitFiles =
+    "with --kit: take bndpatch.html, x64/bndpatch.exe and\nx86/bndpatch.exe from DIR (an unpacked kit is one); by\ndefault from kit/ beside bnddiff, or its install's\nshare/bndtools";
+// bnddiff --kit, after the patch's size: the kit, its size, and the kit
+// folder its files came from.
+inline constexpr char kKitSizeFormat[] = "kit: %s, %llu bytes, with the files of %s\n";
+// Why bnddiff --kit makes no kit, after the file it names.
+inline constexpr char kKitFolderUnknown[] =
+    "needs a kit folder given with --kit-files DIR, holding bndpatch.html, x64/bndpatch.exe and x86/bndpatch.exe "
+    "(an unpacked kit is one): this system does not tell where bnddiff is; nothing was written";
+inline constexpr char kNoKitFolderFormat[] =
+    "is not a folder, nor is %s: bnddiff --kit takes bndpatch.html, x64/bndpatch.exe and x86/bndpatch.exe from the "
+    "first; give a folder with --kit-files DIR (an unpacked kit is one); nothing was written";
+inline constexpr char kNoKitFileFormat[] =
+    "is missing: %s; or give --kit-files DIR, a folder that holds all three (an unpacked kit is one); nothing was "
+    "written";
+// What makes each file of a kit folder, by KitFile.
+inline constexpr const char* kKitFileMakers[] = {
+    "the build of the web page makes it (BUILD/web/bndpatch.html), and an install puts it in share/bndtools",
+    "the 64-bit Windows build makes it (cmake --workflow --preset windows-x64)",
+    "the 32-bit Windows build makes it (cmake --workflow --preset windows-x86)",
+};
+inline constexpr char kNotAKitToReplace[] = "already exists and is not a kit: bnddiff --kit replaces only a kit";
+inline constexpr char kUnsafeKitNameFormat[] =
+    "would hold the patch as \"%s\", which names %s: rename the file the patch is named after; nothing was written";
+inline constexpr char kKitTooLargeFormat[] =
+    "would hold %llu bytes, more than the %llu a zip holds; nothing was written";
+
+// A kit's README.txt, lines ended by LF, for a bundle: the patch's name
+// and the bundle's where the text names them, then the sha256sum lines of
+// the bundle before and after.
+inline constexpr char kKitReadmeFormat[] =
+    "%s changes %s.\n"
+    "\n"
+    "Put every file of this kit in the folder that holds %s, then apply the\n"
+    "patch in one of three ways:\n"
+    "\n"
+    "1. In a web browser: open bndpatch.html, and give it %s and %s.\n"
+    "2. On Windows: drop %s on x64\\bndpatch.exe (x86\\bndpatch.exe on\n"
+    "   32-bit Windows), which finds %s beside it.\n"
+    "3. With a script: apply.bat on Windows (a double-click), or sh apply.sh\n"
+    "   elsewhere, with bndpatch on PATH. Each applies every .bndpatch beside\n"
+    "   it to the bundle it is named after.\n"
+    "\n"
+    "bndpatch changes only the bundle the patch was made for, and keeps the\n"
+    "original as %s.BAK; bndpatch -R takes the patch back out.\n"
+    "\n"
+    "The SHA-256 of %s before the patch, as sha256sum -c reads it in that\n"
+    "folder (on Windows, certutil -hashfile %s SHA256 shows a file's):\n"
+    "\n"
+    "%s"
+    "\n"
+    "and after it:\n"
+    "\n"
+    "%s";
+// The same for a folder: the patch's name where the text names it, then
+// the sha256sum lines of every file it changes, before and after.
+inline constexpr char kKitFolderReadmeFormat[] =
+    "%s changes the files of a folder named below.\n"
+    "\n"
+    "Put every file of this kit in that folder, then apply the patch in one\n"
+    "of three ways:\n"
+    "\n"
+    "1. In a web browser: open bndpatch.html, and give it the folder and\n"
+    "   %s.\n"
+    "2. On Windows: drop %s on x64\\bndpatch.exe (x86\\bndpatch.exe on\n"
+    "   32-bit Windows), which applies it to the folder it is in.\n"
+    "3. With a script: apply.bat on Windows (a double-click), or sh apply.sh\n"
+    "   elsewhere, with bndpatch on PATH. Each applies every .bndpatch beside\n"
+    "   it to the folder they are in.\n"
+    "\n"
+    "bndpatch writes nothing unless every file is as the patch expects, and\n"
+    "keeps each file it replaces as FILE.BAK; bndpatch -R %s takes the\n"
+    "patch back out.\n"
+    "\n"
+    "The SHA-256 of each file before the patch, as sha256sum -c reads them in\n"
+    "that folder (on Windows, certutil -hashfile FILE SHA256 shows a file's):\n"
+    "\n"
+    "%s"
+    "\n"
+    "and after it:\n"
+    "\n"
+    "%s";
+
+// A kit's apply.bat, lines ended by CR LF, as cmd.exe reads them: each
+// .bndpatch beside it applied by the bndpatch.exe that fits, in a loop
+// whose body is kKitBatBundleLine or kKitBatFolderLine. The names are
+// read from the folder, never written here, so that any name works
+// whatever the code page cmd.exe reads this file in.
+inline constexpr std::string_view kKitBatHead =
+    "@echo off\r\n"
+    "rem Applies each .bndpatch in this folder with the bndpatch.exe that fits\r\n"
+    "rem this Windows: x64 on 64-bit Windows for x64, x86 on any other (32-bit\r\n"
+    "rem Windows, and Windows on ARM, which runs x86 programs).\r\n"
+    "setlocal\r\n"
+    "cd /d \"%~dp0\"\r\n"
+    "set \"bndpatch=x86\\bndpatch.exe\"\r\n"
+    "if /i \"%PROCESSOR_ARCHITECTURE%\"==\"AMD64\" set \"bndpatch=x64\\bndpatch.exe\"\r\n"
+    "if /i \"%PROCESSOR_ARCHITEW6432%\"==\"AMD64\" set \"bndpatch=x64\\bndpatch.exe\"\r\n"
+    "if not exist \"*.bndpatch\" echo apply.bat: there is no .bndpatch file beside apply.bat\r\n"
+    "set status=0\r\n"
+    "for %%p in (*.bndpatch) do (\r\n";
+// For a bundle: each patch to the bundle it is named after (DATA.BND.bndpatch to DATA.BND).
+inline constexpr std::string_view kKitBatBundleLine = "    \"%bndpatch%\" -- \"%%~np\" \"%%p\"\r\n";
+// For a folder: each patch to the folder apply.bat is in.
+inline constexpr std::string_view kKitBatFolderLine = "    \"%bndpatch%\" -- . \"%%p\"\r\n";
+inline constexpr std::string_view kKitBatTail =
+    "    if errorlevel 1 set status=1\r\n"
+    ")\r\n"
+    "pause\r\n"
+    "exit /b %status%\r\n";
+
+// A kit's apply.sh, lines ended by LF: the same with the bndpatch on PATH,
+// and where there is none, the page named instead.
+inline constexpr std::string_view kKitShHead =
+    "#!/bin/sh\n"
+    "# Applies each .bndpatch in this folder with the bndpatch on PATH.\n"
+    "cd \"$(dirname \"$0\")\" || exit 1\n"
+    "if ! command -v bndpatch >/dev/null 2>&1; then\n"
+    "    echo \"apply.sh: there is no bndpatch on PATH: install bndtools, or open bndpatch.html in a web browser\" >&2\n"
+    "    exit 1\n"
+    "fi\n"
+    "status=0\n"
+    "for patch in *.bndpatch; do\n"
+    "    [ -f \"$patch\" ] || continue\n";
+// For a bundle: each patch to the bundle it is named after.
+inline constexpr std::string_view kKitShBundleLine = "    bndpatch -- \"${patch%.bndpatch}\" \"$patch\" || status=$?\n";
+// For a folder: each patch to the folder apply.sh is in.
+inline constexpr std::string_view kKitShFolderLine = "    bndpatch -- . \"$patch\" || status=$?\n";
+inline constexpr std::string_view kKitShTail =
+    "done\n"
+    "exit $status\n";
 
 }  // namespace msg

@@ -37,6 +37,7 @@ std::string file_side_words(const Side& s)
 }
 
 std::string folder_reason(const Detail& d);
+std::string kit_reason(const Detail& d);
 
 // patch_reason -- what a detail line says of a patch or a bundle it refuses
 std::string patch_reason(const Detail& d)
@@ -130,6 +131,29 @@ std::string folder_reason(const Detail& d)
         return format_text(msg::kFileTwiceFormat, d.name.c_str());
     case Why::no_target:
         return format_text(msg::kNoTargetFormat, static_cast<ull>(d.size));
+    default:
+        return kit_reason(d);
+    }
+}
+
+// kit_reason -- what a detail line says of a kit not made
+std::string kit_reason(const Detail& d)
+{
+    switch (d.why) {
+    case Why::kit_folder_unknown:
+        return msg::kKitFolderUnknown;
+    case Why::no_kit_folder:
+        return format_text(msg::kNoKitFolderFormat, d.name.c_str());
+    case Why::no_kit_file:
+        return format_text(msg::kNoKitFileFormat,
+                           msg::kKitFileMakers[std::min<std::size_t>(d.size, std::size(msg::kKitFileMakers) - 1)]);
+    case Why::not_a_kit_to_replace:
+        return msg::kNotAKitToReplace;
+    case Why::unsafe_kit_name:
+        return format_text(msg::kUnsafeKitNameFormat, d.name.c_str(),
+                           msg::kPathProblems[std::min<std::size_t>(d.size, std::size(msg::kPathProblems) - 1)]);
+    case Why::kit_too_large:
+        return format_text(msg::kKitTooLargeFormat, static_cast<ull>(d.size), static_cast<ull>(d.limit));
     default:
         return "";
     }
@@ -479,4 +503,47 @@ std::string describe_folder_verdict(const std::string& folder, const FolderApply
         text += format_text(msg::kSpaceFormat, apply.target.c_str(), static_cast<ull>(apply.needed),
                             static_cast<ull>(apply.free));
     return text;
+}
+
+namespace {
+
+// checksum_line -- a file's SHA-256 and name as sha256sum writes a line
+std::string checksum_line(const Digest& hash, const std::string& name)
+{
+    return format_text(msg::kChecksumLineFormat, hex_of(hash).c_str(), name.c_str());
+}
+
+// script -- a kit's script: its head, the line that applies one patch, its tail
+std::string script(std::string_view head, std::string_view line, std::string_view tail)
+{
+    return std::string(head) + std::string(line) + std::string(tail);
+}
+
+}  // namespace
+
+KitTexts kit_texts(const std::string& patch_name, const std::string& bundle, const Patch& patch)
+{
+    const char* p = patch_name.c_str();
+    const char* b = bundle.c_str();
+    return KitTexts{.readme = format_text(msg::kKitReadmeFormat, p, b, b, b, p, p, b, b, b, b,
+                                          checksum_line(patch.old_bundle.hash, bundle).c_str(),
+                                          checksum_line(patch.new_bundle.hash, bundle).c_str()),
+                    .apply_bat = script(msg::kKitBatHead, msg::kKitBatBundleLine, msg::kKitBatTail),
+                    .apply_sh = script(msg::kKitShHead, msg::kKitShBundleLine, msg::kKitShTail)};
+}
+
+KitTexts folder_kit_texts(const std::string& patch_name, const FolderPatch& patch)
+{
+    std::string before;
+    std::string after;
+    for (const FileChange& f : patch.files) {
+        if (f.old_side.present)
+            before += checksum_line(f.old_side.hash, f.path);
+        if (f.new_side.present)
+            after += checksum_line(f.new_side.hash, f.path);
+    }
+    const char* p = patch_name.c_str();
+    return KitTexts{.readme = format_text(msg::kKitFolderReadmeFormat, p, p, p, p, before.c_str(), after.c_str()),
+                    .apply_bat = script(msg::kKitBatHead, msg::kKitBatFolderLine, msg::kKitBatTail),
+                    .apply_sh = script(msg::kKitShHead, msg::kKitShFolderLine, msg::kKitShTail)};
 }

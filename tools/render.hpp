@@ -66,3 +66,10 @@ std::string describe_folder_patch(const FolderPatch& patch);
 // commit takes
 std::string describe_folder_verdict(const std::string& folder, const FolderApply& apply, const Outcome& outcome,
                                     bool reverse);
+
+// kit_texts -- a kit's README.txt, apply.bat and apply.sh, for the patch
+// of a bundle named `bundle`, which the kit holds as patch_name
+KitTexts kit_texts(const std::string& patch_name, const std::string& bundle, const Patch& patch);
+
+// folder_kit_texts -- the same for a folder patch
+KitTexts folder_kit_texts(const std::string& patch_name, const FolderPatch& patch);
