@@ -80,14 +80,15 @@ struct FieldReader {
     }
 };
 
-inline Side read_side(FieldReader& r, std::uint64_t most)
+// read_side -- one side of a change: a piece is never empty, a file may be
+inline Side read_side(FieldReader& r, std::uint64_t most, bool may_be_empty = false)
 {
     Side side;
     side.present = r.byte(1) == 1;
     if (side.present) {
         side.size = r.number(most);
         side.hash = r.digest();
-        r.ok = r.ok && side.size > 0;
+        r.ok = r.ok && (side.size > 0 || may_be_empty);
     }
     return side;
 }

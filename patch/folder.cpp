@@ -209,8 +209,8 @@ PatchStatus read_folder_patch(std::span<const std::uint8_t> bytes, FolderPatch& 
         FileChange f;
         const Bytes path = r.block();
         f.path.assign(path.begin(), path.end());
-        f.old_side = read_side(r, UINT64_MAX);
-        f.new_side = read_side(r, UINT64_MAX);
+        f.old_side = read_side(r, UINT64_MAX, true);
+        f.new_side = read_side(r, UINT64_MAX, true);
         f.how = static_cast<FileHow>(r.byte(static_cast<std::uint8_t>(FileHow::bytes)));
         if (r.ok && f.how == FileHow::bundle) {
             const Bytes inner = r.block();

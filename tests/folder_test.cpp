@@ -372,6 +372,25 @@ TEST(FolderPatch, EveryPathThatCouldLeaveTheFolderIsRefusedWithNothingWritten)
         EXPECT_EQ(path_problem(fine), PathProblem::none) << fine;
 }
 
+// A file of no bytes is a file like any other: it comes, goes, fills and empties.
+TEST(FolderPatch, FilesOfNoBytesComeGoFillAndEmpty)
+{
+    MemFs files;
+    const Files before = {{"emptied.txt", "text"}, {"filled.txt", ""}, {"gone.txt", ""}, {"kept.txt", ""}};
+    const Files after = {{"emptied.txt", ""}, {"filled.txt", "text"}, {"kept.txt", ""}, {"new.txt", ""}};
+    put_all(files, "OLD", before);
+    put_all(files, "NEW", after);
+    put_all(files, "GAME", before);
+    ASSERT_EQ(diff(files, {"-r", "OLD", "NEW", "P"}).status, 0);
+    RunResult r = patch(files, {"GAME", "P"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(held(files, "GAME"), brief(after));
+    files.put("GAME/gone.txt.BAK", "");
+    r = patch(files, {"-R", "GAME", "P"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(held(files, "GAME"), brief(before));
+}
+
 TEST(FolderPatch, BackupsAndTemporariesStayOutOfAPatch)
 {
     MemFs files;
