@@ -166,13 +166,18 @@ Outcome plan_diff(FileSystem& fs, const DiffRequest& rq, DiffPlan& diff)
 {
     if (Outcome f = make_patch(fs, rq, diff.patch))
         return f;
-    const Bytes bytes = patch_bytes(diff.patch);
+    Bytes bytes = patch_bytes(diff.patch);
     diff.size = bytes.size();
+    return plan_patch_file(fs, rq.patch, std::move(bytes), diff.plan);
+}
+
+Outcome plan_patch_file(FileSystem& fs, const std::string& path, Bytes bytes, Plan& plan)
+{
     OldFile old = OldFile::must_not_exist;
-    if (Outcome f = old_patch(fs, rq.patch, old))
+    if (Outcome f = old_patch(fs, path, old))
         return f;
-    PlannedOutput out{.path = rq.patch, .old = old, .durability = Durability::durable};
-    out.parts.push_back(Part{.bytes = held(bytes)});
-    diff.plan.then(Step{.what = Do::write_and_name, .output = diff.plan.add_output(std::move(out))});
+    PlannedOutput out{.path = path, .old = old, .durability = Durability::durable};
+    out.parts.push_back(Part{.bytes = held(std::move(bytes))});
+    plan.then(Step{.what = Do::write_and_name, .output = plan.add_output(std::move(out))});
     return {};
 }

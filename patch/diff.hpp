@@ -55,6 +55,10 @@ Outcome make_patch(platform::FileSystem& fs, const DiffRequest& request, Patch& 
 // and the original found where it looked (no_original).
 Outcome plan_diff(platform::FileSystem& fs, const DiffRequest& request, DiffPlan& diff);
 
+// plan_patch_file -- a patch's bytes written under its name: an existing
+// file of that name replaced only where it is a patch itself (old_patch)
+Outcome plan_patch_file(platform::FileSystem& fs, const std::string& path, Bytes bytes, Plan& plan);
+
 // old_patch -- what becomes of a file that has a patch's name: a patch is
 // replaced; anything else is refused
 Outcome old_patch(platform::FileSystem& fs, const std::string& path, OldFile& old);

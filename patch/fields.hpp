@@ -11,6 +11,7 @@
 #include "delta.hpp"
 #include "failure.hpp"
 #include "files.hpp"
+#include "patch.hpp"
 #include "sha256.hpp"
 
 inline void put_digest(Bytes& out, const Digest& d)
@@ -93,3 +94,25 @@ inline Side read_side(FieldReader& r, std::uint64_t most, bool may_be_empty = fa
     return side;
 }
 
+
+// patch_body -- a patch file's fields after its magic and version, where
+// `known` takes that version and its closing SHA-256 holds: ok, with `r`
+// reading them (its end is the body's), else why not; `version` is the
+// version the file states
+inline PatchStatus patch_body(std::span<const std::uint8_t> bytes, bool (*known)(std::uint64_t), FieldReader& r,
+                              std::uint64_t& version)
+{
+    if (bytes.size() < kPatchMagic.size() || !std::equal(kPatchMagic.begin(), kPatchMagic.end(), bytes.begin()))
+        return PatchStatus::not_a_patch;
+    r = FieldReader{bytes, kPatchMagic.size()};
+    version = r.number(UINT64_MAX);
+    if (!r.ok)
+        return PatchStatus::malformed;
+    if (!known(version))
+        return PatchStatus::other_version;
+    const std::size_t body = bytes.size() >= sizeof(Digest) ? bytes.size() - sizeof(Digest) : 0;
+    if (body < r.at || sha256(bytes.first(body)) != FieldReader{bytes, body}.digest())
+        return PatchStatus::damaged;
+    r.bytes = bytes.first(body);
+    return PatchStatus::ok;
+}

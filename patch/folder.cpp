@@ -191,18 +191,11 @@ Bytes folder_patch_bytes(const FolderPatch& patch)
 PatchStatus read_folder_patch(std::span<const std::uint8_t> bytes, FolderPatch& patch, std::uint64_t& version)
 {
     patch = FolderPatch{};
-    if (bytes.size() < kPatchMagic.size() || !std::equal(kPatchMagic.begin(), kPatchMagic.end(), bytes.begin()))
-        return PatchStatus::not_a_patch;
-    FieldReader r{bytes, kPatchMagic.size()};
-    version = r.number(UINT64_MAX);
-    if (!r.ok)
-        return PatchStatus::malformed;
-    if (version != kFolderPatchVersion)
-        return PatchStatus::other_version;
-    const std::size_t body = bytes.size() >= sizeof(Digest) ? bytes.size() - sizeof(Digest) : 0;
-    if (body < r.at || sha256(bytes.first(body)) != FieldReader{bytes, body}.digest())
-        return PatchStatus::damaged;
-    r.bytes = bytes.first(body);
+    FieldReader r;
+    const auto known = [](std::uint64_t v) { return v == kFolderPatchVersion; };
+    if (PatchStatus status = patch_body(bytes, known, r, version); status != PatchStatus::ok)
+        return status;
+    const std::size_t body = r.bytes.size();
     patch.compressor = r.number(UINT64_MAX);
     const std::uint64_t count = r.number(body);
     for (std::uint64_t i = 0; i < count && r.ok; ++i) {

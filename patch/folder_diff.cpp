@@ -151,13 +151,7 @@ Outcome plan_folder_diff(FileSystem& fs, const FolderDiffRequest& rq, FolderDiff
 {
     if (Outcome f = make_folder_patch(fs, rq, diff.patch))
         return f;
-    const Bytes bytes = folder_patch_bytes(diff.patch);
+    Bytes bytes = folder_patch_bytes(diff.patch);
     diff.size = bytes.size();
-    OldFile old = OldFile::must_not_exist;
-    if (Outcome f = old_patch(fs, rq.patch, old))
-        return f;
-    PlannedOutput out{.path = rq.patch, .old = old, .durability = Durability::durable};
-    out.parts.push_back(Part{.bytes = held(bytes)});
-    diff.plan.then(Step{.what = Do::write_and_name, .output = diff.plan.add_output(std::move(out))});
-    return {};
+    return plan_patch_file(fs, rq.patch, std::move(bytes), diff.plan);
 }

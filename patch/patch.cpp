@@ -126,18 +126,11 @@ Bytes patch_bytes(const Patch& patch)
 PatchStatus read_patch(std::span<const std::uint8_t> bytes, Patch& patch, std::uint64_t& version)
 {
     patch = Patch{};
-    if (bytes.size() < kPatchMagic.size() || !std::equal(kPatchMagic.begin(), kPatchMagic.end(), bytes.begin()))
-        return PatchStatus::not_a_patch;
-    FieldReader r{bytes, kPatchMagic.size()};
-    version = r.number(UINT64_MAX);
-    if (!r.ok)
-        return PatchStatus::malformed;
-    if (version != kPatchVersion && version != kFirstPatchVersion)
-        return PatchStatus::other_version;
-    const std::size_t body = bytes.size() >= sizeof(Digest) ? bytes.size() - sizeof(Digest) : 0;
-    if (body < r.at || sha256(bytes.first(body)) != FieldReader{bytes, body}.digest())
-        return PatchStatus::damaged;
-    r.bytes = bytes.first(body);
+    FieldReader r;
+    const auto known = [](std::uint64_t v) { return v == kPatchVersion || v == kFirstPatchVersion; };
+    if (PatchStatus status = patch_body(bytes, known, r, version); status != PatchStatus::ok)
+        return status;
+    const std::size_t body = r.bytes.size();
     patch.version = version;
     patch.compressor = r.number(UINT64_MAX);
     patch.old_bundle = read_bundle_id(r);
