@@ -483,6 +483,8 @@ TEST_F(Patches, APatchDroppedOnTheProgramFindsItsBundle)
          {"downloads/fix.bndpatch"}, 0, "DATA.BND", ""},
         {"beside another version and its own", {{"game/A.BND", other}, {"game/B.BND", old_bundle}, {"game/P", patch}},
          {"game/P"}, 0, "game/B.BND", ""},
+        {"beside two copies of its bundle: the first by name", {{"game/A.BND", old_bundle}, {"game/B.BND", old_bundle}, {"game/P", patch}},
+         {"game/P"}, 0, "game/A.BND", ""},
         {"with its bundle, the patch first", {{"DATA.BND", old_bundle}, {"fix.bndpatch", patch}},
          {"fix.bndpatch", "DATA.BND"}, 0, "DATA.BND", ""},
         {"alone, beside the bundle it made", {{"game/DATA.BND", new_bundle}, {"game/P", patch}}, {"game/P"}, 3, nullptr,
@@ -503,9 +505,12 @@ TEST_F(Patches, APatchDroppedOnTheProgramFindsItsBundle)
         const RunResult r = run(kBndpatch, c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-        if (c.bundle)
+        if (c.bundle) {
             EXPECT_EQ(read_file(dir / c.bundle), new_bundle);
-        else
+            if (fs::exists(dir / "game" / "B.BND") && c.bundle != std::string("game/B.BND")) {
+                EXPECT_EQ(read_file(dir / "game" / "B.BND"), old_bundle);  // one copy only
+            }
+        } else
             EXPECT_EQ(snapshot(dir), before);
     }
 }
