@@ -185,6 +185,33 @@ Outcome name_temp(platform::FileSystem& fs, const std::string& temp, const std::
     return {};
 }
 
+Outcome replaceable(platform::FileSystem& fs, const std::string& path,
+                    const std::function<bool(const InputFile& in, std::uint64_t size)>& ours, Why why, OldFile& old)
+{
+    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
+    if (there.error)
+        return system_failure(Fault::cannot_open, path, there.error);
+    old = OldFile::must_not_exist;
+    if (there.value.kind == platform::Kind::none)
+        return {};
+    InputFile in(fs, path, platform::Links::refuse);
+    platform::FileInfo info;
+    if (opened(in, Fault::cannot_open, info) || !ours(in, info.size))
+        return tool_failure(Fault::cannot_rename, path, why);
+    old = OldFile::replace;
+    return {};
+}
+
+Outcome backup_rule(platform::FileSystem& fs, const std::string& path, OldFile& old)
+{
+    const std::string backup = path + kBackupSuffix;
+    platform::Result<platform::FileInfo> kept = fs.look(backup, platform::Links::refuse);
+    if (kept.error)
+        return system_failure(Fault::cannot_open, backup, kept.error);
+    old = kept.value.kind == platform::Kind::none ? OldFile::keep_as_backup : OldFile::replace;
+    return {};
+}
+
 Outcome backup_is_free(platform::FileSystem& fs, const std::string& path)
 {
     const std::string backup = path + kBackupSuffix;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -100,6 +101,18 @@ private:
 // name_temp -- a complete, closed temporary takes the name `path` by the
 // rule for the file that has it, in one step, as Output::commit gives it
 Outcome name_temp(platform::FileSystem& fs, const std::string& temp, const std::string& path, OldFile old);
+
+// replaceable -- what becomes of the file that has an output's name: none
+// there, the output must find none when it takes it; a regular file
+// `ours` takes for one of the outputs of its kind (a patch, a kit: given
+// the open file and its size), replaced; anything else refused as
+// cannot_rename for `why`
+Outcome replaceable(platform::FileSystem& fs, const std::string& path,
+                    const std::function<bool(const InputFile& in, std::uint64_t size)>& ours, Why why, OldFile& old);
+
+// backup_rule -- what becomes of a file a new one replaces: kept once, as
+// FILE.BAK, where no file has that name; else replaced
+Outcome backup_rule(platform::FileSystem& fs, const std::string& path, OldFile& old);
 
 // backup_is_free -- a failure when FILE.BAK exists: checked before anything
 // is written; the link made when committing still refuses one that

@@ -277,48 +277,6 @@ extern "C" void remove_temps_and_end(int sig)
 
 }  // namespace
 
-std::string system_error_text(SysError e)
-{
-    return std::strerror(e.code);
-}
-
-bool not_found(SysError e)
-{
-    return e.code == ENOENT;
-}
-
-SysError nothing_there()
-{
-    return SysError{ENOENT};
-}
-
-SysError not_a_directory()
-{
-    return SysError{ENOTDIR};
-}
-
-bool out_of_memory(SysError e)
-{
-    return e.code == ENOMEM;
-}
-
-bool link_refused(SysError e)
-{
-    return e.code == EPERM || e.code == EXDEV || e.code == EMLINK || e.code == ENOTSUP || e.code == EOPNOTSUPP;
-}
-
-bool dir_sync_refused(SysError e)
-{
-    return e.code == EINVAL || e.code == ENOTSUP;
-}
-
-bool noreplace_refused(SysError e)
-{
-    // EINVAL: the filesystem does not take the flag; ENOSYS: nor the
-    // kernel; ENOTSUP: the macOS filesystem does not.
-    return e.code == kUnsupported || e.code == EINVAL || e.code == ENOSYS || e.code == ENOTSUP;
-}
-
 FileSystem& system_files()
 {
     static PosixFiles files;

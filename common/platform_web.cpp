@@ -11,46 +11,6 @@
 
 namespace platform {
 
-std::string system_error_text(SysError e)
-{
-    return std::strerror(e.code);
-}
-
-bool not_found(SysError e)
-{
-    return e.code == ENOENT;
-}
-
-SysError nothing_there()
-{
-    return SysError{ENOENT};
-}
-
-SysError not_a_directory()
-{
-    return SysError{ENOTDIR};
-}
-
-bool out_of_memory(SysError e)
-{
-    return e.code == ENOMEM;
-}
-
-bool link_refused(SysError e)
-{
-    return e.code == EPERM || e.code == EXDEV || e.code == EMLINK || e.code == ENOTSUP || e.code == EOPNOTSUPP;
-}
-
-bool dir_sync_refused(SysError e)
-{
-    return e.code == EINVAL || e.code == ENOTSUP;
-}
-
-bool noreplace_refused(SysError e)
-{
-    return e.code == kUnsupported || e.code == EINVAL || e.code == ENOSYS || e.code == ENOTSUP;
-}
-
 // The page captures both streams before every run; a write that reaches
 // here found no capture, and has nowhere to go.
 SysError system_write_stream(Stream, std::string_view)

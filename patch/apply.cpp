@@ -233,12 +233,8 @@ Outcome new_output(FileSystem& fs, const ApplyRequest& rq, PlannedOutput& out)
         out.old = OldFile::must_not_exist;
         return {};
     }
-    platform::Result<platform::FileInfo> kept = fs.look(rq.bundle + kBackupSuffix, platform::Links::refuse);
-    if (kept.error)
-        return system_failure(Fault::cannot_open, rq.bundle + kBackupSuffix, kept.error);
-    out.old = kept.value.kind == platform::Kind::none ? OldFile::keep_as_backup : OldFile::replace;
     out.attributes_of = 0;
-    return {};
+    return backup_rule(fs, rq.bundle, out.old);
 }
 
 // bundle_parts -- the new bundle's bytes: the frame's table and head, each
@@ -312,32 +308,47 @@ Outcome merge_piece(FileSystem& fs, const ApplyRequest& rq, OpenBundle& before, 
 
 }  // namespace
 
-Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
+Outcome patch_file_bytes(FileSystem& fs, const std::string& path, Bytes& bytes)
 {
     platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::follow);
     if (there.error)
         return system_failure(Fault::cannot_open, path, there.error);
     if (there.value.kind == platform::Kind::regular && there.value.size > kMaxPatchSize)
         return bad_patch(path, Why::not_a_patch);
-    Bytes bytes;
-    if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))
-        return f;
-    std::uint64_t version = 0;
-    switch (read_patch(bytes, patch, version)) {
-    case PatchStatus::ok:
-        return {};
+    return read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes);
+}
+
+Failure patch_refusal(const std::string& path, PatchStatus status, std::uint64_t version, std::uint64_t reads)
+{
+    const bool bundle_version = version == kPatchVersion || version == kFirstPatchVersion;
+    switch (status) {
     case PatchStatus::not_a_patch:
         return bad_patch(path, Why::not_a_patch);
     case PatchStatus::other_version:
-        if (version == kFolderPatchVersion)
-            return tool_failure(Fault::bad_patch, path, Why::folder_patch);
-        return tool_failure(Fault::bad_patch, path, Why::other_version, version, kPatchVersion);
+        if (reads == kFolderPatchVersion && bundle_version)
+            return bad_patch(path, Why::bundle_patch);
+        if (reads != kFolderPatchVersion && version == kFolderPatchVersion)
+            return bad_patch(path, Why::folder_patch);
+        return tool_failure(Fault::bad_patch, path, Why::other_version, version, reads);
     case PatchStatus::damaged:
         return bad_patch(path, Why::patch_damaged);
+    case PatchStatus::ok:
     case PatchStatus::malformed:
         break;
     }
     return bad_patch(path, Why::patch_malformed);
+}
+
+Outcome load_patch(FileSystem& fs, const std::string& path, Patch& patch)
+{
+    Bytes bytes;
+    if (Outcome f = patch_file_bytes(fs, path, bytes))
+        return f;
+    std::uint64_t version = 0;
+    const PatchStatus status = read_patch(bytes, patch, version);
+    if (status != PatchStatus::ok)
+        return patch_refusal(path, status, version, kPatchVersion);
+    return {};
 }
 
 Outcome check_apply(FileSystem& fs, const ApplyRequest& rq, const Patch& patch, Verdict& v)

@@ -20,6 +20,15 @@ struct ApplyRequest {
     std::string dir{};       // bndpatch -d: the piece directory the patches go into, in the bundle's place
 };
 
+// patch_file_bytes -- every byte of a patch's file; one larger than any
+// patch is refused unread
+Outcome patch_file_bytes(platform::FileSystem& fs, const std::string& path, Bytes& bytes);
+
+// patch_refusal -- why a patch's file that does not read as a patch of
+// version `reads` (a bundle's, or kFolderPatchVersion) is refused: a patch
+// of the other kind is named as such
+Failure patch_refusal(const std::string& path, PatchStatus status, std::uint64_t version, std::uint64_t reads);
+
 // load_patch -- the patch in a file, checked whole
 Outcome load_patch(platform::FileSystem& fs, const std::string& path, Patch& patch);
 

@@ -47,20 +47,11 @@ std::optional<Entry> frame_entry(const BundleInput& a, const BundleInput& b)
 
 Outcome old_patch(FileSystem& fs, const std::string& path, OldFile& old)
 {
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::cannot_open, path, there.error);
-    old = OldFile::must_not_exist;
-    if (there.value.kind == platform::Kind::none)
-        return {};
-    Bytes magic(kPatchMagic.size());
-    InputFile in(fs, path, platform::Links::refuse);
-    platform::Result<std::size_t> r = in.error() ? platform::Result<std::size_t>{0, in.error()}
-                                                 : read_full(fs, in.handle(), magic);
-    if (r.error || r.value != magic.size() || !std::equal(magic.begin(), magic.end(), kPatchMagic.begin()))
-        return tool_failure(Fault::cannot_rename, path, Why::not_a_patch_to_replace);
-    old = OldFile::replace;
-    return {};
+    const auto a_patch = [](const InputFile& in, std::uint64_t) {
+        Bytes magic(kPatchMagic.size());
+        return !read_exact(in, 0, magic) && std::equal(magic.begin(), magic.end(), kPatchMagic.begin());
+    };
+    return replaceable(fs, path, a_patch, Why::not_a_patch_to_replace, old);
 }
 
 namespace {

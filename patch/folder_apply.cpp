@@ -67,11 +67,7 @@ Outcome rule_for(FileSystem& fs, const std::string& path, bool present, bool in_
     old = OldFile::must_not_exist;
     if (!present || !in_place)
         return {};
-    platform::Result<platform::FileInfo> kept = fs.look(path + kBackupSuffix, platform::Links::refuse);
-    if (kept.error)
-        return system_failure(Fault::cannot_open, path + kBackupSuffix, kept.error);
-    old = kept.value.kind == platform::Kind::none ? OldFile::keep_as_backup : OldFile::replace;
-    return {};
+    return backup_rule(fs, path, old);
 }
 
 // where -- the name a file of the folder takes in the result
@@ -379,23 +375,11 @@ Outcome touches_of(const FolderRequest& rq, std::span<const NamedFolderPatch> pa
 Outcome load_folder_patch(FileSystem& fs, const std::string& path, FolderPatch& patch)
 {
     Bytes bytes;
-    if (Outcome f = read_whole(fs, path, platform::Links::follow, Fault::cannot_open, bytes))
+    if (Outcome f = patch_file_bytes(fs, path, bytes))
         return f;
     std::uint64_t version = 0;
-    switch (read_folder_patch(bytes, patch, version)) {
-    case PatchStatus::ok:
-        break;
-    case PatchStatus::not_a_patch:
-        return tool_failure(Fault::bad_patch, path, Why::not_a_patch);
-    case PatchStatus::other_version:
-        if (version == kPatchVersion || version == kFirstPatchVersion)
-            return tool_failure(Fault::bad_patch, path, Why::bundle_patch);
-        return tool_failure(Fault::bad_patch, path, Why::other_version, version, kFolderPatchVersion);
-    case PatchStatus::damaged:
-        return tool_failure(Fault::bad_patch, path, Why::patch_damaged);
-    case PatchStatus::malformed:
-        return tool_failure(Fault::bad_patch, path, Why::patch_malformed);
-    }
+    if (const PatchStatus status = read_folder_patch(bytes, patch, version); status != PatchStatus::ok)
+        return patch_refusal(path, status, version, kFolderPatchVersion);
     std::vector<std::string> paths;
     for (const FileChange& c : patch.files) {
         if (PathProblem problem = path_problem(c.path); problem != PathProblem::none) {

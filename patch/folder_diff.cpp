@@ -11,11 +11,6 @@ namespace {
 
 using platform::FileSystem;
 
-bool ends_with(const std::string& s, std::string_view suffix)
-{
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // list_below -- the files below dir/rel, added to paths
 Outcome list_below(FileSystem& fs, const std::string& dir, const std::string& rel, std::vector<std::string>& paths)
 {
@@ -27,8 +22,8 @@ Outcome list_below(FileSystem& fs, const std::string& dir, const std::string& re
     for (const std::string& name : names.value) {
         if (name == kJournalName)
             return named_failure(Fault::cannot_open, in_dir(here, name), Why::journal_left, here);
-        const bool backup = ends_with(name, kBackupSuffix) && all.count(name.substr(0, name.size() - 4)) != 0;
-        if (backup || ends_with(name, kTempSuffix))
+        const bool backup = name.ends_with(kBackupSuffix) && all.count(name.substr(0, name.size() - std::string_view(kBackupSuffix).size())) != 0;
+        if (backup || name.ends_with(kTempSuffix))
             continue;
         const std::string path = rel.empty() ? name : rel + "/" + name;
         platform::Result<platform::FileInfo> there = fs.look(in_dir(dir, path), platform::Links::refuse);

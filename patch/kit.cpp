@@ -64,21 +64,11 @@ Outcome read_kit_file(FileSystem& fs, const std::string& folder, KitFile which, 
 // replaced; anything else is refused
 Outcome old_kit(FileSystem& fs, const std::string& path, OldFile& old)
 {
-    platform::Result<platform::FileInfo> there = fs.look(path, platform::Links::refuse);
-    if (there.error)
-        return system_failure(Fault::cannot_open, path, there.error);
-    old = OldFile::must_not_exist;
-    if (there.value.kind == platform::Kind::none)
-        return {};
-    const Failure refused = tool_failure(Fault::cannot_rename, path, Why::not_a_kit_to_replace);
-    InputFile in(fs, path, platform::Links::refuse);
-    platform::FileInfo info;
-    Bytes tail(kZipEndRecord + kKitMark.size());
-    if (opened(in, Fault::cannot_open, info) || info.size < tail.size() || read_exact(in, info.size - tail.size(), tail) ||
-        !zip_has_comment(tail, kKitMark))
-        return refused;
-    old = OldFile::replace;
-    return {};
+    const auto a_kit = [](const InputFile& in, std::uint64_t size) {
+        Bytes tail(kZipEndRecord + kKitMark.size());
+        return size >= tail.size() && !read_exact(in, size - tail.size(), tail) && zip_has_comment(tail, kKitMark);
+    };
+    return replaceable(fs, path, a_kit, Why::not_a_kit_to_replace, old);
 }
 
 }  // namespace
