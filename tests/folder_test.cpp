@@ -186,7 +186,7 @@ TEST(FolderPatch, AWrongFileOrAConflictIsNamedAndNothingIsWritten)
          2,
          {"GAME: needs ", "bytes of disk space for the new files, and 0 are free"}},
         {"a bundle patch for a folder", [](Game& s) { s.files.put("BP", "BNDPATCH\x02"); }, {"GAME", "BP"}, 1,
-         {"BP: "}},
+         {"BP: is a bundle patch: give the bundle it applies to in the folder's place"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
